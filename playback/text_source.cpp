@@ -1,0 +1,108 @@
+// Text sources: file decoding and the choice of the symbol for each tick.
+#include "text_source.h"
+
+#include <array>
+#include <fstream>
+
+#include "symbol_table.h"
+
+namespace kelvak {
+
+void FileTextDecoder::keep(std::vector<std::uint8_t>& out, int index) {
+  if (out.size() < static_cast<std::size_t>(kMaxFileSymbols)) {
+    out.push_back(static_cast<std::uint8_t>(index));
+  }
+}
+
+void FileTextDecoder::utf8Byte(std::uint8_t b) {
+  if (needed_ > 0) {
+    if ((b & 0xC0) != 0x80) {
+      utf8Valid_ = false;
+      return;
+    }
+    pending_ = (pending_ << 6) | (b & 0x3F);
+    if (--needed_ > 0) return;
+    if (pending_ < minimum_ || pending_ > 0x10FFFF || (pending_ >= 0xD800 && pending_ <= 0xDFFF)) {
+      utf8Valid_ = false;
+      return;
+    }
+    if (auto i = indexOfChar(pending_)) keep(utf8_, *i);
+    return;
+  }
+  if (b < 0x80) {
+    // ASCII is the same in both encodings.
+    if (auto i = indexOfByte(b)) keep(utf8_, *i);
+    return;
+  }
+  utf8MultiByte_ = true;
+  if ((b & 0xE0) == 0xC0) {
+    pending_ = b & 0x1F, needed_ = 1, minimum_ = 0x80;
+  } else if ((b & 0xF0) == 0xE0) {
+    pending_ = b & 0x0F, needed_ = 2, minimum_ = 0x800;
+  } else if ((b & 0xF8) == 0xF0) {
+    pending_ = b & 0x07, needed_ = 3, minimum_ = 0x10000;
+  } else {
+    utf8Valid_ = false;
+  }
+}
+
+void FileTextDecoder::feed(const std::uint8_t* data, std::size_t size) {
+  for (std::size_t k = 0; k < size; ++k) {
+    const std::uint8_t b = data[k];
+    if (auto i = indexOfByte(b)) keep(cp1251_, *i);
+    if (utf8Valid_) utf8Byte(b);
+  }
+}
+
+FileText FileTextDecoder::finish() {
+  const bool utf8 = utf8Valid_ && needed_ == 0 && utf8MultiByte_;
+  FileText text;
+  text.symbols = utf8 ? std::move(utf8_) : std::move(cp1251_);
+  *this = FileTextDecoder();
+  return text;
+}
+
+FileText readFileText(const std::string& path) {
+  FileTextDecoder decoder;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return decoder.finish();
+  std::array<char, 64 * 1024> piece;
+  while (in && !decoder.settled()) {
+    in.read(piece.data(), piece.size());
+    const std::streamsize got = in.gcount();
+    if (got <= 0) break;
+    decoder.feed(reinterpret_cast<const std::uint8_t*>(piece.data()), static_cast<std::size_t>(got));
+  }
+  return decoder.finish();
+}
+
+int nextSymbolIndex(const SymbolChoice& choice, std::int32_t counter, const FileText& text,
+                    Random& random) {
+  int index = 0;
+  if (choice.randomSource) {
+    switch (choice.textKind) {
+      case 0: {
+        const int d = random.random(10);
+        index = d == 0 ? (choice.longZero ? kLongZero : 0) : d;
+        break;
+      }
+      case 1:
+        index = 10 + random.random(choice.specialSigns ? 35 : 31);
+        break;
+      default: {
+        // In the mixture a zero is always the long zero.
+        const int d = random.random(choice.specialSigns ? 46 : 41);
+        index = d == 0 ? kLongZero : d;
+        break;
+      }
+    }
+  } else if (counter == 0) {
+    index = kStartSignal;
+  } else {
+    index = text.symbols.at(static_cast<std::size_t>(counter - 1));
+    if (choice.longZero && index == 0) index = kLongZero;
+  }
+  return counter == 0 ? kStartSignal : index;
+}
+
+}  // namespace kelvak

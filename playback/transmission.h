@@ -1,0 +1,79 @@
+// The transmission: Play, the timer tick, Pause, Stop, re-forming on sound changes, text source.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "buffer_forming.h"
+#include "controls.h"
+#include "random.h"
+#include "text_source.h"
+#include "timer.h"
+#include "wave_device.h"
+
+namespace kelvak {
+
+// The sliders whose change re-forms the sound.
+enum class SoundSetting { Speed, Signal, Noise, Frequency };
+
+// Texts the transmission shows.
+inline constexpr const char* kFormingStatus = "Формирование буфера";
+inline constexpr const char* kPlayingStatus = "Воспроизвожу. Нажмите Стоп, если надоело";
+inline constexpr const char* kOpenErrorText = "Error opening waveform stream";
+inline constexpr const char* kOpenErrorCaption = "Error";
+
+// Owns everything a transmission needs besides the window: the 46 symbol blocks, UnitMs, the
+// symbol counter, the file text and the stale flag. Every operation may throw KelvakError; the
+// caller reports it and the state stays sound.
+class Transmission {
+ public:
+  Transmission(Controls& controls, Timer& timer, WaveDevice& device, Random& random);
+  ~Transmission();
+
+  // --- the window's events ---
+  void play();                                 // Play button
+  void tick();                                 // Timer1 tick: sends one symbol
+  void stop();                                 // Stop button
+  void pause();                                // Pause button: pauses or resumes
+  void soundSettingChanged(SoundSetting which);  // after the slider's label was written
+  void loadFile(const std::string& path);      // "from file" confirmed in the dialog
+  void useRandomText();                        // "random" menu item
+  // Stops the timer and the sound at once, without waiting (the program is ending).
+  void shutdown();
+
+  // Ends the transmission: waits for the last block, closes the device, returns to idle.
+  void stopPlayback();
+  // Forms the 46 blocks from the window's current settings, showing progress.
+  void bufferForming();
+  // The symbol for the current tick.
+  int nextSymbolIndex();
+
+  // --- state, for the window and for tests ---
+  bool open() const { return device_.isOpen(); }
+  std::int32_t symbolCounter() const { return symbolCounter_; }
+  std::int32_t unitMs() const { return unitMs_; }
+  bool buffersStale() const { return buffersStale_; }
+  const SymbolBuffers& buffers() const { return buffers_; }
+  const FileText& fileText() const { return fileText_; }
+
+ private:
+  // Forms a complete new set from the current settings; the current set is untouched on failure.
+  SymbolBuffers formNewSet();
+  void setIdleControls();
+  SymbolChoice choice() const;
+  // True when, with the file source, symbol number `counter` lies beyond the file text.
+  bool beyondFileText(std::int32_t counter) const;
+
+  Controls& controls_;
+  Timer& timer_;
+  WaveDevice& device_;
+  Random& random_;
+
+  SymbolBuffers buffers_;
+  std::int32_t unitMs_ = 0;
+  std::int32_t symbolCounter_ = 0;
+  FileText fileText_;
+  bool buffersStale_ = false;
+};
+
+}  // namespace kelvak

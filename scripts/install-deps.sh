@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kelvak needs, only those that are missing.
+# Usage: scripts/install-deps.sh [build|test|all]   (default: build)
+set -euo pipefail
+
+build_pkgs=(g++ cmake make pkg-config qt6-base-dev libsdl2-dev fonts-dejavu-core fonts-liberation)
+test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev pulseaudio pulseaudio-utils xvfb xauth
+           clang libclang-rt-14-dev)
+case "${1:-build}" in
+  build) want=("${build_pkgs[@]}") ;;
+  test|all) want=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
+  *) echo "usage: $0 [build|test|all]" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${want[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

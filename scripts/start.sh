@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds Kelvak and starts it from a folder that holds its help document.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/install-deps.sh" build
+cmake -S "$here" -B "$here/build" -DKELVAK_BUILD_TESTS=OFF -DKELVAK_BUILD_BENCH=OFF >/dev/null
+cmake --build "$here/build" -j"$(nproc)" --target kelvak
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "Kelvak is built (build/app/kelvak) but there is no display to show it on." >&2
+  echo "Start it from a desktop session, or set DISPLAY." >&2
+  exit 1
+fi
+cd "$here/build/app"
+exec ./kelvak

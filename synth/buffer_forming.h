@@ -1,0 +1,62 @@
+// Synthesis of the 46 symbol blocks (unsigned 8-bit PCM, 11025 Hz) from the sound settings.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "random.h"
+#include "symbol_table.h"
+
+namespace kelvak {
+
+constexpr int kSampleRate = 11025;  // [samples/s]
+
+// Settings read from the window at the moment of forming.
+struct FormingSettings {
+  int speed = 12;            // groups per minute, 0..30
+  int textKind = 0;          // 0 digits, 1 letters, 2 mixture
+  int frequency = 500;       // tone [Hz], 100..5000
+  int signalPosition = 0;    // vertical slider, amplitude = 127 - position
+  int noisePosition = 127;   // vertical slider, noise level = 127 - position
+};
+
+// One symbol's samples. Shared so that a block handed to the sound device outlives a new forming.
+using SymbolBlock = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+struct SymbolBuffers {
+  std::array<SymbolBlock, kSymbolCount> blocks;  // all empty before the first forming
+  std::int32_t unitMs = 0;                      // one Morse unit [ms]
+  std::int32_t samplesPerUnit = 0;              // one Morse unit [samples]
+
+  bool formed() const { return blocks[0] != nullptr; }
+  // Length of a symbol's block [samples]; 0 when not formed.
+  std::int32_t length(int index) const;
+  void release() { blocks = {}; }
+};
+
+// Units of time per five-character group used to calibrate the speed, by text kind.
+constexpr std::array<int, 3> kUnitsPerGroup = {91, 74, 78};
+
+// UnitMs for a speed and text kind; nullopt for a text kind other than 0..2 (the caller keeps its
+// previous value). Speed 0 throws KelvakError("Floating point division by zero").
+std::optional<std::int32_t> unitDuration(int speed, int textKind);
+
+// Samples in one unit of unitMs milliseconds.
+std::int32_t samplesPerUnitFor(std::int32_t unitMs);
+
+// Called after each symbol is formed with its index 0..45.
+using FormingProgress = std::function<void(int)>;
+
+// Forms all 46 blocks. previousUnitMs stands when the text kind is out of range. Throws before
+// allocating or drawing anything at speed 0; throws KelvakError on a failed allocation. When
+// `recycle` is given, the memory of its blocks that nobody else still holds may be reused; the set
+// it points to is left empty either way.
+SymbolBuffers formSymbolBuffers(const FormingSettings& settings, Random& random,
+                                std::int32_t previousUnitMs, const FormingProgress& progress = {},
+                                SymbolBuffers* recycle = nullptr);
+
+}  // namespace kelvak
