@@ -13,15 +13,15 @@ class Controls {
   virtual ~Controls() = default;
 
   // --- settings ---
-  virtual int speed() const = 0;            // groups per minute, 0..30
-  virtual int textKind() const = 0;         // 0 digits, 1 letters, 2 mixture
-  virtual int frequency() const = 0;        // [Hz]
-  virtual int signalPosition() const = 0;   // 0 (top, full level) .. 127
-  virtual int noisePosition() const = 0;    // 0 (top, full noise) .. 127 (no noise)
-  virtual std::string groupCountText() const = 0;   // group count field, as typed
-  virtual std::string charPauseText() const = 0;    // pause between characters, as typed
-  virtual std::string groupPauseText() const = 0;   // pause between groups, as typed
-  virtual bool randomSource() const = 0;    // the "random" menu item is ticked
+  virtual int speed() const = 0;                   // groups per minute, 0..30
+  virtual int textKind() const = 0;                // 0 digits, 1 letters, 2 mixture
+  virtual int frequency() const = 0;               // [Hz]
+  virtual int signalPosition() const = 0;          // 0 (top, full level) .. 127
+  virtual int noisePosition() const = 0;           // 0 (top, full noise) .. 127 (no noise)
+  virtual std::string groupCountText() const = 0;  // group count field, as typed
+  virtual std::string charPauseText() const = 0;   // pause between characters, as typed
+  virtual std::string groupPauseText() const = 0;  // pause between groups, as typed
+  virtual bool randomSource() const = 0;           // the "random" menu item is ticked
   virtual bool longZero() const = 0;
   virtual bool specialSigns() const = 0;
 

@@ -71,7 +71,8 @@ FileText readFileText(const std::string& path) {
     in.read(piece.data(), piece.size());
     const std::streamsize got = in.gcount();
     if (got <= 0) break;
-    decoder.feed(reinterpret_cast<const std::uint8_t*>(piece.data()), static_cast<std::size_t>(got));
+    decoder.feed(reinterpret_cast<const std::uint8_t*>(piece.data()),
+                 static_cast<std::size_t>(got));
   }
   return decoder.finish();
 }

@@ -28,16 +28,15 @@ inline constexpr const char* kOpenErrorCaption = "Error";
 class Transmission {
  public:
   Transmission(Controls& controls, Timer& timer, WaveDevice& device, Random& random);
-  ~Transmission();
 
   // --- the window's events ---
-  void play();                                 // Play button
-  void tick();                                 // Timer1 tick: sends one symbol
-  void stop();                                 // Stop button
-  void pause();                                // Pause button: pauses or resumes
+  void play();                                   // Play button
+  void tick();                                   // Timer1 tick: sends one symbol
+  void stop();                                   // Stop button
+  void pause();                                  // Pause button: pauses or resumes
   void soundSettingChanged(SoundSetting which);  // after the slider's label was written
-  void loadFile(const std::string& path);      // "from file" confirmed in the dialog
-  void useRandomText();                        // "random" menu item
+  void loadFile(const std::string& path);        // "from file" confirmed in the dialog
+  void useRandomText();                          // "random" menu item
   // Stops the timer and the sound at once, without waiting (the program is ending).
   void shutdown();
 
@@ -57,8 +56,11 @@ class Transmission {
   const FileText& fileText() const { return fileText_; }
 
  private:
-  // Forms a complete new set from the current settings; the current set is untouched on failure.
+  // Forms a complete new set from the current settings; the set in use is untouched on failure.
   SymbolBuffers formNewSet();
+  // Puts a new set in use, then shows the playing prompt and the progress of the transmission.
+  void adopt(SymbolBuffers fresh);
+  void finishForming();
   void setIdleControls();
   SymbolChoice choice() const;
   // True when, with the file source, symbol number `counter` lies beyond the file text.
@@ -70,10 +72,12 @@ class Transmission {
   Random& random_;
 
   SymbolBuffers buffers_;
+  SymbolBuffers spare_;  // the set last replaced during this transmission, memory for the next
   std::int32_t unitMs_ = 0;
   std::int32_t symbolCounter_ = 0;
   FileText fileText_;
   bool buffersStale_ = false;
+  bool pauseDown_ = false;  // the pressed state last given to the Pause button
 };
 
 }  // namespace kelvak

@@ -17,11 +17,11 @@ constexpr int kSampleRate = 11025;  // [samples/s]
 
 // Settings read from the window at the moment of forming.
 struct FormingSettings {
-  int speed = 12;            // groups per minute, 0..30
-  int textKind = 0;          // 0 digits, 1 letters, 2 mixture
-  int frequency = 500;       // tone [Hz], 100..5000
-  int signalPosition = 0;    // vertical slider, amplitude = 127 - position
-  int noisePosition = 127;   // vertical slider, noise level = 127 - position
+  int speed = 12;           // groups per minute, 0..30
+  int textKind = 0;         // 0 digits, 1 letters, 2 mixture
+  int frequency = 500;      // tone [Hz], 100..5000
+  int signalPosition = 0;   // vertical slider, amplitude = 127 - position
+  int noisePosition = 127;  // vertical slider, noise level = 127 - position
 };
 
 // One symbol's samples. Shared so that a block handed to the sound device outlives a new forming.
@@ -29,8 +29,8 @@ using SymbolBlock = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 struct SymbolBuffers {
   std::array<SymbolBlock, kSymbolCount> blocks;  // all empty before the first forming
-  std::int32_t unitMs = 0;                      // one Morse unit [ms]
-  std::int32_t samplesPerUnit = 0;              // one Morse unit [samples]
+  std::int32_t unitMs = 0;                       // one Morse unit [ms]
+  std::int32_t samplesPerUnit = 0;               // one Morse unit [samples]
 
   bool formed() const { return blocks[0] != nullptr; }
   // Length of a symbol's block [samples]; 0 when not formed.

@@ -9,16 +9,16 @@
 namespace kelvak {
 
 constexpr int kSymbolCount = 46;
-constexpr int kStartSignal = 41;  // -...- sent first in every transmission
-constexpr int kLongZero = 45;     // ----- shown as "0"
+constexpr int kStartSignal = 41;       // -...- sent first in every transmission
+constexpr int kLongZero = 45;          // ----- shown as "0"
 constexpr int kMatchableSymbols = 45;  // lookups by character never return the long zero
 
 struct Symbol {
-  std::uint8_t cp1251;   // display character, Windows-1251 byte
-  char32_t unicode;      // the same character as a Unicode code point
-  const char* elements;  // dots and dashes, for reference and checks
-  std::uint32_t pattern; // bit 0 is the first time unit; 1 = tone on
-  std::uint32_t length;  // time units used, including the four silent units at the end
+  std::uint8_t cp1251;    // display character, Windows-1251 byte
+  char32_t unicode;       // the same character as a Unicode code point
+  const char* elements;   // dots and dashes, for reference and checks
+  std::uint32_t pattern;  // bit 0 is the first time unit; 1 = tone on
+  std::uint32_t length;   // time units used, including the four silent units at the end
 };
 
 // Index 0..45 -> symbol.

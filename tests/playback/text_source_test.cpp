@@ -1,4 +1,6 @@
 // Choosing symbols and reading text files.
+#include "text_source.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,7 +9,6 @@
 #include <set>
 
 #include "symbol_table.h"
-#include "text_source.h"
 
 namespace kelvak {
 namespace {
@@ -71,16 +72,15 @@ std::set<int> with(std::set<int> s, int extra) {
   return s;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, NextSymbolRange,
-    testing::Values(RangeCase{{true, 0, false, false}, range(0, 9)},
-                    RangeCase{{true, 0, true, false}, with(range(1, 9), 45)},
-                    RangeCase{{true, 0, false, true}, range(0, 9)},
-                    RangeCase{{true, 1, false, false}, range(10, 40)},
-                    RangeCase{{true, 1, true, true}, range(10, 44)},
-                    RangeCase{{true, 2, false, false}, with(range(1, 40), 45)},
-                    RangeCase{{true, 2, false, true}, range(1, 45)},
-                    RangeCase{{true, 2, true, true}, range(1, 45)}));
+INSTANTIATE_TEST_SUITE_P(Kinds, NextSymbolRange,
+                         testing::Values(RangeCase{{true, 0, false, false}, range(0, 9)},
+                                         RangeCase{{true, 0, true, false}, with(range(1, 9), 45)},
+                                         RangeCase{{true, 0, false, true}, range(0, 9)},
+                                         RangeCase{{true, 1, false, false}, range(10, 40)},
+                                         RangeCase{{true, 1, true, true}, range(10, 44)},
+                                         RangeCase{{true, 2, false, false}, with(range(1, 40), 45)},
+                                         RangeCase{{true, 2, false, true}, range(1, 45)},
+                                         RangeCase{{true, 2, true, true}, range(1, 45)}));
 
 TEST(NextSymbolIndex, FileSourceReplaysTheTextAndDrawsNothing) {
   FileText text;
@@ -117,8 +117,16 @@ TEST(FileText, Utf8ExampleGivesTheSameSymbols) {
 }
 
 TEST(FileText, LineEndsAndControlBytesAreSkipped) {
-  EXPECT_EQ(decode("\xEE\r\n\xEA\x1A" "5").symbols, decode("\xEE\n\xEA" "5").symbols);
-  EXPECT_EQ(decode("\xEE\xEA" "5").symbols, (std::vector<std::uint8_t>{24, 20, 5}));
+  EXPECT_EQ(decode("\xEE\r\n\xEA\x1A"
+                   "5")
+                .symbols,
+            decode("\xEE\n\xEA"
+                   "5")
+                .symbols);
+  EXPECT_EQ(decode("\xEE\xEA"
+                   "5")
+                .symbols,
+            (std::vector<std::uint8_t>{24, 20, 5}));
   EXPECT_EQ(decode("-\xB9").symbols, (std::vector<std::uint8_t>{42, 41}));
   EXPECT_EQ(decode("-№").symbols, (std::vector<std::uint8_t>{42, 41}));
   EXPECT_EQ(decode("").count(), 0);

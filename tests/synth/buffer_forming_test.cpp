@@ -1,10 +1,11 @@
 // Forming the 46 symbol blocks: unit timing, block sizes, levels and generator use.
+#include "buffer_forming.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <numeric>
 
-#include "buffer_forming.h"
 #include "error.h"
 
 namespace kelvak {
@@ -95,7 +96,8 @@ TEST(BufferForming, SignalAtTheBottomIsAConstant127) {
   const SymbolBuffers b = formSymbolBuffers(s, random, 0);
   const auto& dash = *b.blocks[0];
   const auto on = static_cast<std::size_t>(3 * b.samplesPerUnit);
-  EXPECT_TRUE(std::all_of(dash.begin(), dash.begin() + on, [](std::uint8_t v) { return v == 127; }));
+  EXPECT_TRUE(
+      std::all_of(dash.begin(), dash.begin() + on, [](std::uint8_t v) { return v == 127; }));
   EXPECT_TRUE(std::all_of(dash.begin() + on, dash.end(), [](std::uint8_t v) { return v == 0; }));
 }
 

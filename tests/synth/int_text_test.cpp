@@ -1,8 +1,9 @@
 // Reading a field's text as an integer.
+#include "int_text.h"
+
 #include <gtest/gtest.h>
 
 #include "error.h"
-#include "int_text.h"
 
 namespace kelvak {
 namespace {
@@ -39,9 +40,9 @@ TEST_P(FieldIntegerInvalid, RaisesTheMessageWithTheText) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, FieldIntegerInvalid,
                          testing::Values("", "   ", "abc", "1 ", "1a", "+", "-", "--1", "+-1",
-                                         "2147483648", "-2147483649", "99999999999999999999",
-                                         "$", "x", "0x", "$123456789", "-$10", "+0x1", "$1G",
-                                         "\t5", "1.5", "1e3", "٣"));
+                                         "2147483648", "-2147483649", "99999999999999999999", "$",
+                                         "x", "0x", "$123456789", "-$10", "+0x1", "$1G", "\t5",
+                                         "1.5", "1e3", "٣"));
 
 }  // namespace
 }  // namespace kelvak

@@ -1,7 +1,7 @@
 // The generator's fixed sequence.
-#include <gtest/gtest.h>
-
 #include "random.h"
+
+#include <gtest/gtest.h>
 
 namespace kelvak {
 namespace {

@@ -1,9 +1,9 @@
 // The alphabet: patterns follow the dot/dash rule, lookups skip the long zero.
+#include "symbol_table.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "symbol_table.h"
 
 namespace kelvak {
 namespace {
@@ -79,8 +79,8 @@ TEST(SymbolTable, LookupsReturnTheFirstMatchAndNeverTheLongZero) {
 }
 
 TEST(SymbolTable, CapitalsLatinHardSignYoAndSpacesHaveNoIndex) {
-  for (std::uint8_t b : {0xC0, 0xD2, 0xDF, 0xFA, 0xB8, 0xA8, 0x20, 0x0A, 0x0D, 0x41, 0x61, 0x1A,
-                         0x2E, 0x2C, 0x00}) {
+  for (std::uint8_t b :
+       {0xC0, 0xD2, 0xDF, 0xFA, 0xB8, 0xA8, 0x20, 0x0A, 0x0D, 0x41, 0x61, 0x1A, 0x2E, 0x2C, 0x00}) {
     EXPECT_FALSE(indexOfByte(b).has_value()) << int(b);
   }
   for (char32_t c : {U'А', U'Т', U'ъ', U'ё', U'Ё', U' ', U'a', U'Z', U'\n'}) {

@@ -1,0 +1,213 @@
+// The transmission engine: one symbol per timer tick, paced by the symbol's length and the pauses.
+#include "transmission.h"
+
+#include "error.h"
+#include "int_text.h"
+#include "symbol_table.h"
+
+namespace kelvak {
+
+namespace {
+
+// The window's integers are 32-bit and wrap on overflow; so do these sums and products.
+std::int32_t wrap32(std::int64_t v) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
+}
+
+}  // namespace
+
+Transmission::Transmission(Controls& controls, Timer& timer, WaveDevice& device, Random& random)
+    : controls_(controls), timer_(timer), device_(device), random_(random) {}
+
+SymbolChoice Transmission::choice() const {
+  return SymbolChoice{controls_.randomSource(), controls_.textKind(), controls_.longZero(),
+                      controls_.specialSigns()};
+}
+
+int Transmission::nextSymbolIndex() {
+  return kelvak::nextSymbolIndex(choice(), symbolCounter_, fileText_, random_);
+}
+
+bool Transmission::beyondFileText(std::int32_t counter) const {
+  return !controls_.randomSource() && counter > 0 && counter - 1 >= fileText_.count();
+}
+
+SymbolBuffers Transmission::formNewSet() {
+  const FormingSettings settings{controls_.speed(), controls_.textKind(), controls_.frequency(),
+                                 controls_.signalPosition(), controls_.noisePosition()};
+  // Speed 0 fails here, before the window shows any forming: the set in use goes on playing.
+  unitDuration(settings.speed, settings.textKind);
+
+  controls_.setStatusText(kFormingStatus);
+  controls_.setProgressMax(kSymbolCount);
+  auto progress = [this](int) {
+    controls_.setProgressPosition(static_cast<std::uint16_t>(controls_.progressPosition() + 1));
+  };
+  SymbolBuffers* recycle = spare_.formed() ? &spare_ : nullptr;
+  return formSymbolBuffers(settings, random_, unitMs_, progress, recycle);
+}
+
+void Transmission::adopt(SymbolBuffers fresh) {
+  // The replaced set's memory may serve the next forming; a block of it that the device still
+  // holds stays alive through the device's own reference.
+  spare_ = std::move(buffers_);
+  buffers_ = std::move(fresh);
+  unitMs_ = buffers_.unitMs;
+}
+
+void Transmission::finishForming() {
+  controls_.setStatusText(kPlayingStatus);
+  const std::int32_t groups = fieldInteger(controls_.groupCountText());
+  controls_.setProgressMax(static_cast<std::uint16_t>(wrap32(std::int64_t{groups} * 5 + 1)));
+  controls_.setProgressPosition(static_cast<std::uint16_t>(symbolCounter_));
+  buffersStale_ = false;
+}
+
+void Transmission::bufferForming() {
+  adopt(formNewSet());
+  finishForming();
+}
+
+void Transmission::play() {
+  controls_.setPlayEnabled(false);
+  controls_.setStopEnabled(true);
+  controls_.setPauseEnabled(true);
+  controls_.setGroupCountEnabled(false);
+  controls_.clearText();
+  bufferForming();
+  spare_.release();  // nothing of an earlier transmission is worth keeping
+
+  if (!device_.open()) {
+    controls_.showMessage(kOpenErrorText, kOpenErrorCaption);
+    setIdleControls();
+    buffers_.release();
+    return;
+  }
+  symbolCounter_ = 0;
+  // The interval is left as it is: the start signal comes after the interval the timer holds.
+  timer_.setEnabled(true);
+}
+
+void Transmission::tick() {
+  if (!device_.isOpen() || !buffers_.formed()) {
+    // No transmission is open; a stray tick must not send anything.
+    timer_.setEnabled(false);
+    return;
+  }
+  const std::int32_t c = symbolCounter_;
+  if (beyondFileText(c)) {
+    // The source became a file text shorter than what has been sent already.
+    stopPlayback();
+    return;
+  }
+
+  // The pause is read before anything is sent, so a field holding no integer fails the tick
+  // without sending a symbol that would never be shown; the next tick tries the same place again.
+  const bool endOfGroup = c % 5 == 0;
+  const std::int32_t pause =
+      endOfGroup ? wrap32(std::int64_t{4} * fieldInteger(controls_.groupPauseText()))
+                 : wrap32(std::int64_t{4} * fieldInteger(controls_.charPauseText()) - 4);
+
+  const int index = nextSymbolIndex();
+  const std::int32_t length = static_cast<std::int32_t>(SymbolTable[index].length);
+  device_.write(buffers_.blocks[index]);  // a refused block is simply not heard
+
+  // A negative product becomes a huge unsigned interval: the transmission then waits for Stop.
+  const std::int32_t interval =
+      wrap32(std::int64_t{wrap32(std::int64_t{pause} + length)} * unitMs_);
+  timer_.setInterval(static_cast<std::uint32_t>(interval));
+
+  if (c != 0) controls_.appendText(displayUtf8(index));
+  if (c != 0 && endOfGroup) controls_.appendText(" ");
+  symbolCounter_ = c + 1;
+
+  const std::int32_t groups = fieldInteger(controls_.groupCountText());
+  if (wrap32(std::int64_t{groups} * 5 + 1) == symbolCounter_ || beyondFileText(symbolCounter_)) {
+    stopPlayback();
+  }
+  controls_.setProgressPosition(static_cast<std::uint16_t>(symbolCounter_));
+}
+
+void Transmission::stop() { stopPlayback(); }
+
+void Transmission::setIdleControls() {
+  controls_.setPlayEnabled(true);
+  controls_.setStopEnabled(false);
+  controls_.setPauseEnabled(false);
+  controls_.setGroupCountEnabled(true);
+}
+
+void Transmission::stopPlayback() {
+  if (device_.isOpen()) {
+    device_.waitUntilPlayed();  // the last symbol is heard to its end
+    device_.close();
+  }
+  controls_.setPlayEnabled(true);
+  controls_.setStopEnabled(false);
+  controls_.setPauseEnabled(false);
+  timer_.setEnabled(false);
+  buffers_.release();
+  spare_.release();
+  controls_.setGroupCountEnabled(true);
+}
+
+void Transmission::pause() {
+  if (!device_.isOpen()) {
+    // Play stopped at a failed forming: there is nothing to pause or resume.
+    controls_.setPauseDown(pauseDown_);
+    return;
+  }
+  if (!timer_.enabled() && buffersStale_) {
+    try {
+      bufferForming();
+    } catch (...) {
+      // The pause goes on with the set in use (or, if only the group count failed, the new one).
+      pauseDown_ = true;
+      controls_.setPauseDown(true);
+      throw;
+    }
+  }
+  timer_.setEnabled(!timer_.enabled());
+  pauseDown_ = !timer_.enabled();
+  controls_.setPauseDown(pauseDown_);
+}
+
+void Transmission::soundSettingChanged(SoundSetting which) {
+  if (timer_.enabled()) {
+    if (which == SoundSetting::Frequency) {
+      // The countdown to the next tick goes on: the next symbol keeps its time.
+      bufferForming();
+    } else {
+      SymbolBuffers fresh = formNewSet();  // speed 0 fails here and the old sound plays on
+      // Restarting the timer puts the next symbol one full interval after the forming.
+      timer_.setEnabled(false);
+      adopt(std::move(fresh));
+      timer_.setEnabled(true);
+      finishForming();
+    }
+  }
+  buffersStale_ = true;
+}
+
+void Transmission::loadFile(const std::string& path) {
+  fileText_ = readFileText(path);
+  controls_.setSourceChecks(false);
+  controls_.setGroupCountMax(fileText_.groups());
+  controls_.setGroupCount(fileText_.groups());
+  controls_.setTextKindEnabled(false);
+}
+
+void Transmission::useRandomText() {
+  controls_.setSourceChecks(true);
+  controls_.setGroupCountMax(kRandomGroupCountMax);
+  controls_.setTextKindEnabled(true);
+}
+
+void Transmission::shutdown() {
+  timer_.setEnabled(false);
+  device_.close();
+  buffers_.release();
+  spare_.release();
+}
+
+}  // namespace kelvak

@@ -1,0 +1,141 @@
+// Test doubles for the window's controls, the timer and the sound device, on a manual clock.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "buffer_forming.h"
+#include "controls.h"
+#include "timer.h"
+#include "wave_device.h"
+
+namespace kelvak::testing {
+
+// The main window's controls as plain values, with their initial settings.
+struct FakeControls : Controls {
+  int speedValue = 12, kind = 0, freq = 500, signal = 0, noise = 127;
+  std::string groupsText = "30", charPause = "1", groupPause = "2";
+  bool randomTicked = true, longZeroChecked = false, signsChecked = false;
+
+  bool playEnabled = true, stopEnabled = false, pauseEnabled = false, pauseDown = false;
+  bool groupCountEnabled = true, textKindEnabled = true;
+  std::string pane, status;
+  std::uint16_t progressMax = 46, progressPos = 0;
+  int groupCountMax = 999, groupCount = 30;
+  int formingsShown = 0;  // times the forming prompt appeared
+  std::vector<std::pair<std::string, std::string>> messages;
+  std::function<void()> whileMessageOpen;  // runs while a message box is "open"
+
+  int speed() const override { return speedValue; }
+  int textKind() const override { return kind; }
+  int frequency() const override { return freq; }
+  int signalPosition() const override { return signal; }
+  int noisePosition() const override { return noise; }
+  std::string groupCountText() const override { return groupsText; }
+  std::string charPauseText() const override { return charPause; }
+  std::string groupPauseText() const override { return groupPause; }
+  bool randomSource() const override { return randomTicked; }
+  bool longZero() const override { return longZeroChecked; }
+  bool specialSigns() const override { return signsChecked; }
+
+  void setPlayEnabled(bool on) override { playEnabled = on; }
+  void setStopEnabled(bool on) override { stopEnabled = on; }
+  void setPauseEnabled(bool on) override { pauseEnabled = on; }
+  void setPauseDown(bool down) override { pauseDown = down; }
+  void setGroupCountEnabled(bool on) override { groupCountEnabled = on; }
+  void clearText() override { pane.clear(); }
+  void appendText(const std::string& utf8) override { pane += utf8; }
+  void setStatusText(const std::string& utf8) override;
+  void setProgressMax(std::uint16_t max) override {
+    progressMax = max;
+    if (progressPos > max) progressPos = max;
+  }
+  void setProgressPosition(std::uint16_t position) override {
+    progressPos = position > progressMax ? progressMax : position;
+  }
+  std::uint16_t progressPosition() const override { return progressPos; }
+  void showMessage(const std::string& text, const std::string& caption) override {
+    messages.emplace_back(text, caption);
+    if (whileMessageOpen) whileMessageOpen();
+  }
+  void setSourceChecks(bool randomOn) override { randomTicked = randomOn; }
+  void setGroupCountMax(int max) override { groupCountMax = max; }
+  void setGroupCount(int groups) override {
+    groupCount = groups;
+    groupsText = std::to_string(groups);
+  }
+  void setTextKindEnabled(bool on) override { textKindEnabled = on; }
+};
+
+// A timer on a manual clock [ms] with the re-arming rules of the window's timer.
+struct FakeTimer : Timer {
+  bool on = false;
+  std::uint32_t ms = kInitialInterval;
+  std::int64_t now = 0;
+  std::int64_t due = 0;
+
+  bool enabled() const override { return on; }
+  void setEnabled(bool v) override {
+    if (v == on) return;
+    on = v;
+    if (on) due = now + ms;
+  }
+  std::uint32_t interval() const override { return ms; }
+  void setInterval(std::uint32_t v) override {
+    if (v == ms) return;
+    ms = v;
+    if (on) due = now + ms;
+  }
+  bool armed() const { return on && ms > 0; }
+  // Moves the clock to `until`, calling `tick` at every tick that falls due on the way.
+  void runUntil(std::int64_t until, const std::function<void()>& tick);
+  // Fires the next tick, whenever it is due; false when none will come.
+  bool fireNext(const std::function<void()>& tick);
+};
+
+// A sound device that records what it is given. Blocks count as playing until finish() is called
+// or the clock passes their end, and the device keeps them alive meanwhile.
+struct FakeDevice : WaveDevice {
+  struct Written {
+    SymbolBlock block;
+    std::int64_t at;  // [ms] on the timer's clock
+  };
+  const std::int64_t* clock = nullptr;  // the timer's clock, for write times
+  bool openSucceeds = true;
+  bool writesSucceed = true;
+  bool opened = false;
+  int opens = 0, closes = 0, waits = 0;
+  std::vector<Written> writes;
+  std::vector<SymbolBlock> playing;
+
+  bool open() override {
+    ++opens;
+    opened = openSucceeds;
+    return opened;
+  }
+  bool isOpen() const override { return opened; }
+  bool write(SymbolBlock block) override {
+    if (!opened || !writesSucceed) return false;
+    writes.push_back({block, clock ? *clock : 0});
+    playing.push_back(std::move(block));
+    return true;
+  }
+  bool busy() const override { return !playing.empty(); }
+  bool waitUntilPlayed() override {
+    ++waits;
+    playing.clear();
+    return true;
+  }
+  void close() override {
+    if (!opened) return;
+    ++closes;
+    opened = false;
+    playing.clear();
+  }
+  void finish() { playing.clear(); }
+};
+
+}  // namespace kelvak::testing

@@ -1,0 +1,538 @@
+// The transmission driven through fake controls, a manual-clock timer and a recording device.
+#include "transmission.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "error.h"
+#include "fakes.h"
+#include "symbol_table.h"
+
+namespace kelvak {
+namespace {
+
+using testing::FakeControls;
+using testing::FakeDevice;
+using testing::FakeTimer;
+
+class TransmissionTest : public ::testing::Test {
+ protected:
+  FakeControls controls;
+  FakeTimer timer;
+  FakeDevice device;
+  Random random;
+  Transmission tx{controls, timer, device, random};
+  std::vector<int> sent;                 // indices written, in order
+  std::vector<std::int64_t> writeTimes;  // [ms]
+
+  void SetUp() override { device.clock = &timer.now; }
+
+  // One tick, noting which symbol of the set in use was written.
+  void tick() {
+    const auto set = tx.buffers().blocks;
+    const std::size_t before = device.writes.size();
+    tx.tick();
+    if (device.writes.size() > before) {
+      const auto& w = device.writes.back();
+      const auto it = std::find(set.begin(), set.end(), w.block);
+      sent.push_back(it == set.end() ? -1 : static_cast<int>(it - set.begin()));
+      writeTimes.push_back(w.at);
+    }
+  }
+  bool fireNext() {
+    return timer.fireNext([this] { tick(); });
+  }
+  void runToEnd(int limit = 100000) {
+    for (int i = 0; i < limit && fireNext(); ++i) {
+    }
+  }
+  void expectIdle() {
+    EXPECT_TRUE(controls.playEnabled);
+    EXPECT_FALSE(controls.stopEnabled);
+    EXPECT_FALSE(controls.pauseEnabled);
+    EXPECT_TRUE(controls.groupCountEnabled);
+    EXPECT_FALSE(timer.enabled());
+    EXPECT_FALSE(device.isOpen());
+    EXPECT_FALSE(tx.buffers().formed());
+  }
+  std::string writeFile(const std::string& bytes) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kelvak_tx_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+    std::ofstream(path, std::ios::binary) << bytes;
+    files.push_back(path);
+    return path.string();
+  }
+  void TearDown() override {
+    for (const auto& f : files) std::filesystem::remove(f);
+  }
+  std::vector<std::filesystem::path> files;
+};
+
+TEST_F(TransmissionTest, FirstDigitTransmissionAfterStartUp) {
+  controls.groupsText = "2";
+  tx.play();
+  EXPECT_FALSE(controls.playEnabled);
+  EXPECT_TRUE(controls.stopEnabled);
+  EXPECT_TRUE(controls.pauseEnabled);
+  EXPECT_FALSE(controls.groupCountEnabled);
+  EXPECT_EQ(controls.status, kPlayingStatus);
+  EXPECT_EQ(controls.progressMax, 11);
+  runToEnd();
+  EXPECT_EQ(sent, (std::vector<int>{41, 8, 0, 6, 4, 8, 2, 6, 1, 6, 7}));
+  EXPECT_EQ(controls.pane, "80648 26167 ");
+  EXPECT_EQ(tx.symbolCounter(), 11);
+  EXPECT_EQ(controls.progressPos, 11);
+  EXPECT_EQ(device.waits, 1);
+  EXPECT_EQ(device.closes, 1);
+  expectIdle();
+  // The pause button was never pressed, and the status keeps the playing prompt.
+  EXPECT_FALSE(controls.pauseDown);
+  EXPECT_EQ(controls.status, kPlayingStatus);
+}
+
+TEST_F(TransmissionTest, TicksFollowLengthPlusPauseInUnits) {
+  controls.groupsText = "2";
+  tx.play();
+  runToEnd();
+  // First tick one default interval after Play; then (P + L) * 54 ms.
+  const std::vector<std::int64_t> gaps = {1350, 1026, 378, 810, 810, 1458, 1026, 810, 1134, 810};
+  ASSERT_EQ(writeTimes.size(), gaps.size() + 1);
+  EXPECT_EQ(writeTimes[0], 1000);
+  for (std::size_t k = 0; k < gaps.size(); ++k) {
+    EXPECT_EQ(writeTimes[k + 1] - writeTimes[k], gaps[k]) << k;
+  }
+  // The last interval set stays in the timer for the next transmission.
+  EXPECT_EQ(timer.interval(), 1350u);
+}
+
+TEST_F(TransmissionTest, WorkedExampleIntervals) {
+  tx.loadFile(writeFile("55551"));
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(sent, (std::vector<int>{41, 5, 5, 5, 5, 1}));
+  const std::vector<std::int64_t> expected = {1000, 2350, 3052, 3754, 4456, 5158};
+  EXPECT_EQ(writeTimes, expected);
+  EXPECT_EQ(timer.interval(), 1566u);
+  EXPECT_EQ(controls.pane, "55551 ");
+}
+
+TEST_F(TransmissionTest, PauseFieldsLengthenTheGaps) {
+  controls.charPause = "3";   // 4 * 3 - 4 = 8 extra units inside a group
+  controls.groupPause = "5";  // 20 units after the start signal and after a group
+  tx.loadFile(writeFile("55551"));
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(writeTimes[1] - writeTimes[0], (20 + 17) * 54);
+  EXPECT_EQ(writeTimes[2] - writeTimes[1], (8 + 13) * 54);
+  EXPECT_EQ(timer.interval(), static_cast<std::uint32_t>((20 + 21) * 54));
+}
+
+TEST_F(TransmissionTest, LettersAndMixtureAfterStartUp) {
+  controls.groupsText = "2";
+  controls.kind = 1;
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(controls.pane, "сожфб няшкэ ");
+}
+
+TEST_F(TransmissionTest, MixtureWithSignsSendsTheLongZeroForEveryZero) {
+  controls.groupsText = "1";
+  controls.kind = 2;
+  controls.signsChecked = true;
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(sent, (std::vector<int>{41, 45, 38, 22, 10, 45}));
+  EXPECT_EQ(controls.pane, "0юма0 ");
+}
+
+TEST_F(TransmissionTest, LongZeroOptionWithDigits) {
+  controls.groupsText = "1";
+  controls.longZeroChecked = true;
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(sent, (std::vector<int>{41, 8, 45, 6, 4, 8}));
+  EXPECT_EQ(controls.pane, "80648 ");
+}
+
+TEST_F(TransmissionTest, SecondTransmissionContinuesTheSequenceAndStartsAfterTheLastInterval) {
+  controls.groupsText = "1";
+  tx.play();
+  runToEnd();
+  const std::int64_t end = timer.now;
+  tx.play();
+  EXPECT_EQ(controls.pane, "");
+  runToEnd();
+  // The start signal's draw (2) is discarded again.
+  EXPECT_EQ(controls.pane, "61673 ");
+  // The start signal of the second run comes after the interval the first run set last.
+  EXPECT_EQ(writeTimes[6] - end, (8 + 19) * 54);
+}
+
+class FileTextTransmission : public TransmissionTest,
+                             public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(FileTextTransmission, SendsTheWholeGroupsOfTheFile) {
+  tx.loadFile(writeFile(GetParam()));
+  EXPECT_FALSE(controls.randomTicked);
+  EXPECT_FALSE(controls.textKindEnabled);
+  EXPECT_EQ(controls.groupCountMax, 1);
+  EXPECT_EQ(controls.groupsText, "1");
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(sent, (std::vector<int>{41, 24, 20, 2, 2, 0}));
+  EXPECT_EQ(controls.pane, "ок220 ");
+  EXPECT_EQ(random.state(), Random::kInitialState);
+
+  controls.longZeroChecked = true;
+  sent.clear();
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(sent, (std::vector<int>{41, 24, 20, 2, 2, 45}));
+  EXPECT_EQ(controls.pane, "ок220 ");
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, FileTextTransmission,
+                         ::testing::Values(std::string("\xD2\xEE\xEA 220/380 \xC2"),
+                                           std::string("Ток 220/380 В")));
+
+TEST_F(TransmissionTest, TextSourceStatesAndGroupCountRange) {
+  std::string text;
+  for (int i = 0; i < 23; ++i) text += "\xE0";
+  tx.loadFile(writeFile(text));
+  EXPECT_EQ(controls.groupCountMax, 4);
+  EXPECT_EQ(controls.groupCount, 4);
+  tx.useRandomText();
+  EXPECT_TRUE(controls.randomTicked);
+  EXPECT_TRUE(controls.textKindEnabled);
+  EXPECT_EQ(controls.groupCountMax, 999);
+  EXPECT_EQ(controls.groupCount, 4);
+  EXPECT_EQ(tx.fileText().count(), 23);  // kept, though no longer read
+  // A missing file is read as an empty text.
+  tx.loadFile("/nonexistent/kelvak/file.txt");
+  EXPECT_EQ(tx.fileText().count(), 0);
+  EXPECT_EQ(controls.groupCountMax, 0);
+  EXPECT_EQ(controls.groupsText, "0");
+  EXPECT_FALSE(controls.randomTicked);
+}
+
+TEST_F(TransmissionTest, GroupCountZeroSendsOnlyTheStartSignal) {
+  controls.groupsText = "0";
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(sent, (std::vector<int>{41}));
+  EXPECT_EQ(controls.pane, "");
+  EXPECT_EQ(controls.progressMax, 1);
+  EXPECT_EQ(controls.progressPos, 1);
+  expectIdle();
+}
+
+TEST_F(TransmissionTest, EmptyFileSendsOnlyTheStartSignal) {
+  tx.loadFile(writeFile("\r\n  ABC"));
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(sent, (std::vector<int>{41}));
+  expectIdle();
+}
+
+TEST_F(TransmissionTest, TypedGroupCountBeyondTheFileEndsAtTheEndOfTheText) {
+  tx.loadFile(
+      writeFile("\xEE\xEA"
+                "2203"));  // six symbols, one whole group
+  controls.groupsText = "5";
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(sent, (std::vector<int>{41, 24, 20, 2, 2, 0, 3}));
+  EXPECT_EQ(controls.pane, "ок220 3");
+  expectIdle();
+}
+
+TEST_F(TransmissionTest, SwitchingToAShortFileMidTransmissionNeverReadsPastIt) {
+  controls.groupsText = "5";
+  tx.play();
+  for (int i = 0; i < 8; ++i) fireNext();
+  tx.loadFile(writeFile("12345"));  // five symbols, but eight have been sent already
+  fireNext();
+  EXPECT_EQ(sent.size(), 8u);
+  expectIdle();
+}
+
+TEST_F(TransmissionTest, StopBeforeTheFirstTick) {
+  tx.play();
+  tx.stop();
+  EXPECT_TRUE(device.writes.empty());
+  EXPECT_EQ(controls.pane, "");
+  EXPECT_EQ(device.closes, 1);
+  expectIdle();
+  EXPECT_FALSE(fireNext());
+}
+
+TEST_F(TransmissionTest, StopWhilePausedLeavesThePauseButtonDown) {
+  tx.play();
+  fireNext();
+  fireNext();
+  tx.pause();
+  EXPECT_TRUE(controls.pauseDown);
+  EXPECT_FALSE(timer.enabled());
+  tx.stop();
+  expectIdle();
+  EXPECT_TRUE(controls.pauseDown);
+  // The next transmission runs with the button drawn down; the first press pauses it.
+  tx.play();
+  EXPECT_TRUE(timer.enabled());
+  controls.pauseDown = false;  // the button toggles itself on the click
+  tx.pause();
+  EXPECT_FALSE(timer.enabled());
+  EXPECT_TRUE(controls.pauseDown);
+}
+
+TEST_F(TransmissionTest, ResumeFormsAgainOnlyWhenASliderMoved) {
+  tx.play();
+  fireNext();
+  const auto firstSet = tx.buffers().blocks[0];
+  tx.pause();
+  timer.now += 5000;
+  tx.pause();  // nothing moved: no forming, the next tick a full interval after the resume
+  EXPECT_EQ(tx.buffers().blocks[0], firstSet);
+  EXPECT_EQ(controls.formingsShown, 1);
+  EXPECT_EQ(timer.due, timer.now + 1350);
+
+  tx.pause();
+  controls.freq = 800;
+  tx.soundSettingChanged(SoundSetting::Frequency);  // paused: only the flag
+  EXPECT_TRUE(tx.buffersStale());
+  EXPECT_EQ(controls.formingsShown, 1);
+  tx.pause();
+  EXPECT_EQ(controls.formingsShown, 2);
+  EXPECT_NE(tx.buffers().blocks[0], firstSet);
+  EXPECT_FALSE(tx.buffersStale());
+  EXPECT_TRUE(timer.enabled());
+  EXPECT_FALSE(controls.pauseDown);
+}
+
+TEST_F(TransmissionTest, ChangeDuringPlaybackKeepsTheFlagSetForTheNextResume) {
+  tx.play();
+  fireNext();
+  controls.signal = 60;
+  tx.soundSettingChanged(SoundSetting::Signal);
+  EXPECT_EQ(controls.formingsShown, 2);
+  EXPECT_TRUE(tx.buffersStale());
+  tx.pause();
+  tx.pause();
+  EXPECT_EQ(controls.formingsShown, 3);
+}
+
+TEST_F(TransmissionTest, SpeedChangeRestartsTheCountdownAndFrequencyKeepsIt) {
+  controls.groupsText = "3";
+  tx.play();
+  fireNext();
+  timer.now += 500;
+  const std::int64_t dueBefore = timer.due;
+  controls.freq = 1000;
+  tx.soundSettingChanged(SoundSetting::Frequency);
+  EXPECT_EQ(timer.due, dueBefore);
+  EXPECT_EQ(tx.unitMs(), 54);
+
+  controls.speedValue = 30;
+  tx.soundSettingChanged(SoundSetting::Speed);
+  EXPECT_EQ(tx.unitMs(), 21);
+  EXPECT_EQ(timer.due, timer.now + 1350);  // one full interval after the forming
+  EXPECT_TRUE(tx.buffersStale());
+  EXPECT_EQ(controls.status, kPlayingStatus);
+  EXPECT_EQ(controls.progressMax, 16);
+  EXPECT_EQ(controls.progressPos, 1);
+  fireNext();
+  EXPECT_EQ(tx.buffers().samplesPerUnit, 231);
+  EXPECT_EQ(static_cast<int>(device.writes.back().block->size()), 231 * 19);  // the "8"
+}
+
+TEST_F(TransmissionTest, SliderMovedWhileIdleOnlySetsTheFlag) {
+  tx.soundSettingChanged(SoundSetting::Noise);
+  EXPECT_TRUE(tx.buffersStale());
+  EXPECT_EQ(controls.formingsShown, 0);
+  EXPECT_FALSE(tx.buffers().formed());
+}
+
+TEST_F(TransmissionTest, BlockInFlightOutlivesAReForming) {
+  tx.play();
+  fireNext();
+  std::weak_ptr<const std::vector<std::uint8_t>> inFlight = device.playing.back();
+  const auto copy = *device.playing.back();
+  controls.noise = 0;
+  tx.soundSettingChanged(SoundSetting::Noise);
+  controls.noise = 10;
+  tx.soundSettingChanged(SoundSetting::Noise);  // reuses the memory of sets nobody holds
+  ASSERT_FALSE(inFlight.expired());
+  EXPECT_EQ(*inFlight.lock(), copy);
+  device.finish();
+  device.writes.clear();
+  EXPECT_TRUE(inFlight.expired());  // nothing of the engine still holds it
+}
+
+TEST_F(TransmissionTest, SpeedZeroDuringPlaybackKeepsTheOldSoundPlaying) {
+  controls.groupsText = "1";
+  tx.play();
+  fireNext();
+  const auto set = tx.buffers().blocks;
+  const std::int64_t due = timer.due;
+  controls.speedValue = 0;
+  try {
+    tx.soundSettingChanged(SoundSetting::Speed);
+    FAIL();
+  } catch (const KelvakError& e) {
+    EXPECT_STREQ(e.what(), "Floating point division by zero");
+  }
+  EXPECT_TRUE(timer.enabled());
+  EXPECT_EQ(timer.due, due);
+  EXPECT_EQ(tx.buffers().blocks, set);
+  EXPECT_EQ(tx.unitMs(), 54);
+  EXPECT_FALSE(tx.buffersStale());
+  EXPECT_EQ(controls.status, kPlayingStatus);
+  runToEnd();
+  EXPECT_EQ(controls.pane, "80648 ");
+  expectIdle();
+}
+
+TEST_F(TransmissionTest, SpeedZeroWhenResumingStaysPaused) {
+  tx.play();
+  fireNext();
+  tx.pause();
+  controls.speedValue = 0;
+  tx.soundSettingChanged(SoundSetting::Speed);
+  controls.pauseDown = false;  // the click toggled the button
+  EXPECT_THROW(tx.pause(), KelvakError);
+  EXPECT_FALSE(timer.enabled());
+  EXPECT_TRUE(controls.pauseDown);
+  EXPECT_TRUE(tx.buffers().formed());
+  controls.speedValue = 12;
+  tx.pause();
+  EXPECT_TRUE(timer.enabled());
+  fireNext();
+  EXPECT_EQ(sent.size(), 2u);
+}
+
+TEST_F(TransmissionTest, SpeedZeroAtPlayLeavesStopToReturnToIdle) {
+  controls.speedValue = 0;
+  EXPECT_THROW(tx.play(), KelvakError);
+  EXPECT_FALSE(controls.playEnabled);
+  EXPECT_TRUE(controls.stopEnabled);
+  EXPECT_TRUE(controls.pauseEnabled);
+  EXPECT_FALSE(device.isOpen());
+  EXPECT_EQ(device.opens, 0);
+  // Pause here has nothing to resume: the timer stays off and nothing is sent.
+  tx.pause();
+  EXPECT_FALSE(timer.enabled());
+  EXPECT_FALSE(controls.pauseDown);
+  tx.stop();
+  expectIdle();
+  EXPECT_EQ(device.waits, 0);
+}
+
+TEST_F(TransmissionTest, GroupCountThatIsNotANumberFailsPlayAfterForming) {
+  controls.groupsText = "abc";
+  try {
+    tx.play();
+    FAIL();
+  } catch (const KelvakError& e) {
+    EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
+  }
+  EXPECT_TRUE(tx.buffers().formed());
+  EXPECT_EQ(controls.progressMax, 46);
+  EXPECT_FALSE(device.isOpen());
+  EXPECT_FALSE(timer.enabled());
+  EXPECT_FALSE(controls.playEnabled);
+  tx.stop();
+  expectIdle();
+}
+
+TEST_F(TransmissionTest, OpenFailureShowsTheMessageAndReturnsToIdle) {
+  device.openSucceeds = false;
+  controls.whileMessageOpen = [&] {
+    EXPECT_FALSE(controls.playEnabled);  // the box is shown before the window goes idle
+  };
+  tx.play();
+  ASSERT_EQ(controls.messages.size(), 1u);
+  EXPECT_EQ(controls.messages[0].first, "Error opening waveform stream");
+  EXPECT_EQ(controls.messages[0].second, "Error");
+  expectIdle();
+  EXPECT_EQ(controls.pane, "");
+  EXPECT_EQ(device.opens, 1);
+}
+
+TEST_F(TransmissionTest, PauseFieldWithoutANumberFailsTheTickWithoutSending) {
+  controls.groupsText = "1";
+  tx.play();
+  fireNext();
+  fireNext();
+  const auto state = random.state();
+  const std::uint32_t interval = timer.interval();
+  controls.charPause = "x";
+  for (int i = 0; i < 3; ++i) {
+    try {
+      fireNext();
+      FAIL();
+    } catch (const KelvakError& e) {
+      EXPECT_STREQ(e.what(), "'x' is not a valid integer value");
+    }
+  }
+  EXPECT_EQ(sent.size(), 2u);
+  EXPECT_EQ(tx.symbolCounter(), 2);
+  EXPECT_EQ(random.state(), state);
+  EXPECT_EQ(timer.interval(), interval);
+  EXPECT_TRUE(timer.enabled());
+  controls.charPause = "1";
+  runToEnd();
+  EXPECT_EQ(controls.pane, "80648 ");
+}
+
+TEST_F(TransmissionTest, RaisingTheGroupCountLengthensAndLoweringBelowTheCounterRunsOn) {
+  controls.groupsText = "1";
+  tx.play();
+  fireNext();
+  controls.groupsText = "2";
+  runToEnd();
+  EXPECT_EQ(controls.pane, "80648 26167 ");
+
+  controls.groupsText = "3";
+  tx.play();
+  for (int i = 0; i < 8; ++i) fireNext();
+  controls.groupsText = "1";  // 6 symbols, but 8 are sent already: no end
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(fireNext());
+  EXPECT_TRUE(timer.enabled());
+  tx.stop();
+  expectIdle();
+}
+
+TEST_F(TransmissionTest, NegativeIntervalStandsStillUntilStop) {
+  tx.play();
+  fireNext();
+  controls.charPause = "-10";  // P = -44, far below the symbol's length
+  fireNext();
+  EXPECT_EQ(timer.interval(), static_cast<std::uint32_t>((-44 + 19) * 54));
+  EXPECT_GT(timer.due - timer.now, std::int64_t{1} << 31);
+  tx.stop();
+  expectIdle();
+}
+
+TEST_F(TransmissionTest, RefusedWritesLeaveSymbolsSilentButTheTransmissionRunsOn) {
+  controls.groupsText = "1";
+  device.writesSucceed = false;
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(controls.pane, "80648 ");
+  expectIdle();
+}
+
+TEST_F(TransmissionTest, ShutdownStopsTimerAndSoundWithoutWaiting) {
+  tx.play();
+  fireNext();
+  tx.shutdown();
+  EXPECT_FALSE(timer.enabled());
+  EXPECT_FALSE(device.isOpen());
+  EXPECT_EQ(device.waits, 0);
+}
+
+}  // namespace
+}  // namespace kelvak
