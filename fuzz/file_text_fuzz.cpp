@@ -1,0 +1,28 @@
+// libFuzzer target: decoding a text file fed in arbitrary pieces gives the same symbols as the
+// whole file at once, never more than can be sent, and only indices of the matchable alphabet.
+#include <cstdint>
+#include <cstdlib>
+
+#include "symbol_table.h"
+#include "text_source.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  kelvak::FileTextDecoder whole;
+  whole.feed(data, size);
+  const kelvak::FileText expected = whole.finish();
+
+  // The first byte chooses the piece sizes for a second reading of the rest.
+  kelvak::FileTextDecoder pieces;
+  const std::size_t step = size > 0 ? 1 + data[0] % 7 : 1;
+  pieces.feed(data, size > 0 ? 1 : 0);
+  for (std::size_t k = size > 0 ? 1 : 0; k < size; k += step) {
+    pieces.feed(data + k, step < size - k ? step : size - k);
+  }
+  if (pieces.finish().symbols != expected.symbols) std::abort();
+
+  if (expected.count() > kelvak::kMaxFileSymbols) std::abort();
+  for (std::uint8_t s : expected.symbols) {
+    if (s >= kelvak::kMatchableSymbols) std::abort();
+  }
+  return 0;
+}
