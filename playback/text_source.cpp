@@ -2,6 +2,7 @@
 #include "text_source.h"
 
 #include <array>
+#include <cstring>
 #include <fstream>
 
 #include "symbol_table.h"
@@ -47,10 +48,80 @@ void FileTextDecoder::utf8Byte(std::uint8_t b) {
 }
 
 void FileTextDecoder::feed(const std::uint8_t* data, std::size_t size) {
-  for (std::size_t k = 0; k < size; ++k) {
-    const std::uint8_t b = data[k];
+  const auto full = [](const std::vector<std::uint8_t>& v) {
+    return v.size() >= static_cast<std::size_t>(kMaxFileSymbols);
+  };
+  std::size_t k = 0;
+  while (k < size && utf8Valid_ && (!full(cp1251_) || !full(utf8_))) {
+    const std::uint8_t b = data[k++];
     if (auto i = indexOfByte(b)) keep(cp1251_, *i);
-    if (utf8Valid_) utf8Byte(b);
+    utf8Byte(b);
+  }
+  // Both readings are full: all that is left to learn is whether the file is valid UTF-8.
+  if (utf8Valid_ && k < size) validateUtf8(data + k, size - k);
+  // An invalid UTF-8 file is read as Windows-1251 only.
+  for (; k < size && !full(cp1251_); ++k) {
+    if (auto i = indexOfByte(data[k])) keep(cp1251_, *i);
+  }
+}
+
+void FileTextDecoder::validateUtf8(const std::uint8_t* data, std::size_t size) {
+  std::size_t k = 0;
+  // Finish a sequence begun in the previous piece.
+  while (k < size && needed_ > 0 && utf8Valid_) {
+    const std::size_t kept = utf8_.size();
+    utf8Byte(data[k++]);
+    utf8_.resize(kept);  // nothing more is kept once the reading is full
+  }
+  while (k < size && utf8Valid_) {
+    // Runs of ASCII, eight bytes at a time.
+    while (k + 8 <= size) {
+      std::uint64_t word;
+      std::memcpy(&word, data + k, sizeof word);
+      if (word & 0x8080808080808080ull) break;
+      k += 8;
+    }
+    if (k == size) break;
+    const std::uint8_t b = data[k];
+    if (b < 0x80) {
+      ++k;
+      continue;
+    }
+    utf8MultiByte_ = true;
+    int length;
+    char32_t cp, minimum;
+    if ((b & 0xE0) == 0xC0) {
+      length = 2, cp = b & 0x1F, minimum = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      length = 3, cp = b & 0x0F, minimum = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      length = 4, cp = b & 0x07, minimum = 0x10000;
+    } else {
+      utf8Valid_ = false;
+      return;
+    }
+    if (k + static_cast<std::size_t>(length) > size) {
+      // The sequence goes on in the next piece.
+      for (; k < size && utf8Valid_; ++k) {
+        const std::size_t kept = utf8_.size();
+        utf8Byte(data[k]);
+        utf8_.resize(kept);
+      }
+      return;
+    }
+    for (int n = 1; n < length; ++n) {
+      const std::uint8_t c = data[k + static_cast<std::size_t>(n)];
+      if ((c & 0xC0) != 0x80) {
+        utf8Valid_ = false;
+        return;
+      }
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      utf8Valid_ = false;
+      return;
+    }
+    k += static_cast<std::size_t>(length);
   }
 }
 

@@ -38,6 +38,7 @@ class FileTextDecoder {
  private:
   void keep(std::vector<std::uint8_t>& out, int index);
   void utf8Byte(std::uint8_t b);
+  void validateUtf8(const std::uint8_t* data, std::size_t size);
 
   std::vector<std::uint8_t> cp1251_;
   std::vector<std::uint8_t> utf8_;

@@ -46,7 +46,8 @@ std::string displayUtf8(int index) {
 }
 
 namespace {
-// Reverse lookup tables, built once; -1 marks a byte or character with no symbol.
+// Reverse lookup by byte, built at start-up (after SymbolTable, which this file defines first);
+// -1 marks a byte with no symbol.
 struct ByteIndex {
   std::array<signed char, 256> table{};
   ByteIndex() {
@@ -55,11 +56,11 @@ struct ByteIndex {
       table[SymbolTable[i].cp1251] = static_cast<signed char>(i);
   }
 };
+const ByteIndex kByteIndex;
 }  // namespace
 
 std::optional<int> indexOfByte(std::uint8_t byte) {
-  static const ByteIndex index;
-  int i = index.table[byte];
+  const int i = kByteIndex.table[byte];
   if (i < 0) return std::nullopt;
   return i;
 }

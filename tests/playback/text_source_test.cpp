@@ -160,6 +160,38 @@ TEST(FileText, KeepsAtMostWhatCanBeSent) {
   EXPECT_EQ(t.groups(), kMaxGroups);
 }
 
+// Feeds `text` in pieces of `piece` bytes.
+FileText decodeInPieces(const std::string& text, std::size_t piece) {
+  FileTextDecoder d;
+  for (std::size_t k = 0; k < text.size(); k += piece) {
+    d.feed(reinterpret_cast<const std::uint8_t*>(text.data()) + k, std::min(piece, text.size() - k));
+  }
+  return d.finish();
+}
+
+TEST(FileText, ValidityDecidedAfterTheReadingsAreFullStillCounts) {
+  std::string utf8Letters;
+  for (int i = 0; i < 6000; ++i) utf8Letters += "а";  // D0 B0
+  const std::string asciiThenCyrillic = std::string(6000, '7') + "щука ъ";
+  for (std::size_t piece : {1u, 3u, 7u, 4096u, 1u << 20}) {
+    SCOPED_TRACE(piece);
+    // Valid UTF-8 to the end: 4995 letters "а".
+    const FileText valid = decodeInPieces(utf8Letters + "\n", piece);
+    ASSERT_EQ(valid.count(), kMaxFileSymbols);
+    EXPECT_EQ(valid.symbols.front(), 10);
+    EXPECT_EQ(valid.symbols.back(), 10);
+    // One stray byte at the very end makes it Windows-1251, where only that byte is a letter.
+    EXPECT_EQ(decodeInPieces(utf8Letters + "\xE0", piece).symbols, std::vector<std::uint8_t>{10});
+    // A sequence cut off by the end of the file is invalid too.
+    EXPECT_EQ(decodeInPieces(utf8Letters + "\xD1", piece).count(), 0);
+    // Multi-byte characters first met after the readings are full.
+    EXPECT_EQ(decodeInPieces(asciiThenCyrillic, piece).symbols,
+              std::vector<std::uint8_t>(kMaxFileSymbols, 7));
+    EXPECT_EQ(decodeInPieces(asciiThenCyrillic + "\xFF", piece).symbols,
+              std::vector<std::uint8_t>(kMaxFileSymbols, 7));
+  }
+}
+
 TEST(FileText, ReadsFilesAndTreatsAMissingOneAsEmpty) {
   const auto path = std::filesystem::temp_directory_path() / "kelvak_text_source_test.txt";
   {
