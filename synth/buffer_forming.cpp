@@ -1,10 +1,26 @@
 // Symbol block synthesis.
+//
+// Every sample is the tone of its index within the symbol (when its unit is on) plus one noise
+// draw, so the forming works in three steps that give the same bytes as the sample-by-sample
+// formula: a tone table for every sample index a symbol can sound at (the phase starts again in
+// every symbol, so the tone depends only on the index), then each block copied together from tone
+// runs and silence, unit by unit, then the noise added over whole blocks with the generator jumped
+// to each block's first draw. Large noisy sets are split between this thread and one helper.
 #include "buffer_forming.h"
 
+#include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <new>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "error.h"
+#include "forming_kernels.h"
 
 namespace kelvak {
 
@@ -25,42 +41,159 @@ std::int32_t samplesPerUnitFor(std::int32_t unitMs) {
   return static_cast<std::int32_t>(static_cast<std::int64_t>(unitMs) * kSampleRate / 1000);
 }
 
+namespace {
+
+using MutableBlock = std::shared_ptr<std::vector<std::uint8_t>>;
+
+// Below this many noisy samples [samples] a helper thread costs more than it saves.
+constexpr std::size_t kThreadedNoiseSamples = 400000;
+
+// The units (bits) of a symbol's pattern that sound, limited to its length.
+std::uint32_t soundingUnits(const Symbol& sym) {
+  return sym.length >= 32 ? sym.pattern : sym.pattern & ((std::uint32_t{1} << sym.length) - 1);
+}
+
+// Blocks for the new set, reusing the memory of the old blocks that no one else holds (a block the
+// sound device still plays has another owner and is left alone). Each symbol takes the smallest
+// free old block that is large enough, longest symbols first; the rest are released.
+std::array<MutableBlock, kSymbolCount> takeBlocks(
+    const std::array<std::size_t, kSymbolCount>& lengths, SymbolBuffers* recycle) {
+  std::vector<MutableBlock> spare;
+  if (recycle) {
+    for (SymbolBlock& old : recycle->blocks) {
+      SymbolBlock held = std::move(old);
+      if (held && held.use_count() == 1) {
+        // The last other owner may have let go on another thread (the sound device's): order its
+        // reads of the samples before our writes.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        // Every block is made by this forming as a mutable vector and only shared as const.
+        spare.push_back(std::const_pointer_cast<std::vector<std::uint8_t>>(std::move(held)));
+      }
+    }
+    recycle->release();
+  }
+  std::sort(spare.begin(), spare.end(), [](const MutableBlock& a, const MutableBlock& b) {
+    return a->capacity() < b->capacity();
+  });
+
+  std::array<int, kSymbolCount> order;
+  for (int i = 0; i < kSymbolCount; ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](int a, int b) { return lengths[a] > lengths[b]; });
+
+  std::array<MutableBlock, kSymbolCount> blocks;
+  for (int i : order) {
+    const std::size_t len = lengths[i];
+    auto fit =
+        std::lower_bound(spare.begin(), spare.end(), len,
+                         [](const MutableBlock& b, std::size_t n) { return b->capacity() < n; });
+    if (fit != spare.end()) {
+      blocks[i] = std::move(*fit);
+      spare.erase(fit);
+      blocks[i]->resize(len);  // within its capacity: no new memory
+    } else {
+      blocks[i] = std::make_shared<std::vector<std::uint8_t>>(len);
+    }
+  }
+  return blocks;
+}
+
+}  // namespace
+
 SymbolBuffers formSymbolBuffers(const FormingSettings& settings, Random& random,
                                 std::int32_t previousUnitMs, const FormingProgress& progress,
                                 SymbolBuffers* recycle) {
   SymbolBuffers out;
   out.unitMs = unitDuration(settings.speed, settings.textKind).value_or(previousUnitMs);
   out.samplesPerUnit = samplesPerUnitFor(out.unitMs);
-  if (recycle) recycle->release();
 
   const int amplitude = 127 - settings.signalPosition;
   const std::int32_t noiseRange = 2 * (127 - settings.noisePosition);
-  const double step = settings.frequency * 6.28;
-  const std::int64_t spu = out.samplesPerUnit;
+  const double step = settings.frequency * 6.28;  // [rad/s] as the tone formula writes it
+  const std::size_t spu = out.samplesPerUnit > 0 ? static_cast<std::size_t>(out.samplesPerUnit) : 0;
+
+  std::array<std::size_t, kSymbolCount> lengths;
+  std::array<std::uint64_t, kSymbolCount + 1> firstDraw;  // draw count before each block
+  std::uint32_t soundingAnywhere = 0;
+  firstDraw[0] = 0;
+  for (int i = 0; i < kSymbolCount; ++i) {
+    lengths[i] = spu * SymbolTable[i].length;
+    firstDraw[i + 1] = firstDraw[i] + (noiseRange > 0 ? lengths[i] : 0);
+    soundingAnywhere |= soundingUnits(SymbolTable[i]);
+  }
+
+  std::array<MutableBlock, kSymbolCount> blocks;
+  std::vector<std::uint8_t> tones;
   try {
-    for (int i = 0; i < kSymbolCount; ++i) {
-      const Symbol& sym = SymbolTable[i];
-      const std::int64_t len = spu > 0 ? spu * sym.length : 0;
-      auto block = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(len));
-      std::uint32_t pattern = sym.pattern;
-      for (std::int64_t j = 0; j < len; ++j) {
-        int sample;
-        if (pattern & 1u) {
-          const double s = std::sin(step * static_cast<double>(j) * (1.0 / kSampleRate));
-          const int tone = static_cast<int>(std::trunc(s * amplitude + 127.0));
-          sample = tone + random.random(noiseRange);
-        } else {
-          sample = random.random(noiseRange);
-        }
-        (*block)[static_cast<std::size_t>(j)] = static_cast<std::uint8_t>(sample & 0xFF);
-        if (j % spu == spu - 1) pattern >>= 1;
-      }
-      out.blocks[i] = std::move(block);
-      if (progress) progress(i);
-    }
+    blocks = takeBlocks(lengths, recycle);
+    tones.resize(spu * static_cast<std::size_t>(std::bit_width(soundingAnywhere)));
   } catch (const std::bad_alloc&) {
     throw KelvakError("Out of memory while forming the sound buffers");
+  } catch (const std::length_error&) {
+    throw KelvakError("Out of memory while forming the sound buffers");
   }
+
+  // Tone of every sample index, kept modulo 256 like the sums it enters; only for units that
+  // sound in some symbol.
+  for (std::size_t unit = 0; spu > 0 && unit < 32;) {
+    if (!((soundingAnywhere >> unit) & 1u)) {
+      ++unit;
+      continue;
+    }
+    std::size_t end = unit + 1;  // one call for a whole run of sounding units
+    while (end < 32 && ((soundingAnywhere >> end) & 1u)) ++end;
+    fillTones(tones.data() + unit * spu, static_cast<std::uint32_t>(unit * spu),
+              static_cast<std::uint32_t>((end - unit) * spu), step, amplitude);
+    unit = end;
+  }
+
+  const std::uint64_t startState = random.state();
+  std::optional<Remainder31> remainder;
+  if (noiseRange > 0) remainder.emplace(static_cast<std::uint32_t>(noiseRange));
+
+  auto formBlock = [&](int i) {
+    std::uint8_t* data = blocks[i]->data();
+    std::uint32_t pattern = SymbolTable[i].pattern;
+    for (std::size_t unit = 0; unit < SymbolTable[i].length; ++unit, pattern >>= 1) {
+      if (pattern & 1u) {
+        std::memcpy(data + unit * spu, tones.data() + unit * spu, spu);
+      } else {
+        std::memset(data + unit * spu, 0, spu);
+      }
+    }
+    if (remainder) {
+      addNoise(data, lengths[i], GeneratorJump::over(firstDraw[i]).apply(startState), *remainder);
+    }
+  };
+
+  // The helper takes the last symbols, about half of the noisy samples; this thread forms the
+  // first ones and reports each as it is done, then reports the helper's once it has finished.
+  int split = kSymbolCount;
+  if (remainder && firstDraw[kSymbolCount] >= kThreadedNoiseSamples) {
+    split = 0;
+    while (2 * firstDraw[split] < firstDraw[kSymbolCount]) ++split;
+  }
+  auto report = [&](int i) {
+    // The generator stands where the sample-by-sample forming would leave it after symbol i.
+    random.setState(GeneratorJump::over(firstDraw[i + 1]).apply(startState));
+    if (progress) progress(i);
+  };
+  std::jthread helper;
+  if (split < kSymbolCount) {
+    try {
+      helper = std::jthread([&formBlock, split] {
+        for (int i = split; i < kSymbolCount; ++i) formBlock(i);
+      });
+    } catch (const std::system_error&) {
+      split = kSymbolCount;  // no thread to be had: form everything here
+    }
+  }
+  for (int i = 0; i < split; ++i) {
+    formBlock(i);
+    report(i);
+  }
+  if (helper.joinable()) helper.join();
+  for (int i = split; i < kSymbolCount; ++i) report(i);
+  for (int i = 0; i < kSymbolCount; ++i) out.blocks[i] = std::move(blocks[i]);
   return out;
 }
 

@@ -52,9 +52,11 @@ std::int32_t samplesPerUnitFor(std::int32_t unitMs);
 using FormingProgress = std::function<void(int)>;
 
 // Forms all 46 blocks. previousUnitMs stands when the text kind is out of range. Throws before
-// allocating or drawing anything at speed 0; throws KelvakError on a failed allocation. When
-// `recycle` is given, the memory of its blocks that nobody else still holds may be reused; the set
-// it points to is left empty either way.
+// allocating or drawing anything at speed 0 (the generator and `recycle` stay as they were);
+// throws KelvakError on a failed allocation, before any draw. When `recycle` is given (a set this
+// function formed earlier), the memory of its blocks that nobody else still holds may be reused;
+// the set it points to is left empty either way. progress(i) runs on the calling thread for
+// i = 0..45 in order, with the generator already past symbol i's draws.
 SymbolBuffers formSymbolBuffers(const FormingSettings& settings, Random& random,
                                 std::int32_t previousUnitMs, const FormingProgress& progress = {},
                                 SymbolBuffers* recycle = nullptr);

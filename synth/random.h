@@ -8,11 +8,12 @@ namespace kelvak {
 class Random {
  public:
   static constexpr std::uint64_t kMultiplier = (std::uint64_t{346} << 32) + 20021;  // 0x15A00004E35
+  static constexpr std::uint64_t kIncrement = 1;
   static constexpr std::uint64_t kInitialState = 1;
 
   // Next raw value 0 .. 2^31 - 1: the upper half of the new state without its top bit.
   std::uint32_t next() {
-    state_ = state_ * kMultiplier + 1;
+    state_ = state_ * kMultiplier + kIncrement;
     return static_cast<std::uint32_t>(state_ >> 32) & 0x7FFFFFFFu;
   }
 
