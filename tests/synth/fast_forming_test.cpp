@@ -83,6 +83,11 @@ struct SweepCase {
   int noisePosition;
 };
 
+void PrintTo(const SweepCase& c, std::ostream* out) {
+  *out << describe(
+      FormingSettings{c.speed, c.kind, c.frequency, c.signalPosition, c.noisePosition});
+}
+
 std::vector<SweepCase> sweepCases() {
   std::vector<SweepCase> cases;
   // Every combination at the fast speeds.
