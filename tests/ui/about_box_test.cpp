@@ -1,0 +1,119 @@
+// The About box: its texts, fonts and picture, every text fully visible, centred at each showing.
+#include "about_box.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+
+#include "qt_test_app.h"
+
+namespace kelvak {
+namespace {
+
+class AboutBox : public testing::Test {
+ protected:
+  void SetUp() override { testApplication(); }
+};
+
+bool isSerifStandIn(const QFont& font) {
+  const QString family = QFontInfo(font).family();
+  return family == "Times New Roman" || family == "Liberation Serif" || family == "DejaVu Serif";
+}
+
+TEST_F(AboutBox, IsBuiltAsDesigned) {
+  TAboutBox box;
+  EXPECT_EQ(box.objectName(), "AboutBox");
+  EXPECT_EQ(box.windowTitle(), "About");
+  EXPECT_EQ(box.size(), QSize(452, 247));
+  EXPECT_EQ(box.maximumSize(), QSize(452, 247));
+  EXPECT_EQ(box.Panel1->geometry(), QRect(8, 8, 441, 201));
+  EXPECT_EQ(box.Panel1->frameShape(), QFrame::Box);  // sunken box: lowered outside, raised inside
+  EXPECT_EQ(box.Panel1->frameShadow(), QFrame::Sunken);
+  EXPECT_EQ(box.Image1->parentWidget(), box.Panel1);
+  EXPECT_EQ(box.Image1->geometry(), QRect(8, 8, 240, 180));
+  EXPECT_EQ(box.ProductName->geometry(), QRect(304, 24, 120, 31));
+  EXPECT_EQ(box.Comments->geometry(), QRect(296, 64, 129, 30));
+  EXPECT_EQ(box.Version->pos(), QPoint(296, 104));
+  EXPECT_EQ(box.BitBtn1->geometry(), QRect(184, 216, 91, 25));
+}
+
+TEST_F(AboutBox, ShowsItsPictureInTwentyFourBitColour) {
+  TAboutBox box;
+  const QPixmap picture = box.Image1->pixmap();
+  ASSERT_FALSE(picture.isNull());
+  EXPECT_EQ(picture.size(), QSize(240, 180));
+  EXPECT_FALSE(picture.hasAlphaChannel());
+}
+
+TEST_F(AboutBox, TextsFontsAndColours) {
+  TAboutBox box;
+  EXPECT_EQ(box.ProductName->text(), "Kelvak");
+  const QFont product = box.ProductName->font();
+  EXPECT_TRUE(isSerifStandIn(product)) << QFontInfo(product).family().toStdString();
+  EXPECT_EQ(product.pixelSize(), 27);
+  EXPECT_TRUE(product.italic());
+  EXPECT_TRUE(product.underline());
+  EXPECT_EQ(box.ProductName->palette().color(QPalette::WindowText), QColor(Qt::red));
+
+  EXPECT_EQ(box.Comments->text(), "Синтезатор сигналов азбуки Морзе");
+  const QFont comments = box.Comments->font();
+  EXPECT_TRUE(isSerifStandIn(comments));
+  EXPECT_EQ(comments.pixelSize(), 13);
+  EXPECT_TRUE(comments.italic());
+  EXPECT_FALSE(comments.underline());
+  EXPECT_TRUE(box.Comments->wordWrap());
+  EXPECT_EQ(box.Comments->palette().color(QPalette::WindowText), QColor(Qt::black));
+
+  EXPECT_EQ(box.Version->text(), "Version 1.10");
+  EXPECT_EQ(box.Version->font(), box.font());
+  EXPECT_EQ(QFontInfo(box.font()).pixelSize(), 11);
+}
+
+TEST_F(AboutBox, EveryTextIsFullyVisible) {
+  TAboutBox box;
+  const QFontMetrics product(box.ProductName->font());
+  EXPECT_LE(product.horizontalAdvance("Kelvak"), box.ProductName->width());
+  EXPECT_LE(product.height(), box.ProductName->height());
+
+  // Two lines of word-wrapped text in 129 x 30.
+  EXPECT_LE(box.Comments->heightForWidth(box.Comments->width()), box.Comments->height());
+  const QFontMetrics comments(box.Comments->font());
+  EXPECT_LE(comments.horizontalAdvance("Синтезатор сигналов"), box.Comments->width());
+
+  EXPECT_GE(box.Version->width(), box.Version->sizeHint().width());
+  EXPECT_GE(box.Version->height(), box.Version->sizeHint().height());
+
+  const QRect inside = box.Panel1->contentsRect();
+  for (const QWidget* label :
+       {static_cast<QWidget*>(box.Image1), static_cast<QWidget*>(box.ProductName),
+        static_cast<QWidget*>(box.Comments), static_cast<QWidget*>(box.Version)}) {
+    EXPECT_TRUE(inside.contains(label->geometry())) << label->objectName().toStdString();
+  }
+  EXPECT_LE(box.Image1->geometry().right(), box.Comments->geometry().left());
+}
+
+TEST_F(AboutBox, IsCentredOnTheScreenAtEveryShowing) {
+  TAboutBox box;
+  const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+  box.showInFront();
+  QCoreApplication::processEvents();
+  EXPECT_LE((box.frameGeometry().center() - centre).manhattanLength(), 1);
+
+  box.move(3, 5);
+  box.OKButtonClick(&box);
+  EXPECT_FALSE(box.isVisible());
+  box.showInFront();
+  QCoreApplication::processEvents();
+  EXPECT_LE((box.frameGeometry().center() - centre).manhattanLength(), 1);
+}
+
+}  // namespace
+}  // namespace kelvak

@@ -1,0 +1,135 @@
+// The code-page tables against the C library's converter, and the UTF-8 helpers.
+#include "code_pages.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "symbol_table.h"
+
+namespace kelvak {
+namespace {
+
+// The character glibc's converter gives for one byte, or nothing when it rejects the byte.
+std::optional<char32_t> iconvDecode(const char* codePageName, std::uint8_t byte) {
+  iconv_t cd = iconv_open("UTF-32LE", codePageName);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  char in[1] = {static_cast<char>(byte)};
+  unsigned char out[8] = {};
+  char* inPtr = in;
+  char* outPtr = reinterpret_cast<char*>(out);
+  std::size_t inLeft = 1;
+  std::size_t outLeft = sizeof out;
+  const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  if (rc == static_cast<std::size_t>(-1) || outLeft != 4) return std::nullopt;
+  return static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24);
+}
+
+struct CodePageCase {
+  int codePage;
+  const char* iconvName;
+};
+
+class CodePageTable : public testing::TestWithParam<CodePageCase> {};
+
+TEST_P(CodePageTable, AgreesWithTheSystemConverterOnEveryDefinedByte) {
+  int compared = 0;
+  for (int byte = 0; byte < 256; ++byte) {
+    const std::optional<char32_t> expected =
+        iconvDecode(GetParam().iconvName, static_cast<std::uint8_t>(byte));
+    if (!expected) continue;  // a byte the code page leaves undefined
+    ++compared;
+    EXPECT_EQ(decodeCodePageByte(GetParam().codePage, static_cast<std::uint8_t>(byte)), *expected)
+        << "byte 0x" << std::hex << byte;
+  }
+  EXPECT_GE(compared, 251);  // at most five undefined bytes in either code page
+}
+
+TEST_P(CodePageTable, EncodingUndoesDecodingForEveryByte) {
+  for (int byte = 0; byte < 256; ++byte) {
+    const char32_t ch = decodeCodePageByte(GetParam().codePage, static_cast<std::uint8_t>(byte));
+    EXPECT_EQ(encodeCodePageChar(GetParam().codePage, ch), std::optional<std::uint8_t>(byte))
+        << "byte 0x" << std::hex << byte;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowsCodePages, CodePageTable,
+                         testing::Values(CodePageCase{kCodePageCyrillic, "CP1251"},
+                                         CodePageCase{kCodePageWestern, "CP1252"}));
+
+TEST(CodePages, CyrillicTableMatchesTheProgramsAlphabet) {
+  for (const Symbol& symbol : SymbolTable) {
+    EXPECT_EQ(decodeCodePageByte(kCodePageCyrillic, symbol.cp1251), symbol.unicode);
+  }
+}
+
+TEST(CodePages, CharactersOutsideTheCodePageHaveNoByte) {
+  EXPECT_EQ(encodeCodePageChar(kCodePageCyrillic, U'×'), std::nullopt);
+  EXPECT_EQ(encodeCodePageChar(kCodePageCyrillic, U'é'), std::nullopt);
+  EXPECT_EQ(encodeCodePageChar(kCodePageWestern, U'Я'), std::nullopt);
+  EXPECT_EQ(encodeCodePageChar(kCodePageWestern, U'😀'), std::nullopt);
+}
+
+TEST(CodePages, UnknownCodePagesReadAsWestern) {
+  EXPECT_EQ(decodeCodePageByte(866, 0xE0), U'à');
+  EXPECT_EQ(decodeCodePageByte(0, 0x80), U'€');
+}
+
+struct Utf8Case {
+  const char* bytes;
+  bool valid;
+};
+
+class Utf8Validity : public testing::TestWithParam<Utf8Case> {};
+
+TEST_P(Utf8Validity, IsRecognised) { EXPECT_EQ(isValidUtf8(GetParam().bytes), GetParam().valid); }
+
+INSTANTIATE_TEST_SUITE_P(Sequences, Utf8Validity,
+                         testing::Values(Utf8Case{"", true}, Utf8Case{"plain ASCII", true},
+                                         Utf8Case{"\xD0\x9F\xD1\x80\xD0\xB8", true},  // При
+                                         Utf8Case{"\xE2\x84\x96", true},              // №
+                                         Utf8Case{"\xF0\x9F\x98\x80", true},          // U+1F600
+                                         Utf8Case{"\xF4\x8F\xBF\xBF", true},          // U+10FFFF
+                                         Utf8Case{"\xEF\xBB\xBFtext", true},  // byte-order mark
+                                         Utf8Case{"\xCF\xF0\xE8", false},  // При in Windows-1251
+                                         Utf8Case{"\x80", false},          // lone continuation
+                                         Utf8Case{"\xC0\xAF", false},      // overlong "/"
+                                         Utf8Case{"\xE0\x80\xAF", false},  // overlong "/"
+                                         Utf8Case{"\xF0\x80\x80\xAF", false},  // overlong "/"
+                                         Utf8Case{"\xED\xA0\x80", false},      // surrogate D800
+                                         Utf8Case{"\xF4\x90\x80\x80", false},  // beyond U+10FFFF
+                                         Utf8Case{"\xF5\x80\x80\x80", false},  // F5 never leads
+                                         Utf8Case{"\xE2\x84", false},          // cut short
+                                         Utf8Case{"a\xD0", false},       // cut short at the end
+                                         Utf8Case{"\xD0\x41", false}));  // continuation missing
+
+class Utf8RoundTrip : public testing::TestWithParam<char32_t> {};
+
+TEST_P(Utf8RoundTrip, DecodesWhatWasEncoded) {
+  std::string text;
+  appendUtf8(text, GetParam());
+  ASSERT_TRUE(isValidUtf8(text));
+  std::size_t pos = 0;
+  EXPECT_EQ(nextUtf8Char(text, pos), GetParam());
+  EXPECT_EQ(pos, text.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(BoundaryCodePoints, Utf8RoundTrip,
+                         testing::Values(U'\0', char32_t{0x7F}, char32_t{0x80}, char32_t{0x7FF},
+                                         char32_t{0x800}, char32_t{0xD7FF}, char32_t{0xE000},
+                                         char32_t{0xFFFF}, char32_t{0x10000}, char32_t{0x10FFFF}));
+
+TEST(Utf8, UnencodableValuesBecomeTheReplacementCharacter) {
+  for (const char32_t bad : {char32_t{0xD800}, char32_t{0xDFFF}, char32_t{0x110000}}) {
+    std::string text;
+    appendUtf8(text, bad);
+    EXPECT_EQ(text, "\xEF\xBF\xBD");
+  }
+}
+
+}  // namespace
+}  // namespace kelvak

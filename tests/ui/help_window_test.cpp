@@ -1,0 +1,231 @@
+// The help window: its layout, loading "Справка.rtf" from the current directory with its three
+// outcomes, and keeping its place and scroll position between showings.
+#include "help_window.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QPalette>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "error.h"
+#include "qt_test_app.h"
+
+namespace kelvak {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+const char kHelpName[] = "Справка.rtf";
+
+class HelpWindow : public testing::Test {
+ protected:
+  void SetUp() override {
+    testApplication();
+    previousDir_ = fs::current_path();
+    char pattern[] = "/tmp/kelvak_help_test_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    fs::current_path(dir_);
+  }
+
+  void TearDown() override {
+    fs::current_path(previousDir_);
+    fs::remove_all(dir_);
+  }
+
+  void writeHelp(const std::string& bytes, const fs::path& where = ".") {
+    std::ofstream(where / kHelpName, std::ios::binary) << bytes;
+  }
+
+  // The error message FormCreate raised, or "" when it loaded without one.
+  static std::string load(TForm2& form) {
+    try {
+      form.FormCreate(&form);
+    } catch (const KelvakError& e) {
+      return e.what();
+    }
+    return "";
+  }
+
+  static std::string shownText(const TForm2& form) {
+    return form.RichEdit1->toPlainText().toStdString();
+  }
+
+  fs::path previousDir_;
+  fs::path dir_;
+};
+
+TEST_F(HelpWindow, IsBuiltAsDesigned) {
+  TForm2 form;
+  EXPECT_EQ(form.objectName(), "Form2");
+  EXPECT_EQ(form.windowTitle(), "Справка");
+  EXPECT_EQ(form.size(), QSize(420, 273));
+  EXPECT_EQ(form.maximumSize(), QSize(420, 273));
+  EXPECT_EQ(form.pos(), QPoint(201, 171));
+  EXPECT_EQ(form.RichEdit1->geometry(), QRect(8, 8, 401, 225));
+  EXPECT_TRUE(form.RichEdit1->isReadOnly());
+  EXPECT_NE(form.RichEdit1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_NE(form.RichEdit1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(form.BitBtn1->geometry(), QRect(176, 240, 75, 25));
+  EXPECT_TRUE(form.BitBtn1->isDefault());
+  EXPECT_EQ(form.focusWidget(), form.BitBtn1);
+  EXPECT_TRUE(form.RichEdit1->document()->isEmpty());  // nothing is loaded before FormCreate
+}
+
+TEST_F(HelpWindow, UsesASansFontAndTheMenuColour) {
+  TForm2 form;
+  const QFontInfo font(form.font());
+  EXPECT_TRUE(font.family() == "Liberation Sans" || font.family() == "DejaVu Sans")
+      << font.family().toStdString();
+  EXPECT_EQ(font.pixelSize(), 11);
+  EXPECT_EQ(form.RichEdit1->palette().color(QPalette::Base),
+            QApplication::palette("QMenu").color(QPalette::Window));
+}
+
+struct LoadCase {
+  const char* name;
+  std::string bytes;
+  std::string error;  // "" when the document loads
+  std::string text;
+};
+
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
+
+class HelpWindowLoading : public HelpWindow, public testing::WithParamInterface<LoadCase> {};
+
+TEST_P(HelpWindowLoading, ShowsTheDocumentOrRaisesItsError) {
+  writeHelp(GetParam().bytes);
+  TForm2 form;
+  EXPECT_EQ(load(form), GetParam().error);
+  EXPECT_EQ(shownText(form), GetParam().text);
+  // Whatever happened, the window still opens.
+  form.showInFront();
+  EXPECT_TRUE(form.isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, HelpWindowLoading,
+    testing::Values(
+        LoadCase{
+            "richText",
+            R"({\rtf1\ansi\ansicpg1251 {\b \'cf\'f0\'e8\'e2\'e5\'f2}\par \'ec\'e8\'f0\line 2\par})",
+            "", "Привет\nмир\n2"},
+        LoadCase{"plainUtf8", "Привет, мир\r\nВторая строка\r\n", "", "Привет, мир\nВторая строка"},
+        LoadCase{"plainWindows1251", "\xcf\xf0\xe8\xe2\xe5\xf2 \xb9 1", "", "Привет № 1"},
+        LoadCase{"emptyFile", "", "", ""},
+        LoadCase{"garbledRichText", R"({\rtf1 {\b unclosed)", "Failed to Load Stream", ""},
+        LoadCase{"badEscape", R"({\rtf1 \'zz})", "Failed to Load Stream", ""},
+        LoadCase{"binaryData", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s, "Failed to Load Stream", ""}));
+
+TEST_F(HelpWindow, MissingDocumentRaisesCannotOpenWithItsName) {
+  TForm2 form;
+  EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
+  EXPECT_TRUE(form.RichEdit1->document()->isEmpty());
+  form.showInFront();
+  EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(HelpWindow, DirectoryOfThatNameCannotBeOpened) {
+  fs::create_directory(kHelpName);
+  TForm2 form;
+  EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
+}
+
+TEST_F(HelpWindow, LooksInTheCurrentDirectoryOnly) {
+  writeHelp("found");
+  fs::create_directory("elsewhere");
+  fs::current_path("elsewhere");
+  TForm2 form;
+  EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
+  fs::current_path(dir_);
+  EXPECT_EQ(load(form), "");
+  EXPECT_EQ(shownText(form), "found");
+}
+
+TEST_F(HelpWindow, LoadingReplacesTheContent) {
+  writeHelp("first");
+  TForm2 form;
+  ASSERT_EQ(load(form), "");
+  writeHelp("second");
+  ASSERT_EQ(load(form), "");
+  EXPECT_EQ(shownText(form), "second");
+  writeHelp("bad\0"s);
+  EXPECT_EQ(load(form), "Failed to Load Stream");
+  EXPECT_EQ(shownText(form), "");
+}
+
+TEST_F(HelpWindow, RichTextFormattingReachesTheViewer) {
+  writeHelp(R"({\rtf1\ansi\ansicpg1251{\colortbl;\red200\green0\blue0;})"
+            R"({\b\cf1\fs32 \'c7\'e0\'e3}\par \i x\par})");
+  TForm2 form;
+  ASSERT_EQ(load(form), "");
+  QTextCursor cursor(form.RichEdit1->document());
+  cursor.setPosition(1);
+  EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
+  EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(200, 0, 0));
+  EXPECT_DOUBLE_EQ(cursor.charFormat().fontPointSize(), 16.0);
+  cursor.setPosition(form.RichEdit1->document()->lastBlock().position() + 1);
+  EXPECT_TRUE(cursor.charFormat().fontItalic());
+  EXPECT_NE(cursor.charFormat().fontWeight(), QFont::Bold);
+}
+
+TEST_F(HelpWindow, ShippedDocumentLoadsWhereTheProgramRuns) {
+  fs::current_path(KELVAK_PROGRAM_DIR);
+  TForm2 form;
+  EXPECT_EQ(load(form), "");
+  const std::string text = shownText(form);
+  EXPECT_NE(text.find("Синтезатор сигналов азбуки Морзе"), std::string::npos);
+  EXPECT_NE(text.find("Таблица знаков"), std::string::npos);
+  EXPECT_EQ(form.RichEdit1->textCursor().position(), 0);  // opens at the top
+}
+
+TEST_F(HelpWindow, KeepsTheScrollPositionWhenHiddenAndShownAgain) {
+  fs::current_path(KELVAK_DATA_DIR);
+  TForm2 form;
+  ASSERT_EQ(load(form), "");
+  form.showInFront();
+  QCoreApplication::processEvents();
+  QScrollBar* bar = form.RichEdit1->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 100);  // the guide is much longer than the window
+  bar->setValue(bar->maximum() / 2);
+  const int place = bar->value();
+  ASSERT_GT(place, 0);
+
+  form.BitBtn1->click();
+  QCoreApplication::processEvents();
+  form.showInFront();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(bar->value(), place);
+
+  form.close();
+  QCoreApplication::processEvents();
+  form.showInFront();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(bar->value(), place);
+}
+
+TEST_F(HelpWindow, OpensWhereDesignedThenWhereTheUserLeftIt) {
+  TForm2 form;
+  form.showInFront();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form.pos(), QPoint(201, 171));
+  form.move(300, 250);
+  form.BitBtn1->click();
+  form.showInFront();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form.pos(), QPoint(300, 250));
+}
+
+}  // namespace
+}  // namespace kelvak

@@ -1,0 +1,76 @@
+// The help window: loading the help document and showing and hiding the window.
+#include "help_window.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QPalette>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <optional>
+#include <string_view>
+
+#include "dialog_fonts.h"
+#include "document_reader.h"
+#include "error.h"
+#include "rich_text_view.h"
+#include "window_resources.h"
+
+namespace {
+
+// Looked up by this relative name, so in the current directory, not the program's.
+constexpr char kHelpFileName[] = "Справка.rtf";
+constexpr QPoint kDesignedPosition{201, 171};
+
+}  // namespace
+
+TForm2::TForm2(QWidget* parent) : QDialog(parent) {
+  kelvak::initUiResources();
+  setupUi(this);
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(kelvak::dialogSansFont());
+  // Hiding the help window must never end the program.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  // An explicit place also keeps QDialog from centring the window over its parent.
+  move(kDesignedPosition);
+
+  QPalette palette = RichEdit1->palette();
+  palette.setColor(QPalette::Base, QApplication::palette("QMenu").color(QPalette::Window));
+  RichEdit1->setPalette(palette);
+
+  // First in the tab order: OK has the focus when the window opens.
+  BitBtn1->setFocus();
+  connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(BitBtn1); });
+}
+
+void TForm2::FormCreate(QObject* /*Sender*/) {
+  const QString name = QString::fromUtf8(kHelpFileName);
+  QFile file(name);
+  if (QFileInfo(name).isDir() || !file.open(QIODevice::ReadOnly)) {
+    throw kelvak::KelvakError(std::string("Cannot open file ") + kHelpFileName);
+  }
+  const QByteArray bytes = file.readAll();
+  const bool readFailed = file.error() != QFileDevice::NoError;
+  file.close();
+
+  RichEdit1->clear();
+  const std::optional<kelvak::LoadedDocument> loaded =
+      readFailed ? std::nullopt
+                 : kelvak::readDocument(
+                       std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  if (!loaded) throw kelvak::KelvakError("Failed to Load Stream");
+  kelvak::fillTextDocument(*RichEdit1->document(), loaded->document);
+  RichEdit1->moveCursor(QTextCursor::Start);
+}
+
+void TForm2::BitBtn1Click(QObject* /*Sender*/) { hide(); }
+
+void TForm2::showInFront() {
+  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+  if (!isVisible()) show();
+  raise();
+  activateWindow();
+}
