@@ -19,6 +19,8 @@ struct RunStyle {
   bool bold = false;
   bool italic = false;
   bool underline = false;
+  // From a fixed-pitch font (\fmodern or \fprq1 in the font table): shown in a monospaced font.
+  bool fixedPitch = false;
   // Font size [half points]; 0 keeps the viewer's own font size (plain text has no sizes).
   int halfPoints = 0;
   // Nothing: the viewer's own text colour.

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -373,6 +374,8 @@ class Reader {
       }
     } else if (word == "cpg") {
       fontCodePages_[fontEntry_] = parameter;
+    } else if (word == "fmodern" || (word == "fprq" && parameter == 1)) {
+      fixedPitchFonts_.insert(fontEntry_);
     } else if (word == "panose" || word == "falt" || word == "fname") {
       state_.destination = Destination::Skip;
     }
@@ -407,9 +410,10 @@ class Reader {
     flushHighSurrogate();
   }
 
+  int currentFont() const { return state_.font >= 0 ? state_.font : defaultFont_; }
+
   int currentCodePage() const {
-    const int font = state_.font >= 0 ? state_.font : defaultFont_;
-    const auto it = fontCodePages_.find(font);
+    const auto it = fontCodePages_.find(currentFont());
     return it != fontCodePages_.end() ? it->second : codePage_;
   }
 
@@ -467,6 +471,7 @@ class Reader {
     style.bold = state_.bold;
     style.italic = state_.italic;
     style.underline = state_.underline;
+    style.fixedPitch = fixedPitchFonts_.count(currentFont()) > 0;
     style.halfPoints = state_.halfPoints;
     if (state_.colourIndex >= 0 && static_cast<std::size_t>(state_.colourIndex) < colours_.size()) {
       style.colour = colours_[static_cast<std::size_t>(state_.colourIndex)];
@@ -506,6 +511,7 @@ class Reader {
   int defaultFont_ = 0;
   int fontEntry_ = -1;
   std::map<int, int> fontCodePages_;
+  std::set<int> fixedPitchFonts_;
   std::vector<std::optional<Rgb>> colours_;
   Rgb pendingColour_;
   bool pendingColourSet_ = false;

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -37,13 +38,16 @@ QTextBlockFormat blockFormat(const TextParagraph& paragraph) {
   format.setTextIndent(paragraph.firstLineIndent / kTwipsPerPixel);
   format.setTopMargin(paragraph.spaceBefore / kTwipsPerPixel);
   format.setBottomMargin(paragraph.spaceAfter / kTwipsPerPixel);
-  if (!paragraph.tabStops.empty()) {
-    QList<QTextOption::Tab> tabs;
-    for (const int stop : paragraph.tabStops) {
-      tabs.append(QTextOption::Tab(stop / kTwipsPerPixel, QTextOption::LeftTab));
+  // Rich text measures tab stops from the margin, Qt from where the line starts: after the
+  // indents. Stops left of that start are never reached on the first line.
+  const int lineStart = paragraph.leftIndent + paragraph.firstLineIndent;
+  QList<QTextOption::Tab> tabs;
+  for (const int stop : paragraph.tabStops) {
+    if (stop > lineStart) {
+      tabs.append(QTextOption::Tab((stop - lineStart) / kTwipsPerPixel, QTextOption::LeftTab));
     }
-    format.setTabPositions(tabs);
   }
+  if (!tabs.isEmpty()) format.setTabPositions(tabs);
   return format;
 }
 
@@ -52,6 +56,11 @@ QTextCharFormat charFormat(const RunStyle& style) {
   if (style.bold) format.setFontWeight(QFont::Bold);
   format.setFontItalic(style.italic);
   format.setFontUnderline(style.underline);
+  if (style.fixedPitch) {
+    format.setFontFamilies(QStringList{"Liberation Mono", "DejaVu Sans Mono"});
+    format.setFontStyleHint(QFont::Monospace);
+    format.setFontFixedPitch(true);
+  }
   if (style.halfPoints > 0) format.setFontPointSize(style.halfPoints / 2.0);
   if (style.colour) {
     format.setForeground(QColor(style.colour->red, style.colour->green, style.colour->blue));

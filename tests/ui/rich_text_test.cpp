@@ -168,6 +168,17 @@ TEST(RichTextStyle, EquallyFormattedTextStaysOneRun) {
   EXPECT_EQ(doc.paragraphs[0].runs[0].text, "abcd");
 }
 
+TEST(RichTextStyle, FixedPitchComesFromTheFontTable) {
+  const RichDocument doc = documentOf(
+      R"({\rtf1\deff0{\fonttbl{\f0\fswiss Arial;}{\f1\fmodern Courier;}{\f2\fnil\fprq1 Mono;})"
+      R"({\f3\fnil\fprq2 Serif;}}a\f1 b\f2 c\f3 d{\f1 e}f\f1\plain g})");
+  std::string fixed;
+  for (const TextRun& r : doc.paragraphs.at(0).runs) {
+    if (r.style.fixedPitch) fixed += r.text;
+  }
+  EXPECT_EQ(fixed, "bce");
+}
+
 struct SizeCase {
   const char* rtf;
   int halfPoints;

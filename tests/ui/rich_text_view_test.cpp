@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -46,7 +47,7 @@ TEST(RichTextView, CharacterFormats) {
 
 TEST(RichTextView, ParagraphsLineBreaksAndTabs) {
   std::unique_ptr<QTextDocument> doc(filled(
-      R"({\rtf1 {\pard\qc\sb300 one\line two\par}\pard\li1440\fi-720\tx1440 a\tab b\par\par})"));
+      R"({\rtf1 {\pard\qc\sb300 one\line two\par}\pard\li1440\fi-720\tx360\tx1440 a\tab b\par\par})"));
   ASSERT_EQ(doc->blockCount(), 3);
   const QTextBlock first = doc->firstBlock();
   EXPECT_EQ(first.text(), QString("one") + QChar(QChar::LineSeparator) + "two");
@@ -56,9 +57,20 @@ TEST(RichTextView, ParagraphsLineBreaksAndTabs) {
   EXPECT_EQ(second.text(), "a\tb");
   EXPECT_DOUBLE_EQ(second.blockFormat().leftMargin(), 96.0);
   EXPECT_DOUBLE_EQ(second.blockFormat().textIndent(), -48.0);
+  // Qt counts tab stops from the start of the line, here 720 twips in from the margin; the stop
+  // at 360 twips lies before it.
   ASSERT_EQ(second.blockFormat().tabPositions().size(), 1);
-  EXPECT_DOUBLE_EQ(second.blockFormat().tabPositions()[0].position, 96.0);
+  EXPECT_DOUBLE_EQ(second.blockFormat().tabPositions()[0].position, 48.0);
   EXPECT_TRUE(second.next().text().isEmpty());
+}
+
+TEST(RichTextView, FixedPitchFontsShowMonospaced) {
+  std::unique_ptr<QTextDocument> doc(
+      filled(R"({\rtf1{\fonttbl{\f0\fswiss Arial;}{\f1\fmodern Courier New;}}a{\f1 b}})"));
+  EXPECT_FALSE(formatAt(*doc, 0).fontFixedPitch());
+  EXPECT_TRUE(formatAt(*doc, 1).fontFixedPitch());
+  EXPECT_TRUE(QFontInfo(formatAt(*doc, 1).font()).fixedPitch());
+  EXPECT_FALSE(QFontInfo(formatAt(*doc, 0).font()).fixedPitch());
 }
 
 TEST(RichTextView, PlainTextKeepsTheViewersFont) {
