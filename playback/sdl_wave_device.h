@@ -1,0 +1,61 @@
+// The real sound output: SDL2's audio subsystem feeding the device's own output timeline.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+#include "wave_device.h"
+
+namespace kelvak {
+
+// Plays through whatever SDL reaches (PulseAudio, PipeWire, ALSA; SDL_AUDIODRIVER picks another).
+// Each open initialises SDL's audio subsystem afresh, so a sound server started after the program
+// is found at the next Play. Blocks sound at (moment written + latency()), or right behind the
+// block before; see OutputTimeline.
+//
+// Call from one thread (the window's); SDL's audio thread only runs the callback.
+class SdlWaveDevice : public WaveDevice {
+ public:
+  // Samples SDL is asked to take per callback; about 12 ms at 11025 Hz.
+  static constexpr int kPeriod = 128;  // [samples]
+  // Added to one period to make the write latency, covering late callbacks.
+  static constexpr int kLatencyMargin = 44;  // [samples], 4 ms
+  // Added to the audio still queued to bound waitUntilPlayed.
+  static constexpr std::chrono::milliseconds kWaitMargin{250};
+  // Step of waitUntilPlayed's sleeps.
+  static constexpr std::chrono::milliseconds kWaitStep{2};
+
+  // period: samples per callback to ask SDL for [samples].
+  explicit SdlWaveDevice(int period = kPeriod);
+  ~SdlWaveDevice() override;
+  SdlWaveDevice(const SdlWaveDevice&) = delete;
+  SdlWaveDevice& operator=(const SdlWaveDevice&) = delete;
+
+  bool open() override;
+  bool isOpen() const override { return device_ != 0; }
+  bool write(SymbolBlock block) override;
+  bool busy() const override;
+  bool waitUntilPlayed() override;
+  void close() override;
+
+  // False once the sound server went away.
+  bool alive() const;
+  // From a write to the block's place on the output [ms]; 0 when not open.
+  double latencyMs() const;
+  // After the last sample is handed to the server, how long it is taken to still sound [ms].
+  double serverLatencyMs() const;
+  // Samples per callback that SDL granted; 0 when not open.
+  int periodSamples() const;
+
+ private:
+  struct Shared;
+  // SDL's audio callback (SDL_AudioCallback); userdata is the Shared block.
+  static void feed(void* userdata, std::uint8_t* stream, int len);
+
+  int requestedPeriod_;
+  std::unique_ptr<Shared> shared_;  // reached by the audio callback
+  std::uint32_t device_ = 0;        // SDL_AudioDeviceID; 0 when closed
+};
+
+}  // namespace kelvak
