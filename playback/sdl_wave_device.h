@@ -21,6 +21,10 @@ class SdlWaveDevice : public WaveDevice {
   static constexpr int kPeriod = 128;  // [samples]
   // Added to one period to make the write latency, covering late callbacks.
   static constexpr int kLatencyMargin = 44;  // [samples], 4 ms
+  // How long the callback may stay away before the server counts as stuck.
+  static constexpr std::chrono::milliseconds kStallLimit{300};
+  // How long open() waits for the closing of a device whose server was stuck.
+  static constexpr std::chrono::milliseconds kPendingCloseWait{300};
   // Added to the audio still queued to bound waitUntilPlayed.
   static constexpr std::chrono::milliseconds kWaitMargin{250};
   // Step of waitUntilPlayed's sleeps.
@@ -34,6 +38,7 @@ class SdlWaveDevice : public WaveDevice {
 
   bool open() override;
   bool isOpen() const override { return device_ != 0; }
+  // False when not open, or when the server has gone away or stopped taking sound.
   bool write(SymbolBlock block) override;
   bool busy() const override;
   bool waitUntilPlayed() override;
@@ -41,6 +46,8 @@ class SdlWaveDevice : public WaveDevice {
 
   // False once the sound server went away.
   bool alive() const;
+  // The audio callback has stayed away longer than kStallLimit: the server is stuck.
+  bool stalled() const;
   // From a write to the block's place on the output [ms]; 0 when not open.
   double latencyMs() const;
   // After the last sample is handed to the server, how long it is taken to still sound [ms].
@@ -54,7 +61,9 @@ class SdlWaveDevice : public WaveDevice {
   static void feed(void* userdata, std::uint8_t* stream, int len);
 
   int requestedPeriod_;
-  std::unique_ptr<Shared> shared_;  // reached by the audio callback
+  // Reached by the audio callback. A fresh one for every open: a device closed while its server
+  // was stuck keeps its own until SDL lets go of it.
+  std::shared_ptr<Shared> shared_;
   std::uint32_t device_ = 0;        // SDL_AudioDeviceID; 0 when closed
 };
 
