@@ -83,8 +83,7 @@ void OutputTimeline::render(std::uint8_t* out, std::size_t count, Clock::time_po
       }
       continue;
     }
-    const std::int64_t fillEnd =
-        blocks_.empty() ? endPos : std::min(endPos, blocks_.front().start);
+    const std::int64_t fillEnd = blocks_.empty() ? endPos : std::min(endPos, blocks_.front().start);
     std::memset(out + (pos - handedOut_), level_, static_cast<std::size_t>(fillEnd - pos));
     pos = fillEnd;
   }

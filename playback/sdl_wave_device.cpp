@@ -115,10 +115,11 @@ bool SdlWaveDevice::write(SymbolBlock block) {
 
 double SdlWaveDevice::serverLatencyMs() const {
   if (!isOpen()) return 0.0;
-  // The server keeps about one period queued ahead of what it plays; two periods leave room for
-  // its own output latency.
+  // SDL does not tell how much the server holds. PulseAudio keeps about one period queued ahead
+  // of what it plays plus a fraction of that inside the sink; servers with longer cycles (a
+  // PipeWire quantum is about 21 ms) get the extra allowance.
   std::lock_guard lock(shared_->mutex);
-  return 2000.0 * shared_->period / kSampleRate;
+  return 2000.0 * shared_->period / kSampleRate + kServerAllowance.count();
 }
 
 double SdlWaveDevice::latencyMs() const {

@@ -17,14 +17,19 @@ namespace kelvak {
 // Call from one thread (the window's); SDL's audio thread only runs the callback.
 class SdlWaveDevice : public WaveDevice {
  public:
-  // Samples SDL is asked to take per callback; about 12 ms at 11025 Hz.
-  static constexpr int kPeriod = 128;  // [samples]
-  // Added to one period to make the write latency, covering late callbacks.
-  static constexpr int kLatencyMargin = 44;  // [samples], 4 ms
+  // Samples SDL is asked to take per callback; about 23 ms at 11025 Hz. PulseAudio then keeps
+  // as much queued, which a busy machine needs: with 128 the server ran dry now and then under
+  // load, cutting or stretching elements.
+  static constexpr int kPeriod = 256;  // [samples]
+  // Added to one period to make the write latency: room for the clock map to be a little behind
+  // the callbacks (it follows a fast sound card clock in steps of a few samples).
+  static constexpr int kLatencyMargin = 22;  // [samples], 2 ms
   // How long the callback may stay away before the server counts as stuck.
   static constexpr std::chrono::milliseconds kStallLimit{300};
   // How long open() waits for the closing of a device whose server was stuck.
   static constexpr std::chrono::milliseconds kPendingCloseWait{300};
+  // Added to two periods for the time the server takes to play what it was handed.
+  static constexpr std::chrono::milliseconds kServerAllowance{20};
   // Added to the audio still queued to bound waitUntilPlayed.
   static constexpr std::chrono::milliseconds kWaitMargin{250};
   // Step of waitUntilPlayed's sleeps.
@@ -64,7 +69,7 @@ class SdlWaveDevice : public WaveDevice {
   // Reached by the audio callback. A fresh one for every open: a device closed while its server
   // was stuck keeps its own until SDL lets go of it.
   std::shared_ptr<Shared> shared_;
-  std::uint32_t device_ = 0;        // SDL_AudioDeviceID; 0 when closed
+  std::uint32_t device_ = 0;  // SDL_AudioDeviceID; 0 when closed
 };
 
 }  // namespace kelvak

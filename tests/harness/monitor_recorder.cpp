@@ -51,10 +51,8 @@ void MonitorRecorder::readLoop() {
     if (n <= 0) break;
     std::lock_guard lock(mutex_);
     data_.insert(data_.end(), buffer, buffer + n);
-    const double offset = std::chrono::duration<double>(arrived - epoch_).count() -
-                          static_cast<double>(data_.size()) / format_.channels / rate_;
-    if (!haveOffset_ || offset < bestOffset_) bestOffset_ = offset;
-    haveOffset_ = true;
+    arrivals_.push_back({std::chrono::duration<double>(arrived - epoch_).count(),
+                         static_cast<double>(data_.size()) / format_.channels});
   }
 }
 
@@ -76,10 +74,40 @@ std::size_t MonitorRecorder::sampleCount() const {
   return data_.size() / static_cast<std::size_t>(format_.channels);
 }
 
-MonitorRecorder::Clock::time_point MonitorRecorder::timeOf(double n) const {
+double MonitorRecorder::measuredRate() const {
   std::lock_guard lock(mutex_);
+  if (arrivals_.size() < 100) return rate_;
+  // Pieces arrive late by varying amounts, never early: in the first and the last quarter of
+  // the recording the piece with the smallest (arrival - samples / rate) arrived most promptly.
+  auto best = [&](std::size_t from, std::size_t to) {
+    std::size_t pick = from;
+    for (std::size_t k = from; k < to; ++k) {
+      const auto offset = [&](std::size_t i) {
+        return arrivals_[i].at - arrivals_[i].received / rate_;
+      };
+      if (offset(k) < offset(pick)) pick = k;
+    }
+    return arrivals_[pick];
+  };
+  const std::size_t n = arrivals_.size();
+  const Arrival a = best(0, n / 4), b = best(n - n / 4, n);
+  if (b.at - a.at < 5.0) return rate_;
+  return (b.received - a.received) / (b.at - a.at);
+}
+
+MonitorRecorder::Clock::time_point MonitorRecorder::timeOf(double n) const {
+  const double rate = measuredRate();
+  std::lock_guard lock(mutex_);
+  // On the sink's own clock, the piece that arrived soonest after its samples fixes the offset.
+  double best = 0.0;
+  bool first = true;
+  for (const Arrival& a : arrivals_) {
+    const double offset = a.at - a.received / rate;
+    if (first || offset < best) best = offset;
+    first = false;
+  }
   return epoch_ + std::chrono::duration_cast<Clock::duration>(
-                      std::chrono::duration<double>(bestOffset_ + n / rate_));
+                      std::chrono::duration<double>(best + n / rate));
 }
 
 }  // namespace kelvak::testing

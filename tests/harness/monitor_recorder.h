@@ -14,9 +14,9 @@
 
 namespace kelvak::testing {
 
-// Records the sink's monitor in the sink's own format, which must be 8-bit (by default unsigned 8-bit mono at
-// 11025 Hz: the very bytes the device handed over). Also notes when each piece arrived, to tell
-// on the steady clock when a recorded sample left the server.
+// Records the sink's monitor in the sink's own format, which must be 8-bit (by default unsigned
+// 8-bit mono at 11025 Hz: the very bytes the device handed over). Also notes when each piece
+// arrived, to tell on the steady clock when a recorded sample left the server.
 class MonitorRecorder {
  public:
   using Clock = std::chrono::steady_clock;
@@ -34,9 +34,12 @@ class MonitorRecorder {
   std::vector<std::uint8_t> samples() const;
   std::size_t sampleCount() const;
   // Upper bound for the moment sample n (counted from the start of the recording) left the
-  // server: the piece that arrived soonest after its samples fixes the offset.
+  // server, on the sink's measured clock.
   Clock::time_point timeOf(double n) const;
   int rate() const { return rate_; }
+  // The sink's real pace on the steady clock, from when the pieces arrived [samples/s]; the
+  // nominal rate when the recording is too short to tell.
+  double measuredRate() const;
 
  private:
   void readLoop();
@@ -50,8 +53,11 @@ class MonitorRecorder {
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
   std::vector<std::uint8_t> data_;
-  double bestOffset_ = 0.0;  // min over reads of (arrival - samples so far / rate) [s since epoch]
-  bool haveOffset_ = false;
+  struct Arrival {
+    double at;        // [s since epoch_]
+    double received;  // samples received by then
+  };
+  std::vector<Arrival> arrivals_;
   Clock::time_point epoch_ = Clock::now();
 };
 

@@ -67,9 +67,9 @@ bool PulseServer::start(std::string* error) {
   };
   // -n: no default script, only the two modules named here. norewinds: the null sink otherwise
   // renders up to two seconds ahead while idle and leaves a new stream waiting that long.
-  const std::string sinkArgs = "module-null-sink sink_name=kelvak norewinds=1 format=" +
-                               sink_.format + " rate=" + std::to_string(sink_.rate) +
-                               " channels=" + std::to_string(sink_.channels);
+  const std::string sinkArgs =
+      "module-null-sink sink_name=kelvak norewinds=1 format=" + sink_.format +
+      " rate=" + std::to_string(sink_.rate) + " channels=" + std::to_string(sink_.channels);
   const std::vector<std::string> argv = {
       "pulseaudio",
       "--daemonize=no",

@@ -22,6 +22,7 @@ bool RealtimeTimer::run(const std::function<void()>& tick, Clock::duration limit
   while (on_ && ms_ > 0) {
     if (due_ > until) return false;
     std::this_thread::sleep_until(due_);
+    lateness_.push_back(std::chrono::duration<double, std::milli>(Clock::now() - due_).count());
     due_ += std::chrono::milliseconds(ms_);
     tick();
   }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "timer.h"
 
@@ -25,10 +26,14 @@ class RealtimeTimer : public Timer {
   // `limit` has passed. False when the limit ended it.
   bool run(const std::function<void()>& tick, Clock::duration limit);
 
+  // How late each tick of run() started after it fell due [ms].
+  const std::vector<double>& lateness() const { return lateness_; }
+
  private:
   bool on_ = false;
   std::uint32_t ms_ = kInitialInterval;
   Clock::time_point due_{};
+  std::vector<double> lateness_;
 };
 
 }  // namespace kelvak::testing

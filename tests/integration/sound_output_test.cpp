@@ -1,6 +1,5 @@
 // The SDL sound device against a private PulseAudio server: what the server plays, and when.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -92,8 +91,8 @@ TEST_F(SoundServerTest, TransmissionAtSpeedThirtySoundsEverySymbolOnTime) {
 
   // What was heard: the same symbols, dots one unit and dashes three, one unit apart.
   const double samplesPerUnit = set.samplesPerUnit;
-  const auto heard = testing::decodeSymbols(testing::findToneRuns(recorder_.samples()),
-                                            samplesPerUnit);
+  const auto heard =
+      testing::decodeSymbols(testing::findToneRuns(recorder_.samples()), samplesPerUnit);
   ASSERT_EQ(heard.size(), sent.size());
   for (std::size_t k = 0; k < sent.size(); ++k) {
     SCOPED_TRACE("symbol " + std::to_string(k));
@@ -105,7 +104,10 @@ TEST_F(SoundServerTest, TransmissionAtSpeedThirtySoundsEverySymbolOnTime) {
   }
 
   // When: each symbol starts its interval (P + L) * UnitMs after the one before, P being 8 units
-  // after the start signal and after every fifth character and 0 otherwise.
+  // after the start signal and after every fifth character and 0 otherwise. A block placed at
+  // the next callback instead of at its moment would be off by up to a period (23 ms), half of
+  // that typically; a busy machine may wake the timer a few milliseconds late now and then.
+  std::vector<double> deviceError, nominalError;
   for (std::size_t k = 1; k < sent.size(); ++k) {
     SCOPED_TRACE("interval " + std::to_string(k));
     const std::size_t c = k - 1;  // symbol counter at the tick that sent symbol k-1
@@ -114,20 +116,27 @@ TEST_F(SoundServerTest, TransmissionAtSpeedThirtySoundsEverySymbolOnTime) {
     const double heardMs =
         1000.0 * static_cast<double>(heard[k].onset - heard[k - 1].onset) / kSampleRate;
     const double writtenMs = msBetween(device.writes[c].at, device.writes[k].at);
-    // The device reproduces the moments of writing...
-    EXPECT_NEAR(heardMs, writtenMs, 3.0);
-    // ...and the timer writes on its nominal beat.
-    EXPECT_NEAR(heardMs, nominalMs, 4.0);
+    // A block never starts before the one before it has ended.
+    const double earliestMs = 1000.0 * static_cast<double>(set.length(sent[c])) / kSampleRate;
+    deviceError.push_back(std::abs(heardMs - std::max(writtenMs, earliestMs)));
+    nominalError.push_back(std::abs(heardMs - nominalMs));
+    EXPECT_NEAR(heardMs, nominalMs, 8.0);
     std::printf("interval %2zu nominal %6.1f written %7.2f heard %7.2f ms\n", k, nominalMs,
                 writtenMs, heardMs);
   }
+  auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  // The device reproduces the moments of writing, and the timer writes on its beat.
+  EXPECT_LT(median(deviceError), 1.0);
+  EXPECT_LT(median(nominalError), 1.5);
   for (std::size_t k = 0; k < sent.size(); ++k) {
-    const double delay = msBetween(device.writes[k].at,
-                                   recorder_.timeOf(static_cast<double>(heard[k].onset)));
+    const double delay =
+        msBetween(device.writes[k].at, recorder_.timeOf(static_cast<double>(heard[k].onset)));
     std::printf("symbol %2zu write to sound %6.2f ms\n", k, delay);
   }
 }
-
 
 // No sound server and no sound card: every driver SDL tries fails, and open() says so. How long
 // that takes is printed for the record; the only limit here is a guard against hanging.
@@ -146,7 +155,6 @@ TEST(SoundWithoutServer, OpenFailsCleanly) {
   EXPECT_LT(ms, 5000.0) << "open hung";
   device.close();  // nothing to close: must not fail
 }
-
 
 // A transmission at speed 30 with the window's default settings, on the real clock.
 struct LiveTransmission {
@@ -205,6 +213,23 @@ TEST_F(SoundServerTest, FrozenServerCannotHoldTheWindow) {
   EXPECT_TRUE(device.open());
   EXPECT_TRUE(device.write(block));
   EXPECT_TRUE(device.waitUntilPlayed());
+}
+
+// The end of a transmission waits for the last block and then closes the device; closing drops
+// whatever the server still holds, so an early close would cut the block's end off. This block
+// sounds to its very last sample.
+TEST_F(SoundServerTest, WaitUntilPlayedLetsTheLastSampleOut) {
+  std::vector<std::uint8_t> saw(2205);  // 200 ms of a 441 Hz sawtooth, no silent tail
+  for (std::size_t i = 0; i < saw.size(); ++i) saw[i] = static_cast<std::uint8_t>(1 + i % 25 * 10);
+  SdlWaveDevice device;
+  ASSERT_TRUE(device.open());
+  ASSERT_TRUE(device.write(std::make_shared<const std::vector<std::uint8_t>>(saw)));
+  EXPECT_TRUE(device.waitUntilPlayed());
+  device.close();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  recorder_.stop();
+  const auto heard = recorder_.samples();
+  EXPECT_NE(std::search(heard.begin(), heard.end(), saw.begin(), saw.end()), heard.end());
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
-// The sound device's output timeline on a manual clock: placement, order, filling and the clock map.
+// The sound device's output timeline on a manual clock: placement, order, filling and the clock
+// map.
+#include "output_timeline.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
-
-#include "output_timeline.h"
 
 namespace kelvak {
 namespace {
@@ -116,8 +117,8 @@ TEST(OutputTimeline, SilenceBetweenBlocksHoldsTheLevelThePreviousBlockEndedOn) {
                           [](std::uint8_t v) { return v == OutputTimeline::kCentreLevel; }));
   EXPECT_TRUE(std::all_of(d.out.begin() + a + 100, d.out.begin() + b,
                           [](std::uint8_t v) { return v == 37; }));
-  EXPECT_TRUE(std::all_of(d.out.begin() + b + 100, d.out.end(),
-                          [](std::uint8_t v) { return v == 0; }));
+  EXPECT_TRUE(
+      std::all_of(d.out.begin() + b + 100, d.out.end(), [](std::uint8_t v) { return v == 0; }));
 }
 
 TEST(OutputTimeline, HoldsABlockUntilItHasBeenHandedOut) {

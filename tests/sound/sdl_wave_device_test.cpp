@@ -1,7 +1,8 @@
 // The SDL sound device with SDL's own file and null drivers: the bytes it hands over, and its
 // bookkeeping, without any sound server.
-#include <gtest/gtest.h>
+#include "sdl_wave_device.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -13,7 +14,6 @@
 #include <thread>
 
 #include "output_timeline.h"
-#include "sdl_wave_device.h"
 
 namespace kelvak {
 namespace {
@@ -72,7 +72,8 @@ TEST_F(DiskDeviceTest, HandsOverBlocksInOrderWithTheLastLevelBetweenThem) {
   ASSERT_GE(b, a + 600);
   EXPECT_EQ(c, b + 500);
   auto all = [&](std::ptrdiff_t from, std::ptrdiff_t to, std::uint8_t v) {
-    return std::all_of(out.begin() + from, out.begin() + to, [v](std::uint8_t s) { return s == v; });
+    return std::all_of(out.begin() + from, out.begin() + to,
+                       [v](std::uint8_t s) { return s == v; });
   };
   EXPECT_TRUE(all(0, a, OutputTimeline::kCentreLevel));
   EXPECT_GT(b - (a + 600), 400) << "written 100 ms (1102 samples) after the 600-sample first";
