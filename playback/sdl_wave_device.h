@@ -11,7 +11,7 @@ namespace kelvak {
 
 // Plays through whatever SDL reaches (PulseAudio, PipeWire, ALSA; SDL_AUDIODRIVER picks another).
 // Each open initialises SDL's audio subsystem afresh, so a sound server started after the program
-// is found at the next Play. Blocks sound at (moment written + latency()), or right behind the
+// is found at the next Play. Blocks sound at (moment written + latencyMs()), or right behind the
 // block before; see OutputTimeline.
 //
 // Call from one thread (the window's); SDL's audio thread only runs the callback.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <thread>
 
 #include "fakes.h"
@@ -141,6 +142,7 @@ TEST_F(SoundServerTest, TransmissionAtSpeedThirtySoundsEverySymbolOnTime) {
 // No sound server and no sound card: every driver SDL tries fails, and open() says so. How long
 // that takes is printed for the record; the only limit here is a guard against hanging.
 TEST(SoundWithoutServer, OpenFailsCleanly) {
+  if (std::filesystem::exists("/dev/snd")) GTEST_SKIP() << "this machine has a sound card";
   const std::string missing = "unix:/tmp/kelvak-no-server-" + std::to_string(getpid());
   setenv("PULSE_SERVER", missing.c_str(), 1);
   unsetenv("SDL_AUDIODRIVER");
