@@ -2,7 +2,7 @@
 // through a private PulseAudio server, records the server's output and compares the moments the
 // symbols start with their nominal intervals. Figures, not pass or fail.
 //
-//   kelvak_measure_timing [--speed N] [--groups N] [--kind K] [--period SAMPLES]
+//   kelvak_measure_timing [--speed N] [--groups N] [--kind K] [--period SAMPLES] [--verbose 1]
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -33,6 +33,7 @@ struct Options {
   int groups = 20;
   int kind = 0;
   int period = SdlWaveDevice::kPeriod;
+  bool verbose = false;
 };
 
 Options parse(int argc, char** argv) {
@@ -48,6 +49,8 @@ Options parse(int argc, char** argv) {
       o.kind = value;
     else if (name == "--period")
       o.period = value;
+    else if (name == "--verbose")
+      o.verbose = value != 0;
     else {
       std::fprintf(stderr, "unknown option %s\n", name.c_str());
       std::exit(2);
@@ -161,6 +164,10 @@ int main(int argc, char** argv) {
     nominalError.push_back(heardMs - nominalMs);
     sinkClockError.push_back(1000.0 * samples / rate - nominalMs);
     deviceError.push_back(1000.0 * samples / rate - writtenMs);
+    if (opt.verbose) {
+      std::printf("interval %3zu: nominal %7.1f written %8.2f heard %8.2f ms (sink clock)\n", k,
+                  nominalMs, writtenMs, 1000.0 * samples / rate);
+    }
   }
   for (std::size_t k = 0; k < heard.size(); ++k) {
     delay.push_back(std::chrono::duration<double, std::milli>(
