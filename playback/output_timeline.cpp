@@ -1,0 +1,103 @@
+// The sound device's output timeline: block placement, the clock map and sample hand-out.
+#include "output_timeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kelvak {
+
+OutputTimeline::OutputTimeline(std::int64_t latency, int sampleRate)
+    : latency_(latency), sampleRate_(sampleRate) {}
+
+double OutputTimeline::secondsSinceEpoch(Clock::time_point t) const {
+  return std::chrono::duration<double>(t - epoch_).count();
+}
+
+double OutputTimeline::positionAt(Clock::time_point t) const {
+  if (!clockKnown_) return static_cast<double>(handedOut_);
+  return offset_ + secondsSinceEpoch(t) * sampleRate_;
+}
+
+std::int64_t OutputTimeline::write(SymbolBlock block, Clock::time_point now) {
+  const auto due = static_cast<std::int64_t>(std::llround(positionAt(now))) + latency_;
+  // Never into samples already handed out, never over the block before.
+  const std::int64_t start = std::max({due, handedOut_, lastEnd_});
+  if (!block || block->empty()) return start;
+  blocks_.push_back({std::move(block), start});
+  lastEnd_ = blocks_.back().end();
+  return start;
+}
+
+void OutputTimeline::learnClock(std::size_t count, Clock::time_point now) {
+  if (!clockKnown_) {
+    epoch_ = now;
+    clockKnown_ = true;
+    settled_ = false;
+    offset_ = static_cast<double>(handedOut_);
+    lastCallback_ = now;
+    lastCount_ = count;
+    return;
+  }
+  const double elapsed = std::chrono::duration<double>(now - lastCallback_).count();  // [s]
+  // Where the map would put this callback if it ran exactly on time.
+  const double observed = static_cast<double>(handedOut_) - secondsSinceEpoch(now) * sampleRate_;
+  if (!settled_) {
+    // Right after opening, and after a stall, the server asks for a burst of periods to fill its
+    // buffer; those callbacks run early and say nothing about the pace. Follow the latest one
+    // until a callback comes a normal distance after the one before it.
+    offset_ = observed;
+    if (elapsed * sampleRate_ >= static_cast<double>(lastCount_) / 2) settled_ = true;
+  } else {
+    // Callbacks run on time or late, never early: keep the earliest, letting it slide back only
+    // as fast as a slow sound card clock could drift.
+    const double drifted = offset_ - kMaxDrift * elapsed * sampleRate_;
+    offset_ = std::max(observed, drifted);
+    // A callback far behind the map means the server lost time (an underrun or a stall): take
+    // its pace anew rather than keep a latency that has grown.
+    const double stallLimit = std::max(3.0 * static_cast<double>(count), 0.05 * sampleRate_);
+    if (observed < offset_ - stallLimit) {
+      offset_ = observed;
+      settled_ = false;
+    }
+  }
+  lastCallback_ = now;
+  lastCount_ = count;
+}
+
+void OutputTimeline::render(std::uint8_t* out, std::size_t count, Clock::time_point now) {
+  learnClock(count, now);
+  const bool hadBlocks = !blocks_.empty();
+  const std::int64_t endPos = handedOut_ + static_cast<std::int64_t>(count);
+  std::int64_t pos = handedOut_;
+  while (pos < endPos) {
+    if (!blocks_.empty() && blocks_.front().start <= pos) {
+      const Entry& e = blocks_.front();
+      const std::int64_t n = std::min(e.end(), endPos) - pos;
+      std::memcpy(out + (pos - handedOut_), e.block->data() + (pos - e.start),
+                  static_cast<std::size_t>(n));
+      pos += n;
+      if (pos >= e.end()) {
+        level_ = e.block->back();
+        blocks_.pop_front();
+      }
+      continue;
+    }
+    const std::int64_t fillEnd = blocks_.empty() ? endPos : std::min(endPos, blocks_.front().start);
+    std::memset(out + (pos - handedOut_), level_, static_cast<std::size_t>(fillEnd - pos));
+    pos = fillEnd;
+  }
+  handedOut_ = endPos;
+  if (hadBlocks && blocks_.empty()) drainedAt_ = now;
+}
+
+void OutputTimeline::clear() {
+  blocks_.clear();
+  lastEnd_ = handedOut_;
+}
+
+std::int64_t OutputTimeline::pendingSamples() const {
+  return blocks_.empty() ? 0 : std::max<std::int64_t>(0, lastEnd_ - handedOut_);
+}
+
+}  // namespace kelvak

@@ -1,0 +1,90 @@
+// The sound device's own output timeline: where each written block sounds, and the samples the
+// audio callback hands to the sound server.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+
+#include "buffer_forming.h"
+
+namespace kelvak {
+
+// The sound server pulls samples in periods, so a block that merely joined a queue would start at
+// the next period boundary: up to a whole period late, a Morse unit of jitter at speed 30. The
+// timeline instead keeps a map from the steady clock to the output sample count, learned from the
+// moments the callback runs, and puts every block at (moment written + one constant latency) on
+// that map. The transmission's timer thus decides when a symbol sounds, to the sample.
+//
+// A block that would overlap the one before it starts right behind it instead, so blocks never
+// overlap and play in the order written. Between blocks the output holds the last sample of the
+// block before (the blocks end silent), so the device adds no steps of its own; before the first
+// block it holds the centre level 0x80.
+//
+// Not thread-safe: the sound device guards it with its mutex.
+class OutputTimeline {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  static constexpr std::uint8_t kCentreLevel = 0x80;
+  // How fast the clock map may slide back towards a sound card clock that runs slower than the
+  // steady clock [samples of output per sample of steady time]; 200 ppm covers real crystals.
+  static constexpr double kMaxDrift = 2e-4;
+
+  // latency: from a write to the block's place on the output [samples]. It must cover one
+  // callback's worth of samples, which is how far the handed-out samples run ahead of the map.
+  explicit OutputTimeline(std::int64_t latency, int sampleRate = kSampleRate);
+
+  // Places a block and holds a reference to it until it has been handed out. Returns the output
+  // position of its first sample [samples]. An empty block occupies no time.
+  std::int64_t write(SymbolBlock block, Clock::time_point now);
+
+  // The audio callback: fills out[0, count) with the next samples. `now` is when it runs.
+  void render(std::uint8_t* out, std::size_t count, Clock::time_point now);
+
+  // Drops every block not yet handed out; the output keeps its current level.
+  void clear();
+
+  // Every written sample has been handed out.
+  bool drained() const { return blocks_.empty(); }
+  // When the last written sample was handed out (the callback's time); epoch before any.
+  Clock::time_point drainedAt() const { return drainedAt_; }
+  // Samples still to hand out up to the end of the last written block [samples].
+  std::int64_t pendingSamples() const;
+  // Samples handed out so far [samples].
+  std::int64_t handedOut() const { return handedOut_; }
+  // The output position that the map gives for a moment [samples]; before the first callback,
+  // the samples handed out so far.
+  double positionAt(Clock::time_point t) const;
+  std::int64_t latency() const { return latency_; }
+  int sampleRate() const { return sampleRate_; }
+
+ private:
+  struct Entry {
+    SymbolBlock block;
+    std::int64_t start;  // output position of the first sample [samples]
+    std::int64_t end() const { return start + static_cast<std::int64_t>(block->size()); }
+  };
+
+  void learnClock(std::size_t count, Clock::time_point now);
+  double secondsSinceEpoch(Clock::time_point t) const;
+
+  std::int64_t latency_;
+  int sampleRate_;
+  std::deque<Entry> blocks_;
+  std::int64_t handedOut_ = 0;  // the next sample the callback hands out [samples]
+  std::int64_t lastEnd_ = 0;    // end of the last written block [samples]
+  std::uint8_t level_ = kCentreLevel;
+  Clock::time_point drainedAt_{};
+
+  // Clock map: position(t) = offset_ + seconds since epoch_ * sampleRate_.
+  bool clockKnown_ = false;
+  bool settled_ = false;  // the start-up burst of callbacks is over
+  Clock::time_point epoch_{};
+  Clock::time_point lastCallback_{};
+  std::size_t lastCount_ = 0;
+  double offset_ = 0.0;
+};
+
+}  // namespace kelvak

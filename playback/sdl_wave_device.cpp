@@ -1,0 +1,189 @@
+// The real sound output on SDL2: device set-up, the audio callback, the bounded wait and a close
+// that a stuck sound server cannot hold up.
+#include "sdl_wave_device.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "output_timeline.h"
+
+namespace kelvak {
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Devices whose closing was handed to a thread of its own because their server was stuck.
+// SDL is not touched from this side until they are gone.
+std::atomic<int> pendingCloses{0};
+
+Clock::duration millis(double ms) {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms));
+}
+
+}  // namespace
+
+struct SdlWaveDevice::Shared {
+  mutable std::mutex mutex;
+  std::optional<OutputTimeline> timeline;  // set while open
+  int period = 0;                          // samples per callback that SDL granted
+  Clock::time_point lastCallback;          // or the moment of opening
+};
+
+void SdlWaveDevice::feed(void* userdata, std::uint8_t* stream, int len) {
+  const auto now = Clock::now();
+  auto* shared = static_cast<Shared*>(userdata);
+  std::lock_guard lock(shared->mutex);
+  shared->lastCallback = now;
+  if (shared->timeline) {
+    shared->timeline->render(stream, static_cast<std::size_t>(len), now);
+  } else {
+    std::memset(stream, OutputTimeline::kCentreLevel, static_cast<std::size_t>(len));
+  }
+}
+
+SdlWaveDevice::SdlWaveDevice(int period) : requestedPeriod_(period) {}
+
+SdlWaveDevice::~SdlWaveDevice() { close(); }
+
+bool SdlWaveDevice::open() {
+  if (isOpen()) return true;
+  // A server that was stuck at the last close may have come back by now; if not, opening would
+  // hang on it too.
+  const auto giveUp = Clock::now() + kPendingCloseWait;
+  while (pendingCloses > 0) {
+    if (Clock::now() >= giveUp) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  // SDL would otherwise turn SIGINT and SIGTERM into events that nobody here reads.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Kelvak");
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Morse");
+  // Initialised at every open so that SDL looks for a sound server anew.
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+
+  auto shared = std::make_shared<Shared>();
+  SDL_AudioSpec want{};
+  want.freq = kSampleRate;
+  want.format = AUDIO_U8;
+  want.channels = 1;
+  want.samples = static_cast<Uint16>(requestedPeriod_);
+  want.callback = &SdlWaveDevice::feed;
+  want.userdata = shared.get();
+  SDL_AudioSpec have{};
+  // No changes allowed: SDL converts our format to whatever the server wants.
+  const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (id == 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  {
+    std::lock_guard lock(shared->mutex);
+    shared->period = have.samples;
+    shared->timeline.emplace(have.samples + kLatencyMargin, kSampleRate);
+    shared->lastCallback = Clock::now();
+  }
+  shared_ = std::move(shared);
+  device_ = id;
+  SDL_PauseAudioDevice(id, 0);
+  return true;
+}
+
+bool SdlWaveDevice::alive() const {
+  return isOpen() && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_PLAYING;
+}
+
+bool SdlWaveDevice::stalled() const {
+  if (!isOpen()) return false;
+  std::lock_guard lock(shared_->mutex);
+  return Clock::now() - shared_->lastCallback > kStallLimit;
+}
+
+bool SdlWaveDevice::write(SymbolBlock block) {
+  if (!block || !alive() || stalled()) return false;
+  const auto now = Clock::now();
+  std::lock_guard lock(shared_->mutex);
+  shared_->timeline->write(std::move(block), now);
+  return true;
+}
+
+double SdlWaveDevice::serverLatencyMs() const {
+  if (!isOpen()) return 0.0;
+  // SDL does not tell how much the server holds. PulseAudio keeps about one period queued ahead
+  // of what it plays plus a fraction of that inside the sink; servers with longer cycles (a
+  // PipeWire quantum is about 21 ms) get the extra allowance.
+  std::lock_guard lock(shared_->mutex);
+  return 2000.0 * shared_->period / kSampleRate + kServerAllowance.count();
+}
+
+double SdlWaveDevice::latencyMs() const {
+  if (!isOpen()) return 0.0;
+  std::lock_guard lock(shared_->mutex);
+  return 1000.0 * static_cast<double>(shared_->timeline->latency()) / kSampleRate;
+}
+
+int SdlWaveDevice::periodSamples() const {
+  if (!isOpen()) return 0;
+  std::lock_guard lock(shared_->mutex);
+  return shared_->period;
+}
+
+bool SdlWaveDevice::busy() const {
+  if (!alive()) return false;
+  const auto tail = millis(serverLatencyMs());
+  const auto now = Clock::now();
+  std::lock_guard lock(shared_->mutex);
+  const OutputTimeline& t = *shared_->timeline;
+  return !t.drained() || now < t.drainedAt() + tail;
+}
+
+bool SdlWaveDevice::waitUntilPlayed() {
+  if (!isOpen()) return true;
+  // Everything still queued, the way to its place on the output and the server's own delay.
+  double boundMs = serverLatencyMs();
+  {
+    std::lock_guard lock(shared_->mutex);
+    const OutputTimeline& t = *shared_->timeline;
+    boundMs += 1000.0 * static_cast<double>(t.pendingSamples() + t.latency()) / kSampleRate;
+  }
+  const auto deadline = Clock::now() + millis(boundMs) + kWaitMargin;
+  for (;;) {
+    if (!busy()) return alive();
+    const auto now = Clock::now();
+    if (now >= deadline) return false;
+    std::this_thread::sleep_for(std::min<Clock::duration>(kWaitStep, deadline - now));
+  }
+}
+
+void SdlWaveDevice::close() {
+  if (!isOpen()) return;
+  const SDL_AudioDeviceID id = device_;
+  const bool stuck = alive() && stalled();
+  device_ = 0;
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->timeline.reset();  // the callback, if it runs again, plays the centre level
+  }
+  if (stuck) {
+    // SDL's audio thread waits on the server, and closing the device waits for that thread: let
+    // a thread of its own wait for it, holding the callback's data until SDL lets go.
+    ++pendingCloses;
+    std::thread([id, keep = shared_] {
+      SDL_CloseAudioDevice(id);
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      --pendingCloses;
+    }).detach();
+  } else {
+    SDL_CloseAudioDevice(id);  // the callback has stopped for good when this returns
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  shared_.reset();
+}
+
+}  // namespace kelvak

@@ -1,0 +1,113 @@
+// The monitor recorder: parec into a pipe, read with arrival times on a thread of its own.
+#include "monitor_recorder.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+namespace kelvak::testing {
+
+MonitorRecorder::MonitorRecorder(const PulseServer& server) : server_(server) {}
+
+MonitorRecorder::~MonitorRecorder() { stop(); }
+
+bool MonitorRecorder::start(std::string* error) {
+  format_ = server_.sink();
+  rate_ = format_.rate;
+  log_ = server_.folder() + "/parec.log";
+  const std::vector<std::string> argv = {
+      "parec",
+      "--server=" + server_.address(),
+      "--device=" + server_.monitorSource(),
+      "--format=" + format_.format,
+      "--rate=" + std::to_string(format_.rate),
+      "--channels=" + std::to_string(format_.channels),
+      "--latency-msec=2",
+      "--raw",
+  };
+  if (!process_.start(argv, {}, true, log_, error)) return false;
+  reader_ = std::thread([this] { readLoop(); });
+  const auto until = Clock::now() + std::chrono::seconds(10);
+  while (sampleCount() == 0) {
+    if (Clock::now() >= until || !process_.running()) {
+      if (error) *error = "parec delivered nothing; see " + log_;
+      stop();
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+void MonitorRecorder::readLoop() {
+  const int fd = process_.stdoutFd();
+  std::uint8_t buffer[4096];
+  while (!stopping_) {
+    pollfd p{fd, POLLIN, 0};
+    const int ready = poll(&p, 1, 20);
+    if (ready <= 0) continue;
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    const auto arrived = Clock::now();
+    if (n <= 0) break;
+    std::lock_guard lock(mutex_);
+    data_.insert(data_.end(), buffer, buffer + n);
+    arrivals_.push_back({std::chrono::duration<double>(arrived - epoch_).count(),
+                         static_cast<double>(data_.size()) / format_.channels});
+  }
+}
+
+void MonitorRecorder::stop() {
+  if (reader_.joinable()) {
+    stopping_ = true;
+    reader_.join();
+  }
+  process_.stop();
+}
+
+std::vector<std::uint8_t> MonitorRecorder::samples() const {
+  std::lock_guard lock(mutex_);
+  return data_;
+}
+
+std::size_t MonitorRecorder::sampleCount() const {
+  std::lock_guard lock(mutex_);
+  return data_.size() / static_cast<std::size_t>(format_.channels);
+}
+
+double MonitorRecorder::measuredRate() const {
+  std::lock_guard lock(mutex_);
+  if (arrivals_.size() < 100) return rate_;
+  // Pieces arrive late by varying amounts, never early: in the first and the last quarter of
+  // the recording the piece with the smallest (arrival - samples / rate) arrived most promptly.
+  auto best = [&](std::size_t from, std::size_t to) {
+    std::size_t pick = from;
+    for (std::size_t k = from; k < to; ++k) {
+      const auto offset = [&](std::size_t i) {
+        return arrivals_[i].at - arrivals_[i].received / rate_;
+      };
+      if (offset(k) < offset(pick)) pick = k;
+    }
+    return arrivals_[pick];
+  };
+  const std::size_t n = arrivals_.size();
+  const Arrival a = best(0, n / 4), b = best(n - n / 4, n);
+  if (b.at - a.at < 5.0) return rate_;
+  return (b.received - a.received) / (b.at - a.at);
+}
+
+MonitorRecorder::Clock::time_point MonitorRecorder::timeOf(double n) const {
+  const double rate = measuredRate();
+  std::lock_guard lock(mutex_);
+  // On the sink's own clock, the piece that arrived soonest after its samples fixes the offset.
+  double best = 0.0;
+  bool first = true;
+  for (const Arrival& a : arrivals_) {
+    const double offset = a.at - a.received / rate;
+    if (first || offset < best) best = offset;
+    first = false;
+  }
+  return epoch_ + std::chrono::duration_cast<Clock::duration>(
+                      std::chrono::duration<double>(best + n / rate));
+}
+
+}  // namespace kelvak::testing

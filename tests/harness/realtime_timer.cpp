@@ -1,0 +1,32 @@
+// The window's timer on the steady clock: re-arming, and a sleeping tick loop.
+#include "realtime_timer.h"
+
+#include <thread>
+
+namespace kelvak::testing {
+
+void RealtimeTimer::setEnabled(bool on) {
+  if (on == on_) return;
+  on_ = on;
+  if (on_) due_ = Clock::now() + std::chrono::milliseconds(ms_);
+}
+
+void RealtimeTimer::setInterval(std::uint32_t ms) {
+  if (ms == ms_) return;
+  ms_ = ms;
+  if (on_) due_ = Clock::now() + std::chrono::milliseconds(ms_);
+}
+
+bool RealtimeTimer::run(const std::function<void()>& tick, Clock::duration limit) {
+  const auto until = Clock::now() + limit;
+  while (on_ && ms_ > 0) {
+    if (due_ > until) return false;
+    std::this_thread::sleep_until(due_);
+    lateness_.push_back(std::chrono::duration<double, std::milli>(Clock::now() - due_).count());
+    due_ += std::chrono::milliseconds(ms_);
+    tick();
+  }
+  return true;
+}
+
+}  // namespace kelvak::testing

@@ -1,0 +1,39 @@
+// The window's timer on the real steady clock, for playing whole transmissions in sound tests.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "timer.h"
+
+namespace kelvak::testing {
+
+// The same re-arming rules as the window's timer: a changed interval or a switch-on counts the
+// next tick from that moment; otherwise ticks follow one another one interval apart, counted
+// from when each was due, so late wake-ups do not add up.
+class RealtimeTimer : public Timer {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  bool enabled() const override { return on_; }
+  void setEnabled(bool on) override;
+  std::uint32_t interval() const override { return ms_; }
+  void setInterval(std::uint32_t ms) override;
+
+  // Sleeps until each tick falls due and runs `tick`, until the timer is switched off or
+  // `limit` has passed. False when the limit ended it.
+  bool run(const std::function<void()>& tick, Clock::duration limit);
+
+  // How late each tick of run() started after it fell due [ms].
+  const std::vector<double>& lateness() const { return lateness_; }
+
+ private:
+  bool on_ = false;
+  std::uint32_t ms_ = kInitialInterval;
+  Clock::time_point due_{};
+  std::vector<double> lateness_;
+};
+
+}  // namespace kelvak::testing
