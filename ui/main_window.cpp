@@ -1,0 +1,428 @@
+// The main window: binds the controls to the transmission and keeps the value labels and prompts.
+#include "main_window.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QTextCursor>
+
+#include "qt_timer.h"
+
+#if __has_include("help_window.h")
+#include "about_box.h"
+#include "help_window.h"
+#define KELVAK_HAVE_SECONDARY_WINDOWS 1
+#endif
+
+namespace {
+
+using kelvak::SoundSetting;
+
+constexpr int kClientWidth = 631;   // [px]
+constexpr int kClientHeight = 337;  // [px], without the menu bar
+constexpr QPoint kPlace{108, 293};  // [px] on the screen
+constexpr int kFontPixels = 11;     // [px] the window's text
+constexpr int kPanePixels = 16;     // [px] the text pane's characters
+
+// Prompts shown when a control receives the keyboard focus.
+const char* const kSpeedPrompt = "Выберите скорость воспроизведения (групп в минуту)";
+const char* const kSignalPrompt = "Выберите уровень полезного сигнала в процентах";
+const char* const kNoisePrompt = "Выберите уровень помехи в процентах (advansed users only)";
+const char* const kFrequencyPrompt = "Выберите частоту полезного сигнала в герцах";
+const char* const kGroupCountPrompt = "Выберите количаство групп в воспроизводимом тексте";
+
+const char* const kOpenDialogTitle = "Открыть файл с тестом";
+// One filter: every file. "*" is what matches every name here; the pattern stays out of sight.
+const char* const kAllFilesFilter = "Все файлы (*)";
+
+// The Windows fonts the window was drawn for are rarely installed here; these stand in for them
+// with close metrics and full Cyrillic.
+QFont windowFont() {
+  QFont f;
+  f.setFamilies({"Liberation Sans", "Arimo", "DejaVu Sans"});
+  f.setPixelSize(kFontPixels);
+  return f;
+}
+
+QFont paneFont() {
+  QFont f;
+  f.setFamilies({"Courier New", "Liberation Mono", "Cousine", "DejaVu Sans Mono"});
+  f.setStyleHint(QFont::TypeWriter);
+  f.setPixelSize(kPanePixels);
+  return f;
+}
+
+// 16 x 16 button pictures; QIcon derives the greyed picture for the disabled state.
+QIcon playPicture() {
+  QPixmap pm(16, 16);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  QPainterPath triangle;
+  triangle.moveTo(4.5, 2.5);
+  triangle.lineTo(13.5, 8.0);
+  triangle.lineTo(4.5, 13.5);
+  triangle.closeSubpath();
+  p.setPen(QPen(QColor(0, 90, 0), 1.0));
+  p.setBrush(QColor(40, 170, 40));
+  p.drawPath(triangle);
+  return QIcon(pm);
+}
+
+QIcon stopPicture() {
+  QPixmap pm(16, 16);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setPen(QPen(QColor(110, 0, 0), 1.0));
+  p.setBrush(QColor(200, 30, 30));
+  p.drawRect(QRectF(3.5, 3.5, 9.0, 9.0));
+  return QIcon(pm);
+}
+
+bool isSliderKey(int key) {
+  switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+TForm1::TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Timer* timer,
+               QWidget* parent)
+    : QMainWindow(parent),
+      gate_(gate),
+      ownTimer_(timer ? nullptr : std::make_unique<kelvak::QtTimer>([this] { timer1Ticked(); })),
+      Timer1(timer ? *timer : *ownTimer_),
+      engine_(*this, Timer1, device, random_),
+      fileDialog_([](QFileDialog& d) { return d.exec() == QDialog::Accepted; }),
+      messageBox_(kelvak::execBox) {
+  setupUi(this);
+
+  RadioGroup1Items = new QButtonGroup(this);
+  RadioGroup1Items->addButton(RadioGroup1Item0, 0);
+  RadioGroup1Items->addButton(RadioGroup1Item1, 1);
+  RadioGroup1Items->addButton(RadioGroup1Item2, 2);
+
+  // "Random" is drawn as a radio item, "from file" with a check mark; the program sets both.
+  auto* sourceGroup = new QActionGroup(this);
+  sourceGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  sourceGroup->addAction(N2);
+
+  UpDown1->setAssociate(Edit1);
+  UpDown1->setMin(0);
+  UpDown1->setMax(kelvak::kRandomGroupCountMax);
+  UpDown1->setPosition(30);
+  UpDown2->setAssociate(Edit2);
+  UpDown2->setMin(1);
+  UpDown2->setMax(5);
+  UpDown2->setPosition(1);
+  UpDown3->setAssociate(Edit3);
+  UpDown3->setMin(1);
+  UpDown3->setMax(5);
+  UpDown3->setPosition(2);
+
+  applyLook();
+  bindEvents();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::setSecondaryWindows(TAboutBox* aboutBox, TForm2* helpWindow) {
+  AboutBox = aboutBox;
+  Form2 = helpWindow;
+}
+
+void TForm1::applyLook() {
+  // Menus are windows of their own and take the font only when asked to.
+  setAttribute(Qt::WA_WindowPropagation);
+  setFont(windowFont());
+
+  Memo1->setFont(paneFont());
+  QPalette pane = Memo1->palette();
+  pane.setColor(QPalette::Base, Qt::black);
+  pane.setColor(QPalette::Text, Qt::red);
+  // The selection stays visible when the pane does not have the focus.
+  for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+    pane.setColor(QPalette::Inactive, role, pane.color(QPalette::Active, role));
+  }
+  Memo1->setPalette(pane);
+
+  PlayButton->setIcon(playPicture());
+  StopButton->setIcon(stopPicture());
+  PlayButton->setIconSize({16, 16});
+  StopButton->setIconSize({16, 16});
+
+  // The fonts here are not those the window was drawn with: a text that would not fit its place
+  // widens it rather than being cut.
+  for (QWidget* w : centralWidget()->findChildren<QWidget*>()) {
+    if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)) {
+      if (qobject_cast<QPushButton*>(w)) continue;  // their size is the design's
+      const QSize need = w->sizeHint();
+      if (need.width() > w->width()) w->resize(need.width(), w->height());
+    }
+  }
+
+  // A fixed client area; the menu bar comes on top of it.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  centralWidget()->setFixedSize(kClientWidth, kClientHeight);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  move(kPlace);
+}
+
+void TForm1::bindEvents() {
+  auto bind = [this](auto* sender, auto signal, Handler handler) {
+    connect(sender, signal, this, [this, sender, handler] { dispatch(handler, sender); });
+  };
+  bind(TrackBar1, &QSlider::valueChanged, &TForm1::TrackBar1Change);
+  bind(TrackBar2, &QSlider::valueChanged, &TForm1::TrackBar2Change);
+  bind(TrackBar3, &QSlider::valueChanged, &TForm1::TrackBar3Change);
+  bind(TrackBar4, &QSlider::valueChanged, &TForm1::TrackBar4Change);
+  bind(PlayButton, &QPushButton::clicked, &TForm1::PlayButtonClick);
+  bind(StopButton, &QPushButton::clicked, &TForm1::StopButtonClick);
+  bind(PauseButton, &QPushButton::clicked, &TForm1::PauseButtonClick);
+  bind(N4, &QAction::triggered, &TForm1::N4Click);
+  bind(N5, &QAction::triggered, &TForm1::N5Click);
+  bind(Kelvak1, &QAction::triggered, &TForm1::Kelvak1Click);
+  // A click on a menu item with a tick must not move the tick by itself: the handlers set both.
+  connect(N1, &QAction::triggered, this, [this](bool nowTicked) {
+    N1->setChecked(!nowTicked);
+    dispatch(&TForm1::N1Click, N1);
+  });
+  connect(N2, &QAction::triggered, this, [this](bool nowTicked) {
+    N2->setChecked(!nowTicked);
+    dispatch(&TForm1::N2Click, N2);
+  });
+
+  for (QWidget* w : {static_cast<QWidget*>(TrackBar1), static_cast<QWidget*>(TrackBar2),
+                     static_cast<QWidget*>(TrackBar3), static_cast<QWidget*>(TrackBar4),
+                     static_cast<QWidget*>(Edit1)}) {
+    w->installEventFilter(this);
+  }
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now && now->window() == this) activeControl_ = now;
+  });
+}
+
+void TForm1::dispatch(Handler handler, QObject* sender) {
+  gate_.run([this, handler, sender] { (this->*handler)(sender); });
+}
+
+void TForm1::timer1Ticked() { dispatch(&TForm1::Timer1Timer, nullptr); }
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  auto changeHandlerOf = [this](QObject* w) -> Handler {
+    if (w == TrackBar1) return &TForm1::TrackBar1Change;
+    if (w == TrackBar2) return &TForm1::TrackBar2Change;
+    if (w == TrackBar3) return &TForm1::TrackBar3Change;
+    if (w == TrackBar4) return &TForm1::TrackBar4Change;
+    return nullptr;
+  };
+  switch (event->type()) {
+    case QEvent::FocusIn:
+      // Entering a control, not the window coming back to the front with the same control.
+      if (!quietFocus_ && watched != activeControl_) {
+        Handler enter = nullptr;
+        if (watched == TrackBar1) enter = &TForm1::TrackBar1Enter;
+        if (watched == TrackBar2) enter = &TForm1::TrackBar2Enter;
+        if (watched == TrackBar3) enter = &TForm1::TrackBar3Enter;
+        if (watched == TrackBar4) enter = &TForm1::TrackBar4Enter;
+        if (watched == Edit1) enter = &TForm1::Edit1Enter;
+        if (enter) dispatch(enter, watched);
+      }
+      break;
+    case QEvent::MouseButtonRelease:
+      // The end of a drag or of a click on the track notifies too, with the position unchanged.
+      if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (Handler change = changeHandlerOf(watched)) dispatch(change, watched);
+      }
+      break;
+    case QEvent::KeyRelease: {
+      // So does the end of a key press on the slider.
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (!key->isAutoRepeat() && isSliderKey(key->key())) {
+        if (Handler change = changeHandlerOf(watched)) dispatch(change, watched);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // Closing the main window ends the program exactly as the Exit command does.
+  event->accept();
+  engine_.shutdown();
+  QCoreApplication::exit(0);
+}
+
+// --- handlers ---
+
+void TForm1::writeLevel(QLabel* label, int position) {
+  // Percent of full level; truncation matches floor((127 - position) * 100 / 127) at every
+  // position 0..127.
+  const int percent = static_cast<int>((127 - position) * (1.0 / 127) * 100);
+  label->setText(QString::number(percent));
+}
+
+void TForm1::TrackBar1Change(QObject*) {
+  Label4->setText(QString::number(TrackBar1->value()));
+  engine_.soundSettingChanged(SoundSetting::Speed);
+}
+
+void TForm1::TrackBar2Change(QObject*) {
+  writeLevel(Label8, TrackBar2->value());
+  engine_.soundSettingChanged(SoundSetting::Signal);
+}
+
+void TForm1::TrackBar3Change(QObject*) {
+  writeLevel(Label9, TrackBar3->value());
+  engine_.soundSettingChanged(SoundSetting::Noise);
+}
+
+void TForm1::TrackBar4Change(QObject*) {
+  Label13->setText(QString::number(TrackBar4->value()));
+  engine_.soundSettingChanged(SoundSetting::Frequency);
+}
+
+void TForm1::TrackBar1Enter(QObject*) { setStatusText(kSpeedPrompt); }
+void TForm1::TrackBar2Enter(QObject*) { setStatusText(kSignalPrompt); }
+void TForm1::TrackBar3Enter(QObject*) { setStatusText(kNoisePrompt); }
+void TForm1::TrackBar4Enter(QObject*) { setStatusText(kFrequencyPrompt); }
+void TForm1::Edit1Enter(QObject*) { setStatusText(kGroupCountPrompt); }
+
+void TForm1::N1Click(QObject*) {
+  QFileDialog OpenDialog1(this, QString::fromUtf8(kOpenDialogTitle), QString(),
+                          QString::fromUtf8(kAllFilesFilter));
+  // Our own dialog, so that a name can be typed, also of a file that does not exist.
+  OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
+  OpenDialog1.setOption(QFileDialog::HideNameFilterDetails);
+  OpenDialog1.setAcceptMode(QFileDialog::AcceptOpen);
+  OpenDialog1.setFileMode(QFileDialog::AnyFile);
+  if (!fileDialog_(OpenDialog1)) return;
+  const QStringList chosen = OpenDialog1.selectedFiles();
+  if (chosen.isEmpty()) return;
+  engine_.loadFile(QFile::encodeName(chosen.front()).toStdString());
+}
+
+void TForm1::N2Click(QObject*) { engine_.useRandomText(); }
+
+void TForm1::N4Click(QObject*) {
+  // Ends the message loop at once; the sound stops with it rather than playing on into the exit.
+  engine_.shutdown();
+  QCoreApplication::exit(0);
+}
+
+void TForm1::N5Click(QObject*) {
+#ifdef KELVAK_HAVE_SECONDARY_WINDOWS
+  if (AboutBox) AboutBox->showInFront();
+#endif
+}
+
+void TForm1::Kelvak1Click(QObject*) {
+#ifdef KELVAK_HAVE_SECONDARY_WINDOWS
+  if (Form2) Form2->showInFront();
+#endif
+}
+
+void TForm1::PlayButtonClick(QObject*) { engine_.play(); }
+void TForm1::StopButtonClick(QObject*) { engine_.stop(); }
+void TForm1::PauseButtonClick(QObject*) { engine_.pause(); }
+void TForm1::Timer1Timer(QObject*) { engine_.tick(); }
+
+// --- what the transmission reads and writes ---
+
+int TForm1::speed() const { return TrackBar1->value(); }
+int TForm1::textKind() const { return RadioGroup1Items->checkedId(); }
+int TForm1::frequency() const { return TrackBar4->value(); }
+int TForm1::signalPosition() const { return TrackBar2->value(); }
+int TForm1::noisePosition() const { return TrackBar3->value(); }
+std::string TForm1::groupCountText() const { return Edit1->text().toStdString(); }
+std::string TForm1::charPauseText() const { return Edit2->text().toStdString(); }
+std::string TForm1::groupPauseText() const { return Edit3->text().toStdString(); }
+bool TForm1::randomSource() const { return N2->isChecked(); }
+bool TForm1::longZero() const { return CheckBox1->isChecked(); }
+bool TForm1::specialSigns() const { return CheckBox2->isChecked(); }
+
+void TForm1::setEnabledQuietly(QWidget* control, bool on) {
+  const bool wasQuiet = quietFocus_;
+  quietFocus_ = true;
+  control->setEnabled(on);
+  quietFocus_ = wasQuiet;
+}
+
+void TForm1::setPlayEnabled(bool on) { setEnabledQuietly(PlayButton, on); }
+void TForm1::setStopEnabled(bool on) { setEnabledQuietly(StopButton, on); }
+void TForm1::setPauseEnabled(bool on) { setEnabledQuietly(PauseButton, on); }
+void TForm1::setPauseDown(bool down) { PauseButton->setChecked(down); }
+void TForm1::setGroupCountEnabled(bool on) { setEnabledQuietly(Edit1, on); }
+void TForm1::setTextKindEnabled(bool on) { setEnabledQuietly(RadioGroup1, on); }
+
+void TForm1::clearText() { Memo1->clear(); }
+
+void TForm1::appendText(const std::string& utf8) {
+  // The pane follows the newest characters unless the user has scrolled back to read.
+  QScrollBar* bar = Memo1->verticalScrollBar();
+  const bool following = bar->value() == bar->maximum();
+  QTextCursor end(Memo1->document());
+  end.movePosition(QTextCursor::End);
+  end.insertText(QString::fromStdString(utf8));
+  if (following) bar->setValue(bar->maximum());
+}
+
+void TForm1::setStatusText(const std::string& utf8) {
+  StatusBar1->showMessage(QString::fromStdString(utf8));
+  // The forming prompt must be seen although no event is handled until the forming ends.
+  if (StatusBar1->isVisible()) StatusBar1->repaint();
+}
+
+QString TForm1::statusText() const { return StatusBar1->currentMessage(); }
+
+void TForm1::setProgressMax(std::uint16_t max) {
+  progressMax_ = max;
+  if (progressPos_ > max) progressPos_ = max;
+  // A range of 0..0 would turn the bar into a busy indicator; an empty bar is meant.
+  ProgressBar1->setRange(0, max == 0 ? 1 : max);
+  ProgressBar1->setValue(progressPos_);
+}
+
+void TForm1::setProgressPosition(std::uint16_t position) {
+  progressPos_ = position > progressMax_ ? progressMax_ : position;
+  ProgressBar1->setValue(progressPos_);  // repaints at once when the bar visibly moves
+}
+
+void TForm1::showMessage(const std::string& text, const std::string& caption) {
+  QMessageBox box(QMessageBox::Critical, QString::fromStdString(caption),
+                  QString::fromStdString(text), QMessageBox::Ok, this);
+  messageBox_(box);
+}
+
+void TForm1::setSourceChecks(bool randomTicked) {
+  N2->setChecked(randomTicked);
+  N1->setChecked(!randomTicked);
+}
+
+void TForm1::setGroupCountMax(int max) { UpDown1->setMax(max); }
+void TForm1::setGroupCount(int groups) { UpDown1->setPosition(groups); }

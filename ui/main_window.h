@@ -1,0 +1,140 @@
+// The main window TForm1: every setting of the program, the text pane, the menu and the buttons.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "controls.h"
+#include "error_gate.h"
+#include "error_report.h"
+#include "random.h"
+#include "transmission.h"
+#include "ui_main_window.h"
+
+class QButtonGroup;
+class QFileDialog;
+class QSlider;
+class TAboutBox;
+class TForm2;
+
+namespace kelvak {
+class QtTimer;
+}
+
+// The window's controls carry the names they are known by (TrackBar1, Edit1, N4...). Handlers are
+// named after control and event and take the sender, which none of them reads. Each one runs
+// through the error gate, so a failure ends the handler, shows the error report and the program
+// goes on.
+class TForm1 : public QMainWindow, public kelvak::Controls, public Ui::TForm1 {
+  Q_OBJECT
+
+ public:
+  // Runs the file dialog and tells whether the user confirmed it.
+  using FileDialogPresenter = std::function<bool(QFileDialog&)>;
+
+  // `timer` replaces the window's own precise timer (tests tick it by hand and call
+  // timer1Ticked()); the window does not take it over.
+  TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Timer* timer = nullptr,
+         QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The secondary windows that the Help menu shows; either may be null.
+  void setSecondaryWindows(TAboutBox* aboutBox, TForm2* helpWindow);
+
+  // --- handlers ---
+  void TrackBar1Change(QObject* Sender);
+  void TrackBar2Change(QObject* Sender);
+  void TrackBar3Change(QObject* Sender);
+  void TrackBar4Change(QObject* Sender);
+  void TrackBar1Enter(QObject* Sender);
+  void TrackBar2Enter(QObject* Sender);
+  void TrackBar3Enter(QObject* Sender);
+  void TrackBar4Enter(QObject* Sender);
+  void Edit1Enter(QObject* Sender);
+  void N1Click(QObject* Sender);
+  void N2Click(QObject* Sender);
+  void N4Click(QObject* Sender);
+  void N5Click(QObject* Sender);
+  void Kelvak1Click(QObject* Sender);
+  void PlayButtonClick(QObject* Sender);
+  void StopButtonClick(QObject* Sender);
+  void PauseButtonClick(QObject* Sender);
+  void Timer1Timer(QObject* Sender);
+
+  // A tick of Timer1, dispatched like every other event.
+  void timer1Ticked();
+
+  // The sound and transmission state behind the window.
+  const kelvak::Transmission& engine() const { return engine_; }
+  kelvak::Timer& timer1() { return Timer1; }
+
+  // --- seams for tests: what would otherwise wait for the user ---
+  void setFileDialogPresenter(FileDialogPresenter present) { fileDialog_ = std::move(present); }
+  void setMessageBoxPresenter(kelvak::BoxPresenter present) { messageBox_ = std::move(present); }
+
+  // --- kelvak::Controls ---
+  int speed() const override;
+  int textKind() const override;
+  int frequency() const override;
+  int signalPosition() const override;
+  int noisePosition() const override;
+  std::string groupCountText() const override;
+  std::string charPauseText() const override;
+  std::string groupPauseText() const override;
+  bool randomSource() const override;
+  bool longZero() const override;
+  bool specialSigns() const override;
+  void setPlayEnabled(bool on) override;
+  void setStopEnabled(bool on) override;
+  void setPauseEnabled(bool on) override;
+  void setPauseDown(bool down) override;
+  void setGroupCountEnabled(bool on) override;
+  void clearText() override;
+  void appendText(const std::string& utf8) override;
+  void setStatusText(const std::string& utf8) override;
+  void setProgressMax(std::uint16_t max) override;
+  void setProgressPosition(std::uint16_t position) override;
+  std::uint16_t progressPosition() const override { return progressPos_; }
+  void showMessage(const std::string& text, const std::string& caption) override;
+  void setSourceChecks(bool randomTicked) override;
+  void setGroupCountMax(int max) override;
+  void setGroupCount(int groups) override;
+  void setTextKindEnabled(bool on) override;
+
+  // The status bar's one simple text.
+  QString statusText() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  using Handler = void (TForm1::*)(QObject*);
+  // Runs a handler through the error gate.
+  void dispatch(Handler handler, QObject* sender);
+  void bindEvents();
+  void applyLook();
+  // Enabling or disabling a control moves the keyboard focus off it; that is not the user
+  // entering the next control, so it shows no prompt.
+  void setEnabledQuietly(QWidget* control, bool on);
+  void writeLevel(QLabel* label, int position);
+
+  kelvak::ErrorGate& gate_;
+  kelvak::Random random_;  // the program's one generator
+  std::unique_ptr<kelvak::QtTimer> ownTimer_;
+  kelvak::Timer& Timer1;
+  kelvak::Transmission engine_;
+  QButtonGroup* RadioGroup1Items = nullptr;  // the text kind, by item index 0..2
+
+  TAboutBox* AboutBox = nullptr;
+  TForm2* Form2 = nullptr;
+
+  std::uint16_t progressMax_ = 46;
+  std::uint16_t progressPos_ = 0;
+  QWidget* activeControl_ = nullptr;  // the control that last had the focus in this window
+  bool quietFocus_ = false;
+
+  FileDialogPresenter fileDialog_;
+  kelvak::BoxPresenter messageBox_;
+};
