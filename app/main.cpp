@@ -1,13 +1,50 @@
-// Entry point of Kelvak.
+// Entry point of Kelvak: creates the windows in order, runs the message loop, reports what escapes.
 #include <QApplication>
-#include <QMainWindow>
+#include <cstdio>
+#include <optional>
+
+#include "error_report.h"
+#include "main_window.h"
+
+namespace {
+
+// Stands in for the sound output until the real one is built in.
+class SilentDevice : public kelvak::WaveDevice {
+ public:
+  bool open() override { return false; }
+  bool isOpen() const override { return false; }
+  bool write(kelvak::SymbolBlock) override { return false; }
+  bool busy() const override { return false; }
+  bool waitUntilPlayed() override { return true; }
+  void close() override {}
+};
+
+// Everything from the first window to the end of the message loop. The windows live until it
+// returns; the program's exit ends them with everything they hold.
+void run(QApplication& app, kelvak::ErrorReport& report) {
+  kelvak::ErrorGate gate(report);
+  SilentDevice device;
+  TForm1 Form1(device, gate);
+  Form1.show();
+  app.exec();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QMainWindow window;
-  window.setWindowTitle("Kelvak");
-  window.resize(631, 337);
-  window.show();
-  app.exec();
-  return 0;
+  std::optional<QApplication> app;
+  kelvak::ErrorReport report;
+  try {
+    app.emplace(argc, argv);
+    run(*app, report);
+  } catch (const std::exception& e) {
+    if (app) {
+      kelvak::ErrorGate(report).report(e.what());
+    } else {
+      std::fprintf(stderr, "%s.\n", e.what());
+    }
+  } catch (...) {
+    if (app) kelvak::ErrorGate(report).report("Unknown error");
+  }
+  return 0;  // also after an error caught here
 }

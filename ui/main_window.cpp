@@ -13,7 +13,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProxyStyle>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTextCursor>
 
 #include "qt_timer.h"
@@ -89,6 +91,27 @@ QIcon stopPicture() {
   return QIcon(pm);
 }
 
+// The level sliders have position 0 at the top, and their level is 127 - position: the groove
+// is filled from the knob down, so a full bar means full level. Drawn as the mirror image of the
+// same slider, which puts the knob in the same place.
+class LevelSliderStyle : public QProxyStyle {
+ public:
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                          QPainter* painter, const QWidget* widget) const override {
+    if (control == CC_Slider) {
+      if (const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option)) {
+        QStyleOptionSlider mirrored = *slider;
+        mirrored.upsideDown = !slider->upsideDown;
+        mirrored.sliderPosition = slider->minimum + slider->maximum - slider->sliderPosition;
+        mirrored.sliderValue = slider->minimum + slider->maximum - slider->sliderValue;
+        QProxyStyle::drawComplexControl(control, &mirrored, painter, widget);
+        return;
+      }
+    }
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
+  }
+};
+
 bool isSliderKey(int key) {
   switch (key) {
     case Qt::Key_Left:
@@ -143,6 +166,8 @@ TForm1::TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Time
 
   applyLook();
   bindEvents();
+  // The first control of the tab order has the focus when the window first becomes active.
+  TrackBar1->setFocus(Qt::OtherFocusReason);
 }
 
 TForm1::~TForm1() = default;
@@ -167,6 +192,11 @@ void TForm1::applyLook() {
   }
   Memo1->setPalette(pane);
 
+  auto* levelStyle = new LevelSliderStyle;
+  levelStyle->setParent(this);
+  TrackBar2->setStyle(levelStyle);
+  TrackBar3->setStyle(levelStyle);
+
   PlayButton->setIcon(playPicture());
   StopButton->setIcon(stopPicture());
   PlayButton->setIconSize({16, 16});
@@ -174,12 +204,11 @@ void TForm1::applyLook() {
 
   // The fonts here are not those the window was drawn with: a text that would not fit its place
   // widens it rather than being cut.
-  for (QWidget* w : centralWidget()->findChildren<QWidget*>()) {
-    if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)) {
-      if (qobject_cast<QPushButton*>(w)) continue;  // their size is the design's
-      const QSize need = w->sizeHint();
-      if (need.width() > w->width()) w->resize(need.width(), w->height());
-    }
+  for (QLabel* label : centralWidget()->findChildren<QLabel*>()) fitLabel(label);
+  for (QAbstractButton* b : centralWidget()->findChildren<QAbstractButton*>()) {
+    if (qobject_cast<QPushButton*>(b)) continue;  // their size is the design's
+    const QSize need = b->sizeHint();
+    if (need.width() > b->width()) b->resize(need.width(), b->height());
   }
 
   // A fixed client area; the menu bar comes on top of it.
@@ -280,15 +309,22 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 // --- handlers ---
 
+void TForm1::fitLabel(QLabel* label) {
+  // Labels size themselves to their text, as the value labels change.
+  label->resize(label->sizeHint().width(), label->height());
+}
+
 void TForm1::writeLevel(QLabel* label, int position) {
   // Percent of full level; truncation matches floor((127 - position) * 100 / 127) at every
   // position 0..127.
   const int percent = static_cast<int>((127 - position) * (1.0 / 127) * 100);
   label->setText(QString::number(percent));
+  fitLabel(label);
 }
 
 void TForm1::TrackBar1Change(QObject*) {
   Label4->setText(QString::number(TrackBar1->value()));
+  fitLabel(Label4);
   engine_.soundSettingChanged(SoundSetting::Speed);
 }
 
@@ -304,6 +340,7 @@ void TForm1::TrackBar3Change(QObject*) {
 
 void TForm1::TrackBar4Change(QObject*) {
   Label13->setText(QString::number(TrackBar4->value()));
+  fitLabel(Label13);
   engine_.soundSettingChanged(SoundSetting::Frequency);
 }
 

@@ -119,6 +119,7 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public Ui::TForm1 {
   // entering the next control, so it shows no prompt.
   void setEnabledQuietly(QWidget* control, bool on);
   void writeLevel(QLabel* label, int position);
+  static void fitLabel(QLabel* label);
 
   kelvak::ErrorGate& gate_;
   kelvak::Random random_;  // the program's one generator
