@@ -204,6 +204,15 @@ TEST_F(MainWindowTest, StopIsInTheTabOrderAfterPlayDuringATransmission) {
   EXPECT_EQ(QApplication::focusWidget(), form->StopButton);
 }
 
+TEST_F(MainWindowTest, AButtonDisabledUnderTheFocusShowsNoPromptWhereTheFocusLands) {
+  showActive();
+  click(form->PlayButton);
+  click(form->StopButton);  // Stop takes the focus, then disables itself
+  expectIdle();
+  EXPECT_NE(QApplication::focusWidget(), form->StopButton);
+  EXPECT_EQ(form->statusText(), kPlaying);
+}
+
 TEST_F(MainWindowTest, TheWindowComingBackToTheFrontShowsNoNewPrompt) {
   showActive();
   form->TrackBar3->setFocus(Qt::MouseFocusReason);
