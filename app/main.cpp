@@ -1,5 +1,6 @@
 // Entry point of Kelvak: creates the windows in order, runs the message loop, reports what escapes.
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 #include <optional>
 
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
   kelvak::ErrorReport report;
   try {
     app.emplace(argc, argv);
+    QApplication::setWindowIcon(QIcon(":/kelvak.png"));
+    QGuiApplication::setDesktopFileName("org.kelvak.Kelvak");
     run(*app, report);
   } catch (const std::exception& e) {
     if (app) {
