@@ -58,12 +58,16 @@ median() { sort -n | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (
 times=()
 for _ in $(seq "$runs"); do
   start=$(now_ns)
-  "$program" >/dev/null 2>&1 &
+  "$program" >"$work/app.log" 2>&1 &
   app=$!
   window=
   until [ -n "$window" ]; do
     window=$(find_window)
-    kill -0 "$app" 2>/dev/null || { echo "the program ended before showing its window" >&2; exit 1; }
+    if ! kill -0 "$app" 2>/dev/null; then
+      echo "the program ended before showing its window:" >&2
+      cat "$work/app.log" >&2
+      exit 1
+    fi
   done
   shown=$(now_ns)
   times+=($(((shown - start) / 1000000)))
