@@ -23,13 +23,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A virtual screen.
-display=90
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# A virtual screen, on a display number Xvfb picks itself.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 pids+=($!)
-export DISPLAY=":$display"
-for _ in $(seq 200); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
 
 # A private PulseAudio server with a null sink, so a transmission really plays.
 mkdir -p "$work/pulse/runtime" "$work/pulse/config" "$work/pulse/state"
@@ -100,7 +99,8 @@ awk -v d=$((t1 - t0)) -v hz="$hz" -v s="$span" \
   'BEGIN {printf "CPU while idle: %.2f %% over %d s (goal <= 1 %%)\n", 100 * d / hz / s, s}'
 
 # --- playing: Alt+P starts a transmission of the default 30 groups ---
-xdotool key --window "$window" --clearmodifiers alt+p
+xdotool windowfocus --sync "$window"
+xdotool key --clearmodifiers alt+p
 playing=0
 for _ in $(seq 100); do
   if pactl list short sink-inputs 2>/dev/null | grep -q .; then playing=1; break; fi

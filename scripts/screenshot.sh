@@ -8,19 +8,20 @@ out=${1:-$here/docs/screenshot.png}
 cmake -S "$here" -B "$here/build" >/dev/null
 cmake --build "$here/build" -j"$(nproc)" --target kelvak
 
-# A free display number for the virtual screen.
-display=90
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# A virtual screen, on a display number Xvfb picks itself.
+work=$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb=$!
 app=
 cleanup() {
   [ -n "$app" ] && kill "$app" 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
 }
 trap cleanup EXIT
-export DISPLAY=":$display"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
 
 # The help document is read from the current folder; without it an error box would come first.
 cd "$here/data" 2>/dev/null || cd "$here"
