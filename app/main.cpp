@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <optional>
 
+#include "about_box.h"
 #include "error_report.h"
+#include "help_window.h"
 #include "main_window.h"
 
 namespace {
@@ -25,7 +27,15 @@ class SilentDevice : public kelvak::WaveDevice {
 void run(QApplication& app, kelvak::ErrorReport& report) {
   kelvak::ErrorGate gate(report);
   SilentDevice device;
+
   TForm1 Form1(device, gate);
+  TAboutBox AboutBox(&Form1);
+  TForm2 Form2(&Form1);
+  Form1.setSecondaryWindows(&AboutBox, &Form2);
+  // A missing or unreadable help document is reported now, before the main window shows; the
+  // help window stays, empty, and start-up goes on.
+  gate.run([&Form2] { Form2.FormCreate(&Form2); });
+
   Form1.show();
   app.exec();
 }

@@ -18,13 +18,9 @@
 #include <QStyleOptionSlider>
 #include <QTextCursor>
 
-#include "qt_timer.h"
-
-#if __has_include("help_window.h")
 #include "about_box.h"
 #include "help_window.h"
-#define KELVAK_HAVE_SECONDARY_WINDOWS 1
-#endif
+#include "qt_timer.h"
 
 namespace {
 
@@ -373,15 +369,11 @@ void TForm1::N4Click(QObject*) {
 }
 
 void TForm1::N5Click(QObject*) {
-#ifdef KELVAK_HAVE_SECONDARY_WINDOWS
   if (AboutBox) AboutBox->showInFront();
-#endif
 }
 
 void TForm1::Kelvak1Click(QObject*) {
-#ifdef KELVAK_HAVE_SECONDARY_WINDOWS
   if (Form2) Form2->showInFront();
-#endif
 }
 
 void TForm1::PlayButtonClick(QObject*) { engine_.play(); }

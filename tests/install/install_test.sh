@@ -14,9 +14,7 @@ DESTDIR="$work/stage" cmake --install "$build" --prefix /opt/kelvak >/dev/null
 root="$work/stage/opt/kelvak"
 
 [ -x "$root/bin/kelvak" ] || fail "no executable"
-if [ -e "$source/data/Справка.rtf" ]; then
-  cmp -s "$source/data/Справка.rtf" "$root/share/kelvak/Справка.rtf" || fail "no help document"
-fi
+cmp -s "$source/data/Справка.rtf" "$root/share/kelvak/Справка.rtf" || fail "no help document"
 desktop="$root/share/applications/org.kelvak.Kelvak.desktop"
 [ -f "$desktop" ] || fail "no desktop entry"
 grep -qx 'Path=/opt/kelvak/share/kelvak' "$desktop" || fail "desktop entry starts elsewhere: $(grep ^Path "$desktop")"

@@ -16,7 +16,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "about_box.h"
 #include "fakes.h"
+#include "help_window.h"
 #include "qt_print.h"
 #include "symbol_table.h"
 
@@ -746,6 +748,25 @@ TEST_F(MainWindowTest, MenuItemsWithTicksAndShortcuts) {
   EXPECT_TRUE(form->N2->actionGroup() && form->N2->actionGroup()->isExclusive());
   EXPECT_EQ(form->N1->actionGroup(), nullptr);
   EXPECT_TRUE(form->N1->isCheckable());
+}
+
+TEST_F(MainWindowTest, TheHelpMenuShowsTheHelpWindowAndTheAboutBoxWithoutBlocking) {
+  TAboutBox about(form.get());
+  TForm2 help(form.get());
+  form->setSecondaryWindows(&about, &help);
+  showActive();
+  ASSERT_FALSE(help.isVisible());
+  QTest::keyClick(form.get(), Qt::Key_F1);
+  QTRY_VERIFY_WITH_TIMEOUT(help.isVisible(), 10000);
+  EXPECT_FALSE(help.isModal());
+  form->N5->trigger();
+  form->N5->trigger();
+  QTRY_VERIFY_WITH_TIMEOUT(about.isVisible(), 10000);
+  EXPECT_EQ(form->findChildren<TAboutBox*>().size(), 1);
+  // The main window keeps working meanwhile: a transmission starts and runs.
+  click(form->PlayButton);
+  EXPECT_TRUE(tick());
+  expectRunning();
 }
 
 // --- ending the program ---
