@@ -174,8 +174,8 @@ void TForm1::setSecondaryWindows(TAboutBox* aboutBox, TForm2* helpWindow) {
 }
 
 void TForm1::applyLook() {
-  // Menus are windows of their own and take the font only when asked to.
-  setAttribute(Qt::WA_WindowPropagation);
+  // Menus are windows of their own and take the window's font only when asked to.
+  for (QMenu* menu : {Menu, N3}) menu->setAttribute(Qt::WA_WindowPropagation);
   setFont(windowFont());
 
   Memo1->setFont(paneFont());

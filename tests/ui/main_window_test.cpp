@@ -678,6 +678,10 @@ TEST_F(MainWindowTest, FontsStandInForTheWindowsOnesWithCyrillic) {
   EXPECT_TRUE(window.family() == "Liberation Sans" || window.family() == "Arimo" ||
               window.family() == "DejaVu Sans")
       << window.family().toStdString();
+  for (QMenu* menu : {form->Menu, form->N3}) {
+    EXPECT_EQ(QFontInfo(menu->font()).family(), window.family());
+    EXPECT_EQ(QFontInfo(menu->font()).pixelSize(), 11);
+  }
   const QFontInfo pane(form->Memo1->font());
   EXPECT_EQ(pane.pixelSize(), 16);
   EXPECT_TRUE(pane.fixedPitch()) << pane.family().toStdString();
