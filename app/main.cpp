@@ -8,25 +8,15 @@
 #include "error_report.h"
 #include "help_window.h"
 #include "main_window.h"
+#include "sdl_wave_device.h"
 
 namespace {
-
-// Stands in for the sound output until the real one is built in.
-class SilentDevice : public kelvak::WaveDevice {
- public:
-  bool open() override { return false; }
-  bool isOpen() const override { return false; }
-  bool write(kelvak::SymbolBlock) override { return false; }
-  bool busy() const override { return false; }
-  bool waitUntilPlayed() override { return true; }
-  void close() override {}
-};
 
 // Everything from the first window to the end of the message loop. The windows live until it
 // returns; the program's exit ends them with everything they hold.
 void run(QApplication& app, kelvak::ErrorReport& report) {
   kelvak::ErrorGate gate(report);
-  SilentDevice device;
+  kelvak::SdlWaveDevice device;
 
   TForm1 Form1(device, gate);
   TAboutBox AboutBox(&Form1);
