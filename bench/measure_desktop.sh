@@ -24,11 +24,12 @@ cleanup() {
 trap cleanup EXIT
 
 # A virtual screen, on a display number Xvfb picks itself.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+[ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$(cat "$work/display")"
+xdpyinfo >/dev/null 2>&1 || { echo "no connection to $DISPLAY:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 
 # A private PulseAudio server with a null sink, so a transmission really plays.
 mkdir -p "$work/pulse/runtime" "$work/pulse/config" "$work/pulse/state"
@@ -65,6 +66,9 @@ for _ in $(seq "$runs"); do
     if ! kill -0 "$app" 2>/dev/null; then
       echo "the program ended before showing its window:" >&2
       cat "$work/app.log" >&2
+      kill -0 "${pids[0]}" 2>/dev/null || echo "(Xvfb is gone: something ended it)" >&2
+      echo "run $((${#times[@]} + 1)); Xvfb on $DISPLAY said:" >&2
+      cat "$work/xvfb.log" >&2
       exit 1
     fi
   done

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_pkgs=(g++ cmake make pkg-config qt6-base-dev libsdl2-dev fonts-dejavu-core fonts-liberation)
-test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev pulseaudio pulseaudio-utils xvfb xauth xdotool imagemagick
+test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev pulseaudio pulseaudio-utils xvfb xauth x11-utils xdotool imagemagick
            desktop-file-utils appstream
            clang libclang-rt-14-dev)
 case "${1:-build}" in

@@ -10,7 +10,7 @@ cmake --build "$here/build" -j"$(nproc)" --target kelvak
 
 # A virtual screen, on a display number Xvfb picks itself.
 work=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
 app=
 cleanup() {
