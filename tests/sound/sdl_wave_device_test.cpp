@@ -76,7 +76,10 @@ TEST_F(DiskDeviceTest, HandsOverBlocksInOrderWithTheLastLevelBetweenThem) {
                        [v](std::uint8_t s) { return s == v; });
   };
   EXPECT_TRUE(all(0, a, OutputTimeline::kCentreLevel));
-  EXPECT_GT(b - (a + 600), 400) << "written 100 ms (1102 samples) after the 600-sample first";
+  // Written 100 ms (1102 samples) after the 600-sample first, so not queued right behind it. The
+  // disk driver falls behind real time when the machine is busy (its late callbacks write fewer
+  // samples than the time that passed), so only the existence of the gap is certain.
+  EXPECT_GT(b - (a + 600), 0);
   EXPECT_TRUE(all(a + 600, b, 42));
   EXPECT_TRUE(all(c + 400, static_cast<std::ptrdiff_t>(out.size()), 9));
 }
