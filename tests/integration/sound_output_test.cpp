@@ -194,6 +194,41 @@ TEST_F(SoundServerTest, ServerThatDiesEndsTheSoundNotTheProgram) {
   EXPECT_EQ(live.controls.pane.size(), 12u);  // the text is shown all the same
 }
 
+// The server dies in the middle of a long symbol and the user presses Stop: the window is idle
+// again at once, and the next Play, with no server left, says the sound could not be opened.
+TEST_F(SoundServerTest, StopAfterTheServerDiedReturnsToIdleAndPlayReportsTheFailure) {
+  LiveTransmission live(30);
+  live.controls.speedValue = 5;  // units of 131 ms: the symbol in flight lasts seconds
+  live.transmission.play();
+  ASSERT_TRUE(live.device.isOpen());
+  int ticks = 0;
+  live.timer.run(
+      [&] {
+        live.transmission.tick();
+        if (++ticks == 2) live.timer.setEnabled(false);  // stand still while a symbol sounds
+      },
+      std::chrono::seconds(10));
+  ASSERT_EQ(ticks, 2);
+  server_.kill();
+  const auto start = Clock::now();
+  live.transmission.stop();
+  const double ms = msBetween(start, Clock::now());
+  std::printf("Stop after the server died returned to idle in %.1f ms\n", ms);
+  EXPECT_LT(ms, 5000.0) << "Stop hung on a dead server";
+  EXPECT_TRUE(live.controls.playEnabled);
+  EXPECT_FALSE(live.controls.stopEnabled);
+  EXPECT_FALSE(live.controls.pauseEnabled);
+  EXPECT_FALSE(live.device.isOpen());
+
+  if (std::filesystem::exists("/dev/snd")) GTEST_SKIP() << "a sound card would take over";
+  live.transmission.play();
+  ASSERT_EQ(live.controls.messages.size(), 1u);
+  EXPECT_EQ(live.controls.messages[0].first, "Error opening waveform stream");
+  EXPECT_EQ(live.controls.messages[0].second, "Error");
+  EXPECT_TRUE(live.controls.playEnabled);
+  EXPECT_FALSE(live.timer.enabled());
+}
+
 // A server that stops answering (frozen, not dead): waiting for the sound is bounded, and the
 // device can be closed.
 TEST_F(SoundServerTest, FrozenServerCannotHoldTheWindow) {

@@ -57,6 +57,11 @@ std::set<int> range(int from, int to) {
   return s;
 }
 
+void PrintTo(const RangeCase& c, std::ostream* os) {
+  *os << "kind " << c.choice.textKind << (c.choice.longZero ? ", long zero" : "")
+      << (c.choice.specialSigns ? ", special signs" : "");
+}
+
 class NextSymbolRange : public testing::TestWithParam<RangeCase> {};
 
 TEST_P(NextSymbolRange, StaysWithinTheKindAndReachesAllOfIt) {

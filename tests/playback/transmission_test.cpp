@@ -93,6 +93,19 @@ TEST_F(TransmissionTest, FirstDigitTransmissionAfterStartUp) {
   EXPECT_EQ(controls.status, kPlayingStatus);
 }
 
+TEST_F(TransmissionTest, ThirtyGroupsRunToTheEndAndLetGoOfEveryBlock) {
+  tx.play();  // the default 30 groups
+  std::vector<std::weak_ptr<const std::vector<std::uint8_t>>> set(tx.buffers().blocks.begin(),
+                                                                  tx.buffers().blocks.end());
+  runToEnd();
+  EXPECT_EQ(tx.symbolCounter(), 151);
+  EXPECT_EQ(controls.pane.size(), 180u);
+  EXPECT_EQ(controls.progressPos, 151);
+  expectIdle();
+  device.writes.clear();
+  for (const auto& block : set) EXPECT_TRUE(block.expired());
+}
+
 TEST_F(TransmissionTest, TicksFollowLengthPlusPauseInUnits) {
   controls.groupsText = "2";
   tx.play();
