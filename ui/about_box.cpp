@@ -26,11 +26,7 @@ void setTextColour(QWidget* label, const QColor& colour) {
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   kelvak::initUiResources();
   setupUi(this);
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
-  setFont(kelvak::dialogSansFont());
-  // Hiding the About box must never end the program.
-  setAttribute(Qt::WA_QuitOnClose, false);
+  kelvak::setUpSecondaryWindow(*this);
 
   QFont productFont = kelvak::dialogSerifFont(kProductNamePixels);
   productFont.setItalic(true);
@@ -52,12 +48,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
 void TAboutBox::OKButtonClick(QObject* /*Sender*/) { hide(); }
 
-void TAboutBox::showInFront() {
-  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
-  if (!isVisible()) show();
-  raise();
-  activateWindow();
-}
+void TAboutBox::showInFront() { kelvak::showSecondaryInFront(*this); }
 
 void TAboutBox::showEvent(QShowEvent* event) {
   if (!event->spontaneous()) {

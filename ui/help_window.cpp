@@ -29,11 +29,7 @@ constexpr QPoint kDesignedPosition{201, 171};
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   kelvak::initUiResources();
   setupUi(this);
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
-  setFont(kelvak::dialogSansFont());
-  // Hiding the help window must never end the program.
-  setAttribute(Qt::WA_QuitOnClose, false);
+  kelvak::setUpSecondaryWindow(*this);
   // An explicit place also keeps QDialog from centring the window over its parent.
   move(kDesignedPosition);
 
@@ -68,9 +64,4 @@ void TForm2::FormCreate(QObject* /*Sender*/) {
 
 void TForm2::BitBtn1Click(QObject* /*Sender*/) { hide(); }
 
-void TForm2::showInFront() {
-  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
-  if (!isVisible()) show();
-  raise();
-  activateWindow();
-}
+void TForm2::showInFront() { kelvak::showSecondaryInFront(*this); }

@@ -1,7 +1,10 @@
-// Registration of the kelvak_ui resource file.
+// Registration of the kelvak_ui resource file, and the set-up the secondary windows share.
 #include "window_resources.h"
 
+#include <QWidget>
 #include <QtGlobal>
+
+#include "dialog_fonts.h"
 
 // Q_INIT_RESOURCE declares the registration function, which must sit in the global namespace.
 static void registerKelvakUiResources() { Q_INIT_RESOURCE(kelvak_ui); }
@@ -14,6 +17,21 @@ void initUiResources() {
     return true;
   }();
   (void)registered;
+}
+
+void setUpSecondaryWindow(QWidget& window) {
+  initUiResources();
+  window.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowCloseButtonHint);
+  window.setFont(dialogSansFont());
+  window.setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+void showSecondaryInFront(QWidget& window) {
+  if (window.isMinimized()) window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+  if (!window.isVisible()) window.show();
+  window.raise();
+  window.activateWindow();
 }
 
 }  // namespace kelvak

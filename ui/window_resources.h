@@ -1,5 +1,8 @@
-// Registration of the windows' pictures, which live in the kelvak_ui static library.
+// Registration of the windows' pictures, which live in the kelvak_ui static library, and what
+// the two secondary windows (help and About) share.
 #pragma once
+
+class QWidget;
 
 namespace kelvak {
 
@@ -7,5 +10,12 @@ namespace kelvak {
 // static library registers itself only when something refers to it, so every window that shows
 // one calls this first; repeated calls do nothing.
 void initUiResources();
+
+// Sets up a secondary window: pictures registered, dialog frame with only a close box, the
+// dialog font, and closing it only hides it (it never ends the program).
+void setUpSecondaryWindow(QWidget& window);
+
+// Shows a secondary window without blocking, or brings it to the front when it is open already.
+void showSecondaryInFront(QWidget& window);
 
 }  // namespace kelvak
