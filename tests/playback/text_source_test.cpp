@@ -2,6 +2,7 @@
 #include "text_source.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -169,7 +170,8 @@ TEST(FileText, KeepsAtMostWhatCanBeSent) {
 FileText decodeInPieces(const std::string& text, std::size_t piece) {
   FileTextDecoder d;
   for (std::size_t k = 0; k < text.size(); k += piece) {
-    d.feed(reinterpret_cast<const std::uint8_t*>(text.data()) + k, std::min(piece, text.size() - k));
+    d.feed(reinterpret_cast<const std::uint8_t*>(text.data()) + k,
+           std::min(piece, text.size() - k));
   }
   return d.finish();
 }
@@ -198,7 +200,8 @@ TEST(FileText, ValidityDecidedAfterTheReadingsAreFullStillCounts) {
 }
 
 TEST(FileText, ReadsFilesAndTreatsAMissingOneAsEmpty) {
-  const auto path = std::filesystem::temp_directory_path() / "kelvak_text_source_test.txt";
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("kelvak_text_source_test_" + std::to_string(getpid()) + ".txt");
   {
     std::ofstream out(path, std::ios::binary);
     for (int i = 0; i < 23; ++i) out << "\xE0";

@@ -1,6 +1,7 @@
 // Thousands of random event sequences against the transmission, checking its invariants after
 // every event. A failing run prints its seed; KELVAK_STRESS_SEED=<seed> replays just that one.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -75,14 +76,20 @@ class Files {
  public:
   Files() {
     const auto dir = std::filesystem::temp_directory_path();
-    const std::vector<std::string> contents = {
-        "", "12345", std::string(23, '\xE0'), "\xD2\xEE\xEA 220/380 \xC2", "Ток 220/380 В",
-        "ё ъ ABC\r\n", std::string(60, '7') + "-/?\xB9"};
+    const std::vector<std::string> contents = {"",
+                                               "12345",
+                                               std::string(23, '\xE0'),
+                                               "\xD2\xEE\xEA 220/380 \xC2",
+                                               "Ток 220/380 В",
+                                               "ё ъ ABC\r\n",
+                                               std::string(60, '7') + "-/?\xB9"};
     for (std::size_t i = 0; i < contents.size(); ++i) {
-      paths_.push_back((dir / ("kelvak_stress_" + std::to_string(i) + ".txt")).string());
+      paths_.push_back(
+          (dir / ("kelvak_stress_" + std::to_string(getpid()) + "_" + std::to_string(i) + ".txt"))
+              .string());
       std::ofstream(paths_.back(), std::ios::binary) << contents[i];
     }
-    paths_.push_back((dir / "kelvak_stress_missing.txt").string());
+    paths_.push_back((dir / "kelvak_stress_missing_file.txt").string());
   }
   ~Files() {
     for (const auto& p : paths_) std::filesystem::remove(p);
@@ -95,8 +102,8 @@ class Files {
 
 // One random run of `events` events from `seed`.
 void runSequence(std::uint64_t seed, int events, const Files& files) {
-  SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with KELVAK_STRESS_SEED=" +
-               std::to_string(seed) + ")");
+  SCOPED_TRACE("seed " + std::to_string(seed) +
+               " (replay with KELVAK_STRESS_SEED=" + std::to_string(seed) + ")");
   std::mt19937_64 rng(seed);
   FakeControls controls;
   controls.speedValue = 20 + static_cast<int>(rng() % 11);  // small blocks keep the run quick
@@ -137,28 +144,55 @@ void runSequence(std::uint64_t seed, int events, const Files& files) {
     SCOPED_TRACE("events: " + history);
     switch (kind) {
       // A disabled button cannot be clicked.
-      case 0: if (controls.playEnabled) guarded([&] { tx.play(); }); break;
-      case 1: if (controls.stopEnabled) guarded([&] { tx.stop(); }); break;
+      case 0:
+        if (controls.playEnabled) guarded([&] { tx.play(); });
+        break;
+      case 1:
+        if (controls.stopEnabled) guarded([&] { tx.stop(); });
+        break;
       case 2:
         if (controls.pauseEnabled) {
           controls.pauseDown = !controls.pauseDown;  // the button toggles itself on a click
           guarded([&] { tx.pause(); });
         }
         break;
-      case 3: case 4: case 5: case 6: case 7: case 8: tick(); break;
+      case 3:
+      case 4:
+      case 5:
+      case 6:
+      case 7:
+      case 8:
+        tick();
+        break;
       case 9:  // mostly fast speeds, whose blocks are small; now and then any, 0 included
         controls.speedValue = static_cast<int>(rng() % 8 == 0 ? rng() % 31 : 20 + rng() % 11);
-              guarded([&] { tx.soundSettingChanged(SoundSetting::Speed); }); break;
-      case 10: controls.signal = static_cast<int>(rng() % 128);
-               guarded([&] { tx.soundSettingChanged(SoundSetting::Signal); }); break;
-      case 11: controls.noise = rng() % 2 ? 127 : static_cast<int>(rng() % 128);
-               guarded([&] { tx.soundSettingChanged(SoundSetting::Noise); }); break;
-      case 12: controls.freq = 100 + static_cast<int>(rng() % 4901);
-               guarded([&] { tx.soundSettingChanged(SoundSetting::Frequency); }); break;
-      case 13: if (controls.textKindEnabled) controls.kind = static_cast<int>(rng() % 3); break;
-      case 14: controls.longZeroChecked = rng() % 2; controls.signsChecked = rng() % 2; break;
-      case 15: guarded([&] { tx.loadFile(files.pick(rng)); }); break;
-      case 16: guarded([&] { tx.useRandomText(); }); break;
+        guarded([&] { tx.soundSettingChanged(SoundSetting::Speed); });
+        break;
+      case 10:
+        controls.signal = static_cast<int>(rng() % 128);
+        guarded([&] { tx.soundSettingChanged(SoundSetting::Signal); });
+        break;
+      case 11:
+        controls.noise = rng() % 2 ? 127 : static_cast<int>(rng() % 128);
+        guarded([&] { tx.soundSettingChanged(SoundSetting::Noise); });
+        break;
+      case 12:
+        controls.freq = 100 + static_cast<int>(rng() % 4901);
+        guarded([&] { tx.soundSettingChanged(SoundSetting::Frequency); });
+        break;
+      case 13:
+        if (controls.textKindEnabled) controls.kind = static_cast<int>(rng() % 3);
+        break;
+      case 14:
+        controls.longZeroChecked = rng() % 2;
+        controls.signsChecked = rng() % 2;
+        break;
+      case 15:
+        guarded([&] { tx.loadFile(files.pick(rng)); });
+        break;
+      case 16:
+        guarded([&] { tx.useRandomText(); });
+        break;
       case 17:
         if (controls.groupCountEnabled) {
           controls.groupsText = counts[rng() % counts.size()];
@@ -166,12 +200,24 @@ void runSequence(std::uint64_t seed, int events, const Files& files) {
           controls.setGroupCount(static_cast<int>(rng() % 4));  // the spin arrows stay usable
         }
         break;
-      case 18: controls.charPause = pauses[rng() % pauses.size()]; break;
-      case 19: controls.groupPause = pauses[rng() % pauses.size()]; break;
-      case 20: device.openSucceeds = rng() % 4 != 0; break;
-      case 21: device.writesSucceed = rng() % 4 != 0; break;
-      case 22: device.neverFinishes = rng() % 4 == 0; break;
-      default: device.dead = rng() % 8 == 0; break;
+      case 18:
+        controls.charPause = pauses[rng() % pauses.size()];
+        break;
+      case 19:
+        controls.groupPause = pauses[rng() % pauses.size()];
+        break;
+      case 20:
+        device.openSucceeds = rng() % 4 != 0;
+        break;
+      case 21:
+        device.writesSucceed = rng() % 4 != 0;
+        break;
+      case 22:
+        device.neverFinishes = rng() % 4 == 0;
+        break;
+      default:
+        device.dead = rng() % 8 == 0;
+        break;
     }
     if (::testing::Test::HasFailure()) return;
 

@@ -2,6 +2,7 @@
 #include "transmission.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -59,8 +60,10 @@ class TransmissionTest : public ::testing::Test {
     EXPECT_FALSE(tx.buffers().formed());
   }
   std::string writeFile(const std::string& bytes) {
+    // Tests run as separate processes side by side: the name holds the process and a count.
+    static int made = 0;
     const auto path = std::filesystem::temp_directory_path() /
-                      ("kelvak_tx_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+                      ("kelvak_tx_" + std::to_string(getpid()) + "_" + std::to_string(++made));
     std::ofstream(path, std::ios::binary) << bytes;
     files.push_back(path);
     return path.string();

@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "about_box.h"
 #include "fakes.h"
 #include "help_window.h"
@@ -89,7 +91,7 @@ class MainWindowTest : public ::testing::Test {
   std::string writeFile(const std::string& bytes) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("kelvak_ui_" + std::to_string(files.size()) + "_" +
-                       std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".txt");
+                       std::to_string(getpid()) + ".txt");  // tests run side by side
     std::ofstream(path, std::ios::binary) << bytes;
     files.push_back(path);
     return path.string();
