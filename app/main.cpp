@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <optional>
 
-#include "about_box.h"
-#include "error_report.h"
-#include "help_window.h"
-#include "main_window.h"
-#include "sdl_wave_device.h"
+#include "ui/about_box.h"
+#include "ui/error_report.h"
+#include "ui/help_window.h"
+#include "ui/main_window.h"
+#include "sound/sdl_wave_device.h"
 
 namespace {
 

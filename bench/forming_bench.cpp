@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "buffer_forming.h"
-#include "forming_oracle.h"
+#include "synth/buffer_forming.h"
+#include "reference/forming_oracle.h"
 
 namespace kelvak {
 namespace {

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "text_source.h"
+#include "playback/text_source.h"
 
 int main(int argc, char** argv) {
   const long mib = argc > 1 ? std::atol(argv[1]) : 1024;

@@ -13,15 +13,15 @@
 #include <thread>
 #include <vector>
 
-#include "fakes.h"
-#include "monitor_recorder.h"
-#include "pulse_server.h"
-#include "realtime_timer.h"
-#include "recording_device.h"
-#include "sdl_wave_device.h"
-#include "symbol_table.h"
-#include "tone_analysis.h"
-#include "transmission.h"
+#include "tests/fakes/fakes.h"
+#include "tests/harness/monitor_recorder.h"
+#include "tests/harness/pulse_server.h"
+#include "tests/harness/realtime_timer.h"
+#include "tests/harness/recording_device.h"
+#include "sound/sdl_wave_device.h"
+#include "synth/symbol_table.h"
+#include "tests/harness/tone_analysis.h"
+#include "playback/transmission.h"
 
 namespace {
 

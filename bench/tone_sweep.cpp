@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "forming_kernels.h"
+#include "synth/forming_kernels.h"
 
 int main() {
   using namespace kelvak;

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "error.h"
-#include "int_text.h"
+#include "synth/error.h"
+#include "synth/int_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

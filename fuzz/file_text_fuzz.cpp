@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "symbol_table.h"
-#include "text_source.h"
+#include "synth/symbol_table.h"
+#include "playback/text_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* raw, std::size_t rawSize) {
   // A first byte with its top bit set repeats the input, so that long files, whose readings fill

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "document_reader.h"
-#include "rich_text.h"
+#include "document/document_reader.h"
+#include "document/rich_text.h"
 
 namespace {
 

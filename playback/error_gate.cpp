@@ -1,5 +1,5 @@
 // Error dispatch for window events.
-#include "error_gate.h"
+#include "playback/error_gate.h"
 
 namespace kelvak {
 

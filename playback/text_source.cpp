@@ -1,11 +1,11 @@
 // Text sources: file decoding and the choice of the symbol for each tick.
-#include "text_source.h"
+#include "playback/text_source.h"
 
 #include <array>
 #include <cstring>
 #include <fstream>
 
-#include "symbol_table.h"
+#include "synth/symbol_table.h"
 
 namespace kelvak {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "random.h"
+#include "synth/random.h"
 
 namespace kelvak {
 

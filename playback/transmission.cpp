@@ -1,9 +1,9 @@
 // The transmission engine: one symbol per timer tick, paced by the symbol's length and the pauses.
-#include "transmission.h"
+#include "playback/transmission.h"
 
-#include "error.h"
-#include "int_text.h"
-#include "symbol_table.h"
+#include "synth/error.h"
+#include "synth/int_text.h"
+#include "synth/symbol_table.h"
 
 namespace kelvak {
 

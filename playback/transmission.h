@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <string>
 
-#include "buffer_forming.h"
-#include "controls.h"
-#include "random.h"
-#include "text_source.h"
-#include "timer.h"
-#include "wave_device.h"
+#include "synth/buffer_forming.h"
+#include "playback/controls.h"
+#include "synth/random.h"
+#include "playback/text_source.h"
+#include "playback/timer.h"
+#include "playback/wave_device.h"
 
 namespace kelvak {
 

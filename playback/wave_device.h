@@ -1,7 +1,7 @@
 // The sound output the transmission plays its symbol blocks through.
 #pragma once
 
-#include "buffer_forming.h"
+#include "synth/symbol_block.h"
 
 namespace kelvak {
 

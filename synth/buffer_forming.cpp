@@ -7,7 +7,7 @@
 // runs and silence, unit by unit, then the noise added over the whole block. All on the calling
 // thread: a second thread was measured to gain under a tenth on two idle cores and to double the
 // time when the other core is busy.
-#include "buffer_forming.h"
+#include "synth/buffer_forming.h"
 
 #include <algorithm>
 #include <atomic>
@@ -17,8 +17,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "error.h"
-#include "forming_kernels.h"
+#include "synth/error.h"
+#include "synth/forming_kernels.h"
 
 namespace kelvak {
 

@@ -8,12 +8,11 @@
 #include <optional>
 #include <vector>
 
-#include "random.h"
-#include "symbol_table.h"
+#include "synth/random.h"
+#include "synth/symbol_block.h"
+#include "synth/symbol_table.h"
 
 namespace kelvak {
-
-constexpr int kSampleRate = 11025;  // [samples/s]
 
 // Settings read from the window at the moment of forming.
 struct FormingSettings {
@@ -23,9 +22,6 @@ struct FormingSettings {
   int signalPosition = 0;   // vertical slider, amplitude = 127 - position
   int noisePosition = 127;  // vertical slider, noise level = 127 - position
 };
-
-// One symbol's samples. Shared so that a block handed to the sound device outlives a new forming.
-using SymbolBlock = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 struct SymbolBuffers {
   std::array<SymbolBlock, kSymbolCount> blocks;  // all empty before the first forming

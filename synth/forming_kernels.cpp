@@ -1,5 +1,5 @@
 // The exact arithmetic pieces behind fast buffer forming.
-#include "forming_kernels.h"
+#include "synth/forming_kernels.h"
 
 #include <bit>
 #include <climits>

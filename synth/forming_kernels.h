@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "random.h"
+#include "synth/random.h"
 
 namespace kelvak {
 

@@ -1,7 +1,7 @@
 // Field text to integer conversion.
-#include "int_text.h"
+#include "synth/int_text.h"
 
-#include "error.h"
+#include "synth/error.h"
 
 namespace kelvak {
 

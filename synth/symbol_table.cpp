@@ -1,5 +1,5 @@
 // The symbol table and its lookups.
-#include "symbol_table.h"
+#include "synth/symbol_table.h"
 
 namespace kelvak {
 

@@ -1,5 +1,5 @@
 // The About box: its fonts and colours, centring and showing.
-#include "about_box.h"
+#include "ui/about_box.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -7,8 +7,8 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include "dialog_fonts.h"
-#include "window_resources.h"
+#include "ui/dialog_fonts.h"
+#include "ui/window_resources.h"
 
 namespace {
 

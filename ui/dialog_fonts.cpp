@@ -1,5 +1,5 @@
 // Font choices of the help window and the About box.
-#include "dialog_fonts.h"
+#include "ui/dialog_fonts.h"
 
 #include <QStringList>
 

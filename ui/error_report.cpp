@@ -1,5 +1,5 @@
 // Error report and application title.
-#include "error_report.h"
+#include "ui/error_report.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

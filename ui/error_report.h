@@ -4,7 +4,7 @@
 #include <QString>
 #include <functional>
 
-#include "error_gate.h"
+#include "playback/error_gate.h"
 
 class QMessageBox;
 

@@ -1,5 +1,5 @@
 // The help window: loading the help document and showing and hiding the window.
-#include "help_window.h"
+#include "ui/help_window.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -12,11 +12,11 @@
 #include <optional>
 #include <string_view>
 
-#include "dialog_fonts.h"
-#include "document_reader.h"
-#include "error.h"
-#include "rich_text_view.h"
-#include "window_resources.h"
+#include "ui/dialog_fonts.h"
+#include "document/document_reader.h"
+#include "synth/error.h"
+#include "ui/rich_text_view.h"
+#include "ui/window_resources.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The main window: binds the controls to the transmission and keeps the value labels and prompts.
-#include "main_window.h"
+#include "ui/main_window.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -18,9 +18,9 @@
 #include <QStyleOptionSlider>
 #include <QTextCursor>
 
-#include "about_box.h"
-#include "help_window.h"
-#include "qt_timer.h"
+#include "ui/about_box.h"
+#include "ui/help_window.h"
+#include "ui/qt_timer.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <functional>
 #include <memory>
 
-#include "controls.h"
-#include "error_gate.h"
-#include "error_report.h"
-#include "random.h"
-#include "transmission.h"
+#include "playback/controls.h"
+#include "playback/error_gate.h"
+#include "ui/error_report.h"
+#include "synth/random.h"
+#include "playback/transmission.h"
 #include "ui_main_window.h"
 
 class QButtonGroup;

@@ -1,5 +1,5 @@
 // Precise QTimer behind the transmission's timer interface.
-#include "qt_timer.h"
+#include "ui/qt_timer.h"
 
 #include <limits>
 

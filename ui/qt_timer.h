@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "timer.h"
+#include "playback/timer.h"
 
 namespace kelvak {
 

@@ -1,5 +1,5 @@
 // Mapping of the document model onto QTextDocument blocks and character formats.
-#include "rich_text_view.h"
+#include "ui/rich_text_view.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,7 +1,7 @@
 // Puts a document read by the rich-text reader into a Qt text document.
 #pragma once
 
-#include "rich_document.h"
+#include "document/rich_document.h"
 
 class QTextDocument;
 

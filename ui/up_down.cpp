@@ -1,5 +1,5 @@
 // Spin arrows for the main window's number fields.
-#include "up_down.h"
+#include "ui/up_down.h"
 
 #include <QEvent>
 #include <QKeyEvent>

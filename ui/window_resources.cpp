@@ -1,10 +1,10 @@
 // Registration of the kelvak_ui resource file, and the set-up the secondary windows share.
-#include "window_resources.h"
+#include "ui/window_resources.h"
 
 #include <QWidget>
 #include <QtGlobal>
 
-#include "dialog_fonts.h"
+#include "ui/dialog_fonts.h"
 
 // Q_INIT_RESOURCE declares the registration function, which must sit in the global namespace.
 static void registerKelvakUiResources() { Q_INIT_RESOURCE(kelvak_ui); }

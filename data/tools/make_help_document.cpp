@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
-#include "code_pages.h"
-#include "rich_text_escape.h"
+#include "text/code_pages.h"
+#include "document/rich_text_escape.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

@@ -1,7 +1,7 @@
 // Test doubles: manual clock and recording controls.
-#include "fakes.h"
+#include "tests/fakes/fakes.h"
 
-#include "transmission.h"
+#include "playback/transmission.h"
 
 namespace kelvak::testing {
 

@@ -1,5 +1,5 @@
 // Child processes for the sound tests: posix_spawn with a pipe, and a stop that never hangs.
-#include "child_process.h"
+#include "tests/harness/child_process.h"
 
 #include <fcntl.h>
 #include <signal.h>

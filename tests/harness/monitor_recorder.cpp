@@ -1,5 +1,5 @@
 // The monitor recorder: parec into a pipe, read with arrival times on a thread of its own.
-#include "monitor_recorder.h"
+#include "tests/harness/monitor_recorder.h"
 
 #include <poll.h>
 #include <signal.h>

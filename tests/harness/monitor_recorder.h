@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "child_process.h"
-#include "pulse_server.h"
+#include "tests/harness/child_process.h"
+#include "tests/harness/pulse_server.h"
 
 namespace kelvak::testing {
 

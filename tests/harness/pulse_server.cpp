@@ -1,5 +1,5 @@
 // A private PulseAudio server: start in a temporary folder, wait for its socket, stop and clean up.
-#include "pulse_server.h"
+#include "tests/harness/pulse_server.h"
 
 #include <signal.h>
 #include <stdlib.h>

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "child_process.h"
+#include "tests/harness/child_process.h"
 
 namespace kelvak::testing {
 

@@ -1,5 +1,5 @@
 // The window's timer on the steady clock: re-arming, and a sleeping tick loop.
-#include "realtime_timer.h"
+#include "tests/harness/realtime_timer.h"
 
 #include <thread>
 

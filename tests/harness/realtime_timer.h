@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "timer.h"
+#include "playback/timer.h"
 
 namespace kelvak::testing {
 

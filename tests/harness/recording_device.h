@@ -4,7 +4,7 @@
 #include <chrono>
 #include <vector>
 
-#include "wave_device.h"
+#include "playback/wave_device.h"
 
 namespace kelvak::testing {
 

@@ -1,5 +1,5 @@
 // Tone runs and symbol decoding for recordings of the program's output.
-#include "tone_analysis.h"
+#include "tests/harness/tone_analysis.h"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
 // Error reports: the message with a full stop, one box per cause at a time.
-#include "error_gate.h"
+#include "playback/error_gate.h"
 
 #include <gtest/gtest.h>
 
-#include "error.h"
+#include "synth/error.h"
 
 namespace kelvak {
 namespace {

@@ -1,5 +1,5 @@
 // Choosing symbols and reading text files.
-#include "text_source.h"
+#include "playback/text_source.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <set>
 
-#include "symbol_table.h"
+#include "synth/symbol_table.h"
 
 namespace kelvak {
 namespace {

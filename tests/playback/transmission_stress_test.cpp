@@ -9,11 +9,11 @@
 #include <map>
 #include <random>
 
-#include "error.h"
-#include "error_gate.h"
-#include "fakes.h"
-#include "symbol_table.h"
-#include "transmission.h"
+#include "synth/error.h"
+#include "playback/error_gate.h"
+#include "tests/fakes/fakes.h"
+#include "synth/symbol_table.h"
+#include "playback/transmission.h"
 
 namespace kelvak {
 namespace {

@@ -1,5 +1,5 @@
 // The transmission driven through fake controls, a manual-clock timer and a recording device.
-#include "transmission.h"
+#include "playback/transmission.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "error.h"
-#include "fakes.h"
-#include "symbol_table.h"
+#include "synth/error.h"
+#include "tests/fakes/fakes.h"
+#include "synth/symbol_table.h"
 
 namespace kelvak {
 namespace {

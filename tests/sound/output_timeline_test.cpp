@@ -1,6 +1,6 @@
 // The sound device's output timeline on a manual clock: placement, order, filling and the clock
 // map.
-#include "output_timeline.h"
+#include "sound/output_timeline.h"
 
 #include <gtest/gtest.h>
 

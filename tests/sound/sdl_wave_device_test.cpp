@@ -1,6 +1,6 @@
 // The SDL sound device with SDL's own file and null drivers: the bytes it hands over, and its
 // bookkeeping, without any sound server.
-#include "sdl_wave_device.h"
+#include "sound/sdl_wave_device.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,7 +13,7 @@
 #include <iterator>
 #include <thread>
 
-#include "output_timeline.h"
+#include "sound/output_timeline.h"
 
 namespace kelvak {
 namespace {

@@ -1,12 +1,12 @@
 // Forming the 46 symbol blocks: unit timing, block sizes, levels and generator use.
-#include "buffer_forming.h"
+#include "synth/buffer_forming.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <numeric>
 
-#include "error.h"
+#include "synth/error.h"
 
 namespace kelvak {
 namespace {

@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "buffer_forming.h"
-#include "error.h"
-#include "forming_oracle.h"
-#include "random.h"
+#include "synth/buffer_forming.h"
+#include "synth/error.h"
+#include "reference/forming_oracle.h"
+#include "synth/random.h"
 
 namespace kelvak {
 namespace {

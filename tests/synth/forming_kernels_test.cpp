@@ -1,6 +1,6 @@
 // The exact pieces of fast forming against their plain definitions: generator jumps, remainders
 // without division, the guarded sine and tone, and the interleaved noise.
-#include "forming_kernels.h"
+#include "synth/forming_kernels.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "forming_oracle.h"
-#include "random.h"
+#include "reference/forming_oracle.h"
+#include "synth/random.h"
 
 namespace kelvak {
 namespace {

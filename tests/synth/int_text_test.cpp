@@ -1,9 +1,9 @@
 // Reading a field's text as an integer.
-#include "int_text.h"
+#include "synth/int_text.h"
 
 #include <gtest/gtest.h>
 
-#include "error.h"
+#include "synth/error.h"
 
 namespace kelvak {
 namespace {

@@ -1,5 +1,5 @@
 // The generator's fixed sequence.
-#include "random.h"
+#include "synth/random.h"
 
 #include <gtest/gtest.h>
 

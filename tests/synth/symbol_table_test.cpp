@@ -1,5 +1,5 @@
 // The alphabet: patterns follow the dot/dash rule, lookups skip the long zero.
-#include "symbol_table.h"
+#include "synth/symbol_table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The About box: its texts, fonts and picture, every text fully visible, centred at each showing.
-#include "about_box.h"
+#include "ui/about_box.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "qt_test_app.h"
+#include "tests/ui/qt_test_app.h"
 
 namespace kelvak {
 namespace {

@@ -1,13 +1,13 @@
 // The error report: stop icon, one OK button, the text as given, the application title as caption.
-#include "error_report.h"
+#include "ui/error_report.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QMessageBox>
 
-#include "error.h"
-#include "qt_print.h"
+#include "synth/error.h"
+#include "tests/ui/qt_print.h"
 
 namespace kelvak {
 namespace {

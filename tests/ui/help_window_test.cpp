@@ -1,6 +1,6 @@
 // The help window: its layout, loading "Справка.rtf" from the current directory with its three
 // outcomes, and keeping its place and scroll position between showings.
-#include "help_window.h"
+#include "ui/help_window.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -17,8 +17,8 @@
 #include <fstream>
 #include <string>
 
-#include "error.h"
-#include "qt_test_app.h"
+#include "synth/error.h"
+#include "tests/ui/qt_test_app.h"
 
 namespace kelvak {
 namespace {

@@ -1,5 +1,5 @@
 // The main window driven through its controls, with a fake sound device and a hand-ticked timer.
-#include "main_window.h"
+#include "ui/main_window.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +18,11 @@
 
 #include <unistd.h>
 
-#include "about_box.h"
-#include "fakes.h"
-#include "help_window.h"
-#include "qt_print.h"
-#include "symbol_table.h"
+#include "ui/about_box.h"
+#include "tests/fakes/fakes.h"
+#include "ui/help_window.h"
+#include "tests/ui/qt_print.h"
+#include "synth/symbol_table.h"
 
 namespace kelvak {
 namespace {

@@ -1,5 +1,5 @@
 // The shared QApplication of the widget tests.
-#include "qt_test_app.h"
+#include "tests/ui/qt_test_app.h"
 
 #include <QApplication>
 #include <QtGlobal>

@@ -3,7 +3,7 @@
 // Timing checks only ever assert in the direction a slow machine cannot break: a countdown that
 // was not restarted can only have shrunk further, and one that was restarted stands above what the
 // old one could still have had left.
-#include "qt_timer.h"
+#include "ui/qt_timer.h"
 
 #include <gtest/gtest.h>
 

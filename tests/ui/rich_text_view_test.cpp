@@ -1,5 +1,5 @@
 // Filling a Qt text document from the document model.
-#include "rich_text_view.h"
+#include "ui/rich_text_view.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "qt_test_app.h"
-#include "rich_text.h"
+#include "tests/ui/qt_test_app.h"
+#include "document/rich_text.h"
 
 namespace kelvak {
 namespace {

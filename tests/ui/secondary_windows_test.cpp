@@ -11,9 +11,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "about_box.h"
-#include "help_window.h"
-#include "qt_test_app.h"
+#include "ui/about_box.h"
+#include "ui/help_window.h"
+#include "tests/ui/qt_test_app.h"
 
 namespace kelvak {
 namespace {

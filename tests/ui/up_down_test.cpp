@@ -1,5 +1,5 @@
 // Spin arrows: they write numbers into their field, start from what the field shows, never wrap.
-#include "up_down.h"
+#include "ui/up_down.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "qt_print.h"
+#include "tests/ui/qt_print.h"
 
 namespace kelvak {
 namespace {

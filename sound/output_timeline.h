@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <deque>
 
-#include "buffer_forming.h"
+#include "synth/symbol_block.h"
 
 namespace kelvak {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "wave_device.h"
+#include "playback/wave_device.h"
 
 namespace kelvak {
 

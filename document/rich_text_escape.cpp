@@ -1,10 +1,10 @@
 // Escaping of non-ASCII text for rich-text documents written by the program's tools.
-#include "rich_text_escape.h"
+#include "document/rich_text_escape.h"
 
 #include <cstdio>
 #include <optional>
 
-#include "code_pages.h"
+#include "text/code_pages.h"
 
 namespace kelvak {
 namespace {

@@ -1,5 +1,5 @@
 // Tables of the Windows-1251 and Windows-1252 code pages and the UTF-8 helpers.
-#include "code_pages.h"
+#include "text/code_pages.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 // Reading the help document's bytes: rich text, the plain-text fallback, and files that are
 // neither.
-#include "document_reader.h"
+#include "document/document_reader.h"
 
 #include <gtest/gtest.h>
 

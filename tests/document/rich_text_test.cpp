@@ -1,6 +1,6 @@
 // The rich-text reader: text, formatting and paragraphs it produces, and how it treats broken
 // and hostile input.
-#include "rich_text.h"
+#include "document/rich_text.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "code_pages.h"
-#include "rich_text_escape.h"
+#include "text/code_pages.h"
+#include "document/rich_text_escape.h"
 
 namespace kelvak {
 namespace {

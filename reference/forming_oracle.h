@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "buffer_forming.h"
-#include "random.h"
+#include "synth/buffer_forming.h"
+#include "synth/random.h"
 
 namespace kelvak {
 

@@ -1,6 +1,6 @@
 // The real sound output on SDL2: device set-up, the audio callback, the bounded wait and a close
 // that a stuck sound server cannot hold up.
-#include "sdl_wave_device.h"
+#include "sound/sdl_wave_device.h"
 
 #include <SDL.h>
 
@@ -11,7 +11,7 @@
 #include <optional>
 #include <thread>
 
-#include "output_timeline.h"
+#include "sound/output_timeline.h"
 
 namespace kelvak {
 

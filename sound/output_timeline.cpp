@@ -1,5 +1,5 @@
 // The sound device's output timeline: block placement, the clock map and sample hand-out.
-#include "output_timeline.h"
+#include "sound/output_timeline.h"
 
 #include <algorithm>
 #include <cmath>

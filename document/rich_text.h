@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "rich_document.h"
+#include "document/rich_document.h"
 
 namespace kelvak {
 

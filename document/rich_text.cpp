@@ -1,6 +1,6 @@
 // Reader of rich text: one pass over the bytes with an explicit group stack, so nesting costs
 // memory bounded by kMaxRichTextDepth and never recursion.
-#include "rich_text.h"
+#include "document/rich_text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "code_pages.h"
+#include "text/code_pages.h"
 
 namespace kelvak {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "rich_document.h"
+#include "document/rich_document.h"
 
 namespace kelvak {
 

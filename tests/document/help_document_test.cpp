@@ -8,10 +8,10 @@
 #include <sstream>
 #include <string>
 
-#include "code_pages.h"
-#include "rich_text.h"
-#include "rich_text_escape.h"
-#include "symbol_table.h"
+#include "text/code_pages.h"
+#include "document/rich_text.h"
+#include "document/rich_text_escape.h"
+#include "synth/symbol_table.h"
 
 namespace kelvak {
 namespace {

@@ -1,11 +1,11 @@
 // The literal per-sample forming: one sine and one generator draw per sample, nothing shared.
-#include "forming_oracle.h"
+#include "reference/forming_oracle.h"
 
 #include <cmath>
 #include <memory>
 #include <vector>
 
-#include "symbol_table.h"
+#include "synth/symbol_table.h"
 
 namespace kelvak {
 

@@ -1,8 +1,8 @@
 // Plain-text reading and the rich-then-plain order in which the help document is tried.
-#include "document_reader.h"
+#include "document/document_reader.h"
 
-#include "code_pages.h"
-#include "rich_text.h"
+#include "text/code_pages.h"
+#include "document/rich_text.h"
 
 namespace kelvak {
 

@@ -1,5 +1,5 @@
 // The code-page tables against the C library's converter, and the UTF-8 helpers.
-#include "code_pages.h"
+#include "text/code_pages.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "symbol_table.h"
+#include "synth/symbol_table.h"
 
 namespace kelvak {
 namespace {
