@@ -6,7 +6,7 @@ set -euo pipefail
 build_pkgs=(g++ cmake make pkg-config qt6-base-dev libsdl2-dev fonts-dejavu-core fonts-liberation)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev pulseaudio pulseaudio-utils xvfb xauth x11-utils xdotool imagemagick
            desktop-file-utils appstream
-           clang libclang-rt-14-dev)
+           clang libclang-rt-14-dev qemu-user)
 case "${1:-build}" in
   build) want=("${build_pkgs[@]}") ;;
   test|all) want=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
