@@ -2,6 +2,7 @@
 #include "document/document_reader.h"
 
 #include "text/code_pages.h"
+#include "text/utf8.h"
 #include "document/rich_text.h"
 
 namespace kelvak {

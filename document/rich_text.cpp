@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "text/code_pages.h"
+#include "text/hex.h"
+#include "text/utf8.h"
 
 namespace kelvak {
 
@@ -128,13 +130,6 @@ bool contains(const std::string_view (&words)[N], std::string_view word) {
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 class Reader {
  public:
   explicit Reader(std::string_view bytes) : in_(bytes) {}
@@ -202,8 +197,8 @@ class Reader {
     ++pos_;
     if (c == '\'') {
       if (in_.size() - pos_ < 2) return RichTextError::Truncated;
-      const int high = hexValue(in_[pos_]);
-      const int low = hexValue(in_[pos_ + 1]);
+      const int high = hexDigitValue(in_[pos_]);
+      const int low = hexDigitValue(in_[pos_ + 1]);
       if (high < 0 || low < 0) return RichTextError::BadEscape;
       pos_ += 2;
       if (!skipFallback()) textByte(static_cast<std::uint8_t>(high * 16 + low));

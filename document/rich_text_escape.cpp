@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "text/code_pages.h"
+#include "text/utf8.h"
 
 namespace kelvak {
 namespace {

@@ -16,34 +16,17 @@ void FileTextDecoder::keep(std::vector<std::uint8_t>& out, int index) {
 }
 
 void FileTextDecoder::utf8Byte(std::uint8_t b) {
-  if (needed_ > 0) {
-    if ((b & 0xC0) != 0x80) {
+  if (b >= 0x80) utf8MultiByte_ = true;
+  switch (utf8Decoder_.feed(b)) {
+    case Utf8Decoder::Step::Pending:
+      break;
+    case Utf8Decoder::Step::Invalid:
       utf8Valid_ = false;
-      return;
-    }
-    pending_ = (pending_ << 6) | (b & 0x3F);
-    if (--needed_ > 0) return;
-    if (pending_ < minimum_ || pending_ > 0x10FFFF || (pending_ >= 0xD800 && pending_ <= 0xDFFF)) {
-      utf8Valid_ = false;
-      return;
-    }
-    if (auto i = indexOfChar(pending_)) keep(utf8_, *i);
-    return;
-  }
-  if (b < 0x80) {
-    // ASCII is the same in both encodings.
-    if (auto i = indexOfByte(b)) keep(utf8_, *i);
-    return;
-  }
-  utf8MultiByte_ = true;
-  if ((b & 0xE0) == 0xC0) {
-    pending_ = b & 0x1F, needed_ = 1, minimum_ = 0x80;
-  } else if ((b & 0xF0) == 0xE0) {
-    pending_ = b & 0x0F, needed_ = 2, minimum_ = 0x800;
-  } else if ((b & 0xF8) == 0xF0) {
-    pending_ = b & 0x07, needed_ = 3, minimum_ = 0x10000;
-  } else {
-    utf8Valid_ = false;
+      break;
+    case Utf8Decoder::Step::Char:
+      // ASCII is the same in both encodings, so it is looked up by its byte.
+      if (auto i = b < 0x80 ? indexOfByte(b) : indexOfChar(utf8Decoder_.value())) keep(utf8_, *i);
+      break;
   }
 }
 
@@ -67,66 +50,25 @@ void FileTextDecoder::feed(const std::uint8_t* data, std::size_t size) {
 
 void FileTextDecoder::validateUtf8(const std::uint8_t* data, std::size_t size) {
   std::size_t k = 0;
-  // Finish a sequence begun in the previous piece.
-  while (k < size && needed_ > 0 && utf8Valid_) {
-    const std::size_t kept = utf8_.size();
-    utf8Byte(data[k++]);
-    utf8_.resize(kept);  // nothing more is kept once the reading is full
-  }
   while (k < size && utf8Valid_) {
-    // Runs of ASCII, eight bytes at a time.
-    while (k + 8 <= size) {
-      std::uint64_t word;
-      std::memcpy(&word, data + k, sizeof word);
-      if (word & 0x8080808080808080ull) break;
-      k += 8;
-    }
-    if (k == size) break;
-    const std::uint8_t b = data[k];
-    if (b < 0x80) {
-      ++k;
-      continue;
-    }
-    utf8MultiByte_ = true;
-    int length;
-    char32_t cp, minimum;
-    if ((b & 0xE0) == 0xC0) {
-      length = 2, cp = b & 0x1F, minimum = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      length = 3, cp = b & 0x0F, minimum = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      length = 4, cp = b & 0x07, minimum = 0x10000;
-    } else {
-      utf8Valid_ = false;
-      return;
-    }
-    if (k + static_cast<std::size_t>(length) > size) {
-      // The sequence goes on in the next piece.
-      for (; k < size && utf8Valid_; ++k) {
-        const std::size_t kept = utf8_.size();
-        utf8Byte(data[k]);
-        utf8_.resize(kept);
+    if (!utf8Decoder_.midSequence()) {
+      // Runs of ASCII, eight bytes at a time.
+      while (k + 8 <= size) {
+        std::uint64_t word;
+        std::memcpy(&word, data + k, sizeof word);
+        if (word & 0x8080808080808080ull) break;
+        k += 8;
       }
-      return;
+      if (k == size) break;
     }
-    for (int n = 1; n < length; ++n) {
-      const std::uint8_t c = data[k + static_cast<std::size_t>(n)];
-      if ((c & 0xC0) != 0x80) {
-        utf8Valid_ = false;
-        return;
-      }
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      utf8Valid_ = false;
-      return;
-    }
-    k += static_cast<std::size_t>(length);
+    const std::uint8_t b = data[k++];
+    if (b >= 0x80) utf8MultiByte_ = true;
+    if (utf8Decoder_.feed(b) == Utf8Decoder::Step::Invalid) utf8Valid_ = false;
   }
 }
 
 FileText FileTextDecoder::finish() {
-  const bool utf8 = utf8Valid_ && needed_ == 0 && utf8MultiByte_;
+  const bool utf8 = utf8Valid_ && !utf8Decoder_.midSequence() && utf8MultiByte_;
   FileText text;
   text.symbols = utf8 ? std::move(utf8_) : std::move(cp1251_);
   *this = FileTextDecoder();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "synth/random.h"
+#include "text/utf8.h"
 
 namespace kelvak {
 
@@ -44,9 +45,7 @@ class FileTextDecoder {
   std::vector<std::uint8_t> utf8_;
   bool utf8Valid_ = true;
   bool utf8MultiByte_ = false;
-  char32_t pending_ = 0;  // code point being assembled
-  int needed_ = 0;        // continuation bytes still expected
-  char32_t minimum_ = 0;  // smallest code point the current sequence may encode
+  Utf8Decoder utf8Decoder_;
 };
 
 // Reads a file in pieces. A file that cannot be opened gives an empty text; a read that fails

@@ -2,6 +2,7 @@
 #include "synth/int_text.h"
 
 #include "synth/error.h"
+#include "text/hex.h"
 
 namespace kelvak {
 
@@ -9,13 +10,6 @@ namespace {
 
 [[noreturn]] void invalid(const std::string& text) {
   throw KelvakError("'" + text + "' is not a valid integer value");
-}
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -38,7 +32,7 @@ std::int32_t fieldInteger(const std::string& text) {
     if (digits == 0 || digits > 8) invalid(text);
     std::uint32_t value = 0;
     for (std::size_t k = hexStart; k < n; ++k) {
-      int d = hexDigit(text[k]);
+      int d = hexDigitValue(text[k]);
       if (d < 0) invalid(text);
       value = (value << 4) | static_cast<std::uint32_t>(d);
     }

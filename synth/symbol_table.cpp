@@ -1,6 +1,8 @@
 // The symbol table and its lookups.
 #include "synth/symbol_table.h"
 
+#include "text/utf8.h"
+
 namespace kelvak {
 
 const std::array<Symbol, kSymbolCount> SymbolTable = {{
@@ -30,19 +32,7 @@ const std::array<Symbol, kSymbolCount> SymbolTable = {{
 }};
 
 std::string displayUtf8(int index) {
-  char32_t c = SymbolTable.at(static_cast<std::size_t>(index)).unicode;
-  std::string out;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
+  return utf8Of(SymbolTable.at(static_cast<std::size_t>(index)).unicode);
 }
 
 namespace {

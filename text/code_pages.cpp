@@ -1,4 +1,4 @@
-// Tables of the Windows-1251 and Windows-1252 code pages and the UTF-8 helpers.
+// Tables of the Windows-1251 and Windows-1252 code pages.
 #include "text/code_pages.h"
 
 #include <array>
@@ -31,8 +31,6 @@ constexpr std::array<char16_t, 32> kWesternC1 = {
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x0000, 0x017D, 0x0000,  // 88
     0x0000, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x0000, 0x017E, 0x0178};
-
-bool isSurrogate(char32_t ch) { return ch >= 0xD800 && ch <= 0xDFFF; }
 
 }  // namespace
 
@@ -70,69 +68,6 @@ std::optional<int> codePageOfCharset(int charset) {
     default:
       return std::nullopt;
   }
-}
-
-void appendUtf8(std::string& out, char32_t ch) {
-  if (isSurrogate(ch) || ch > 0x10FFFF) ch = 0xFFFD;
-  if (ch < 0x80) {
-    out.push_back(static_cast<char>(ch));
-  } else if (ch < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (ch >> 6)));
-    out.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
-  } else if (ch < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (ch >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((ch >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (ch >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((ch >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((ch >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
-  }
-}
-
-bool isValidUtf8(std::string_view bytes) {
-  std::size_t i = 0;
-  const std::size_t n = bytes.size();
-  while (i < n) {
-    const auto b0 = static_cast<std::uint8_t>(bytes[i]);
-    if (b0 < 0x80) {
-      ++i;
-      continue;
-    }
-    int extra = 0;
-    char32_t ch = 0;
-    char32_t minimum = 0;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-      extra = 1, ch = b0 & 0x1F, minimum = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-      extra = 2, ch = b0 & 0x0F, minimum = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-      extra = 3, ch = b0 & 0x07, minimum = 0x10000;
-    } else {
-      return false;  // continuation byte out of place, overlong lead C0/C1, or F5..FF
-    }
-    if (n - i <= static_cast<std::size_t>(extra)) return false;
-    for (int k = 1; k <= extra; ++k) {
-      const auto b = static_cast<std::uint8_t>(bytes[i + k]);
-      if ((b & 0xC0) != 0x80) return false;
-      ch = (ch << 6) | (b & 0x3F);
-    }
-    if (ch < minimum || ch > 0x10FFFF || isSurrogate(ch)) return false;
-    i += static_cast<std::size_t>(extra) + 1;
-  }
-  return true;
-}
-
-char32_t nextUtf8Char(std::string_view text, std::size_t& pos) {
-  const auto b0 = static_cast<std::uint8_t>(text[pos++]);
-  if (b0 < 0x80) return b0;
-  int extra = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : 1;
-  char32_t ch = b0 & (0x3F >> extra);
-  while (extra-- > 0 && pos < text.size()) {
-    ch = (ch << 6) | (static_cast<std::uint8_t>(text[pos++]) & 0x3F);
-  }
-  return ch;
 }
 
 }  // namespace kelvak

@@ -1,10 +1,8 @@
-// Single-byte Windows code pages and UTF-8 helpers used by the document reader.
+// The single-byte Windows code pages: Windows-1251 (Cyrillic) and Windows-1252 (Western).
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <string_view>
 
 namespace kelvak {
 
@@ -24,16 +22,5 @@ std::optional<std::uint8_t> encodeCodePageChar(int codePage, char32_t ch);
 // nothing for 1 "default" and for the charsets without a table here, which leave the document's
 // own code page in force.
 std::optional<int> codePageOfCharset(int charset);
-
-// Appends the UTF-8 form of a character; surrogates and values beyond U+10FFFF become U+FFFD.
-void appendUtf8(std::string& out, char32_t ch);
-
-// True when the bytes are well-formed UTF-8: no overlong forms, no surrogates, nothing beyond
-// U+10FFFF, no sequence cut short.
-bool isValidUtf8(std::string_view bytes);
-
-// Decodes well-formed UTF-8 one character at a time; `pos` advances past the character.
-// Only to be used on text that isValidUtf8 accepted.
-char32_t nextUtf8Char(std::string_view text, std::size_t& pos);
 
 }  // namespace kelvak

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "text/code_pages.h"
+#include "text/utf8.h"
 #include "document/rich_text_escape.h"
 
 int main(int argc, char** argv) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "text/code_pages.h"
+#include "text/utf8.h"
 #include "document/rich_text.h"
 #include "document/rich_text_escape.h"
 #include "synth/symbol_table.h"

@@ -1,6 +1,4 @@
-// The code-page tables against the C library's converter, and the UTF-8 helpers.
-#include "text/code_pages.h"
-
+// The code-page tables against the C library's converter, and the UTF-8 and UTF-16 decoders.
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -9,6 +7,9 @@
 #include <string>
 
 #include "synth/symbol_table.h"
+#include "text/code_pages.h"
+#include "text/utf16.h"
+#include "text/utf8.h"
 
 namespace kelvak {
 namespace {
@@ -130,6 +131,73 @@ TEST(Utf8, UnencodableValuesBecomeTheReplacementCharacter) {
     EXPECT_EQ(text, "\xEF\xBF\xBD");
   }
 }
+
+// Decodes bytes one at a time, writing each character as UTF-8 and each invalid step as "!".
+template <typename Decoder>
+std::string decodeByBytes(Decoder decoder, std::string_view bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    switch (decoder.feed(static_cast<std::uint8_t>(c))) {
+      case Decoder::Step::Char:
+        appendUtf8(out, decoder.value());
+        break;
+      case Decoder::Step::Invalid:
+        out += '!';
+        break;
+      case Decoder::Step::Pending:
+        break;
+    }
+  }
+  if (decoder.midSequence()) out += '~';
+  return out;
+}
+
+TEST(Utf8Decoder, StartsAfreshAfterAnInvalidByteAndTellsACutSequence) {
+  EXPECT_EQ(decodeByBytes(Utf8Decoder(), "\xD0\x9F\x80\xD1\x80"), "П!р");
+  EXPECT_EQ(decodeByBytes(Utf8Decoder(), "a\xE2\x84"), "a~");
+}
+
+struct Utf16Case {
+  ByteOrder order;
+  std::string bytes;
+  std::string expected;  // UTF-8, "!" for an invalid unit, "~" for a unit or pair left open
+};
+
+class Utf16Decoding : public testing::TestWithParam<Utf16Case> {};
+
+TEST_P(Utf16Decoding, GivesTheCharacters) {
+  EXPECT_EQ(decodeByBytes(Utf16Decoder(GetParam().order), GetParam().bytes), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Units, Utf16Decoding,
+    testing::Values(
+        Utf16Case{ByteOrder::Little,
+                  std::string("\x1F\x04\x40\x04"
+                              "5\0",
+                              6),
+                  "Пр5"},
+        Utf16Case{ByteOrder::Big,
+                  std::string("\x04\x1F\x04\x40\0"
+                              "5",
+                              6),
+                  "Пр5"},
+        Utf16Case{ByteOrder::Little, std::string("\x3D\xD8\x00\xDE", 4), "\xF0\x9F\x98\x80"},
+        Utf16Case{ByteOrder::Big, std::string("\xD8\x3D\xDE\x00", 4), "\xF0\x9F\x98\x80"},
+        Utf16Case{ByteOrder::Little,
+                  std::string("\x00\xDE"
+                              "a\0",
+                              4),
+                  "!a"},  // lone low half
+        Utf16Case{ByteOrder::Little,
+                  std::string("\x3D\xD8"
+                              "a\0",
+                              4),
+                  "a"},                                                  // pair broken off
+        Utf16Case{ByteOrder::Little, std::string("a\0\x3D", 3), "a~"}),  // odd length
+    [](const testing::TestParamInfo<Utf16Case>& info) {
+      return (info.param.order == ByteOrder::Little ? "Le" : "Be") + std::to_string(info.index);
+    });
 
 }  // namespace
 }  // namespace kelvak
