@@ -128,8 +128,6 @@ void Transmission::tick() {
   controls_.setProgressPosition(static_cast<std::uint16_t>(symbolCounter_));
 }
 
-void Transmission::stop() { stopPlayback(); }
-
 void Transmission::setIdleControls() {
   controls_.setPlayEnabled(true);
   controls_.setStopEnabled(false);
@@ -142,13 +140,10 @@ void Transmission::stopPlayback() {
     device_.waitUntilPlayed();  // the last symbol is heard to its end
     device_.close();
   }
-  controls_.setPlayEnabled(true);
-  controls_.setStopEnabled(false);
-  controls_.setPauseEnabled(false);
   timer_.setEnabled(false);
   buffers_.release();
   spare_.release();
-  controls_.setGroupCountEnabled(true);
+  setIdleControls();
 }
 
 void Transmission::pause() {

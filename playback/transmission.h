@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <string>
 
-#include "synth/buffer_forming.h"
 #include "playback/controls.h"
-#include "synth/random.h"
 #include "playback/text_source.h"
 #include "playback/timer.h"
 #include "playback/wave_device.h"
+#include "synth/buffer_forming.h"
+#include "synth/random.h"
 
 namespace kelvak {
 
@@ -32,7 +32,6 @@ class Transmission {
   // --- the window's events ---
   void play();                                   // Play button
   void tick();                                   // Timer1 tick: sends one symbol
-  void stop();                                   // Stop button
   void pause();                                  // Pause button: pauses or resumes
   void soundSettingChanged(SoundSetting which);  // after the slider's label was written
   void loadFile(const std::string& path);        // "from file" confirmed in the dialog
@@ -40,12 +39,9 @@ class Transmission {
   // Stops the timer and the sound at once, without waiting (the program is ending).
   void shutdown();
 
-  // Ends the transmission: waits for the last block, closes the device, returns to idle.
+  // Ends the transmission (the Stop button, and the tick that sends the last symbol): waits for
+  // the last block, closes the device, returns to idle.
   void stopPlayback();
-  // Forms the 46 blocks from the window's current settings, showing progress.
-  void bufferForming();
-  // The symbol for the current tick.
-  int nextSymbolIndex();
 
   // --- state, for the window and for tests ---
   bool open() const { return device_.isOpen(); }
@@ -56,6 +52,10 @@ class Transmission {
   const FileText& fileText() const { return fileText_; }
 
  private:
+  // Forms the 46 blocks from the window's current settings, showing progress.
+  void bufferForming();
+  // The symbol for the current tick.
+  int nextSymbolIndex();
   // Forms a complete new set from the current settings; the set in use is untouched on failure.
   SymbolBuffers formNewSet();
   // Puts a new set in use, then shows the playing prompt and the progress of the transmission.

@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include "ui/dialog_fonts.h"
+#include "ui/fonts.h"
 #include "ui/window_resources.h"
 
 namespace {
@@ -28,13 +28,13 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   setupUi(this);
   kelvak::setUpSecondaryWindow(*this);
 
-  QFont productFont = kelvak::dialogSerifFont(kProductNamePixels);
+  QFont productFont = kelvak::serifFont(kProductNamePixels);
   productFont.setItalic(true);
   productFont.setUnderline(true);
   ProductName->setFont(productFont);
   setTextColour(ProductName, Qt::red);
 
-  QFont commentsFont = kelvak::dialogSerifFont(kCommentsPixels);
+  QFont commentsFont = kelvak::serifFont(kCommentsPixels);
   commentsFont.setItalic(true);
   Comments->setFont(commentsFont);
   setTextColour(Comments, Qt::black);

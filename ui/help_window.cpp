@@ -12,7 +12,6 @@
 #include <optional>
 #include <string_view>
 
-#include "ui/dialog_fonts.h"
 #include "document/document_reader.h"
 #include "synth/error.h"
 #include "ui/rich_text_view.h"

@@ -19,6 +19,7 @@
 #include <QTextCursor>
 
 #include "ui/about_box.h"
+#include "ui/fonts.h"
 #include "ui/help_window.h"
 #include "ui/qt_timer.h"
 
@@ -45,21 +46,6 @@ const char* const kAllFilesFilter = "Все файлы (*)";
 
 // The Windows fonts the window was drawn for are rarely installed here; these stand in for them
 // with close metrics and full Cyrillic.
-QFont windowFont() {
-  QFont f;
-  f.setFamilies({"Liberation Sans", "Arimo", "DejaVu Sans"});
-  f.setPixelSize(kFontPixels);
-  return f;
-}
-
-QFont paneFont() {
-  QFont f;
-  f.setFamilies({"Courier New", "Liberation Mono", "Cousine", "DejaVu Sans Mono"});
-  f.setStyleHint(QFont::TypeWriter);
-  f.setPixelSize(kPanePixels);
-  return f;
-}
-
 // 16 x 16 button pictures; QIcon derives the greyed picture for the disabled state.
 QIcon playPicture() {
   QPixmap pm(16, 16);
@@ -176,9 +162,9 @@ void TForm1::setSecondaryWindows(TAboutBox* aboutBox, TForm2* helpWindow) {
 void TForm1::applyLook() {
   // Menus are windows of their own and take the window's font only when asked to.
   for (QMenu* menu : {Menu, N3}) menu->setAttribute(Qt::WA_WindowPropagation);
-  setFont(windowFont());
+  setFont(kelvak::sansFont(kFontPixels));
 
-  Memo1->setFont(paneFont());
+  Memo1->setFont(kelvak::monoFont(kPanePixels));
   QPalette pane = Memo1->palette();
   pane.setColor(QPalette::Base, Qt::black);
   pane.setColor(QPalette::Text, Qt::red);
@@ -219,10 +205,7 @@ void TForm1::bindEvents() {
   auto bind = [this](auto* sender, auto signal, Handler handler) {
     connect(sender, signal, this, [this, sender, handler] { dispatch(handler, sender); });
   };
-  bind(TrackBar1, &QSlider::valueChanged, &TForm1::TrackBar1Change);
-  bind(TrackBar2, &QSlider::valueChanged, &TForm1::TrackBar2Change);
-  bind(TrackBar3, &QSlider::valueChanged, &TForm1::TrackBar3Change);
-  bind(TrackBar4, &QSlider::valueChanged, &TForm1::TrackBar4Change);
+  for (const SliderHandlers& s : sliderHandlers()) bind(s.slider, &QSlider::valueChanged, s.change);
   bind(PlayButton, &QPushButton::clicked, &TForm1::PlayButtonClick);
   bind(StopButton, &QPushButton::clicked, &TForm1::StopButtonClick);
   bind(PauseButton, &QPushButton::clicked, &TForm1::PauseButtonClick);
@@ -239,14 +222,18 @@ void TForm1::bindEvents() {
     dispatch(&TForm1::N2Click, N2);
   });
 
-  for (QWidget* w : {static_cast<QWidget*>(TrackBar1), static_cast<QWidget*>(TrackBar2),
-                     static_cast<QWidget*>(TrackBar3), static_cast<QWidget*>(TrackBar4),
-                     static_cast<QWidget*>(Edit1)}) {
-    w->installEventFilter(this);
-  }
+  for (const SliderHandlers& s : sliderHandlers()) s.slider->installEventFilter(this);
+  Edit1->installEventFilter(this);
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     if (now && now->window() == this) activeControl_ = now;
   });
+}
+
+std::array<TForm1::SliderHandlers, 4> TForm1::sliderHandlers() const {
+  return {{{TrackBar1, &TForm1::TrackBar1Change, &TForm1::TrackBar1Enter},
+           {TrackBar2, &TForm1::TrackBar2Change, &TForm1::TrackBar2Enter},
+           {TrackBar3, &TForm1::TrackBar3Change, &TForm1::TrackBar3Enter},
+           {TrackBar4, &TForm1::TrackBar4Change, &TForm1::TrackBar4Enter}}};
 }
 
 void TForm1::dispatch(Handler handler, QObject* sender) {
@@ -256,37 +243,31 @@ void TForm1::dispatch(Handler handler, QObject* sender) {
 void TForm1::timer1Ticked() { dispatch(&TForm1::Timer1Timer, nullptr); }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  auto changeHandlerOf = [this](QObject* w) -> Handler {
-    if (w == TrackBar1) return &TForm1::TrackBar1Change;
-    if (w == TrackBar2) return &TForm1::TrackBar2Change;
-    if (w == TrackBar3) return &TForm1::TrackBar3Change;
-    if (w == TrackBar4) return &TForm1::TrackBar4Change;
-    return nullptr;
-  };
+  const SliderHandlers* slider = nullptr;
+  for (const SliderHandlers& s : sliderHandlers()) {
+    if (watched == s.slider) slider = &s;
+  }
   switch (event->type()) {
     case QEvent::FocusIn:
       // Entering a control, not the window coming back to the front with the same control.
       if (!quietFocus_ && watched != activeControl_) {
-        Handler enter = nullptr;
-        if (watched == TrackBar1) enter = &TForm1::TrackBar1Enter;
-        if (watched == TrackBar2) enter = &TForm1::TrackBar2Enter;
-        if (watched == TrackBar3) enter = &TForm1::TrackBar3Enter;
-        if (watched == TrackBar4) enter = &TForm1::TrackBar4Enter;
-        if (watched == Edit1) enter = &TForm1::Edit1Enter;
+        const Handler enter = slider             ? slider->enter
+                              : watched == Edit1 ? &TForm1::Edit1Enter
+                                                 : nullptr;
         if (enter) dispatch(enter, watched);
       }
       break;
     case QEvent::MouseButtonRelease:
       // The end of a drag or of a click on the track notifies too, with the position unchanged.
       if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (Handler change = changeHandlerOf(watched)) dispatch(change, watched);
+        if (slider) dispatch(slider->change, watched);
       }
       break;
     case QEvent::KeyRelease: {
       // So does the end of a key press on the slider.
       const auto* key = static_cast<QKeyEvent*>(event);
       if (!key->isAutoRepeat() && isSliderKey(key->key())) {
-        if (Handler change = changeHandlerOf(watched)) dispatch(change, watched);
+        if (slider) dispatch(slider->change, watched);
       }
       break;
     }
@@ -377,7 +358,7 @@ void TForm1::Kelvak1Click(QObject*) {
 }
 
 void TForm1::PlayButtonClick(QObject*) { engine_.play(); }
-void TForm1::StopButtonClick(QObject*) { engine_.stop(); }
+void TForm1::StopButtonClick(QObject*) { engine_.stopPlayback(); }
 void TForm1::PauseButtonClick(QObject*) { engine_.pause(); }
 void TForm1::Timer1Timer(QObject*) { engine_.tick(); }
 

@@ -2,14 +2,15 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 #include <functional>
 #include <memory>
 
 #include "playback/controls.h"
 #include "playback/error_gate.h"
-#include "ui/error_report.h"
-#include "synth/random.h"
 #include "playback/transmission.h"
+#include "synth/random.h"
+#include "ui/error_report.h"
 #include "ui_main_window.h"
 
 class QButtonGroup;
@@ -111,6 +112,13 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public Ui::TForm1 {
 
  private:
   using Handler = void (TForm1::*)(QObject*);
+  // A slider with the handlers of its change and of the focus entering it.
+  struct SliderHandlers {
+    QSlider* slider;
+    Handler change;
+    Handler enter;
+  };
+  std::array<SliderHandlers, 4> sliderHandlers() const;
   // Runs a handler through the error gate.
   void dispatch(Handler handler, QObject* sender);
   void bindEvents();

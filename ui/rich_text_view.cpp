@@ -11,6 +11,10 @@
 #include <QTextDocument>
 #include <QTextOption>
 
+#include "ui/fonts.h"
+
+#include "ui/fonts.h"
+
 namespace kelvak {
 namespace {
 
@@ -57,7 +61,7 @@ QTextCharFormat charFormat(const RunStyle& style) {
   format.setFontItalic(style.italic);
   format.setFontUnderline(style.underline);
   if (style.fixedPitch) {
-    format.setFontFamilies(QStringList{"Liberation Mono", "DejaVu Sans Mono"});
+    format.setFontFamilies(kelvak::monoFont(1).families());
     format.setFontStyleHint(QFont::Monospace);
     format.setFontFixedPitch(true);
   }

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <QtGlobal>
 
-#include "ui/dialog_fonts.h"
+#include "ui/fonts.h"
 
 // Q_INIT_RESOURCE declares the registration function, which must sit in the global namespace.
 static void registerKelvakUiResources() { Q_INIT_RESOURCE(kelvak_ui); }
@@ -20,10 +20,9 @@ void initUiResources() {
 }
 
 void setUpSecondaryWindow(QWidget& window) {
-  initUiResources();
   window.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                         Qt::WindowCloseButtonHint);
-  window.setFont(dialogSansFont());
+  window.setFont(sansFont());
   window.setAttribute(Qt::WA_QuitOnClose, false);
 }
 

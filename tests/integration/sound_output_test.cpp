@@ -211,7 +211,7 @@ TEST_F(SoundServerTest, StopAfterTheServerDiedReturnsToIdleAndPlayReportsTheFail
   ASSERT_EQ(ticks, 2);
   server_.kill();
   const auto start = Clock::now();
-  live.transmission.stop();
+  live.transmission.stopPlayback();
   const double ms = msBetween(start, Clock::now());
   std::printf("Stop after the server died returned to idle in %.1f ms\n", ms);
   EXPECT_LT(ms, 5000.0) << "Stop hung on a dead server";

@@ -148,7 +148,7 @@ void runSequence(std::uint64_t seed, int events, const Files& files) {
         if (controls.playEnabled) guarded([&] { tx.play(); });
         break;
       case 1:
-        if (controls.stopEnabled) guarded([&] { tx.stop(); });
+        if (controls.stopEnabled) guarded([&] { tx.stopPlayback(); });
         break;
       case 2:
         if (controls.pauseEnabled) {
@@ -251,7 +251,7 @@ void runSequence(std::uint64_t seed, int events, const Files& files) {
     }
   }
   // After Stop and the device letting go, no block of any set is alive: every set was released.
-  guarded([&] { tx.stop(); });
+  guarded([&] { tx.stopPlayback(); });
   device.close();
   for (const auto& w : device.everWritten) ASSERT_TRUE(w.expired()) << "a set was never released";
 }

@@ -277,7 +277,7 @@ TEST_F(TransmissionTest, SwitchingToAShortFileMidTransmissionNeverReadsPastIt) {
 
 TEST_F(TransmissionTest, StopBeforeTheFirstTick) {
   tx.play();
-  tx.stop();
+  tx.stopPlayback();
   EXPECT_TRUE(device.writes.empty());
   EXPECT_EQ(controls.pane, "");
   EXPECT_EQ(device.closes, 1);
@@ -292,7 +292,7 @@ TEST_F(TransmissionTest, StopWhilePausedLeavesThePauseButtonDown) {
   tx.pause();
   EXPECT_TRUE(controls.pauseDown);
   EXPECT_FALSE(timer.enabled());
-  tx.stop();
+  tx.stopPlayback();
   expectIdle();
   EXPECT_TRUE(controls.pauseDown);
   // The next transmission runs with the button drawn down; the first press pauses it.
@@ -441,7 +441,7 @@ TEST_F(TransmissionTest, SpeedZeroAtPlayLeavesStopToReturnToIdle) {
   tx.pause();
   EXPECT_FALSE(timer.enabled());
   EXPECT_FALSE(controls.pauseDown);
-  tx.stop();
+  tx.stopPlayback();
   expectIdle();
   EXPECT_EQ(device.waits, 0);
 }
@@ -459,7 +459,7 @@ TEST_F(TransmissionTest, GroupCountThatIsNotANumberFailsPlayAfterForming) {
   EXPECT_FALSE(device.isOpen());
   EXPECT_FALSE(timer.enabled());
   EXPECT_FALSE(controls.playEnabled);
-  tx.stop();
+  tx.stopPlayback();
   expectIdle();
 }
 
@@ -517,7 +517,7 @@ TEST_F(TransmissionTest, RaisingTheGroupCountLengthensAndLoweringBelowTheCounter
   controls.groupsText = "1";  // 6 symbols, but 8 are sent already: no end
   for (int i = 0; i < 50; ++i) ASSERT_TRUE(fireNext());
   EXPECT_TRUE(timer.enabled());
-  tx.stop();
+  tx.stopPlayback();
   expectIdle();
 }
 
@@ -528,7 +528,7 @@ TEST_F(TransmissionTest, NegativeIntervalStandsStillUntilStop) {
   fireNext();
   EXPECT_EQ(timer.interval(), static_cast<std::uint32_t>((-44 + 19) * 54));
   EXPECT_GT(timer.due - timer.now, std::int64_t{1} << 31);
-  tx.stop();
+  tx.stopPlayback();
   expectIdle();
 }
 
