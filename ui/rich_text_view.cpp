@@ -13,8 +13,6 @@
 
 #include "ui/fonts.h"
 
-#include "ui/fonts.h"
-
 namespace kelvak {
 namespace {
 
