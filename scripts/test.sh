@@ -25,8 +25,9 @@ echo "== forming on other processors (qemu-user)"
 exactness='FormingRandomSettings.*:*ToneTable*:*NoiseRun*:GuardedTone.*'
 for cpu in Haswell Nehalem; do
   echo "-- $cpu"
+  # qemu names each processor feature its emulation lacks; none of them is one the forming uses.
   qemu-x86_64 -cpu "$cpu" "$here/build-test/tests/synth/synth_tests" --gtest_brief=1 \
-    --gtest_filter="$exactness"
+    --gtest_filter="$exactness" 2> >(grep -v "TCG doesn't support requested feature" >&2)
 done
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
