@@ -9,7 +9,7 @@
 
 #include "export/exporter.h"
 #include "export/resampler.h"
-#include "export_test_files.h"
+#include "tests/export/export_test_files.h"
 
 namespace kelvak {
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "export_test_files.h"
+#include "tests/export/export_test_files.h"
 
 namespace kelvak {
 namespace {

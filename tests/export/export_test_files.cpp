@@ -1,5 +1,5 @@
 // Temporary folders and sound-file reading for the export tests.
-#include "export_test_files.h"
+#include "tests/export/export_test_files.h"
 
 #include <sndfile.h>
 #include <unistd.h>

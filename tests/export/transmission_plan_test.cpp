@@ -10,11 +10,11 @@
 #include "export/block_placement.h"
 #include "export/command_line.h"
 #include "export/exporter.h"
-#include "export_test_files.h"
-#include "fakes.h"
+#include "playback/transmission.h"
 #include "synth/error.h"
 #include "synth/symbol_table.h"
-#include "transmission.h"
+#include "tests/export/export_test_files.h"
+#include "tests/fakes/fakes.h"
 
 namespace kelvak {
 namespace {
