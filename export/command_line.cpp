@@ -1,11 +1,14 @@
 // Parsing the export options and running an export from the command line.
 #include "export/command_line.h"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <ostream>
 
 #include "export/audio_file.h"
@@ -276,6 +279,26 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
     err << "kelvak: " << e.what() << "\n";
     return kExitFailure;
   }
+}
+
+std::optional<int> runCommandLine(int argc, const char* const* argv) {
+  CommandLine cl;
+  try {
+    cl = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const UsageError& e) {
+    std::cerr << "kelvak: " << e.what() << "\n";
+    return kExitUsage;
+  }
+  switch (cl.action) {
+    case CommandLine::Action::Window:
+      return std::nullopt;
+    case CommandLine::Action::Help:
+      std::cout << helpText();
+      return kExitOk;
+    case CommandLine::Action::Export:
+      break;
+  }
+  return runExportCommand(cl.options, std::cerr, ::isatty(STDERR_FILENO) == 1);
 }
 
 }  // namespace kelvak

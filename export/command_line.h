@@ -67,4 +67,8 @@ ExportSettings settingsFor(const ExportOptions& options, const FileText& text);
 // messages to `err` (progress on one rewritten line when `terminal`). Returns the exit code.
 int runExportCommand(const ExportOptions& options, std::ostream& err, bool terminal);
 
+// The program's entry for its own options: prints the help or runs an export, and returns the exit
+// code; nullopt when the arguments leave the program to its window.
+std::optional<int> runCommandLine(int argc, const char* const* argv);
+
 }  // namespace kelvak
