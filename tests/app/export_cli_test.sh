@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The real program's command line with no display at all: --help, exports that a common player
+# (ffprobe) reads with the right codec and duration, and exit code 2 with one line for bad input.
+# Usage: export_cli_test.sh PROGRAM
+set -euo pipefail
+program=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+cd "$work"
+
+"$program" --help >help.txt || fail "--help exits $?"
+grep -q -- '--export FILE' help.txt || fail "--help does not show --export"
+grep -q -- '--no-key' help.txt || fail "--help does not list --no-key"
+
+# Speed 30, two groups: the start signal one second in, then ten characters.
+for f in a.wav a.mp3 a.ogg; do
+  "$program" --export "$f" --groups 2 --speed 30 --noise 10 --key "$f.key" 2>err.txt ||
+    fail "--export $f exits $?: $(cat err.txt)"
+  [ ! -s err.txt ] || fail "--export $f says: $(cat err.txt)"
+done
+[ "$(cat a.wav.key)" = "$(cat a.mp3.key)" ] || fail "keys differ between formats"
+[ "$(tr -d ' \n' <a.wav.key | wc -m)" -eq 10 ] || fail "key is '$(cat a.wav.key)'"
+probe() { ffprobe -v error -select_streams a:0 -show_entries "stream=$2" -of csv=p=0 "$1"; }
+wav_seconds=$(probe a.wav duration)
+for f in a.mp3:mp3 a.ogg:vorbis; do
+  file=${f%%:*}
+  [ "$(probe "$file" codec_name)" = "${f##*:}" ] || fail "$file holds $(probe "$file" codec_name)"
+  awk -v a="$(probe "$file" duration)" -v b="$wav_seconds" 'BEGIN { exit !(a >= b - 0.01 && a <= b + 0.2) }' ||
+    fail "$file lasts $(probe "$file" duration) s, the WAV $wav_seconds s"
+done
+
+bad() {
+  local want=$1
+  shift
+  set +e
+  "$program" "$@" >out.txt 2>err.txt
+  local code=$?
+  set -e
+  [ "$code" -eq 2 ] || fail "$* exits $code"
+  [ "$(wc -l <err.txt)" -eq 1 ] || fail "$* says: $(cat err.txt)"
+  grep -q -- "$want" err.txt || fail "$* says: $(cat err.txt)"
+}
+bad "unknown option '--loud'" --export b.wav --loud
+bad "out of range 0..999" --export b.wav --groups 1000
+bad "'ten' is not an integer" --export b.wav --speed ten
+bad "unknown file extension" --export b.aac
+bad "cannot write" --export missing/b.wav
+[ ! -e b.wav ] && [ ! -e b.txt ] || fail "a refused export left a file"
+ls -A | grep -q '\.part$' && fail "a temporary file was left"
+echo "ok"
