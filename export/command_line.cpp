@@ -195,7 +195,7 @@ std::string helpText() {
          "  --file TEXTFILE      send the characters of a text file instead of random groups\n"
          "  --seed N             start the random sequence elsewhere (1: the groups of the\n"
          "                       first Play after the window opens)\n"
-         "  --key FILE           write the answer key there (default: FILE with .txt)\n"
+         "  --key FILE           write the answer key there (default: FILE with .key.txt)\n"
          "  --no-key             write no answer key\n"
          "  --help               show this text\n"
          "\n"

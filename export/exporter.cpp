@@ -14,7 +14,7 @@ constexpr std::size_t kChunk = 1 << 16;  // samples rendered and written at a ti
 }
 
 std::string defaultKeyPath(const std::string& audioPath) {
-  return std::filesystem::path(audioPath).replace_extension(".txt").string();
+  return std::filesystem::path(audioPath).replace_extension(".key.txt").string();
 }
 
 std::string answerKeyText(const TransmissionPlan& plan) { return plan.answerKey + "\n"; }

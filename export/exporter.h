@@ -13,7 +13,8 @@ namespace kelvak {
 // Told the samples written so far and the total; returns false to cancel the export.
 using ExportProgress = std::function<bool(std::int64_t done, std::int64_t total)>;
 
-// The answer key's default name: the sound file's, with ".txt" for its extension.
+// The answer key's default name: the sound file's, with ".key.txt" for its extension. Not plain
+// ".txt": "lesson.wav" must not overwrite "lesson.txt", which may be the text it was made from.
 std::string defaultKeyPath(const std::string& audioPath);
 
 // The answer key's text: the pane's text and a line end.

@@ -60,7 +60,7 @@ TEST(CommandLine, OptionsGiveTheWindowsSettings) {
 
 TEST(CommandLine, DefaultsAreTheWindowsInitialValues) {
   const CommandLine cl = parseCommandLine({"--export", "dir/a.wav"});
-  EXPECT_EQ(cl.options.keyPath, "dir/a.txt");
+  EXPECT_EQ(cl.options.keyPath, "dir/a.key.txt");
   const ExportSettings s = settingsFor(cl.options, {});
   const ExportSettings window;  // the window's controls at start-up
   EXPECT_EQ(s.signalPosition, window.signalPosition);
@@ -147,11 +147,11 @@ TEST(CommandLineExport, WritesTheSoundAndItsKeyAndExitsZero) {
   EXPECT_EQ(run({"--export", folder.path("a.wav"), "--groups", "1", "--speed", "30"}, messages),
             kExitOk);
   EXPECT_EQ(messages, "");
-  EXPECT_EQ(testing::readText(folder.path("a.txt")), "80648 \n");
+  EXPECT_EQ(testing::readText(folder.path("a.key.txt")), "80648 \n");
   EXPECT_EQ(run({"--export", folder.path("b.flac"), "--groups", "1", "--seed", "2", "--no-key"},
                 messages),
             kExitOk);
-  EXPECT_EQ(folder.names(), (std::vector<std::string>{"a.txt", "a.wav", "b.flac"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"a.key.txt", "a.wav", "b.flac"}));
 }
 
 TEST(CommandLineExport, BadFilesGiveExitCodeTwoAndLeaveNothing) {
@@ -174,7 +174,7 @@ TEST(CommandLineExport, BadFilesGiveExitCodeTwoAndLeaveNothing) {
   EXPECT_EQ(folder.names(), std::vector<std::string>{"text.txt"});
   EXPECT_EQ(run({"--export", folder.path("a.wav"), "--file", folder.path("text.txt")}, messages),
             kExitOk);
-  EXPECT_EQ(testing::readText(folder.path("a.txt")), "12345 67890 \n");
+  EXPECT_EQ(testing::readText(folder.path("a.key.txt")), "12345 67890 \n");
 }
 
 }  // namespace
