@@ -117,6 +117,7 @@ void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
   QProgressDialog progress(QString::fromUtf8(kProgressText), QString::fromUtf8(kCancelText), 0,
                            kProgressSteps, parent);
   progress.setWindowTitle(QString::fromUtf8(kDialogTitle));
+  progress.setMinimumWidth(progress.fontMetrics().horizontalAdvance(progress.labelText()) * 3 / 2);
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(kProgressDelayMs);
   progress.setAutoReset(false);
