@@ -15,13 +15,14 @@ grep -q -- '--export FILE' help.txt || fail "--help does not show --export"
 grep -q -- '--no-key' help.txt || fail "--help does not list --no-key"
 
 # Speed 30, two groups: the start signal one second in, then ten characters.
-for f in a.wav a.mp3 a.ogg; do
-  "$program" --export "$f" --groups 2 --speed 30 --noise 10 --key "$f.key" 2>err.txt ||
+for f in a.wav b.mp3 c.ogg; do
+  "$program" --export "$f" --groups 2 --speed 30 --noise 10 2>err.txt ||
     fail "--export $f exits $?: $(cat err.txt)"
   [ ! -s err.txt ] || fail "--export $f says: $(cat err.txt)"
 done
-[ "$(cat a.wav.key)" = "$(cat a.mp3.key)" ] || fail "keys differ between formats"
-[ "$(tr -d ' \n' <a.wav.key | wc -m)" -eq 10 ] || fail "key is '$(cat a.wav.key)'"
+[ "$(cat a.key.txt)" = "$(cat b.key.txt)" ] || fail "keys differ between formats"
+[ "$(tr -d ' \n' <a.key.txt | wc -m)" -eq 10 ] || fail "key is '$(cat a.key.txt)'"
+mv b.mp3 a.mp3 && mv c.ogg a.ogg && rm b.key.txt c.key.txt
 probe() { ffprobe -v error -select_streams a:0 -show_entries "stream=$2" -of csv=p=0 "$1"; }
 wav_seconds=$(probe a.wav duration)
 for f in a.mp3:mp3 a.ogg:vorbis; do
@@ -42,11 +43,11 @@ bad() {
   [ "$(wc -l <err.txt)" -eq 1 ] || fail "$* says: $(cat err.txt)"
   grep -q -- "$want" err.txt || fail "$* says: $(cat err.txt)"
 }
-bad "unknown option '--loud'" --export b.wav --loud
-bad "out of range 0..999" --export b.wav --groups 1000
-bad "'ten' is not an integer" --export b.wav --speed ten
-bad "unknown file extension" --export b.aac
-bad "cannot write" --export missing/b.wav
-[ ! -e b.wav ] && [ ! -e b.txt ] || fail "a refused export left a file"
+bad "unknown option '--loud'" --export d.wav --loud
+bad "out of range 0..999" --export d.wav --groups 1000
+bad "'ten' is not an integer" --export d.wav --speed ten
+bad "unknown file extension" --export d.aac
+bad "cannot write" --export missing/d.wav
+[ ! -e d.wav ] && [ ! -e d.key.txt ] || fail "a refused export left a file"
 ls -A | grep -q '\.part$' && fail "a temporary file was left"
 echo "ok"

@@ -30,7 +30,6 @@ class SoundExportTest : public ::testing::Test {
   FakeDevice device;
   std::unique_ptr<TForm1> form;
   std::filesystem::path dir;
-  std::vector<QStringList> filters;
 
   void SetUp() override {
     dir = std::filesystem::temp_directory_path() / ("kelvak_ui_export_" + std::to_string(getpid()));
@@ -56,7 +55,6 @@ class SoundExportTest : public ::testing::Test {
   // Chooses `name` in the next dialog, with the filter whose text starts with `filter`.
   void save(const std::string& name, const QString& filter = "WAV") {
     form->setFileDialogPresenter([this, name, filter](QFileDialog& d) {
-      filters.push_back(d.nameFilters());
       EXPECT_EQ(d.acceptMode(), QFileDialog::AcceptSave);
       for (const QString& f : d.nameFilters()) {
         if (f.startsWith(filter)) d.selectNameFilter(f);
@@ -79,8 +77,6 @@ TEST_F(SoundExportTest, SavesWhatPlayWouldSendAndPlayGoesOnAfterIt) {
   form->Edit1->setText("1");
   save("first.wav");
   EXPECT_TRUE(reports.empty());
-  EXPECT_EQ(filters.at(0), (QStringList{"WAV (*.wav)", "FLAC (*.flac)", "Ogg Vorbis (*.ogg)",
-                                        "Opus (*.opus)", "MP3 (*.mp3)"}));
   EXPECT_TRUE(std::filesystem::exists(path("first.wav")));
   EXPECT_EQ(read("first.key.txt"), "80648 \n");
   EXPECT_EQ(form->Memo1->toPlainText(), "");  // the window shows nothing of the export
