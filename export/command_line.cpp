@@ -228,7 +228,8 @@ ExportSettings settingsFor(const ExportOptions& o, const FileText& text) {
   return s;
 }
 
-int runExportCommand(const ExportOptions& options, std::ostream& err, bool terminal) {
+int runExportCommand(const ExportOptions& options, std::ostream& err, bool terminal,
+                     const volatile std::sig_atomic_t* stop) {
   try {
     FileText text;
     if (options.textFile) {
@@ -248,6 +249,7 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
     bool shown = false;
     int lastPercent = -1;
     auto progress = [&](std::int64_t done, std::int64_t total) {
+      if (stop && *stop) return false;
       // Only a long export on a terminal gets the line; a short one would only flicker.
       if (!terminal || Clock::now() - started < std::chrono::milliseconds(300)) return true;
       const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
@@ -258,9 +260,14 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
       shown = true;
       return true;
     };
-    writeExport(plan, options.audioPath,
-                options.writeKey ? options.keyPath : std::optional<std::string>{}, progress);
+    const bool written =
+        writeExport(plan, options.audioPath,
+                    options.writeKey ? options.keyPath : std::optional<std::string>{}, progress);
     if (shown) err << "\n";
+    if (!written) {
+      err << "kelvak: stopped; " << options.audioPath << " was not written\n";
+      return 128 + static_cast<int>(*stop);
+    }
     return kExitOk;
   } catch (const UsageError& e) {
     err << "kelvak: " << e.what() << "\n";
@@ -298,7 +305,13 @@ std::optional<int> runCommandLine(int argc, const char* const* argv) {
     case CommandLine::Action::Export:
       break;
   }
-  return runExportCommand(cl.options, std::cerr, ::isatty(STDERR_FILENO) == 1);
+  // Interrupted, the export removes its temporary file rather than leave half a file behind.
+  static volatile std::sig_atomic_t stop = 0;
+  struct sigaction action {};
+  action.sa_handler = [](int signal) { stop = signal; };
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  return runExportCommand(cl.options, std::cerr, ::isatty(STDERR_FILENO) == 1, &stop);
 }
 
 }  // namespace kelvak

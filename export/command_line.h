@@ -1,6 +1,7 @@
 // The command line: `kelvak --export FILE [options]` makes a sound file without any window.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -64,8 +65,10 @@ int sliderPositionForPercent(int percent);
 ExportSettings settingsFor(const ExportOptions& options, const FileText& text);
 
 // Runs an export from the command line: reads the text file, plans, writes, and prints one-line
-// messages to `err` (progress on one rewritten line when `terminal`). Returns the exit code.
-int runExportCommand(const ExportOptions& options, std::ostream& err, bool terminal);
+// messages to `err` (progress on one rewritten line when `terminal`). Returns the exit code. When
+// `stop` becomes non-zero (a signal's number) the export ends leaving no file, with 128 + that.
+int runExportCommand(const ExportOptions& options, std::ostream& err, bool terminal,
+                     const volatile std::sig_atomic_t* stop = nullptr);
 
 // The program's entry for its own options: prints the help or runs an export, and returns the exit
 // code; nullopt when the arguments leave the program to its window.

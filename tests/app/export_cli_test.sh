@@ -49,5 +49,15 @@ bad "'ten' is not an integer" --export d.wav --speed ten
 bad "unknown file extension" --export d.aac
 bad "cannot write" --export missing/d.wav
 [ ! -e d.wav ] && [ ! -e d.key.txt ] || fail "a refused export left a file"
+# Interrupted part-way through a long export (hours of Ogg), it leaves nothing behind.
+"$program" --export long.ogg --speed 1 --groups 999 2>err.txt &
+sleep 1
+kill -INT $!
+set +e
+wait $!
+code=$?
+set -e
+[ "$code" -eq 130 ] || fail "an interrupted export exits $code: $(cat err.txt)"
+[ ! -e long.ogg ] && [ ! -e long.key.txt ] || fail "an interrupted export left its file"
 ls -A | grep -q '\.part$' && fail "a temporary file was left"
 echo "ok"
