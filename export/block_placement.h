@@ -1,5 +1,5 @@
-// Where a symbol block sounds on the output: the rule shared by the sound file and the sound
-// device.
+// Where a symbol block sounds on the output: a pure rule, kept apart so that the sound device can
+// place its blocks by it too.
 #pragma once
 
 #include <cstdint>
