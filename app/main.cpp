@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "export/command_line.h"
 #include "ui/about_box.h"
 #include "ui/error_report.h"
 #include "ui/help_window.h"
@@ -33,6 +34,8 @@ void run(QApplication& app, kelvak::ErrorReport& report) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // `--export` and `--help` run without any window, so no display is needed.
+  if (const std::optional<int> code = kelvak::runCommandLine(argc, argv)) return *code;
   std::optional<QApplication> app;
   kelvak::ErrorReport report;
   try {

@@ -22,6 +22,7 @@
 #include "ui/fonts.h"
 #include "ui/help_window.h"
 #include "ui/qt_timer.h"
+#include "ui/sound_export.h"
 
 namespace {
 
@@ -148,6 +149,11 @@ TForm1::TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Time
 
   applyLook();
   bindEvents();
+  // Beside the described menu: the next transmission saved as a sound file.
+  Menu->addSeparator();
+  SaveSound = Menu->addAction(QString::fromUtf8(kelvak::kSaveSoundCaption));
+  connect(SaveSound, &QAction::triggered, this,
+          [this] { dispatch(&TForm1::SaveSoundClick, SaveSound); });
   // The first control of the tab order has the focus when the window first becomes active.
   TrackBar1->setFocus(Qt::OtherFocusReason);
 }
@@ -361,6 +367,10 @@ void TForm1::PlayButtonClick(QObject*) { engine_.play(); }
 void TForm1::StopButtonClick(QObject*) { engine_.stopPlayback(); }
 void TForm1::PauseButtonClick(QObject*) { engine_.pause(); }
 void TForm1::Timer1Timer(QObject*) { engine_.tick(); }
+
+void TForm1::SaveSoundClick(QObject*) {
+  kelvak::exportSoundFile(this, *this, random_, engine_.fileText(), engine_.unitMs(), fileDialog_);
+}
 
 // --- what the transmission reads and writes ---
 

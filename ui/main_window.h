@@ -62,6 +62,8 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public Ui::TForm1 {
   void StopButtonClick(QObject* Sender);
   void PauseButtonClick(QObject* Sender);
   void Timer1Timer(QObject* Sender);
+  // Beside the described program: "Сохранить в звуковой файл..." in the text menu.
+  void SaveSoundClick(QObject* Sender);
 
   // A tick of Timer1, dispatched like every other event.
   void timer1Ticked();
@@ -136,6 +138,7 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public Ui::TForm1 {
   kelvak::Transmission engine_;
   QButtonGroup* RadioGroup1Items = nullptr;  // the text kind, by item index 0..2
 
+  QAction* SaveSound = nullptr;  // the text menu's item that saves a sound file
   TAboutBox* AboutBox = nullptr;
   TForm2* Form2 = nullptr;
 

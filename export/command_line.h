@@ -1,0 +1,77 @@
+// The command line: `kelvak --export FILE [options]` makes a sound file without any window.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "export/transmission_plan.h"
+
+namespace kelvak {
+
+// Bad input on the command line; the message is one line without the program's name.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // the export itself failed (an encoder, a full disk)
+constexpr int kExitUsage = 2;    // bad input: options, values, file names
+
+// The window's controls as options, with the window's ranges and initial values.
+struct ExportOptions {
+  std::string audioPath;
+  std::optional<std::string> keyPath;  // default: beside the sound file, ".txt"
+  bool writeKey = true;
+  std::optional<std::string> textFile;  // the file source instead of random groups
+  int textKind = 0;
+  std::optional<int> groups;  // default 30, or the file's whole groups with a text file
+  int speed = 12;
+  int frequency = 500;
+  int signalPercent = 100;
+  int noisePercent = 0;
+  int charPause = 1;
+  int groupPause = 2;
+  bool longZero = false;
+  bool specialSigns = false;
+  std::uint64_t seed = Random::kInitialState;  // the generator's state at start-up
+};
+
+struct CommandLine {
+  enum class Action { Window, Help, Export };
+  Action action = Action::Window;
+  ExportOptions options;
+};
+
+// Arguments without the program's name. None at all, or none that starts with "--", leaves the
+// program to its window (and the toolkit its own options). Throws UsageError.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// What `kelvak --help` prints.
+std::string helpText();
+
+// The vertical slider position whose label shows `percent` (0..100): of the positions that show
+// it, the one nearest the bottom, so 0 % is the bottom itself (no sound at all, and for the noise
+// no generator draws).
+int sliderPositionForPercent(int percent);
+
+// The settings the options give; reads the group count against the file's whole groups when a
+// text file is the source. Throws UsageError.
+ExportSettings settingsFor(const ExportOptions& options, const FileText& text);
+
+// Runs an export from the command line: reads the text file, plans, writes, and prints one-line
+// messages to `err` (progress on one rewritten line when `terminal`). Returns the exit code. When
+// `stop` becomes non-zero (a signal's number) the export ends leaving no file, with 128 + that.
+int runExportCommand(const ExportOptions& options, std::ostream& err, bool terminal,
+                     const volatile std::sig_atomic_t* stop = nullptr);
+
+// The program's entry for its own options: prints the help or runs an export, and returns the exit
+// code; nullopt when the arguments leave the program to its window.
+std::optional<int> runCommandLine(int argc, const char* const* argv);
+
+}  // namespace kelvak

@@ -1,0 +1,104 @@
+// Working out a transmission ahead of time, and rendering it sample by sample.
+#include "export/transmission_plan.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "export/block_placement.h"
+#include "synth/error.h"
+#include "synth/symbol_table.h"
+
+namespace kelvak {
+
+namespace {
+
+// The window's integers are 32-bit and wrap on overflow; the tick's sums and products do too.
+std::int32_t wrap32(std::int64_t v) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
+}
+
+}  // namespace
+
+TransmissionPlan planTransmission(const ExportSettings& settings, const FileText& text,
+                                  Random& random, std::int32_t previousUnitMs) {
+  if (settings.groups < 0 || settings.groups > kMaxGroups) {
+    throw KelvakError("The group count " + std::to_string(settings.groups) +
+                      " is out of range 0.." + std::to_string(kMaxGroups));
+  }
+  std::int64_t characters = std::int64_t{settings.groups} * 5;
+  // A tick never reads beyond the file text: the transmission ends at its last symbol.
+  if (!settings.randomSource) characters = std::min<std::int64_t>(characters, text.count());
+
+  TransmissionPlan plan;
+  plan.buffers = formSymbolBuffers(settings.forming(), random, previousUnitMs);
+  const std::int32_t unitMs = plan.buffers.unitMs;
+  const std::int64_t tail = kSilentTailUnits * plan.buffers.samplesPerUnit;
+  const SymbolChoice choice = settings.choice();
+  const std::int32_t groupPause = wrap32(std::int64_t{4} * settings.groupPause);
+  const std::int32_t charPause = wrap32(std::int64_t{4} * settings.charPause - 4);
+
+  plan.symbols.reserve(static_cast<std::size_t>(characters + 1));
+  std::int64_t tickMs = kLeadInMs;  // the running tick time [ms]
+  for (std::int32_t c = 0; c <= characters; ++c) {
+    const bool endOfGroup = c % 5 == 0;
+    const int index = nextSymbolIndex(choice, c, text, random);
+    const std::int64_t onset = msToSamples(tickMs, kSampleRate);
+    const std::int64_t start = plan.symbols.empty()
+                                   ? onset
+                                   : blockStart(onset, plan.symbols.back().start,
+                                                plan.length(plan.symbols.size() - 1), tail);
+    plan.symbols.push_back({index, onset, start});
+    plan.totalSamples = start + plan.buffers.length(index);
+    if (plan.totalSamples > kMaxExportSamples) {
+      throw KelvakError("The transmission would last longer than " +
+                        std::to_string(kMaxExportSamples / kSampleRate / 3600) +
+                        " hours: lower the group count or the pauses");
+    }
+    if (c != 0) plan.answerKey += displayUtf8(index);
+    if (c != 0 && endOfGroup) plan.answerKey += ' ';
+
+    const std::int32_t length = static_cast<std::int32_t>(SymbolTable[index].length);
+    const std::int32_t interval = wrap32(
+        std::int64_t{wrap32(std::int64_t{endOfGroup ? groupPause : charPause} + length)} * unitMs);
+    // The window's timer takes 0 as "no tick" and a negative product as weeks: the next symbol
+    // would never come. Only the last symbol's interval is never waited for.
+    if (interval <= 0 && c < characters) {
+      throw KelvakError("The pauses leave no time before the next character (" +
+                        std::to_string(interval) +
+                        " ms): the transmission would stand still; raise the pause");
+    }
+    tickMs += interval;
+  }
+  return plan;
+}
+
+std::size_t PlanRenderer::render(std::uint8_t* out, std::size_t n) {
+  const auto& symbols = plan_.symbols;
+  std::size_t filled = 0;
+  while (filled < n && position_ < plan_.totalSamples) {
+    while (next_ < symbols.size() && symbols[next_].start <= position_) ++next_;
+    const std::int64_t limit = position_ + static_cast<std::int64_t>(n - filled);
+    const std::int64_t segmentEnd =
+        std::min(limit, next_ < symbols.size() ? symbols[next_].start : plan_.totalSamples);
+    std::int64_t end = segmentEnd;
+    if (next_ == 0) {
+      std::memset(out + filled, kLeadInLevel, static_cast<std::size_t>(end - position_));
+    } else {
+      const PlannedSymbol& s = symbols[next_ - 1];
+      const std::vector<std::uint8_t>& block = *plan_.buffers.blocks[s.index];
+      const std::int64_t blockEnd = s.start + static_cast<std::int64_t>(block.size());
+      if (position_ < blockEnd) {
+        end = std::min(end, blockEnd);
+        std::memcpy(out + filled, block.data() + (position_ - s.start),
+                    static_cast<std::size_t>(end - position_));
+      } else {
+        std::memset(out + filled, block.back(), static_cast<std::size_t>(end - position_));
+      }
+    }
+    filled += static_cast<std::size_t>(end - position_);
+    position_ = end;
+  }
+  return filled;
+}
+
+}  // namespace kelvak

@@ -1,0 +1,116 @@
+// Saving a sound file from the main window's text menu: what Play would send next, with the
+// window's settings and text source, after which Play goes on with the following groups.
+#include "ui/sound_export.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/fakes/fakes.h"
+#include "ui/main_window.h"
+
+namespace kelvak {
+namespace {
+
+using testing::FakeDevice;
+using testing::FakeTimer;
+
+class SoundExportTest : public ::testing::Test {
+ protected:
+  std::vector<QString> reports;
+  ErrorReport report{[this](QMessageBox& b) { reports.push_back(b.text()); }};
+  ErrorGate gate{report};
+  FakeTimer timer;
+  FakeDevice device;
+  std::unique_ptr<TForm1> form;
+  std::filesystem::path dir;
+
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() / ("kelvak_ui_export_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    form = std::make_unique<TForm1>(device, gate, &timer);
+  }
+  void TearDown() override {
+    form.reset();
+    std::filesystem::remove_all(dir);
+  }
+  std::string path(const std::string& name) const { return (dir / name).string(); }
+  std::string read(const std::string& name) const {
+    std::stringstream ss;
+    ss << std::ifstream(path(name), std::ios::binary).rdbuf();
+    return ss.str();
+  }
+  QAction* saveItem() const {
+    for (QAction* a : form->Menu->actions()) {
+      if (a->text() == QString::fromUtf8(kSaveSoundCaption)) return a;
+    }
+    return nullptr;
+  }
+  // Chooses `name` in the next dialog, with the filter whose text starts with `filter`.
+  void save(const std::string& name, const QString& filter = "WAV") {
+    form->setFileDialogPresenter([this, name, filter](QFileDialog& d) {
+      EXPECT_EQ(d.acceptMode(), QFileDialog::AcceptSave);
+      for (const QString& f : d.nameFilters()) {
+        if (f.startsWith(filter)) d.selectNameFilter(f);
+      }
+      d.selectFile(QString::fromStdString(path(name)));
+      return true;
+    });
+    ASSERT_NE(saveItem(), nullptr);
+    saveItem()->trigger();
+  }
+  std::string play() {
+    form->PlayButton->click();
+    while (timer.fireNext([this] { form->timer1Ticked(); })) {
+    }
+    return form->Memo1->toPlainText().toStdString();
+  }
+};
+
+TEST_F(SoundExportTest, SavesWhatPlayWouldSendAndPlayGoesOnAfterIt) {
+  form->Edit1->setText("1");
+  save("first.wav");
+  EXPECT_TRUE(reports.empty());
+  EXPECT_TRUE(std::filesystem::exists(path("first.wav")));
+  EXPECT_EQ(read("first.key.txt"), "80648 \n");
+  EXPECT_EQ(form->Memo1->toPlainText(), "");  // the window shows nothing of the export
+  // As after a first Play of one group: its start signal drew the 6, the next one draws the 2.
+  EXPECT_EQ(play(), "61673 ");
+}
+
+TEST_F(SoundExportTest, AFailedExportLeavesNothingAndTheGroupsForPlay) {
+  form->Edit1->setText("1");
+  save("missing/first.wav");
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].startsWith("cannot write")) << reports[0].toStdString();
+  form->Edit2->setText("x");  // read as a tick would read it
+  save("second.wav");
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[1], "'x' is not a valid integer value.");
+  EXPECT_TRUE(std::filesystem::is_empty(dir));
+  form->Edit2->setText("1");
+  EXPECT_EQ(play(), "80648 ");
+}
+
+TEST_F(SoundExportTest, TakesTheFileTextAndTheChosenFormatsExtension) {
+  std::ofstream(path("lesson.txt"), std::ios::binary) << "кот 12345 мир";
+  form->setFileDialogPresenter([this](QFileDialog& d) {
+    d.selectFile(QString::fromStdString(path("lesson.txt")));
+    return true;
+  });
+  form->N1->trigger();
+  save("lesson", "MP3");
+  EXPECT_TRUE(reports.empty());
+  EXPECT_TRUE(std::filesystem::exists(path("lesson.mp3")));
+  EXPECT_EQ(read("lesson.key.txt"), "кот12 345ми \n");
+  EXPECT_EQ(read("lesson.txt"), "кот 12345 мир");  // the source text is left alone
+}
+
+}  // namespace
+}  // namespace kelvak
