@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "text/code_pages.h"
 #include "training/json.h"
 
 namespace kelvak {
@@ -44,11 +45,19 @@ bool readInt(const json::Value& object, const char* name, int& out) {
   return true;
 }
 
-// A key naming one character: exactly one code point.
+// A key naming one character: exactly one code point of well-formed UTF-8.
 std::optional<char32_t> oneChar(const std::string& key) {
-  const std::u32string cps = fromUtf8(key);
-  if (cps.size() != 1) return std::nullopt;
-  return cps[0];
+  if (key.empty() || !isValidUtf8(key)) return std::nullopt;
+  std::size_t pos = 0;
+  const char32_t c = nextUtf8Char(key, pos);
+  if (pos != key.size()) return std::nullopt;
+  return c;
+}
+
+std::string utf8(char32_t c) {
+  std::string out;
+  appendUtf8(out, c);
+  return out;
 }
 
 }  // namespace
@@ -142,7 +151,7 @@ std::string toJsonLine(const CheckRecord& r) {
   for (const auto& [c, t] : r.chars) {
     if (!first) out += ',';
     first = false;
-    json::writeString(out, toUtf8(c));
+    json::writeString(out, utf8(c));
     out += ":{";
     integer(out, "sent", t.sent);
     integer(out, "correct", t.correct);
@@ -153,7 +162,7 @@ std::string toJsonLine(const CheckRecord& r) {
     for (const auto& [w, n] : t.takenFor) {
       if (!firstAs) out += ',';
       firstAs = false;
-      json::writeString(out, toUtf8(w));
+      json::writeString(out, utf8(w));
       out += ':';
       out += std::to_string(n);
     }

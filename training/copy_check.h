@@ -48,9 +48,4 @@ std::u32string normalizeForCheck(std::u32string_view text);
 inline constexpr std::size_t kMaxOverhang = 2000;
 CheckResult checkCopy(std::u32string_view sent, std::u32string_view copy);
 
-// UTF-8 <-> code points. Invalid bytes decode as U+FFFD.
-std::u32string fromUtf8(std::string_view utf8);
-std::string toUtf8(std::u32string_view text);
-std::string toUtf8(char32_t c);
-
 }  // namespace kelvak

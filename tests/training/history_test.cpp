@@ -123,6 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                              "\"source\":\"radio\""),
                     replaced(toJsonLine(sampleRecord()), "T", "t"),
                     replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"шщ\":{"),
+                    replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"\xD1\":{"),
                     toJsonLine(sampleRecord()) + "}"));
 
 // A place where no history can be written, and how it is made.
