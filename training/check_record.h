@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "training/copy_check.h"
 
@@ -27,19 +28,24 @@ struct RecordSettings {
 
 // How often one character was sent and what it was taken for.
 struct CharTally {
+  char32_t ch = 0;
   std::int32_t sent = 0;
   std::int32_t correct = 0;
   std::int32_t missed = 0;
-  std::map<char32_t, std::int32_t> takenFor;  // written instead of it, with how often
+  // Written instead of it, with how often, by written character in ascending order.
+  std::vector<std::pair<char32_t, std::int32_t>> takenFor;
+
+  std::int32_t takenForCount(char32_t written) const;
 };
 
 struct CheckRecord {
   std::int64_t time = 0;  // [s] since 1970-01-01 UTC
   RecordSettings settings;
   std::int32_t sent = 0, correct = 0, wrong = 0, missed = 0, extra = 0;
-  std::map<char32_t, CharTally> chars;  // by sent character
+  std::vector<CharTally> chars;  // by sent character in ascending order
 
-  double accuracyPercent() const;  // as CheckResult::accuracyPercent
+  double accuracyPercent() const;                   // as CheckResult::accuracyPercent
+  const CharTally* tally(char32_t sentChar) const;  // null when it was not sent
 };
 
 CheckRecord makeRecord(const CheckResult& result, const RecordSettings& settings,

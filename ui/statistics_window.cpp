@@ -53,7 +53,6 @@ StatisticsWindow::StatisticsWindow(const History& history, QWidget* parent)
   noteLabel->setWordWrap(true);
   accuracyView = new QChartView;
   accuracyView->setObjectName("AccuracyView");
-  accuracyView->setRenderHint(QPainter::Antialiasing);
   accuracyView->setMinimumHeight(230);
   charsView = new QChartView;
   charsView->setObjectName("CharsView");

@@ -65,9 +65,12 @@ TEST_F(HistoryTest, ARecordComesBackAsItWasWritten) {
   EXPECT_EQ(r.settings.groups, 2);
   EXPECT_EQ(std::tie(r.sent, r.correct, r.wrong, r.missed, r.extra),
             std::tie(written.sent, written.correct, written.wrong, written.missed, written.extra));
-  EXPECT_EQ(r.chars.at(U'ш').takenFor.at(U'щ'), 1);
-  EXPECT_EQ(r.chars.at(U'?').missed, 1);
-  EXPECT_EQ(r.chars.at(U'№').correct, 1);
+  ASSERT_NE(r.tally(U'ш'), nullptr);
+  EXPECT_EQ(r.tally(U'ш')->takenForCount(U'щ'), 1);
+  ASSERT_NE(r.tally(U'?'), nullptr);
+  EXPECT_EQ(r.tally(U'?')->missed, 1);
+  ASSERT_NE(r.tally(U'№'), nullptr);
+  EXPECT_EQ(r.tally(U'№')->correct, 1);
   EXPECT_EQ(r.chars.size(), written.chars.size());
 }
 
@@ -115,7 +118,7 @@ std::string replaced(std::string s, const std::string& from, const std::string& 
 INSTANTIATE_TEST_SUITE_P(
     Lines, DamagedLine,
     testing::Values(std::string("not json"), std::string("[1,2]"), std::string("{}"),
-                    std::string(100000, '[') + std::string(100000, ']'),
+                    "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}",
                     replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":-7"),
                     replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":8"),
                     replaced(toJsonLine(sampleRecord()), "\"speed\":12", "\"speed\":\"12\""),
@@ -125,6 +128,24 @@ INSTANTIATE_TEST_SUITE_P(
                     replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"шщ\":{"),
                     replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"\xD1\":{"),
                     toJsonLine(sampleRecord()) + "}"));
+
+TEST(HistoryLine, TimesComeBackToTheSecond) {
+  // The start, a leap day, the day after a century's missing leap day, and a far date.
+  for (std::int64_t t :
+       {0LL, 1'835'395'199LL, 1'835'395'200LL, 4'107'542'400LL, 32'503'680'000LL}) {
+    EXPECT_EQ(parseUtc(formatUtc(t)), t) << formatUtc(t);
+  }
+  EXPECT_EQ(formatUtc(1'835'395'200), "2028-02-29T00:00:00Z");
+  EXPECT_FALSE(parseUtc("2028-02-29T00:00:00").has_value());
+}
+
+TEST(HistoryLine, FieldsALaterVersionAddsAreSkipped) {
+  std::string line = toJsonLine(sampleRecord());
+  line.insert(1, "\"note\":{\"a\":[1,-2.5e3,true,null,\"\\u0416\\n\"],\"b\":{}},");
+  const std::optional<CheckRecord> r = fromJsonLine(line);
+  ASSERT_TRUE(r.has_value());
+  EXPECT_EQ(r->sent, 7);
+}
 
 // A place where no history can be written, and how it is made.
 struct Unwritable {

@@ -143,7 +143,8 @@ TEST_F(TrainingWindowsTest, ACheckShowsTheErrorsAndIsRecordedOncePerTransmission
   ASSERT_EQ(h.records.size(), 1u);
   EXPECT_EQ(h.records[0].settings.speed, 12);
   EXPECT_EQ(h.records[0].settings.groups, 2);
-  EXPECT_EQ(h.records[0].chars.at(U'1').takenFor.at(U'5'), 1);
+  ASSERT_NE(h.records[0].tally(U'1'), nullptr);
+  EXPECT_EQ(h.records[0].tally(U'1')->takenForCount(U'5'), 1);
 
   playToEnd("1");  // a new transmission is a new record
   QTest::mouseClick(w.checkButton, Qt::LeftButton);
