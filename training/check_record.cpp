@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "text/code_pages.h"
+#include "text/utf8.h"
 
 namespace kelvak {
 
@@ -42,11 +42,7 @@ void writeString(std::string& out, std::string_view s) {
   out += '"';
 }
 
-void writeChar(std::string& out, char32_t c) {
-  std::string utf8;
-  appendUtf8(utf8, c);
-  writeString(out, utf8);
-}
+void writeChar(std::string& out, char32_t c) { writeString(out, utf8Of(c)); }
 
 void field(std::string& out, const char* name) {
   out += '"';
