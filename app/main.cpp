@@ -9,6 +9,7 @@
 #include "ui/error_report.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
+#include "ui/training_menu.h"
 #include "sound/sdl_wave_device.h"
 
 namespace {
@@ -23,6 +24,8 @@ void run(QApplication& app, kelvak::ErrorReport& report) {
   TAboutBox AboutBox(&Form1);
   TForm2 Form2(&Form1);
   Form1.setSecondaryWindows(&AboutBox, &Form2);
+  // The training functions beside the window's own: their menu, windows and history.
+  kelvak::TrainingMenu training(Form1);
   // A missing or unreadable help document is reported now, before the main window shows; the
   // help window stays, empty, and start-up goes on.
   gate.run([&Form2] { Form2.FormCreate(&Form2); });

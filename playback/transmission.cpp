@@ -35,6 +35,7 @@ bool Transmission::beyondFileText(std::int32_t counter) const {
 SymbolBuffers Transmission::formNewSet() {
   const FormingSettings settings{controls_.speed(), controls_.textKind(), controls_.frequency(),
                                  controls_.signalPosition(), controls_.noisePosition()};
+  lastSound_ = settings;
   // Speed 0 fails here, before the window shows any forming: the set in use goes on playing.
   unitDuration(settings.speed, settings.textKind);
 
@@ -74,6 +75,11 @@ void Transmission::play() {
   controls_.setPauseEnabled(true);
   controls_.setGroupCountEnabled(false);
   controls_.clearText();
+  sent_.symbols.clear();
+  ++sent_.number;
+  sent_.fromFile = !controls_.randomSource();
+  sent_.filePath = sent_.fromFile ? filePath_ : std::string();
+  shown_ = 0;
   bufferForming();
   spare_.release();  // nothing of an earlier transmission is worth keeping
 
@@ -117,8 +123,15 @@ void Transmission::tick() {
       wrap32(std::int64_t{wrap32(std::int64_t{pause} + length)} * unitMs_);
   timer_.setInterval(static_cast<std::uint32_t>(interval));
 
-  if (c != 0) controls_.appendText(displayUtf8(index));
-  if (c != 0 && endOfGroup) controls_.appendText(" ");
+  if (c != 0) {
+    sent_.symbols.push_back(static_cast<std::uint8_t>(index));
+    sent_.sound = lastSound_;
+    if (!textHidden_ && shown_ + 1 == sent_.symbols.size()) {
+      controls_.appendText(displayUtf8(index));
+      if (endOfGroup) controls_.appendText(" ");
+      shown_ = sent_.symbols.size();
+    }
+  }
   symbolCounter_ = c + 1;
 
   const std::int32_t groups = fieldInteger(controls_.groupCountText());
@@ -140,6 +153,7 @@ void Transmission::stopPlayback() {
     device_.waitUntilPlayed();  // the last symbol is heard to its end
     device_.close();
   }
+  showSentText();  // the hidden text appears once the last symbol has been heard
   timer_.setEnabled(false);
   buffers_.release();
   spare_.release();
@@ -184,8 +198,32 @@ void Transmission::soundSettingChanged(SoundSetting which) {
   buffersStale_ = true;
 }
 
+void Transmission::showSentText() {
+  if (shown_ >= sent_.symbols.size()) return;
+  std::string text;
+  for (std::size_t k = shown_; k < sent_.symbols.size(); ++k) {
+    text += displayUtf8(sent_.symbols[k]);
+    if ((k + 1) % 5 == 0) text += ' ';  // as the ticks write it: a space after every group
+  }
+  shown_ = sent_.symbols.size();
+  controls_.appendText(text);
+}
+
+void Transmission::setTextHidden(bool hidden) {
+  if (hidden == textHidden_) return;
+  textHidden_ = hidden;
+  if (!device_.isOpen()) return;  // between transmissions the pane keeps what it shows
+  if (hidden) {
+    controls_.clearText();
+    shown_ = 0;
+  } else {
+    showSentText();
+  }
+}
+
 void Transmission::loadFile(const std::string& path) {
   fileText_ = readFileText(path);
+  filePath_ = path;
   controls_.setSourceChecks(false);
   controls_.setGroupCountMax(fileText_.groups());
   controls_.setGroupCount(fileText_.groups());

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "playback/controls.h"
 #include "playback/text_source.h"
@@ -21,6 +22,16 @@ inline constexpr const char* kFormingStatus = "Формирование буфе
 inline constexpr const char* kPlayingStatus = "Воспроизвожу. Нажмите Стоп, если надоело";
 inline constexpr const char* kOpenErrorText = "Error opening waveform stream";
 inline constexpr const char* kOpenErrorCaption = "Error";
+
+// What the last transmission sent after its start signal: the learner's copy is checked
+// against it.
+struct SentText {
+  std::vector<std::uint8_t> symbols;  // symbol indices in the order sent
+  std::uint32_t number = 0;           // counts the transmissions of this run; 0 before the first
+  FormingSettings sound;              // the settings the last symbol was formed with
+  bool fromFile = false;
+  std::string filePath;  // the file last chosen, with fromFile
+};
 
 // Owns everything a transmission needs besides the window: the 46 symbol blocks, UnitMs, the
 // symbol counter, the file text and the stale flag. Every operation may throw KelvakError; the
@@ -51,6 +62,15 @@ class Transmission {
   const SymbolBuffers& buffers() const { return buffers_; }
   const FileText& fileText() const { return fileText_; }
 
+  // --- training ---
+  // The text of the last transmission, also of one stopped early.
+  const SentText& lastSent() const { return sent_; }
+  // While set, the pane receives nothing during a transmission, and everything sent appears at
+  // once when the transmission ends or is stopped. Set during a transmission, it clears the pane;
+  // cleared, it shows at once what was sent so far.
+  void setTextHidden(bool hidden);
+  bool textHidden() const { return textHidden_; }
+
  private:
   // Forms the 46 blocks from the window's current settings, showing progress.
   void bufferForming();
@@ -65,6 +85,8 @@ class Transmission {
   SymbolChoice choice() const;
   // True when, with the file source, symbol number `counter` lies beyond the file text.
   bool beyondFileText(std::int32_t counter) const;
+  // Appends to the pane the sent characters it does not show yet, in one piece.
+  void showSentText();
 
   Controls& controls_;
   Timer& timer_;
@@ -78,6 +100,12 @@ class Transmission {
   FileText fileText_;
   bool buffersStale_ = false;
   bool pauseDown_ = false;  // the pressed state last given to the Pause button
+
+  SentText sent_;
+  FormingSettings lastSound_;
+  std::string filePath_;
+  std::size_t shown_ = 0;  // symbols of sent_ the pane shows
+  bool textHidden_ = false;
 };
 
 }  // namespace kelvak

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Kelvak needs, only those that are missing.
+# Installs the Debian packages Kelvak needs, only those that are missing. (Qt Charts' CMake
+# package needs Qt OpenGL's, which qt6-charts-dev does not pull in.)
 # Usage: scripts/install-deps.sh [build|test|all]   (default: build)
 set -euo pipefail
 
-build_pkgs=(g++ cmake make pkg-config qt6-base-dev libsdl2-dev libsndfile1-dev fonts-dejavu-core fonts-liberation)
+build_pkgs=(g++ cmake make pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libsdl2-dev libsndfile1-dev fonts-dejavu-core fonts-liberation)
 test_pkgs=(libgtest-dev libgmock-dev libbenchmark-dev sndfile-programs ffmpeg pulseaudio pulseaudio-utils xvfb xauth x11-utils xdotool imagemagick
            desktop-file-utils appstream
            clang libclang-rt-14-dev qemu-user)

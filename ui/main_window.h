@@ -70,6 +70,9 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public Ui::TForm1 {
 
   // The sound and transmission state behind the window.
   const kelvak::Transmission& engine() const { return engine_; }
+  // For the training menu, which sits beside the window's own commands.
+  kelvak::Transmission& engine() { return engine_; }
+  kelvak::Random& random() { return random_; }
   kelvak::Timer& timer1() { return Timer1; }
 
   // --- seams for tests: what would otherwise wait for the user ---

@@ -1,0 +1,106 @@
+// The copy check of a full transmission (999 groups) and the statistics window over a long
+// history (10,000 checks): core and window, each measured alone.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <filesystem>
+#include <fstream>
+
+#include "bench/sample_history.h"
+#include "training/history.h"
+#include "training/progress.h"
+#include "ui/check_window.h"
+#include "ui/statistics_window.h"
+
+namespace {
+
+using namespace kelvak;
+
+constexpr int kGroups = 999;
+constexpr int kRecords = 10000;
+
+std::u32string digits() { return U"0123456789"; }
+
+// Error rate [%] of the copy as the benchmark's argument.
+void copyCheck999Groups(benchmark::State& state) {
+  std::mt19937 gen(5);
+  const auto [sent, copy] = bench::sampleCopy(kGroups, digits(), state.range(0) / 100.0, gen);
+  for (auto _ : state) benchmark::DoNotOptimize(checkCopy(sent, copy));
+}
+BENCHMARK(copyCheck999Groups)->Arg(0)->Arg(5)->Arg(20)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// A copy with nothing in common with the text: the slowest case there is.
+void copyCheck999GroupsUnrelatedCopy(benchmark::State& state) {
+  std::mt19937 gen(5);
+  const std::u32string sent = bench::sampleCopy(kGroups, U"01234", 0, gen).first;
+  const std::u32string copy = bench::sampleCopy(kGroups, U"56789", 0, gen).first;
+  for (auto _ : state) benchmark::DoNotOptimize(checkCopy(sent, copy));
+}
+BENCHMARK(copyCheck999GroupsUnrelatedCopy)->Unit(benchmark::kMillisecond);
+
+struct HistoryFile {
+  std::string path = (std::filesystem::temp_directory_path() /
+                      ("kelvak_bench_history_" + std::to_string(getpid()) + ".jsonl"))
+                         .string();
+  HistoryFile() {
+    std::ofstream out(path, std::ios::binary);
+    for (const CheckRecord& r : bench::sampleHistory(kRecords)) out << toJsonLine(r);
+  }
+  ~HistoryFile() { std::filesystem::remove(path); }
+};
+
+void historyLoad10000(benchmark::State& state) {
+  static HistoryFile file;
+  const History h(file.path);
+  for (auto _ : state) benchmark::DoNotOptimize(h.load());
+  state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(file.path));
+}
+BENCHMARK(historyLoad10000)->Unit(benchmark::kMillisecond);
+
+void historySummary10000(benchmark::State& state) {
+  static HistoryFile file;
+  const HistoryContents contents = History(file.path).load();
+  for (auto _ : state) benchmark::DoNotOptimize(summarize(contents.records));
+}
+BENCHMARK(historySummary10000)->Unit(benchmark::kMillisecond);
+
+// The check window's whole check: alignment, the marked text, the summary.
+void checkWindow999Groups(benchmark::State& state) {
+  std::mt19937 gen(5);
+  const auto [sent, copy] = bench::sampleCopy(kGroups, digits(), 0.05, gen);
+  const History history("/dev/full");  // nothing is kept
+  CheckWindow window(history, [&sent = sent] { return CheckSource{sent, 1, false, {}}; });
+  window.copyEdit->setText(QString::fromStdU32String(copy));
+  window.show();
+  for (auto _ : state) {
+    window.check();
+    QCoreApplication::processEvents();  // lays out and paints the result
+  }
+}
+BENCHMARK(checkWindow999Groups)->Unit(benchmark::kMillisecond);
+
+// From the menu command to the painted window: reading, summarising, building both charts.
+void statisticsWindowOpen10000(benchmark::State& state) {
+  static HistoryFile file;
+  const History history(file.path);
+  for (auto _ : state) {
+    StatisticsWindow window(history);
+    window.showInFront();
+    QCoreApplication::processEvents();
+    window.repaint();
+  }
+}
+BENCHMARK(statisticsWindowOpen10000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,268 @@
+// The history file: records survive a round trip, damage stays on its line, an unwritable place is
+// reported, and two programs writing at once never mix their records.
+#include "training/history.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "synth/error.h"
+#include "training/progress.h"
+
+namespace kelvak {
+namespace {
+
+namespace fs = std::filesystem;
+
+CheckRecord sampleRecord(std::int64_t time = 1'796'000'000, int speed = 12) {
+  RecordSettings s;
+  s.source = TextSource::File;
+  s.file = "урок \"1\".txt";
+  s.speed = speed;
+  s.tone = 700;
+  s.noise = 20;
+  s.groups = 2;
+  return makeRecord(checkCopy(U"шщ0?№ 12", U"щщ0№ 12x"), s, time);
+}
+
+class HistoryTest : public testing::Test {
+ protected:
+  fs::path dir;
+  void SetUp() override {
+    dir =
+        fs::temp_directory_path() / ("kelvak_history_" + std::to_string(getpid()) + "_" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+  }
+  void TearDown() override {
+    if (fs::exists(dir)) fs::permissions(dir, fs::perms::owner_all);
+    fs::remove_all(dir);
+  }
+  std::string file() const { return (dir / "sub" / "history.jsonl").string(); }
+  void appendRaw(const std::string& bytes) const {
+    std::ofstream(file(), std::ios::binary | std::ios::app) << bytes;
+  }
+};
+
+TEST_F(HistoryTest, ARecordComesBackAsItWasWritten) {
+  const History h(file());
+  const CheckRecord written = sampleRecord();
+  h.append(written);  // also makes the missing folders
+  const HistoryContents read = h.load();
+  ASSERT_EQ(read.records.size(), 1u);
+  EXPECT_TRUE(read.damagedLines.empty());
+  const CheckRecord& r = read.records[0];
+  EXPECT_EQ(r.time, written.time);
+  EXPECT_EQ(r.settings.source, TextSource::File);
+  EXPECT_EQ(r.settings.file, written.settings.file);
+  EXPECT_EQ(r.settings.speed, 12);
+  EXPECT_EQ(r.settings.tone, 700);
+  EXPECT_EQ(r.settings.noise, 20);
+  EXPECT_EQ(r.settings.groups, 2);
+  EXPECT_EQ(std::tie(r.sent, r.correct, r.wrong, r.missed, r.extra),
+            std::tie(written.sent, written.correct, written.wrong, written.missed, written.extra));
+  ASSERT_NE(r.tally(U'ш'), nullptr);
+  EXPECT_EQ(r.tally(U'ш')->takenForCount(U'щ'), 1);
+  ASSERT_NE(r.tally(U'?'), nullptr);
+  EXPECT_EQ(r.tally(U'?')->missed, 1);
+  ASSERT_NE(r.tally(U'№'), nullptr);
+  EXPECT_EQ(r.tally(U'№')->correct, 1);
+  EXPECT_EQ(r.chars.size(), written.chars.size());
+}
+
+TEST_F(HistoryTest, AMissingFileIsAnEmptyHistory) {
+  const HistoryContents read = History(file()).load();
+  EXPECT_TRUE(read.records.empty());
+  EXPECT_TRUE(read.damagedLines.empty());
+}
+
+TEST_F(HistoryTest, ADamagedLineIsSkippedAndTheRestStays) {
+  const History h(file());
+  h.append(sampleRecord(1'796'000'000));
+  const std::string good = toJsonLine(sampleRecord(1'796'000'100));
+  appendRaw(good.substr(0, good.size() / 2) + "\n");  // cut in half
+  appendRaw("\n");                                    // blank lines are no damage
+  h.append(sampleRecord(1'796'000'200));
+  const HistoryContents read = h.load();
+  ASSERT_EQ(read.records.size(), 2u);
+  EXPECT_EQ(read.records[1].time, 1'796'000'200);
+  EXPECT_EQ(read.damagedLines, std::vector<std::int32_t>{2});
+}
+
+TEST_F(HistoryTest, ALineLeftOpenByACrashDoesNotSwallowTheNextRecord) {
+  const History h(file());
+  h.append(sampleRecord(1'796'000'000));
+  const std::string good = toJsonLine(sampleRecord());
+  appendRaw(good.substr(0, 40));  // the writer died here, without a line end
+  h.append(sampleRecord(1'796'000'300));
+  const HistoryContents read = h.load();
+  ASSERT_EQ(read.records.size(), 2u);
+  EXPECT_EQ(read.records[1].time, 1'796'000'300);
+  EXPECT_EQ(read.damagedLines, std::vector<std::int32_t>{2});
+}
+
+// Lines a damaged or hand-edited file may hold.
+class DamagedLine : public testing::TestWithParam<std::string> {};
+
+TEST_P(DamagedLine, IsRefused) { EXPECT_FALSE(fromJsonLine(GetParam()).has_value()); }
+
+std::string replaced(std::string s, const std::string& from, const std::string& to) {
+  s.replace(s.find(from), from.size(), to);
+  return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, DamagedLine,
+    testing::Values(std::string("not json"), std::string("[1,2]"), std::string("{}"),
+                    "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}",
+                    replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":-7"),
+                    replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":8"),
+                    replaced(toJsonLine(sampleRecord()), "\"speed\":12", "\"speed\":\"12\""),
+                    replaced(toJsonLine(sampleRecord()), "\"source\":\"file\"",
+                             "\"source\":\"radio\""),
+                    replaced(toJsonLine(sampleRecord()), "T", "t"),
+                    replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"шщ\":{"),
+                    replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"\xD1\":{"),
+                    toJsonLine(sampleRecord()) + "}"));
+
+TEST(HistoryLine, TimesComeBackToTheSecond) {
+  // The start, a leap day, the day after a century's missing leap day, and a far date.
+  for (std::int64_t t :
+       {0LL, 1'835'395'199LL, 1'835'395'200LL, 4'107'542'400LL, 32'503'680'000LL}) {
+    EXPECT_EQ(parseUtc(formatUtc(t)), t) << formatUtc(t);
+  }
+  EXPECT_EQ(formatUtc(1'835'395'200), "2028-02-29T00:00:00Z");
+  EXPECT_FALSE(parseUtc("2028-02-29T00:00:00").has_value());
+}
+
+TEST(HistoryLine, FieldsALaterVersionAddsAreSkipped) {
+  std::string line = toJsonLine(sampleRecord());
+  line.insert(1, "\"note\":{\"a\":[1,-2.5e3,true,null,\"\\u0416\\n\"],\"b\":{}},");
+  const std::optional<CheckRecord> r = fromJsonLine(line);
+  ASSERT_TRUE(r.has_value());
+  EXPECT_EQ(r->sent, 7);
+}
+
+// A place where no history can be written, and how it is made.
+struct Unwritable {
+  const char* name;
+  std::string (*path)(const fs::path& dir);
+};
+
+class UnwritableHistory : public testing::TestWithParam<Unwritable> {};
+
+TEST_P(UnwritableHistory, IsReportedAndNothingElseHappens) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("kelvak_unwritable_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string path = GetParam().path(dir);
+  auto attempt = [&]() -> int {
+    try {
+      History(path).append(sampleRecord());
+      return 1;
+    } catch (const KelvakError& e) {
+      return std::string(e.what()).rfind(kHistoryWriteFailed, 0) == 0 ? 0 : 2;
+    }
+  };
+  int outcome;
+  if (geteuid() == 0 && std::string(GetParam().name) == "readOnlyFolder") {
+    // The superuser writes anywhere; an ordinary user is who meets a read-only folder.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(setuid(65534) == 0 ? attempt() : 3);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    outcome = WEXITSTATUS(status);
+  } else {
+    outcome = attempt();
+  }
+  fs::permissions(dir, fs::perms::owner_all);
+  fs::remove_all(dir);
+  EXPECT_EQ(outcome, 0) << "1: written anyway, 2: another error, 3: no user to test as";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, UnwritableHistory,
+    testing::Values(Unwritable{"readOnlyFolder",
+                               [](const fs::path& d) {
+                                 fs::permissions(
+                                     d, fs::perms::owner_read | fs::perms::owner_exec |
+                                            fs::perms::group_read | fs::perms::group_exec |
+                                            fs::perms::others_read | fs::perms::others_exec);
+                                 return (d / "history.jsonl").string();
+                               }},
+                    Unwritable{"fullDisk",
+                               [](const fs::path&) { return std::string("/dev/full"); }},
+                    Unwritable{"folderIsAFile",
+                               [](const fs::path& d) {
+                                 std::ofstream(d / "plain") << "x";
+                                 return (d / "plain" / "history.jsonl").string();
+                               }}),
+    [](const testing::TestParamInfo<Unwritable>& info) { return std::string(info.param.name); });
+
+TEST_F(HistoryTest, TwoWritersAtOnceKeepEveryRecordWhole) {
+  const History h(file());
+  h.append(sampleRecord(1'700'000'000));  // makes the folder
+  constexpr int kEach = 300;
+  pid_t children[2];
+  for (int w = 0; w < 2; ++w) {
+    children[w] = fork();
+    ASSERT_GE(children[w], 0);
+    if (children[w] == 0) {
+      // Each writer's records carry its own speed and a rising time.
+      try {
+        for (int k = 0; k < kEach; ++k) h.append(sampleRecord(1'800'000'000 + k, 20 + w));
+      } catch (...) {
+        _exit(1);
+      }
+      _exit(0);
+    }
+  }
+  for (pid_t c : children) {
+    int status = 0;
+    waitpid(c, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const HistoryContents read = h.load();
+  EXPECT_TRUE(read.damagedLines.empty());
+  ASSERT_EQ(read.records.size(), 1u + 2 * kEach);
+  std::int64_t next[2] = {1'800'000'000, 1'800'000'000};
+  for (std::size_t i = 1; i < read.records.size(); ++i) {
+    const int w = read.records[i].settings.speed - 20;
+    ASSERT_TRUE(w == 0 || w == 1);
+    EXPECT_EQ(read.records[i].time, next[w]++);  // each writer's records in its own order
+  }
+}
+
+TEST(Progress, WorstCharactersFirstAndTheMostFrequentConfusions) {
+  RecordSettings s;
+  std::vector<CheckRecord> records = {
+      makeRecord(checkCopy(U"шшшшщ", U"щщшшщ"), s, 200),  // ш 2 of 4, щ 1 of 1
+      makeRecord(checkCopy(U"шщ123", U"шш13"), s, 100),   // щ taken for ш, 2 missed
+  };
+  records[0].settings.speed = 15;
+  const Progress p = summarize(records);
+  ASSERT_EQ(p.checks.size(), 2u);
+  EXPECT_EQ(p.checks[0].time, 100);  // in time order
+  EXPECT_EQ(p.checks[1].speed, 15);
+  EXPECT_DOUBLE_EQ(p.checks[1].accuracy, 60.0);
+  ASSERT_EQ(p.chars.size(), 5u);
+  EXPECT_EQ(p.chars[0].ch, U'2');  // 0 of 1
+  EXPECT_EQ(p.chars[1].ch, U'щ');  // 1 of 2
+  EXPECT_EQ(p.chars[2].ch, U'ш');  // 3 of 5
+  EXPECT_DOUBLE_EQ(p.chars[2].share(), 60.0);
+  ASSERT_EQ(p.confusions.size(), 2u);
+  EXPECT_EQ(p.confusions[0].sent, U'ш');
+  EXPECT_EQ(p.confusions[0].takenFor, U'щ');
+  EXPECT_EQ(p.confusions[0].count, 2);
+  EXPECT_EQ(p.confusions[1].sent, U'щ');
+  EXPECT_EQ(p.confusions[1].takenFor, U'ш');
+}
+
+}  // namespace
+}  // namespace kelvak

@@ -1,0 +1,249 @@
+// The copy check: normalising both texts and aligning them by edit distance within a widening band.
+#include "training/copy_check.h"
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+
+namespace kelvak {
+
+namespace {
+
+bool isSpace(char32_t c) {
+  switch (c) {
+    case U' ':
+    case U'\t':
+    case U'\n':
+    case U'\r':
+    case U'\v':
+    case U'\f':
+    case 0x00A0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000:
+    case 0xFEFF:
+      return true;
+    default:
+      return c >= 0x2000 && c <= 0x200B;
+  }
+}
+
+char32_t foldCase(char32_t c) {
+  if (c >= U'A' && c <= U'Z') return c + 0x20;
+  if (c >= 0x0410 && c <= 0x042F) return c + 0x20;  // А..Я
+  if (c >= 0x0400 && c <= 0x040F) c += 0x50;        // Ѐ..Џ, Ё among them
+  if (c == 0x0451) return 0x0435;                   // ё -> е
+  return c;
+}
+
+// Directions of the traceback, one byte per cell.
+constexpr std::uint8_t kDiagonal = 0, kUp = 1, kLeft = 2;
+
+constexpr std::int32_t kFar = std::numeric_limits<std::int32_t>::max() / 2;
+
+// The edit distance alone, 64 cells at a time: the bit-vector method for the full table, with
+// the sent text as the pattern in blocks of 64 rows.
+std::int32_t bitDistance(std::u32string_view a, std::u32string_view b) {
+  const std::size_t n = a.size();
+  if (n == 0) return static_cast<std::int32_t>(b.size());
+  const std::size_t blocks = (n + 63) / 64;
+  // Each distinct character of the sent text gets a row of match masks; others match nothing.
+  std::vector<char32_t> alphabet;
+  std::vector<std::uint32_t> code(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    auto it = std::find(alphabet.begin(), alphabet.end(), a[i]);
+    if (it == alphabet.end()) it = alphabet.insert(alphabet.end(), a[i]);
+    code[i] = static_cast<std::uint32_t>(it - alphabet.begin());
+  }
+  std::vector<std::uint64_t> peq((alphabet.size() + 1) * blocks, 0);
+  for (std::size_t i = 0; i < n; ++i)
+    peq[code[i] * blocks + i / 64] |= std::uint64_t{1} << (i % 64);
+  const std::uint64_t* none = &peq[alphabet.size() * blocks];
+
+  std::vector<std::uint64_t> pv(blocks, ~std::uint64_t{0}), mv(blocks, 0);
+  const std::uint64_t last = std::uint64_t{1} << ((n - 1) % 64);  // row n in the last block
+  std::int32_t score = static_cast<std::int32_t>(n);
+  for (char32_t c : b) {
+    const auto at = std::find(alphabet.begin(), alphabet.end(), c);
+    const std::uint64_t* eqs = at == alphabet.end()
+                                   ? none
+                                   : &peq[static_cast<std::size_t>(at - alphabet.begin()) * blocks];
+    int hin = 1;  // the top row counts up: D[0][j] = j
+    for (std::size_t w = 0; w < blocks; ++w) {
+      std::uint64_t eq = eqs[w];
+      const std::uint64_t p = pv[w], m = mv[w];
+      const std::uint64_t xv = eq | m;
+      if (hin < 0) eq |= 1;
+      const std::uint64_t xh = (((eq & p) + p) ^ p) | eq;
+      std::uint64_t ph = m | ~(xh | p);
+      std::uint64_t mh = p & xh;
+      const std::uint64_t high = w + 1 == blocks ? last : std::uint64_t{1} << 63;
+      const int hout = ((ph & high) ? 1 : 0) - ((mh & high) ? 1 : 0);
+      ph <<= 1;
+      mh <<= 1;
+      if (hin < 0) mh |= 1;
+      if (hin > 0) ph |= 1;
+      pv[w] = mh | ~(xv | ph);
+      mv[w] = ph & xv;
+      hin = hout;
+    }
+    score += hin;
+  }
+  return score;
+}
+
+// The table restricted to the diagonals kLo <= j - i <= kHi, with the choice made in every cell.
+struct Table {
+  std::int32_t kLo = 0, width = 0;
+  std::unique_ptr<std::uint8_t[]> dir;
+  std::uint8_t at(std::int32_t i, std::int32_t j) const {
+    return dir[static_cast<std::size_t>(i) * static_cast<std::size_t>(width) +
+               static_cast<std::size_t>(j - i - kLo)];
+  }
+};
+
+Table fillBand(std::u32string_view a, std::u32string_view b, std::int32_t kLo, std::int32_t kHi) {
+  const std::int32_t n = static_cast<std::int32_t>(a.size());
+  const std::int32_t m = static_cast<std::int32_t>(b.size());
+  Table t;
+  t.kLo = kLo;
+  t.width = kHi - kLo + 1;
+  // Every cell inside the band is written before the traceback reads it.
+  t.dir.reset(
+      new std::uint8_t[static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(t.width)]);
+  std::vector<std::int32_t> prev(static_cast<std::size_t>(m) + 2, kFar), cur(prev.size(), kFar);
+  for (std::int32_t j = 0; j <= std::min(m, kHi); ++j) {
+    prev[static_cast<std::size_t>(j)] = j;
+    t.dir[static_cast<std::size_t>(j - kLo)] = kLeft;
+  }
+  for (std::int32_t i = 1; i <= n; ++i) {
+    const std::int32_t lo = std::max(0, i + kLo);
+    const std::int32_t hi = std::min(m, i + kHi);
+    std::uint8_t* row = &t.dir[static_cast<std::size_t>(i) * static_cast<std::size_t>(t.width)];
+    const std::int32_t shift = i + kLo;
+    std::int32_t j = lo;
+    if (j == 0) {
+      cur[0] = prev[0] + 1;
+      row[-shift] = kUp;
+      ++j;
+    } else {
+      cur[static_cast<std::size_t>(j) - 1] = kFar;
+    }
+    const char32_t ca = a[static_cast<std::size_t>(i) - 1];
+    const std::int32_t* up = prev.data();
+    std::int32_t* out = cur.data();
+    std::int32_t left = out[j - 1];  // kept in a register: each cell waits for the one before
+    for (; j <= hi; ++j) {
+      // Branch-free: wrong, missed and extra are equally likely in a copy.
+      const std::int32_t diagonal = up[j - 1] + (ca == b[static_cast<std::size_t>(j) - 1] ? 0 : 1);
+      const std::int32_t fromUp = up[j] + 1;
+      const std::int32_t fromLeft = left + 1;
+      std::int32_t best = diagonal;
+      std::uint8_t how = kDiagonal;
+      how = fromUp < best ? kUp : how;
+      best = fromUp < best ? fromUp : best;
+      how = fromLeft < best ? kLeft : how;
+      best = fromLeft < best ? fromLeft : best;
+      out[j] = best;
+      left = best;
+      row[j - shift] = how;
+    }
+    if (hi + 1 <= m) cur[static_cast<std::size_t>(hi) + 1] = kFar;
+    std::swap(prev, cur);
+  }
+  return t;
+}
+
+}  // namespace
+
+double CheckResult::accuracyPercent() const {
+  const std::int32_t all = sent + extra;
+  return all == 0 ? 0.0 : 100.0 * correct / all;
+}
+
+std::vector<std::pair<char32_t, std::int32_t>> CheckResult::missedCharacters() const {
+  std::vector<std::pair<char32_t, std::int32_t>> out;
+  for (const AlignedChar& s : steps) {
+    if (s.mark != Mark::Wrong && s.mark != Mark::Missed) continue;
+    auto it =
+        std::find_if(out.begin(), out.end(), [&](const auto& p) { return p.first == s.sent; });
+    if (it == out.end()) {
+      out.emplace_back(s.sent, 1);
+    } else {
+      ++it->second;
+    }
+  }
+  return out;
+}
+
+std::u32string normalizeForCheck(std::u32string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (char32_t c : text) {
+    if (!isSpace(c)) out += foldCase(c);
+  }
+  return out;
+}
+
+CheckResult checkCopy(std::u32string_view sentText, std::u32string_view copyText) {
+  const std::u32string a = normalizeForCheck(sentText);
+  std::u32string b = normalizeForCheck(copyText);
+  std::u32string overhang;
+  if (b.size() > a.size() + kMaxOverhang) {
+    overhang = b.substr(a.size() + kMaxOverhang);
+    b.resize(a.size() + kMaxOverhang);
+  }
+  const std::int32_t n = static_cast<std::int32_t>(a.size());
+  const std::int32_t m = static_cast<std::int32_t>(b.size());
+
+  // An alignment through diagonal k = j - i costs at least |k| + |(m - n) - k|, so with the
+  // distance known only the diagonals where that stays within it can hold a best alignment.
+  const std::int32_t d = bitDistance(a, b);
+  const std::int32_t delta = m - n;
+  const std::int32_t kLo = -((d - delta) / 2), kHi = (d + delta) / 2;
+  const Table table = fillBand(a, b, kLo, kHi);
+
+  CheckResult r;
+  r.steps.reserve(static_cast<std::size_t>(std::max(n, m)) + static_cast<std::size_t>(d));
+  std::int32_t i = n, j = m;
+  while (i > 0 || j > 0) {
+    const std::uint8_t how = table.at(i, j);
+    if (how == kDiagonal && i > 0 && j > 0) {
+      const char32_t s = a[static_cast<std::size_t>(i - 1)], w = b[static_cast<std::size_t>(j - 1)];
+      r.steps.push_back({s == w ? Mark::Correct : Mark::Wrong, s, w});
+      --i, --j;
+    } else if (how == kUp || j == 0) {
+      r.steps.push_back({Mark::Missed, a[static_cast<std::size_t>(i - 1)], 0});
+      --i;
+    } else {
+      r.steps.push_back({Mark::Extra, 0, b[static_cast<std::size_t>(j - 1)]});
+      --j;
+    }
+  }
+  std::reverse(r.steps.begin(), r.steps.end());
+  for (char32_t c : overhang) r.steps.push_back({Mark::Extra, 0, c});
+
+  for (const AlignedChar& s : r.steps) {
+    switch (s.mark) {
+      case Mark::Correct:
+        ++r.correct;
+        break;
+      case Mark::Wrong:
+        ++r.wrong;
+        break;
+      case Mark::Missed:
+        ++r.missed;
+        break;
+      case Mark::Extra:
+        ++r.extra;
+        break;
+    }
+  }
+  r.sent = n;
+  return r;
+}
+
+}  // namespace kelvak

@@ -1,0 +1,41 @@
+// The history of checks: a JSON Lines file, one record per line, only ever appended to.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "training/check_record.h"
+
+namespace kelvak {
+
+struct HistoryContents {
+  std::vector<CheckRecord> records;        // in file order
+  std::vector<std::int32_t> damagedLines;  // 1-based numbers of the lines that were skipped
+};
+
+class History {
+ public:
+  // `path`: the history file; its folder is made when the first record is written.
+  explicit History(std::string path) : path_(std::move(path)) {}
+
+  const std::string& path() const { return path_; }
+
+  // Appends one record with a single write() on a file opened for appending, so records of two
+  // programs writing at once never mix and a crash never harms an earlier line. A line cut short
+  // by an earlier crash is closed first, so the new record starts on its own line. Throws
+  // KelvakError naming the reason when the record could not be written whole.
+  void append(const CheckRecord& record) const;
+
+  // Reads every record; damaged lines are skipped and counted. A missing file is an empty
+  // history. Throws KelvakError when the file exists but cannot be read.
+  HistoryContents load() const;
+
+ private:
+  std::string path_;
+};
+
+// The message of a history that could not be written, as the check window shows it.
+inline constexpr const char* kHistoryWriteFailed = "История не записана";
+
+}  // namespace kelvak

@@ -1,0 +1,169 @@
+// The check window: aligning the copy, showing each character's fate and recording the check.
+#include "ui/check_window.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include "synth/error.h"
+#include "ui/window_resources.h"
+
+namespace kelvak {
+
+namespace {
+
+QString ch(char32_t c) { return QString::fromUcs4(&c, 1).toHtmlEscaped(); }
+
+QString percent(double v) { return QLocale(QLocale::Russian).toString(v, 'f', 1); }
+
+}  // namespace
+
+QString resultHtml(const CheckResult& r) {
+  // One paragraph per row of groups: the text is laid out in short pieces, which keeps a check
+  // of 999 groups quick, and the groups stand in columns.
+  constexpr int kGroupsPerRow = 8;
+  QString html;
+  html.reserve(static_cast<qsizetype>(r.steps.size()) * 8 + 256);
+  html += "<div style=\"font-family:monospace; font-size:14px\"><p>";
+  int sentSoFar = 0;
+  QString correctRun;  // correct characters are gathered into one span
+  auto flush = [&] {
+    if (correctRun.isEmpty()) return;
+    html += "<span style=\"color:#1a6b1a\">" + correctRun + "</span>";
+    correctRun.clear();
+  };
+  for (const AlignedChar& s : r.steps) {
+    if (s.mark == Mark::Correct) {
+      correctRun += ch(s.sent);
+    } else {
+      flush();
+      if (s.mark == Mark::Extra) {
+        html += "<span style=\"color:#a05a00\"><sub>(+" + ch(s.written) + ")</sub></span>";
+      } else {
+        html += "<b><u style=\"color:#c00000\">" + ch(s.sent) +
+                "</u></b><span style=\"color:#c00000\"><sub>(" +
+                (s.mark == Mark::Missed ? QString::fromUtf8("–") : ch(s.written)) +
+                ")</sub></span>";
+      }
+    }
+    if (s.mark != Mark::Extra && ++sentSoFar % 5 == 0) {
+      flush();
+      html += sentSoFar % (5 * kGroupsPerRow) == 0 ? "</p><p>" : "&nbsp; ";
+    }
+  }
+  flush();
+  html += "</p></div>";
+  return html;
+}
+
+CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> source,
+                         QWidget* parent)
+    : QDialog(parent), history_(history), source_(std::move(source)) {
+  setObjectName("CheckWindow");
+  setUpSecondaryWindow(*this);
+  setWindowTitle(QString::fromUtf8("Проверка приёма"));
+
+  auto* prompt = new QLabel(QString::fromUtf8("&Принятый текст (пробелы и регистр не важны):"));
+  copyEdit = new QLineEdit;
+  copyEdit->setObjectName("CopyEdit");
+  copyEdit->setMaxLength(20000);
+  prompt->setBuddy(copyEdit);
+  checkButton = new QPushButton(QString::fromUtf8("Про&верить"));
+  checkButton->setObjectName("CheckButton");
+  checkButton->setDefault(true);
+
+  resultView = new QTextBrowser;
+  resultView->setObjectName("ResultView");
+  resultView->setMinimumHeight(160);
+  summaryLabel = new QLabel;
+  summaryLabel->setObjectName("SummaryLabel");
+  summaryLabel->setWordWrap(true);
+  missedLabel = new QLabel;
+  missedLabel->setObjectName("MissedLabel");
+  missedLabel->setWordWrap(true);
+  historyLabel = new QLabel;
+  historyLabel->setObjectName("HistoryLabel");
+  historyLabel->setWordWrap(true);
+  auto* legend = new QLabel(QString::fromUtf8(
+      "Ошибка подчёркнута, в скобках — что записано: (–) пропуск, (+x) лишний знак."));
+  legend->setWordWrap(true);
+
+  auto* row = new QHBoxLayout;
+  row->addWidget(copyEdit, 1);
+  row->addWidget(checkButton);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(prompt);
+  layout->addLayout(row);
+  layout->addWidget(resultView, 1);
+  layout->addWidget(legend);
+  layout->addWidget(summaryLabel);
+  layout->addWidget(missedLabel);
+  layout->addWidget(historyLabel);
+  resize(620, 400);
+
+  connect(checkButton, &QPushButton::clicked, this, [this] { check(); });
+  connect(copyEdit, &QLineEdit::returnPressed, this, [this] { check(); });
+}
+
+void CheckWindow::showInFront() {
+  showSecondaryInFront(*this);
+  copyEdit->setFocus();
+}
+
+void CheckWindow::check() {
+  const CheckSource source = source_();
+  if (source.running) {
+    summaryLabel->setText(QString::fromUtf8("Передача ещё идёт: проверьте после её конца."));
+    return;
+  }
+  if (source.number == 0 || source.sent.empty()) {
+    summaryLabel->setText(QString::fromUtf8("Проверять нечего: ни одного знака ещё не передано."));
+    return;
+  }
+  result_ = checkCopy(source.sent, copyEdit->text().toStdU32String());
+  resultView->setHtml(resultHtml(result_));
+
+  summaryLabel->setText(
+      QString::fromUtf8("Точность: %1 %. Передано знаков: %2, верно: %3, неверно: %4, "
+                        "пропущено: %5, лишних: %6.")
+          .arg(percent(result_.accuracyPercent()))
+          .arg(result_.sent)
+          .arg(result_.correct)
+          .arg(result_.wrong)
+          .arg(result_.missed)
+          .arg(result_.extra));
+  const auto missed = result_.missedCharacters();
+  if (missed.empty()) {
+    missedLabel->setText(QString::fromUtf8("Все знаки приняты."));
+  } else {
+    QStringList parts;
+    for (const auto& [c, n] : missed) {
+      parts << QString::fromUcs4(&c, 1) + QString::fromUtf8(" ×") + QString::number(n);
+    }
+    missedLabel->setText(QString::fromUtf8("Не приняты: ") + parts.join(", "));
+  }
+  record(source);
+}
+
+void CheckWindow::record(const CheckSource& source) {
+  // One record per transmission: checking again after fixing a typo must not count twice.
+  if (recorded_ == source.number) {
+    historyLabel->setText(QString::fromUtf8("Эта передача уже записана в историю."));
+    return;
+  }
+  try {
+    history_.append(makeRecord(result_, source.settings, QDateTime::currentSecsSinceEpoch()));
+    recorded_ = source.number;
+    historyLabel->setText(QString::fromUtf8("Записано в историю."));
+  } catch (const KelvakError& e) {
+    // The result stays on screen; the next check of this transmission tries again.
+    historyLabel->setText(
+        QString::fromStdString(std::string(e.what()) + " (" + history_.path() + ")."));
+  }
+}
+
+}  // namespace kelvak

@@ -1,0 +1,65 @@
+// The check window: the learner types what they received, and sees it against what was sent.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "training/check_record.h"
+#include "training/copy_check.h"
+#include "training/history.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTextBrowser;
+
+namespace kelvak {
+
+// The text to check against and the settings it was sent with.
+struct CheckSource {
+  std::u32string sent;       // the characters sent after the start signal
+  std::uint32_t number = 0;  // which transmission of this run; 0: none yet
+  bool running = false;      // a transmission is still open
+  RecordSettings settings;
+};
+
+class CheckWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `source` is asked at every check; every first check of a transmission goes into `history`.
+  CheckWindow(const History& history, std::function<CheckSource()> source,
+              QWidget* parent = nullptr);
+
+  // Compares the typed copy with the last transmission, shows the result and records it.
+  void check();
+  // Shows the window without blocking, or brings it to the front when it is open already.
+  void showInFront();
+
+  // The last result shown, for tests.
+  const CheckResult& result() const { return result_; }
+
+  QLineEdit* copyEdit = nullptr;
+  QPushButton* checkButton = nullptr;
+  QTextBrowser* resultView = nullptr;
+  QLabel* summaryLabel = nullptr;
+  QLabel* missedLabel = nullptr;
+  QLabel* historyLabel = nullptr;  // what became of the record
+
+ private:
+  void record(const CheckSource& source);
+
+  const History& history_;
+  std::function<CheckSource()> source_;
+  CheckResult result_;
+  std::uint32_t recorded_ = 0;  // the transmission whose check is in the history already
+};
+
+// The result as rich text: the sent text in groups; a wrong or missed character underlined,
+// bold and red, with what was written for it in brackets ("–" for nothing), an extra one as
+// "(+x)". Marked by more than colour, so it reads without colours too.
+QString resultHtml(const CheckResult& result);
+
+}  // namespace kelvak
