@@ -37,6 +37,7 @@ struct FormatCase {
   bool exact;
   double slack;  // how much longer the decoded file may be [s]: encoder padding
 };
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.extension; }
 
 class FormatRoundTrip : public ::testing::TestWithParam<FormatCase> {};
 

@@ -58,6 +58,7 @@ struct BadInput {
   const char* line;
   const char* message;
 };
+void PrintTo(const BadInput& c, std::ostream* os) { *os << c.name; }
 
 class CommandLineRefuses : public ::testing::TestWithParam<BadInput> {};
 

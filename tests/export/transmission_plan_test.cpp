@@ -29,6 +29,7 @@ struct WindowCase {
   ExportSettings settings;     // the window's controls
   const char* file = nullptr;  // UTF-8 text of the file source
 };
+void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
 
 // The first difference of two sample sequences, so a failure names a place, not megabytes.
 ::testing::AssertionResult sameSamples(const std::vector<std::uint8_t>& got,
