@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QStyleOptionSlider>
 #include <QTextCursor>
+#include <optional>
 
 #include "ui/about_box.h"
 #include "ui/fonts.h"
@@ -249,9 +250,10 @@ void TForm1::dispatch(Handler handler, QObject* sender) {
 void TForm1::timer1Ticked() { dispatch(&TForm1::Timer1Timer, nullptr); }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  const SliderHandlers* slider = nullptr;
+  // The table is made anew for each call: keep a copy of the watched slider's row.
+  std::optional<SliderHandlers> slider;
   for (const SliderHandlers& s : sliderHandlers()) {
-    if (watched == s.slider) slider = &s;
+    if (watched == s.slider) slider = s;
   }
   switch (event->type()) {
     case QEvent::FocusIn:
