@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <optional>
 
+#include "sound/sdl_wave_device.h"
 #include "ui/about_box.h"
+#include "ui/application_setup.h"
 #include "ui/error_report.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
-#include "sound/sdl_wave_device.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
   kelvak::ErrorReport report;
   try {
     app.emplace(argc, argv);
+    kelvak::setUpApplication(*app);
     QApplication::setWindowIcon(QIcon(":/kelvak.png"));
     QGuiApplication::setDesktopFileName("org.kelvak.Kelvak");
     run(*app, report);
