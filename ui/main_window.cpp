@@ -19,6 +19,7 @@
 #include <QTextCursor>
 
 #include "ui/about_box.h"
+#include "ui/file_dialog_size.h"
 #include "ui/help_window.h"
 #include "ui/qt_timer.h"
 
@@ -354,6 +355,7 @@ void TForm1::N1Click(QObject*) {
   OpenDialog1.setOption(QFileDialog::HideNameFilterDetails);
   OpenDialog1.setAcceptMode(QFileDialog::AcceptOpen);
   OpenDialog1.setFileMode(QFileDialog::AnyFile);
+  kelvak::fitFileDialog(OpenDialog1);
   if (!fileDialog_(OpenDialog1)) return;
   const QStringList chosen = OpenDialog1.selectedFiles();
   if (chosen.isEmpty()) return;
