@@ -19,6 +19,7 @@
 #include <QTextCursor>
 
 #include "ui/about_box.h"
+#include "ui/accessible_names.h"
 #include "ui/file_dialog_size.h"
 #include "ui/help_window.h"
 #include "ui/qt_timer.h"
@@ -163,6 +164,7 @@ TForm1::TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Time
 
   applyLook();
   bindEvents();
+  kelvak::nameControlsForScreenReaders(*this);
   // The first control of the tab order has the focus when the window first becomes active.
   TrackBar1->setFocus(Qt::OtherFocusReason);
 }
