@@ -5,12 +5,13 @@
 #include <optional>
 
 #include "export/command_line.h"
+#include "sound/sdl_wave_device.h"
 #include "ui/about_box.h"
+#include "ui/application_setup.h"
 #include "ui/error_report.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/training_menu.h"
-#include "sound/sdl_wave_device.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
   kelvak::ErrorReport report;
   try {
     app.emplace(argc, argv);
+    kelvak::setUpApplication(*app);
     QApplication::setWindowIcon(QIcon(":/kelvak.png"));
     QGuiApplication::setDesktopFileName("org.kelvak.Kelvak");
     run(*app, report);

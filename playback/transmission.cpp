@@ -90,7 +90,12 @@ void Transmission::play() {
     return;
   }
   symbolCounter_ = 0;
-  // The interval is left as it is: the start signal comes after the interval the timer holds.
+  // The start signal comes after the interval the timer holds, the last one the previous
+  // transmission set. One that stood still (P + L zero or negative leaves no interval or one of
+  // weeks) would keep every later transmission silent, so that one gives way to the first.
+  if (static_cast<std::int32_t>(timer_.interval()) <= 0) {
+    timer_.setInterval(Timer::kInitialInterval);
+  }
   timer_.setEnabled(true);
 }
 

@@ -3,12 +3,14 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPalette>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextEdit>
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -19,8 +21,9 @@
 
 namespace {
 
-// Looked up by this relative name, so in the current directory, not the program's.
 constexpr char kHelpFileName[] = "Справка.rtf";
+// The installed data folder as seen from the installed program's folder ("../share/kelvak").
+constexpr char kDataFromProgram[] = KELVAK_DATA_FROM_PROGRAM;
 constexpr QPoint kDesignedPosition{201, 171};
 
 }  // namespace
@@ -43,8 +46,18 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
 
 void TForm2::FormCreate(QObject* /*Sender*/) {
   const QString name = QString::fromUtf8(kHelpFileName);
-  QFile file(name);
-  if (QFileInfo(name).isDir() || !file.open(QIODevice::ReadOnly)) {
+  const QString program =
+      programFolder_.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder_;
+  // The current directory first, as always; then where an installed program keeps its data, so
+  // it finds its guide wherever it is started; then beside a program run from its build tree.
+  const QStringList places = {name, QDir(program).filePath(kDataFromProgram + ("/" + name)),
+                              QDir(program).filePath(name)};
+  QFile file;
+  const auto opened = [&file](const QString& place) {
+    file.setFileName(place);
+    return !QFileInfo(place).isDir() && file.open(QIODevice::ReadOnly);
+  };
+  if (std::none_of(places.begin(), places.end(), opened)) {
     throw kelvak::KelvakError(std::string("Cannot open file ") + kHelpFileName);
   }
   const QByteArray bytes = file.readAll();

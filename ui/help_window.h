@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
 #include "ui_help_window.h"
 
@@ -14,14 +15,22 @@ class TForm2 : public QDialog, public Ui_TForm2 {
   // Builds the window hidden, at its designed place; the document is loaded by FormCreate.
   explicit TForm2(QWidget* parent = nullptr);
 
-  // Loads "Справка.rtf" from the current directory into RichEdit1, as rich text or else as plain
-  // text. Throws kelvak::KelvakError "Cannot open file Справка.rtf" when the file cannot be
-  // opened and "Failed to Load Stream" when it can be read neither way; the window stays usable.
+  // Loads "Справка.rtf" into RichEdit1, as rich text or else as plain text. The document is
+  // looked for in the current directory, then in the installed data folder found from the
+  // program's folder, then beside the program (the build tree). Throws kelvak::KelvakError
+  // "Cannot open file Справка.rtf" when it can be opened in none of these and "Failed to Load
+  // Stream" when it can be read neither way; the window stays usable.
   void FormCreate(QObject* Sender);
+
+  // The folder the program runs from; the application's own unless a test sets another.
+  void setProgramFolder(const QString& folder) { programFolder_ = folder; }
 
   // The OK button: hides the window, keeping its place and the document's scroll position.
   void BitBtn1Click(QObject* Sender);
 
   // Shows the window without blocking, or only brings it to the front when it is open already.
   void showInFront();
+
+ private:
+  QString programFolder_;
 };

@@ -21,6 +21,8 @@
 
 #include "ui/about_box.h"
 #include "ui/fonts.h"
+#include "ui/accessible_names.h"
+#include "ui/file_dialog_size.h"
 #include "ui/help_window.h"
 #include "ui/qt_timer.h"
 #include "ui/sound_export.h"
@@ -155,6 +157,7 @@ TForm1::TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Time
   SaveSound = Menu->addAction(QString::fromUtf8(kelvak::kSaveSoundCaption));
   connect(SaveSound, &QAction::triggered, this,
           [this] { dispatch(&TForm1::SaveSoundClick, SaveSound); });
+  kelvak::nameControlsForScreenReaders(*this);
   // The first control of the tab order has the focus when the window first becomes active.
   TrackBar1->setFocus(Qt::OtherFocusReason);
 }
@@ -343,6 +346,7 @@ void TForm1::N1Click(QObject*) {
   OpenDialog1.setOption(QFileDialog::HideNameFilterDetails);
   OpenDialog1.setAcceptMode(QFileDialog::AcceptOpen);
   OpenDialog1.setFileMode(QFileDialog::AnyFile);
+  kelvak::fitFileDialog(OpenDialog1);
   if (!fileDialog_(OpenDialog1)) return;
   const QStringList chosen = OpenDialog1.selectedFiles();
   if (chosen.isEmpty()) return;

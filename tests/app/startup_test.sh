@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the real program on a virtual screen:
-#   - started in a folder without the help document, it reports that before its main window shows,
-#     then starts all the same;
+#   - started in a folder without the help document, and with none where the program lies, it
+#     reports that before its main window shows, then starts all the same;
+#   - started in such a folder, it finds the document beside it (build tree) or in its installed
+#     data folder;
 #   - started in a folder with the document (not the program's own), the main window comes first;
 #   - F10 ends it at once with exit code 0.
 # Usage: startup_test.sh PROGRAM HELP_DOCUMENT
@@ -63,9 +65,10 @@ ends_with_zero() {
   [ "$rc" = 0 ] || fail "exit code $rc"
 }
 
-# --- no help document in the current folder ---
-mkdir "$work/empty"
-(cd "$work/empty" && exec "$program") &
+# --- no help document in the current folder nor where the program lies ---
+mkdir "$work/empty" "$work/lone"
+cp "$program" "$work/lone/"
+(cd "$work/empty" && exec "$work/lone/$(basename "$program")") &
 app=$!
 pids+=("$app")
 box=$(wait_for other) || fail "no error report at start-up"
@@ -76,6 +79,23 @@ press "$box" Return
 main=$(wait_for main) || fail "no main window after the error report"
 press "$main" F10
 ends_with_zero "$app"
+
+# --- started elsewhere, the document where the program finds it: beside the program in the build
+# tree, and in the data folder of an installed layout ---
+mkdir -p "$work/usr/bin" "$work/usr/share/kelvak"
+cp "$program" "$work/usr/bin/"
+cp "$document" "$work/usr/share/kelvak/"
+for installed in "$program" "$work/usr/bin/$(basename "$program")"; do
+  (cd "$work/empty" && exec "$installed") &
+  app=$!
+  pids+=("$app")
+  main=$(wait_for main) || fail "no main window from $installed"
+  for w in $(visible); do
+    [ "$(width "$w")" = 631 ] || fail "$installed did not find its help document"
+  done
+  press "$main" F10
+  ends_with_zero "$app"
+done
 
 # --- the help document in a folder that is not the program's ---
 mkdir "$work/elsewhere"

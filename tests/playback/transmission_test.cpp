@@ -9,8 +9,8 @@
 #include <fstream>
 
 #include "synth/error.h"
-#include "tests/fakes/fakes.h"
 #include "synth/symbol_table.h"
+#include "tests/fakes/fakes.h"
 
 namespace kelvak {
 namespace {
@@ -529,6 +529,27 @@ TEST_F(TransmissionTest, NegativeIntervalStandsStillUntilStop) {
   EXPECT_EQ(timer.interval(), static_cast<std::uint32_t>((-44 + 19) * 54));
   EXPECT_GT(timer.due - timer.now, std::int64_t{1} << 31);
   tx.stopPlayback();
+  expectIdle();
+}
+
+TEST_F(TransmissionTest, PlayAfterATransmissionStoodStillStartsFromTheFirstInterval) {
+  // A file of "т" (7 units) only, so every symbol's length is known.
+  tx.loadFile(writeFile(std::string(10, '\xf2')));
+  tx.play();
+  fireNext();
+  controls.charPause = "-4";  // P + L = -20 + 7: an interval of weeks
+  fireNext();
+  ASSERT_LT(static_cast<std::int32_t>(timer.interval()), 0);
+  tx.stopPlayback();
+
+  controls.charPause = "1";
+  const std::int64_t pressed = timer.now;
+  tx.play();
+  ASSERT_TRUE(fireNext());
+  EXPECT_EQ(sent.back(), kStartSignal);
+  EXPECT_EQ(writeTimes.back() - pressed, 1000);
+  runToEnd();
+  EXPECT_EQ(controls.pane, "ттттт ттттт ");
   expectIdle();
 }
 

@@ -142,15 +142,54 @@ TEST_F(HelpWindow, DirectoryOfThatNameCannotBeOpened) {
   EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
 }
 
-TEST_F(HelpWindow, LooksInTheCurrentDirectoryOnly) {
-  writeHelp("found");
-  fs::create_directory("elsewhere");
-  fs::current_path("elsewhere");
+// Where copies of the document lie when the program is started from another folder: in that
+// folder, in the installed data folder beside the program's bin folder, beside the program.
+struct PlacesCase {
+  const char* name;
+  bool inCurrent, installed, besideProgram;
+  const char* shown;  // which copy is shown; "" for the error
+};
+
+void PrintTo(const PlacesCase& c, std::ostream* os) { *os << c.name; }
+
+class HelpWindowPlaces : public HelpWindow, public testing::WithParamInterface<PlacesCase> {};
+
+TEST_P(HelpWindowPlaces, TheCurrentFolderComesFirstThenTheProgramsData) {
+  const PlacesCase& c = GetParam();
+  const fs::path bin = dir_ / "usr" / "bin", data = dir_ / "usr" / "share" / "kelvak";
+  fs::create_directories(bin);
+  fs::create_directories(data);
+  fs::create_directories("started here");
+  if (c.inCurrent) writeHelp("current", "started here");
+  if (c.installed) writeHelp("installed", data);
+  if (c.besideProgram) writeHelp("beside", bin);
+  fs::current_path("started here");
   TForm2 form;
-  EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
-  fs::current_path(dir_);
+  form.setProgramFolder(QString::fromStdString(bin.string()));
+  if (*c.shown) {
+    EXPECT_EQ(load(form), "");
+    EXPECT_EQ(shownText(form), c.shown);
+  } else {
+    EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
+    EXPECT_TRUE(form.RichEdit1->document()->isEmpty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, HelpWindowPlaces,
+                         testing::Values(PlacesCase{"everywhere", true, true, true, "current"},
+                                         PlacesCase{"installed", false, true, true, "installed"},
+                                         PlacesCase{"buildTree", false, false, true, "beside"},
+                                         PlacesCase{"nowhere", false, false, false, ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HelpWindow, AFolderOfThatNameIsPassedOver) {
+  fs::create_directories("bin");
+  fs::create_directory(kHelpName);
+  writeHelp("beside", "bin");
+  TForm2 form;
+  form.setProgramFolder("bin");
   EXPECT_EQ(load(form), "");
-  EXPECT_EQ(shownText(form), "found");
+  EXPECT_EQ(shownText(form), "beside");
 }
 
 TEST_F(HelpWindow, LoadingReplacesTheContent) {

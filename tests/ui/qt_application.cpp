@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <memory>
 
+#include "ui/application_setup.h"
+
 namespace {
 
 class QtApplication : public ::testing::Environment {
@@ -13,6 +15,8 @@ class QtApplication : public ::testing::Environment {
     static char name[] = "kelvak.ui_tests";
     static char* argv[] = {name, nullptr};
     app_ = std::make_unique<QApplication>(argc, argv);
+    // Qt's Russian texts and the access-key guard, as the program has them.
+    kelvak::setUpApplication(*app_);
   }
   void TearDown() override { app_.reset(); }
 

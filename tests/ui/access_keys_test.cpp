@@ -1,0 +1,102 @@
+// Access keys in the real main window: Alt with a letter either presses its button or does
+// nothing, whichever field has the focus.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+
+#include "tests/fakes/fakes.h"
+#include "ui/main_window.h"
+
+namespace kelvak {
+namespace {
+
+struct KeyCase {
+  const char* name;
+  bool playing;       // a transmission runs: Play is disabled, Stop and Pause enabled
+  const char* field;  // the field with the focus
+  Qt::Key key;        // pressed with Alt
+};
+
+void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
+
+class AccessKeyInAField : public ::testing::TestWithParam<KeyCase> {
+ protected:
+  std::vector<QString> reports;
+  ErrorReport report{[this](QMessageBox& b) { reports.push_back(b.text()); }};
+  ErrorGate gate{report};
+  testing::FakeTimer timer;
+  testing::FakeDevice device;
+  TForm1 form{device, gate, &timer};
+
+  void SetUp() override {
+    device.clock = &timer.now;
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  }
+  QLineEdit* field(const char* name) { return form.findChild<QLineEdit*>(name); }
+};
+
+TEST_P(AccessKeyInAField, WhoseButtonIsDisabledTypesNothing) {
+  const KeyCase& c = GetParam();
+  if (c.playing) QTest::mouseClick(form.PlayButton, Qt::LeftButton);
+  QLineEdit* edit = field(c.field);
+  ASSERT_TRUE(edit && edit->isEnabled());
+  edit->setFocus(Qt::TabFocusReason);
+  edit->end(false);
+  const QString before = edit->text();
+  const bool playEnabled = form.PlayButton->isEnabled();
+  const bool paused = form.PauseButton->isChecked();
+
+  QTest::keyClick(QApplication::focusWidget(), c.key, Qt::AltModifier);
+  QTest::keyClick(QApplication::focusWidget(), c.key, Qt::AltModifier | Qt::ShiftModifier);
+  QTest::qWait(50);  // a button pressed by its key acts a moment later
+
+  EXPECT_EQ(edit->text(), before);
+  EXPECT_EQ(form.PlayButton->isEnabled(), playEnabled);
+  EXPECT_EQ(form.PauseButton->isChecked(), paused);
+  if (c.playing) {
+    // The next tick reads the field as it was, without an error.
+    EXPECT_TRUE(timer.fireNext([this] { form.timer1Ticked(); }));
+    EXPECT_TRUE(timer.fireNext([this] { form.timer1Ticked(); }));
+    EXPECT_EQ(form.engine().symbolCounter(), 2);
+  }
+  EXPECT_TRUE(reports.empty()) << reports.front().toStdString();
+  // Plain typing still reaches the field.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_7);
+  EXPECT_EQ(edit->text(), before + "7");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, AccessKeyInAField,
+    ::testing::Values(KeyCase{"PlayFromTheCharacterPause", true, "Edit2", Qt::Key_P},
+                      KeyCase{"PlayFromTheGroupPause", true, "Edit3", Qt::Key_P},
+                      KeyCase{"StopWhenIdle", false, "Edit1", Qt::Key_S},
+                      KeyCase{"PauseWhenIdle", false, "Edit1", Qt::Key_U},
+                      KeyCase{"NoSuchKey", true, "Edit2", Qt::Key_Q}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AccessKeyInAField, WhoseButtonIsEnabledPressesItAndTypesNothing) {
+  QLineEdit* edit = field("Edit2");
+  edit->setFocus(Qt::TabFocusReason);
+  auto press = [](Qt::Key key) {
+    QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+  };
+  press(Qt::Key_P);
+  QTRY_VERIFY_WITH_TIMEOUT(!form.PlayButton->isEnabled(), 10000);
+  EXPECT_TRUE(timer.enabled());
+  press(Qt::Key_U);
+  QTRY_VERIFY_WITH_TIMEOUT(form.PauseButton->isChecked(), 10000);
+  EXPECT_FALSE(timer.enabled());
+  press(Qt::Key_U);
+  QTRY_VERIFY_WITH_TIMEOUT(!form.PauseButton->isChecked(), 10000);
+  press(Qt::Key_S);
+  QTRY_VERIFY_WITH_TIMEOUT(form.PlayButton->isEnabled(), 10000);
+  EXPECT_FALSE(device.isOpen());
+  EXPECT_EQ(edit->text(), "1");
+}
+
+}  // namespace
+}  // namespace kelvak

@@ -1,0 +1,105 @@
+// Accessible names and values of the main window's controls, taken from the window's own labels.
+#include "ui/accessible_names.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QToolButton>
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "ui/main_window.h"
+#include "ui/up_down.h"
+
+namespace kelvak {
+
+namespace {
+
+// The property that ties a level slider to the label showing its level in percent.
+constexpr char kLevelLabel[] = "kelvakLevelLabel";
+constexpr int kLevelTop = 127;  // slider position of no level; position 0 is full level
+
+// A level slider as a screen reader sees it: its value is the level in percent, 0..100, as its
+// label shows it, and setting a value moves the slider to the position that shows that level.
+class LevelSliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+ public:
+  explicit LevelSliderAccessible(QSlider* slider)
+      : QAccessibleWidget(slider, QAccessible::Slider) {}
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value) return label()->text();
+    return QAccessibleWidget::text(t);
+  }
+
+  QVariant currentValue() const override { return label()->text().toInt(); }
+  void setCurrentValue(const QVariant& value) override {
+    const int percent = std::clamp(value.toInt(), 0, 100);
+    // The smallest level above the position that still shows this percentage.
+    const int level = static_cast<int>(std::ceil(percent * kLevelTop / 100.0));
+    slider()->setValue(kLevelTop - level);
+  }
+  QVariant maximumValue() const override { return 100; }
+  QVariant minimumValue() const override { return 0; }
+  QVariant minimumStepSize() const override { return 1; }
+
+ private:
+  QSlider* slider() const { return static_cast<QSlider*>(widget()); }
+  QLabel* label() const { return slider()->property(kLevelLabel).value<QLabel*>(); }
+};
+
+QAccessibleInterface* levelSliderFactory(const QString& /*className*/, QObject* object) {
+  auto* slider = qobject_cast<QSlider*>(object);
+  if (slider && slider->property(kLevelLabel).value<QLabel*>()) {
+    return new LevelSliderAccessible(slider);
+  }
+  return nullptr;
+}
+
+// Names a field and its spin arrows.
+void nameField(QLineEdit* field, kelvak::UpDown* arrows, const QString& name) {
+  field->setAccessibleName(name);
+  for (QToolButton* arrow : arrows->findChildren<QToolButton*>()) {
+    const bool up = arrow->arrowType() == Qt::UpArrow;
+    arrow->setAccessibleName(name + (up ? ": больше" : ": меньше"));
+  }
+}
+
+}  // namespace
+
+void nameControlsForScreenReaders(TForm1& form) {
+  static const bool installed = [] {
+    QAccessible::installFactory(levelSliderFactory);
+    return true;
+  }();
+  (void)installed;
+
+  for (auto [slider, label] :
+       {std::pair{form.TrackBar2, form.Label8}, {form.TrackBar3, form.Label9}}) {
+    slider->setProperty(kLevelLabel, QVariant::fromValue(label));
+    // Building the window may have made the slider's plain interface already; Qt keeps it until
+    // told otherwise, and the level one takes its place at the next question.
+    if (QAccessibleInterface* plain = QAccessible::queryAccessibleInterface(slider)) {
+      QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(plain));
+    }
+  }
+  form.TrackBar1->setAccessibleName(form.Label1->text());
+  form.TrackBar2->setAccessibleName(form.Label6->text());
+  form.TrackBar3->setAccessibleName(form.Label7->text());
+  form.TrackBar4->setAccessibleName(form.Label10->text());
+
+  nameField(form.Edit1, form.UpDown1, form.Label5->text());
+  // "Пауза (тире)" stands above both pause fields, each with its own label.
+  nameField(form.Edit2, form.UpDown2, form.Label14->text() + " " + form.Label15->text());
+  nameField(form.Edit3, form.UpDown3, form.Label14->text() + " " + form.Label16->text());
+  form.Memo1->setAccessibleName(form.Memo1->toolTip());
+  form.ProgressBar1->setAccessibleName("Ход передачи");
+}
+
+}  // namespace kelvak
