@@ -13,9 +13,10 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTextBrowser;
 
 namespace kelvak {
+
+class CheckResultView;
 
 // The text to check against and the settings it was sent with.
 struct CheckSource {
@@ -43,7 +44,7 @@ class CheckWindow : public QDialog {
 
   QLineEdit* copyEdit = nullptr;
   QPushButton* checkButton = nullptr;
-  QTextBrowser* resultView = nullptr;
+  CheckResultView* resultView = nullptr;
   QLabel* summaryLabel = nullptr;
   QLabel* missedLabel = nullptr;
   QLabel* historyLabel = nullptr;  // what became of the record
@@ -56,10 +57,5 @@ class CheckWindow : public QDialog {
   CheckResult result_;
   std::uint32_t recorded_ = 0;  // the transmission whose check is in the history already
 };
-
-// The result as rich text: the sent text in groups; a wrong or missed character underlined,
-// bold and red, with what was written for it in brackets ("–" for nothing), an extra one as
-// "(+x)". Marked by more than colour, so it reads without colours too.
-QString resultHtml(const CheckResult& result);
 
 }  // namespace kelvak
