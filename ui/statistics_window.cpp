@@ -188,17 +188,28 @@ void StatisticsWindow::drawAccuracy() {
 }
 
 void StatisticsWindow::drawChars() {
-  QChart* chart = newChart(QString::fromUtf8("Доля верно принятых знаков, худшие слева"), font());
+  // The worst characters are what there is to practise; all of them would not be legible.
+  constexpr std::size_t kShown = 20;
+  QChart* chart = newChart(QString::fromUtf8("Доля верно принятых знаков, %: %1 худших")
+                               .arg(std::min(kShown, progress_.chars.size())),
+                           font());
   auto* set = new QBarSet(QString::fromUtf8("Верно, %"));
+  set->setLabelColor(Qt::white);
   set->setColor(QColor(70, 130, 180));
   QStringList categories;
-  for (const CharShare& c : progress_.chars) {
+  for (std::size_t k = 0; k < progress_.chars.size() && k < kShown; ++k) {
+    const CharShare& c = progress_.chars[k];
     *set << c.share();
     categories << ch(c.ch);
   }
   auto* series = new QBarSeries;
   series->append(set);
   series->setBarWidth(0.8);
+  // The share written on each bar: the bars differ by a few percent, which the scale hides.
+  series->setLabelsVisible(true);
+  series->setLabelsFormat("@value");
+  series->setLabelsPosition(QAbstractBarSeries::LabelsInsideEnd);
+  series->setLabelsPrecision(2);
   chart->addSeries(series);
   auto* x = new QBarCategoryAxis;
   x->append(categories);

@@ -126,6 +126,7 @@ TEST_F(TrainingWindowsTest, ACheckShowsTheErrorsAndIsRecordedOncePerTransmission
   ASSERT_TRUE(w.isVisible());
   QTest::keyClicks(w.copyEdit, "8048 26567x");
   QTest::keyClick(w.copyEdit, Qt::Key_Return);
+  EXPECT_EQ(w.historyLabel->text(), QString::fromUtf8("Записано в историю."));  // checked once
   const CheckResult& r = w.result();
   EXPECT_EQ(r.sent, 10);
   EXPECT_EQ(r.missed, 1);
