@@ -21,8 +21,11 @@ QString percent(double v) { return QLocale(QLocale::Russian).toString(v, 'f', 1)
 }  // namespace
 
 CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> source,
-                         QWidget* parent)
-    : QDialog(parent), history_(history), source_(std::move(source)) {
+                         Dispatch dispatch, QWidget* parent)
+    : QDialog(parent),
+      history_(history),
+      source_(std::move(source)),
+      dispatch_(std::move(dispatch)) {
   setObjectName("CheckWindow");
   setUpSecondaryWindow(*this);
   setWindowTitle(QString::fromUtf8("Проверка приёма"));
@@ -67,7 +70,13 @@ CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> so
   resize(620, 400);
 
   // Enter in the text field presses the default button: the check runs once.
-  connect(checkButton, &QPushButton::clicked, this, [this] { check(); });
+  connect(checkButton, &QPushButton::clicked, this, [this] {
+    if (dispatch_) {
+      dispatch_([this] { check(); });
+    } else {
+      check();
+    }
+  });
 }
 
 void CheckWindow::showInFront() {

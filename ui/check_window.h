@@ -30,8 +30,12 @@ class CheckWindow : public QDialog {
   Q_OBJECT
 
  public:
+  // Runs an event handler, reporting what it throws (the window's error gate).
+  using Dispatch = std::function<void(const std::function<void()>&)>;
+
   // `source` is asked at every check; every first check of a transmission goes into `history`.
-  CheckWindow(const History& history, std::function<CheckSource()> source,
+  // The check button's handler runs through `dispatch`; without one it runs as it is.
+  CheckWindow(const History& history, std::function<CheckSource()> source, Dispatch dispatch = {},
               QWidget* parent = nullptr);
 
   // Compares the typed copy with the last transmission, shows the result and records it.
@@ -54,6 +58,7 @@ class CheckWindow : public QDialog {
 
   const History& history_;
   std::function<CheckSource()> source_;
+  Dispatch dispatch_;
   CheckResult result_;
   std::uint32_t recorded_ = 0;  // the transmission whose check is in the history already
 };

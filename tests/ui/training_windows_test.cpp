@@ -50,7 +50,7 @@ class TrainingWindowsTest : public ::testing::Test {
     fs::remove_all(dir);
     device.clock = &timer.now;
     form = std::make_unique<TForm1>(device, gate, &timer);
-    training = std::make_unique<TrainingMenu>(*form, historyPath());
+    training = std::make_unique<TrainingMenu>(*form, gate, historyPath());
   }
   void TearDown() override {
     training.reset();
@@ -154,7 +154,7 @@ TEST_F(TrainingWindowsTest, ACheckShowsTheErrorsAndIsRecordedOncePerTransmission
 
 TEST_F(TrainingWindowsTest, AnUnwritableHistoryIsSaidInTheWindowAndTheResultStays) {
   training.reset();
-  training = std::make_unique<TrainingMenu>(*form, "/dev/full");
+  training = std::make_unique<TrainingMenu>(*form, gate, "/dev/full");
   playToEnd("1");
   CheckWindow& w = training->checkWindow();
   w.show();
