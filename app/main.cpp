@@ -26,7 +26,7 @@ void run(QApplication& app, kelvak::ErrorReport& report) {
   TForm2 Form2(&Form1);
   Form1.setSecondaryWindows(&AboutBox, &Form2);
   // The training functions beside the window's own: their menu, windows and history.
-  kelvak::TrainingMenu training(Form1);
+  kelvak::TrainingMenu training(Form1, gate);
   // A missing or unreadable help document is reported now, before the main window shows; the
   // help window stays, empty, and start-up goes on.
   gate.run([&Form2] { Form2.FormCreate(&Form2); });

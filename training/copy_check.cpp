@@ -105,23 +105,34 @@ struct Table {
   }
 };
 
-Table fillBand(std::u32string_view a, std::u32string_view b, std::int32_t kLo, std::int32_t kHi) {
+// `d` is the distance: a cell whose cost so far plus the least the rest can cost exceeds it lies on
+// no best alignment, so each row is trimmed from both ends to the cells that still may.
+Table fillBand(std::u32string_view a, std::u32string_view b, std::int32_t kLo, std::int32_t kHi,
+               std::int32_t d) {
   const std::int32_t n = static_cast<std::int32_t>(a.size());
   const std::int32_t m = static_cast<std::int32_t>(b.size());
+  const std::int32_t delta = m - n;
   Table t;
   t.kLo = kLo;
   t.width = kHi - kLo + 1;
-  // Every cell inside the band is written before the traceback reads it.
+  // Every cell an alignment can pass is written before the traceback reads it.
   t.dir.reset(
       new std::uint8_t[static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(t.width)]);
   std::vector<std::int32_t> prev(static_cast<std::size_t>(m) + 2, kFar), cur(prev.size(), kFar);
-  for (std::int32_t j = 0; j <= std::min(m, kHi); ++j) {
+  auto hopeless = [&](std::int32_t cost, std::int32_t i, std::int32_t j) {
+    return cost + std::abs(delta - (j - i)) > d;
+  };
+  std::int32_t liveLo = 0, liveHi = std::min(m, kHi);
+  for (std::int32_t j = 0; j <= liveHi; ++j) {
     prev[static_cast<std::size_t>(j)] = j;
     t.dir[static_cast<std::size_t>(j - kLo)] = kLeft;
   }
+  while (liveHi > 0 && hopeless(liveHi, 0, liveHi)) prev[static_cast<std::size_t>(liveHi--)] = kFar;
+
   for (std::int32_t i = 1; i <= n; ++i) {
-    const std::int32_t lo = std::max(0, i + kLo);
-    const std::int32_t hi = std::min(m, i + kHi);
+    // Cells left of the last row's first live cell can only be reached from dead ones.
+    const std::int32_t lo = std::max({0, i + kLo, liveLo});
+    const std::int32_t hi = std::min({m, i + kHi, liveHi + 1});
     std::uint8_t* row = &t.dir[static_cast<std::size_t>(i) * static_cast<std::size_t>(t.width)];
     const std::int32_t shift = i + kLo;
     std::int32_t j = lo;
@@ -152,6 +163,10 @@ Table fillBand(std::u32string_view a, std::u32string_view b, std::int32_t kLo, s
       row[j - shift] = how;
     }
     if (hi + 1 <= m) cur[static_cast<std::size_t>(hi) + 1] = kFar;
+    liveLo = lo;
+    liveHi = hi;
+    while (liveLo < liveHi && hopeless(out[liveLo], i, liveLo)) out[liveLo++] = kFar;
+    while (liveHi > liveLo && hopeless(out[liveHi], i, liveHi)) out[liveHi--] = kFar;
     std::swap(prev, cur);
   }
   return t;
@@ -204,7 +219,7 @@ CheckResult checkCopy(std::u32string_view sentText, std::u32string_view copyText
   const std::int32_t d = bitDistance(a, b);
   const std::int32_t delta = m - n;
   const std::int32_t kLo = -((d - delta) / 2), kHi = (d + delta) / 2;
-  const Table table = fillBand(a, b, kLo, kHi);
+  const Table table = fillBand(a, b, kLo, kHi, d);
 
   CheckResult r;
   r.steps.reserve(static_cast<std::size_t>(std::max(n, m)) + static_cast<std::size_t>(d));

@@ -22,12 +22,13 @@ Progress summarize(const std::vector<CheckRecord>& records) {
       if (s == chars.end()) s = chars.insert(chars.end(), CharShare{t.ch, 0, 0});
       s->sent += t.sent;
       s->correct += t.correct;
-      for (const auto& [w, n] : t.takenFor) {
+      for (const auto& taken : t.takenFor) {
+        const char32_t w = taken.first;
         auto c = std::find_if(confusions.begin(), confusions.end(), [&](const Confusion& x) {
           return x.sent == t.ch && x.takenFor == w;
         });
         if (c == confusions.end()) c = confusions.insert(confusions.end(), Confusion{t.ch, w, 0});
-        c->count += n;
+        c->count += taken.second;
       }
     }
   }

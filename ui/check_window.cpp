@@ -6,63 +6,26 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTextBrowser>
 #include <QVBoxLayout>
 
 #include "synth/error.h"
+#include "ui/check_result_view.h"
 #include "ui/window_resources.h"
 
 namespace kelvak {
 
 namespace {
 
-QString ch(char32_t c) { return QString::fromUcs4(&c, 1).toHtmlEscaped(); }
-
 QString percent(double v) { return QLocale(QLocale::Russian).toString(v, 'f', 1); }
 
 }  // namespace
 
-QString resultHtml(const CheckResult& r) {
-  // One paragraph per row of groups: the text is laid out in short pieces, which keeps a check
-  // of 999 groups quick, and the groups stand in columns.
-  constexpr int kGroupsPerRow = 8;
-  QString html;
-  html.reserve(static_cast<qsizetype>(r.steps.size()) * 8 + 256);
-  html += "<div style=\"font-family:monospace; font-size:14px\"><p>";
-  int sentSoFar = 0;
-  QString correctRun;  // correct characters are gathered into one span
-  auto flush = [&] {
-    if (correctRun.isEmpty()) return;
-    html += "<span style=\"color:#1a6b1a\">" + correctRun + "</span>";
-    correctRun.clear();
-  };
-  for (const AlignedChar& s : r.steps) {
-    if (s.mark == Mark::Correct) {
-      correctRun += ch(s.sent);
-    } else {
-      flush();
-      if (s.mark == Mark::Extra) {
-        html += "<span style=\"color:#a05a00\"><sub>(+" + ch(s.written) + ")</sub></span>";
-      } else {
-        html += "<b><u style=\"color:#c00000\">" + ch(s.sent) +
-                "</u></b><span style=\"color:#c00000\"><sub>(" +
-                (s.mark == Mark::Missed ? QString::fromUtf8("–") : ch(s.written)) +
-                ")</sub></span>";
-      }
-    }
-    if (s.mark != Mark::Extra && ++sentSoFar % 5 == 0) {
-      flush();
-      html += sentSoFar % (5 * kGroupsPerRow) == 0 ? "</p><p>" : "&nbsp; ";
-    }
-  }
-  flush();
-  html += "</p></div>";
-  return html;
-}
-
 CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> source,
-                         QWidget* parent)
-    : QDialog(parent), history_(history), source_(std::move(source)) {
+                         Dispatch dispatch, QWidget* parent)
+    : QDialog(parent),
+      history_(history),
+      source_(std::move(source)),
+      dispatch_(std::move(dispatch)) {
   setObjectName("CheckWindow");
   setUpSecondaryWindow(*this);
   setWindowTitle(QString::fromUtf8("Проверка приёма"));
@@ -76,7 +39,7 @@ CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> so
   checkButton->setObjectName("CheckButton");
   checkButton->setDefault(true);
 
-  resultView = new QTextBrowser;
+  resultView = new CheckResultView;
   resultView->setObjectName("ResultView");
   resultView->setMinimumHeight(160);
   summaryLabel = new QLabel;
@@ -88,8 +51,9 @@ CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> so
   historyLabel = new QLabel;
   historyLabel->setObjectName("HistoryLabel");
   historyLabel->setWordWrap(true);
-  auto* legend = new QLabel(QString::fromUtf8(
-      "Ошибка подчёркнута, в скобках — что записано: (–) пропуск, (+x) лишний знак."));
+  auto* legend = new QLabel(
+      QString::fromUtf8("Ошибка выделена и подчёркнута, под ней — что записано («–» — ничего); "
+                        "«+» — лишний знак, под ним — он сам."));
   legend->setWordWrap(true);
 
   auto* row = new QHBoxLayout;
@@ -105,8 +69,14 @@ CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> so
   layout->addWidget(historyLabel);
   resize(620, 400);
 
-  connect(checkButton, &QPushButton::clicked, this, [this] { check(); });
-  connect(copyEdit, &QLineEdit::returnPressed, this, [this] { check(); });
+  // Enter in the text field presses the default button: the check runs once.
+  connect(checkButton, &QPushButton::clicked, this, [this] {
+    if (dispatch_) {
+      dispatch_([this] { check(); });
+    } else {
+      check();
+    }
+  });
 }
 
 void CheckWindow::showInFront() {
@@ -125,7 +95,7 @@ void CheckWindow::check() {
     return;
   }
   result_ = checkCopy(source.sent, copyEdit->text().toStdU32String());
-  resultView->setHtml(resultHtml(result_));
+  resultView->setResult(result_);
 
   summaryLabel->setText(
       QString::fromUtf8("Точность: %1 %. Передано знаков: %2, верно: %3, неверно: %4, "

@@ -13,9 +13,10 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTextBrowser;
 
 namespace kelvak {
+
+class CheckResultView;
 
 // The text to check against and the settings it was sent with.
 struct CheckSource {
@@ -29,8 +30,12 @@ class CheckWindow : public QDialog {
   Q_OBJECT
 
  public:
+  // Runs an event handler, reporting what it throws (the window's error gate).
+  using Dispatch = std::function<void(const std::function<void()>&)>;
+
   // `source` is asked at every check; every first check of a transmission goes into `history`.
-  CheckWindow(const History& history, std::function<CheckSource()> source,
+  // The check button's handler runs through `dispatch`; without one it runs as it is.
+  CheckWindow(const History& history, std::function<CheckSource()> source, Dispatch dispatch = {},
               QWidget* parent = nullptr);
 
   // Compares the typed copy with the last transmission, shows the result and records it.
@@ -43,7 +48,7 @@ class CheckWindow : public QDialog {
 
   QLineEdit* copyEdit = nullptr;
   QPushButton* checkButton = nullptr;
-  QTextBrowser* resultView = nullptr;
+  CheckResultView* resultView = nullptr;
   QLabel* summaryLabel = nullptr;
   QLabel* missedLabel = nullptr;
   QLabel* historyLabel = nullptr;  // what became of the record
@@ -53,13 +58,9 @@ class CheckWindow : public QDialog {
 
   const History& history_;
   std::function<CheckSource()> source_;
+  Dispatch dispatch_;
   CheckResult result_;
   std::uint32_t recorded_ = 0;  // the transmission whose check is in the history already
 };
-
-// The result as rich text: the sent text in groups; a wrong or missed character underlined,
-// bold and red, with what was written for it in brackets ("–" for nothing), an extra one as
-// "(+x)". Marked by more than colour, so it reads without colours too.
-QString resultHtml(const CheckResult& result);
 
 }  // namespace kelvak

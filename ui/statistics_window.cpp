@@ -124,15 +124,27 @@ void StatisticsWindow::drawAccuracy() {
   accuracy->setName(QString::fromUtf8("Точность, %"));
   auto* speed = new QLineSeries;
   speed->setName(QString::fromUtf8("Скорость, групп в минуту"));
+  // A chart no wider than the screen cannot show more points than it has pixels: a long history
+  // is drawn as the means of runs of consecutive checks, at most kMaxPoints of them.
+  constexpr std::size_t kMaxPoints = 1000;
+  const std::size_t n = progress_.checks.size();
+  const std::size_t points = std::min(n, kMaxPoints);
   QList<QPointF> a, s;
-  a.reserve(static_cast<qsizetype>(progress_.checks.size()));
-  s.reserve(a.capacity());
+  a.reserve(static_cast<qsizetype>(points));
+  s.reserve(static_cast<qsizetype>(points));
   int maxSpeed = 30;
-  for (std::size_t i = 0; i < progress_.checks.size(); ++i) {
-    const ProgressPoint& p = progress_.checks[i];
-    a.append(QPointF(static_cast<double>(i + 1), p.accuracy));
-    s.append(QPointF(static_cast<double>(i + 1), p.speed));
-    maxSpeed = std::max(maxSpeed, p.speed);
+  for (std::size_t k = 0; k < points; ++k) {
+    const std::size_t from = k * n / points, to = (k + 1) * n / points;
+    double sumAccuracy = 0, sumSpeed = 0;
+    for (std::size_t i = from; i < to; ++i) {
+      sumAccuracy += progress_.checks[i].accuracy;
+      sumSpeed += progress_.checks[i].speed;
+      maxSpeed = std::max(maxSpeed, progress_.checks[i].speed);
+    }
+    const double count = static_cast<double>(to - from);
+    const double x = static_cast<double>(from + to + 1) / 2.0;  // the run's middle, counted from 1
+    a.append(QPointF(x, sumAccuracy / count));
+    s.append(QPointF(x, sumSpeed / count));
   }
   accuracy->replace(a);
   speed->replace(s);
@@ -176,17 +188,28 @@ void StatisticsWindow::drawAccuracy() {
 }
 
 void StatisticsWindow::drawChars() {
-  QChart* chart = newChart(QString::fromUtf8("Доля верно принятых знаков, худшие слева"), font());
+  // The worst characters are what there is to practise; all of them would not be legible.
+  constexpr std::size_t kShown = 20;
+  QChart* chart = newChart(QString::fromUtf8("Доля верно принятых знаков, %: %1 худших")
+                               .arg(std::min(kShown, progress_.chars.size())),
+                           font());
   auto* set = new QBarSet(QString::fromUtf8("Верно, %"));
+  set->setLabelColor(Qt::white);
   set->setColor(QColor(70, 130, 180));
   QStringList categories;
-  for (const CharShare& c : progress_.chars) {
+  for (std::size_t k = 0; k < progress_.chars.size() && k < kShown; ++k) {
+    const CharShare& c = progress_.chars[k];
     *set << c.share();
     categories << ch(c.ch);
   }
   auto* series = new QBarSeries;
   series->append(set);
   series->setBarWidth(0.8);
+  // The share written on each bar: the bars differ by a few percent, which the scale hides.
+  series->setLabelsVisible(true);
+  series->setLabelsFormat("@value");
+  series->setLabelsPosition(QAbstractBarSeries::LabelsInsideEnd);
+  series->setLabelsPrecision(2);
   chart->addSeries(series);
   auto* x = new QBarCategoryAxis;
   x->append(categories);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "playback/error_gate.h"
 #include "synth/symbol_table.h"
 #include "ui/check_window.h"
 #include "ui/main_window.h"
@@ -24,8 +25,10 @@ int levelPercent(int position) { return static_cast<int>((127 - position) * (1.0
 
 }  // namespace
 
-TrainingMenu::TrainingMenu(TForm1& form, std::string historyPath)
-    : form_(form), history_(historyPath.empty() ? defaultHistoryPath() : std::move(historyPath)) {
+TrainingMenu::TrainingMenu(TForm1& form, ErrorGate& gate, std::string historyPath)
+    : form_(form),
+      gate_(gate),
+      history_(historyPath.empty() ? defaultHistoryPath() : std::move(historyPath)) {
   menu = new QMenu(QString::fromUtf8("Тре&нировка"), form.MainMenu1);
   menu->setObjectName("TrainingMenu");
   menu->setAttribute(Qt::WA_WindowPropagation);  // the window's font, as its other menus
@@ -41,10 +44,14 @@ TrainingMenu::TrainingMenu(TForm1& form, std::string historyPath)
   newSequence->setObjectName("NewSequenceItem");
   form.MainMenu1->insertMenu(form.N3->menuAction(), menu);
 
-  connect(hideText, &QAction::toggled, this, [this](bool on) { form_.engine().setTextHidden(on); });
-  connect(checkReception, &QAction::triggered, this, [this] { checkWindow().showInFront(); });
-  connect(statistics, &QAction::triggered, this, [this] { statisticsWindow().showInFront(); });
-  connect(newSequence, &QAction::triggered, this, [this] { seedFromClock(); });
+  connect(hideText, &QAction::toggled, this,
+          [this](bool on) { gate_.run([this, on] { form_.engine().setTextHidden(on); }); });
+  connect(checkReception, &QAction::triggered, this,
+          [this] { gate_.run([this] { checkWindow().showInFront(); }); });
+  connect(statistics, &QAction::triggered, this,
+          [this] { gate_.run([this] { statisticsWindow().showInFront(); }); });
+  connect(newSequence, &QAction::triggered, this,
+          [this] { gate_.run([this] { seedFromClock(); }); });
 }
 
 TrainingMenu::~TrainingMenu() {
@@ -81,7 +88,7 @@ CheckWindow& TrainingMenu::checkWindow() {
           s.settings.groups = static_cast<int>((last.symbols.size() + 4) / 5);
           return s;
         },
-        &form_);
+        [this](const std::function<void()>& handler) { gate_.run(handler); }, &form_);
   }
   return *check_;
 }

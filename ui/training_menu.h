@@ -16,16 +16,18 @@ class TForm1;
 namespace kelvak {
 
 class CheckWindow;
+class ErrorGate;
 class StatisticsWindow;
 
 class TrainingMenu : public QObject {
   Q_OBJECT
 
  public:
-  // Puts the menu on the window's menu bar before "Справка". `historyPath` empty: the history
-  // file in the user's data folder. Must not outlive `form`; its end takes the menu and the two
-  // windows with it.
-  explicit TrainingMenu(TForm1& form, std::string historyPath = {});
+  // Puts the menu on the window's menu bar before "Справка". Its commands and the check button
+  // run through `gate`, as the window's own handlers do. `historyPath` empty: the history file in
+  // the user's data folder. Must not outlive `form`; its end takes the menu and the two windows
+  // with it.
+  TrainingMenu(TForm1& form, ErrorGate& gate, std::string historyPath = {});
   ~TrainingMenu() override;
 
   // The history file in the user's data folder (QStandardPaths::AppDataLocation).
@@ -45,6 +47,7 @@ class TrainingMenu : public QObject {
   void seedFromClock();
 
   TForm1& form_;
+  ErrorGate& gate_;
   History history_;
   // Children of the main window, so they stay in front of it like the help window.
   QPointer<CheckWindow> check_;

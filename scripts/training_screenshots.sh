@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Photographs the training windows as a learner meets them: starts Kelvak on a virtual screen with a
+# history of 60 earlier checks, hides the text, plays two groups at speed 30, checks a copy with a
+# few errors and opens the statistics. Writes docs/training_menu.png, docs/check_window.png and
+# docs/statistics_window.png (or into the folder given as the first argument).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:-$here/docs}
+"$here/scripts/install-deps.sh" test
+cmake -S "$here" -B "$here/build" >/dev/null
+cmake --build "$here/build" -j"$(nproc)" --target kelvak kelvak_write_sample_history
+
+work=$(mktemp -d)
+# A private data folder, so the learner's own history stays out of the pictures and untouched.
+export XDG_DATA_HOME="$work/share" XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_DATA_HOME/kelvak"
+"$here/build/bench/kelvak_write_sample_history" "$XDG_DATA_HOME/kelvak/history.jsonl" 60
+export SDL_AUDIODRIVER=dummy  # the pictures need no sound
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+xvfb=$!
+app=
+cleanup() {
+  [ -n "$app" ] && kill "$app" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
+
+find_window() {
+  local id=
+  for _ in $(seq 200); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)
+    [ -n "$id" ] && break
+    sleep 0.05
+  done
+  [ -n "$id" ] || { echo "window '$1' did not appear" >&2; exit 1; }
+  echo "$id"
+}
+# The screen, cut to a window and what hangs from it (an open menu) plus a margin.
+shoot() {
+  local file=$1 x y w h
+  eval "$(xdotool getwindowgeometry --shell "$2")"
+  x=$((X > 8 ? X - 8 : 0)) y=$((Y > 30 ? Y - 30 : 0)) w=$((WIDTH + 16 + ${3:-0})) h=$((HEIGHT + 38 + ${4:-0}))
+  import -window root "$work/screen.png"
+  convert "$work/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$file"
+  echo "wrote $file"
+}
+
+cd "$here/data" 2>/dev/null || cd "$here"
+"$here/build/app/kelvak" &
+app=$!
+main=$(find_window '^Kelvak$')
+# No window manager runs here, so the window is given the focus by hand, as a desktop would.
+xdotool windowfocus --sync "$main"
+sleep 0.3
+xdotool key End                      # speed 30 on the focused speed slider
+xdotool key Tab Tab Tab Tab ctrl+a   # on to the group count
+xdotool type 2
+xdotool key alt+Cyrillic_en          # the training menu
+sleep 0.4
+mkdir -p "$out"
+shoot "$out/training_menu.png" "$main" 0 110
+xdotool key Cyrillic_es              # hide the text while sending
+xdotool key alt+p                    # play
+sleep 7                              # two groups at speed 30, and the start signal
+
+xdotool key alt+Cyrillic_en Cyrillic_pe  # check reception
+check=$(find_window '^Проверка приёма$')
+xdotool windowfocus --sync "$check"
+xdotool type --delay 40 '8048 26567x'
+xdotool key Return
+sleep 0.5
+shoot "$out/check_window.png" "$check"
+
+xdotool windowfocus --sync "$main"
+xdotool key alt+Cyrillic_en Cyrillic_te  # statistics
+stats=$(find_window '^Статистика$')
+sleep 0.8
+shoot "$out/statistics_window.png" "$stats"

@@ -1,0 +1,128 @@
+// Drawing the check's result: only the rows in sight are painted, so a check of 999 groups shows
+// at once.
+#include "ui/check_result_view.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace kelvak {
+
+namespace {
+
+const QColor kCorrectColour(20, 110, 20);
+const QColor kErrorColour(190, 0, 0);
+const QColor kExtraColour(160, 90, 0);
+constexpr int kMargin = 6;  // [px]
+
+QString text(char32_t c) { return QString::fromUcs4(&c, 1); }
+
+}  // namespace
+
+CheckResultView::CheckResultView(QWidget* parent) : QAbstractScrollArea(parent) {
+  font_.setFamilies({"DejaVu Sans Mono", "Liberation Mono", "Courier New"});
+  font_.setStyleHint(QFont::TypeWriter);
+  font_.setPixelSize(15);
+  errorFont_ = font_;
+  errorFont_.setBold(true);
+  errorFont_.setUnderline(true);
+  viewport()->setBackgroundRole(QPalette::Base);
+  setFocusPolicy(Qt::StrongFocus);  // the keys scroll it
+}
+
+void CheckResultView::clear() {
+  rows_.clear();
+  updateScrollBar();
+  viewport()->update();
+}
+
+void CheckResultView::setResult(const CheckResult& result) {
+  rows_.clear();
+  rows_.emplace_back();
+  int sent = 0;
+  for (const AlignedChar& s : result.steps) {
+    Cell cell;
+    cell.mark = s.mark;
+    switch (s.mark) {
+      case Mark::Correct:
+        cell.top = s.sent;
+        break;
+      case Mark::Wrong:
+        cell.top = s.sent, cell.bottom = s.written;
+        break;
+      case Mark::Missed:
+        cell.top = s.sent, cell.bottom = U'–';
+        break;
+      case Mark::Extra:
+        cell.top = U'+', cell.bottom = s.written;
+        break;
+    }
+    rows_.back().push_back(cell);
+    if (s.mark != Mark::Extra && ++sent % 5 == 0) {
+      if (sent % (5 * kGroupsPerRow) == 0) {
+        rows_.emplace_back();
+      } else {
+        rows_.back().push_back(Cell{});
+        rows_.back().push_back(Cell{});
+      }
+    }
+  }
+  if (rows_.back().empty()) rows_.pop_back();
+  updateScrollBar();
+  verticalScrollBar()->setValue(0);
+  viewport()->update();
+}
+
+QStringList CheckResultView::rowTexts() const {
+  QStringList out;
+  for (const auto& row : rows_) {
+    QString top, bottom;
+    for (const Cell& c : row) {
+      top += text(c.top);
+      bottom += text(c.bottom);
+    }
+    out << top << bottom;
+  }
+  return out;
+}
+
+int CheckResultView::rowHeight() const { return QFontMetrics(font_).height() * 2 + 8; }
+
+void CheckResultView::updateScrollBar() {
+  const int total = static_cast<int>(rows_.size()) * rowHeight() + 2 * kMargin;
+  verticalScrollBar()->setRange(0, std::max(0, total - viewport()->height()));
+  verticalScrollBar()->setPageStep(viewport()->height());
+  verticalScrollBar()->setSingleStep(rowHeight());
+}
+
+void CheckResultView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  updateScrollBar();
+}
+
+void CheckResultView::paintEvent(QPaintEvent*) {
+  QPainter p(viewport());
+  const QFontMetrics metrics(font_);
+  const int cell = metrics.horizontalAdvance(QLatin1Char('0'));
+  const int line = metrics.height();
+  const int top = verticalScrollBar()->value();
+  const int first = std::max(0, (top - kMargin) / rowHeight());
+  for (int r = first; r < static_cast<int>(rows_.size()); ++r) {
+    const int y = kMargin + r * rowHeight() - top;
+    if (y > viewport()->height()) break;
+    int x = kMargin;
+    for (const Cell& c : rows_[static_cast<std::size_t>(r)]) {
+      const bool error = c.mark == Mark::Wrong || c.mark == Mark::Missed;
+      p.setFont(error ? errorFont_ : font_);
+      p.setPen(error ? kErrorColour : c.mark == Mark::Extra ? kExtraColour : kCorrectColour);
+      if (c.top != U' ') p.drawText(QRect(x, y, cell, line), Qt::AlignCenter, text(c.top));
+      if (c.bottom != U' ') {
+        p.setFont(font_);
+        p.drawText(QRect(x, y + line, cell, line), Qt::AlignCenter, text(c.bottom));
+      }
+      x += cell;
+    }
+  }
+}
+
+}  // namespace kelvak
