@@ -9,6 +9,7 @@
 
 #include "ui/fonts.h"
 #include "ui/window_resources.h"
+#include "ui_about_box.h"
 
 namespace {
 
@@ -25,25 +26,26 @@ void setTextColour(QWidget* label, const QColor& colour) {
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   kelvak::initUiResources();
-  setupUi(this);
+  ui_ = std::make_unique<Ui::TAboutBox>();
+  ui_->setupUi(this);
   kelvak::setUpSecondaryWindow(*this);
 
   QFont productFont = kelvak::serifFont(kProductNamePixels);
   productFont.setItalic(true);
   productFont.setUnderline(true);
-  ProductName->setFont(productFont);
-  setTextColour(ProductName, Qt::red);
+  ui_->ProductName->setFont(productFont);
+  setTextColour(ui_->ProductName, Qt::red);
 
   QFont commentsFont = kelvak::serifFont(kCommentsPixels);
   commentsFont.setItalic(true);
-  Comments->setFont(commentsFont);
-  setTextColour(Comments, Qt::black);
+  ui_->Comments->setFont(commentsFont);
+  setTextColour(ui_->Comments, Qt::black);
 
   // The version label sizes itself to its text.
-  Version->adjustSize();
+  ui_->Version->adjustSize();
 
-  BitBtn1->setFocus();
-  connect(BitBtn1, &QPushButton::clicked, this, [this] { OKButtonClick(BitBtn1); });
+  ui_->BitBtn1->setFocus();
+  connect(ui_->BitBtn1, &QPushButton::clicked, this, [this] { OKButtonClick(ui_->BitBtn1); });
 }
 
 void TAboutBox::OKButtonClick(QObject* /*Sender*/) { hide(); }
@@ -64,3 +66,5 @@ void TAboutBox::showEvent(QShowEvent* event) {
   }
   QDialog::showEvent(event);
 }
+
+TAboutBox::~TAboutBox() = default;

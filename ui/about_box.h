@@ -2,18 +2,26 @@
 #pragma once
 
 #include <QDialog>
-
-#include "ui_about_box.h"
+#include <memory>
 
 class QObject;
 class QShowEvent;
 
-class TAboutBox : public QDialog, public Ui_TAboutBox {
+namespace Ui {
+class TAboutBox;
+}
+
+class TAboutBox : public QDialog {
   Q_OBJECT
 
  public:
   // Builds the box hidden. The program keeps this one instance and only shows and hides it.
   explicit TAboutBox(QWidget* parent = nullptr);
+  ~TAboutBox() override;
+
+  // The window's controls, as the window description names them: for the window's companions
+  // (its menus and screen-reader names) and its tests.
+  Ui::TAboutBox& ui() const { return *ui_; }
 
   // The OK button (BitBtn1): hides the box.
   void OKButtonClick(QObject* Sender);
@@ -24,4 +32,7 @@ class TAboutBox : public QDialog, public Ui_TAboutBox {
  protected:
   // Every showing puts the box in the middle of the screen.
   void showEvent(QShowEvent* event) override;
+
+ private:
+  std::unique_ptr<Ui::TAboutBox> ui_;
 };

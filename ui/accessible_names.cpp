@@ -13,6 +13,7 @@
 
 #include "ui/main_window.h"
 #include "ui/up_down.h"
+#include "ui_main_window.h"
 
 namespace kelvak {
 
@@ -80,8 +81,8 @@ void nameControlsForScreenReaders(TForm1& form) {
   }();
   (void)installed;
 
-  for (auto [slider, label] :
-       {std::pair{form.TrackBar2, form.Label8}, {form.TrackBar3, form.Label9}}) {
+  for (auto [slider, label] : {std::pair{form.ui().TrackBar2, form.ui().Label8},
+                               {form.ui().TrackBar3, form.ui().Label9}}) {
     slider->setProperty(kLevelLabel, QVariant::fromValue(label));
     // Building the window may have made the slider's plain interface already; Qt keeps it until
     // told otherwise, and the level one takes its place at the next question.
@@ -89,17 +90,19 @@ void nameControlsForScreenReaders(TForm1& form) {
       QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(plain));
     }
   }
-  form.TrackBar1->setAccessibleName(form.Label1->text());
-  form.TrackBar2->setAccessibleName(form.Label6->text());
-  form.TrackBar3->setAccessibleName(form.Label7->text());
-  form.TrackBar4->setAccessibleName(form.Label10->text());
+  form.ui().TrackBar1->setAccessibleName(form.ui().Label1->text());
+  form.ui().TrackBar2->setAccessibleName(form.ui().Label6->text());
+  form.ui().TrackBar3->setAccessibleName(form.ui().Label7->text());
+  form.ui().TrackBar4->setAccessibleName(form.ui().Label10->text());
 
-  nameField(form.Edit1, form.UpDown1, form.Label5->text());
+  nameField(form.ui().Edit1, form.ui().UpDown1, form.ui().Label5->text());
   // "Пауза (тире)" stands above both pause fields, each with its own label.
-  nameField(form.Edit2, form.UpDown2, form.Label14->text() + " " + form.Label15->text());
-  nameField(form.Edit3, form.UpDown3, form.Label14->text() + " " + form.Label16->text());
-  form.Memo1->setAccessibleName(form.Memo1->toolTip());
-  form.ProgressBar1->setAccessibleName("Ход передачи");
+  nameField(form.ui().Edit2, form.ui().UpDown2,
+            form.ui().Label14->text() + " " + form.ui().Label15->text());
+  nameField(form.ui().Edit3, form.ui().UpDown3,
+            form.ui().Label14->text() + " " + form.ui().Label16->text());
+  form.ui().Memo1->setAccessibleName(form.ui().Memo1->toolTip());
+  form.ui().ProgressBar1->setAccessibleName("Ход передачи");
 }
 
 }  // namespace kelvak

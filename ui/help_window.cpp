@@ -18,6 +18,7 @@
 #include "synth/error.h"
 #include "ui/rich_text_view.h"
 #include "ui/window_resources.h"
+#include "ui_help_window.h"
 
 namespace {
 
@@ -30,18 +31,19 @@ constexpr QPoint kDesignedPosition{201, 171};
 
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   kelvak::initUiResources();
-  setupUi(this);
+  ui_ = std::make_unique<Ui::TForm2>();
+  ui_->setupUi(this);
   kelvak::setUpSecondaryWindow(*this);
   // An explicit place also keeps QDialog from centring the window over its parent.
   move(kDesignedPosition);
 
-  QPalette palette = RichEdit1->palette();
+  QPalette palette = ui_->RichEdit1->palette();
   palette.setColor(QPalette::Base, QApplication::palette("QMenu").color(QPalette::Window));
-  RichEdit1->setPalette(palette);
+  ui_->RichEdit1->setPalette(palette);
 
   // First in the tab order: OK has the focus when the window opens.
-  BitBtn1->setFocus();
-  connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(BitBtn1); });
+  ui_->BitBtn1->setFocus();
+  connect(ui_->BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(ui_->BitBtn1); });
 }
 
 void TForm2::FormCreate(QObject* /*Sender*/) {
@@ -64,16 +66,18 @@ void TForm2::FormCreate(QObject* /*Sender*/) {
   const bool readFailed = file.error() != QFileDevice::NoError;
   file.close();
 
-  RichEdit1->clear();
+  ui_->RichEdit1->clear();
   const std::optional<kelvak::LoadedDocument> loaded =
       readFailed ? std::nullopt
                  : kelvak::readDocument(
                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
   if (!loaded) throw kelvak::KelvakError("Failed to Load Stream");
-  kelvak::fillTextDocument(*RichEdit1->document(), loaded->document);
-  RichEdit1->moveCursor(QTextCursor::Start);
+  kelvak::fillTextDocument(*ui_->RichEdit1->document(), loaded->document);
+  ui_->RichEdit1->moveCursor(QTextCursor::Start);
 }
 
 void TForm2::BitBtn1Click(QObject* /*Sender*/) { hide(); }
 
 void TForm2::showInFront() { kelvak::showSecondaryInFront(*this); }
+
+TForm2::~TForm2() = default;

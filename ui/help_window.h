@@ -3,17 +3,25 @@
 
 #include <QDialog>
 #include <QString>
-
-#include "ui_help_window.h"
+#include <memory>
 
 class QObject;
 
-class TForm2 : public QDialog, public Ui_TForm2 {
+namespace Ui {
+class TForm2;
+}
+
+class TForm2 : public QDialog {
   Q_OBJECT
 
  public:
   // Builds the window hidden, at its designed place; the document is loaded by FormCreate.
   explicit TForm2(QWidget* parent = nullptr);
+  ~TForm2() override;
+
+  // The window's controls, as the window description names them: for the window's companions
+  // (its menus and screen-reader names) and its tests.
+  Ui::TForm2& ui() const { return *ui_; }
 
   // Loads "Справка.rtf" into RichEdit1, as rich text or else as plain text. The document is
   // looked for in the current directory, then in the installed data folder found from the
@@ -33,4 +41,5 @@ class TForm2 : public QDialog, public Ui_TForm2 {
 
  private:
   QString programFolder_;
+  std::unique_ptr<Ui::TForm2> ui_;
 };

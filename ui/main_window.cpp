@@ -20,12 +20,13 @@
 #include <optional>
 
 #include "ui/about_box.h"
-#include "ui/fonts.h"
 #include "ui/accessible_names.h"
 #include "ui/file_dialog_size.h"
+#include "ui/fonts.h"
 #include "ui/help_window.h"
 #include "ui/qt_timer.h"
 #include "ui/sound_export.h"
+#include "ui_main_window.h"
 
 namespace {
 
@@ -125,41 +126,42 @@ TForm1::TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Time
       engine_(*this, Timer1, device, random_),
       fileDialog_([](QFileDialog& d) { return d.exec() == QDialog::Accepted; }),
       messageBox_(kelvak::execBox) {
-  setupUi(this);
+  ui_ = std::make_unique<Ui::TForm1>();
+  ui_->setupUi(this);
 
   RadioGroup1Items = new QButtonGroup(this);
-  RadioGroup1Items->addButton(RadioGroup1Item0, 0);
-  RadioGroup1Items->addButton(RadioGroup1Item1, 1);
-  RadioGroup1Items->addButton(RadioGroup1Item2, 2);
+  RadioGroup1Items->addButton(ui_->RadioGroup1Item0, 0);
+  RadioGroup1Items->addButton(ui_->RadioGroup1Item1, 1);
+  RadioGroup1Items->addButton(ui_->RadioGroup1Item2, 2);
 
   // "Random" is drawn as a radio item, "from file" with a check mark; the program sets both.
   auto* sourceGroup = new QActionGroup(this);
   sourceGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-  sourceGroup->addAction(N2);
+  sourceGroup->addAction(ui_->N2);
 
-  UpDown1->setAssociate(Edit1);
-  UpDown1->setMin(0);
-  UpDown1->setMax(kelvak::kRandomGroupCountMax);
-  UpDown1->setPosition(30);
-  UpDown2->setAssociate(Edit2);
-  UpDown2->setMin(1);
-  UpDown2->setMax(5);
-  UpDown2->setPosition(1);
-  UpDown3->setAssociate(Edit3);
-  UpDown3->setMin(1);
-  UpDown3->setMax(5);
-  UpDown3->setPosition(2);
+  ui_->UpDown1->setAssociate(ui_->Edit1);
+  ui_->UpDown1->setMin(0);
+  ui_->UpDown1->setMax(kelvak::kRandomGroupCountMax);
+  ui_->UpDown1->setPosition(30);
+  ui_->UpDown2->setAssociate(ui_->Edit2);
+  ui_->UpDown2->setMin(1);
+  ui_->UpDown2->setMax(5);
+  ui_->UpDown2->setPosition(1);
+  ui_->UpDown3->setAssociate(ui_->Edit3);
+  ui_->UpDown3->setMin(1);
+  ui_->UpDown3->setMax(5);
+  ui_->UpDown3->setPosition(2);
 
   applyLook();
   bindEvents();
   // Beside the described menu: the next transmission saved as a sound file.
-  Menu->addSeparator();
-  SaveSound = Menu->addAction(QString::fromUtf8(kelvak::kSaveSoundCaption));
+  ui_->Menu->addSeparator();
+  SaveSound = ui_->Menu->addAction(QString::fromUtf8(kelvak::kSaveSoundCaption));
   connect(SaveSound, &QAction::triggered, this,
           [this] { dispatch(&TForm1::SaveSoundClick, SaveSound); });
   kelvak::nameControlsForScreenReaders(*this);
   // The first control of the tab order has the focus when the window first becomes active.
-  TrackBar1->setFocus(Qt::OtherFocusReason);
+  ui_->TrackBar1->setFocus(Qt::OtherFocusReason);
 }
 
 TForm1::~TForm1() = default;
@@ -171,28 +173,28 @@ void TForm1::setSecondaryWindows(TAboutBox* aboutBox, TForm2* helpWindow) {
 
 void TForm1::applyLook() {
   // Menus are windows of their own and take the window's font only when asked to.
-  for (QMenu* menu : {Menu, N3}) menu->setAttribute(Qt::WA_WindowPropagation);
+  for (QMenu* menu : {ui_->Menu, ui_->N3}) menu->setAttribute(Qt::WA_WindowPropagation);
   setFont(kelvak::sansFont(kFontPixels));
 
-  Memo1->setFont(kelvak::monoFont(kPanePixels));
-  QPalette pane = Memo1->palette();
+  ui_->Memo1->setFont(kelvak::monoFont(kPanePixels));
+  QPalette pane = ui_->Memo1->palette();
   pane.setColor(QPalette::Base, Qt::black);
   pane.setColor(QPalette::Text, Qt::red);
   // The selection stays visible when the pane does not have the focus.
   for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
     pane.setColor(QPalette::Inactive, role, pane.color(QPalette::Active, role));
   }
-  Memo1->setPalette(pane);
+  ui_->Memo1->setPalette(pane);
 
   auto* levelStyle = new LevelSliderStyle;
   levelStyle->setParent(this);
-  TrackBar2->setStyle(levelStyle);
-  TrackBar3->setStyle(levelStyle);
+  ui_->TrackBar2->setStyle(levelStyle);
+  ui_->TrackBar3->setStyle(levelStyle);
 
-  PlayButton->setIcon(playPicture());
-  StopButton->setIcon(stopPicture());
-  PlayButton->setIconSize({16, 16});
-  StopButton->setIconSize({16, 16});
+  ui_->PlayButton->setIcon(playPicture());
+  ui_->StopButton->setIcon(stopPicture());
+  ui_->PlayButton->setIconSize({16, 16});
+  ui_->StopButton->setIconSize({16, 16});
 
   // The fonts here are not those the window was drawn with: a text that would not fit its place
   // widens it rather than being cut.
@@ -216,34 +218,34 @@ void TForm1::bindEvents() {
     connect(sender, signal, this, [this, sender, handler] { dispatch(handler, sender); });
   };
   for (const SliderHandlers& s : sliderHandlers()) bind(s.slider, &QSlider::valueChanged, s.change);
-  bind(PlayButton, &QPushButton::clicked, &TForm1::PlayButtonClick);
-  bind(StopButton, &QPushButton::clicked, &TForm1::StopButtonClick);
-  bind(PauseButton, &QPushButton::clicked, &TForm1::PauseButtonClick);
-  bind(N4, &QAction::triggered, &TForm1::N4Click);
-  bind(N5, &QAction::triggered, &TForm1::N5Click);
-  bind(Kelvak1, &QAction::triggered, &TForm1::Kelvak1Click);
+  bind(ui_->PlayButton, &QPushButton::clicked, &TForm1::PlayButtonClick);
+  bind(ui_->StopButton, &QPushButton::clicked, &TForm1::StopButtonClick);
+  bind(ui_->PauseButton, &QPushButton::clicked, &TForm1::PauseButtonClick);
+  bind(ui_->N4, &QAction::triggered, &TForm1::N4Click);
+  bind(ui_->N5, &QAction::triggered, &TForm1::N5Click);
+  bind(ui_->Kelvak1, &QAction::triggered, &TForm1::Kelvak1Click);
   // A click on a menu item with a tick must not move the tick by itself: the handlers set both.
-  connect(N1, &QAction::triggered, this, [this](bool nowTicked) {
-    N1->setChecked(!nowTicked);
-    dispatch(&TForm1::N1Click, N1);
+  connect(ui_->N1, &QAction::triggered, this, [this](bool nowTicked) {
+    ui_->N1->setChecked(!nowTicked);
+    dispatch(&TForm1::N1Click, ui_->N1);
   });
-  connect(N2, &QAction::triggered, this, [this](bool nowTicked) {
-    N2->setChecked(!nowTicked);
-    dispatch(&TForm1::N2Click, N2);
+  connect(ui_->N2, &QAction::triggered, this, [this](bool nowTicked) {
+    ui_->N2->setChecked(!nowTicked);
+    dispatch(&TForm1::N2Click, ui_->N2);
   });
 
   for (const SliderHandlers& s : sliderHandlers()) s.slider->installEventFilter(this);
-  Edit1->installEventFilter(this);
+  ui_->Edit1->installEventFilter(this);
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     if (now && now->window() == this) activeControl_ = now;
   });
 }
 
 std::array<TForm1::SliderHandlers, 4> TForm1::sliderHandlers() const {
-  return {{{TrackBar1, &TForm1::TrackBar1Change, &TForm1::TrackBar1Enter},
-           {TrackBar2, &TForm1::TrackBar2Change, &TForm1::TrackBar2Enter},
-           {TrackBar3, &TForm1::TrackBar3Change, &TForm1::TrackBar3Enter},
-           {TrackBar4, &TForm1::TrackBar4Change, &TForm1::TrackBar4Enter}}};
+  return {{{ui_->TrackBar1, &TForm1::TrackBar1Change, &TForm1::TrackBar1Enter},
+           {ui_->TrackBar2, &TForm1::TrackBar2Change, &TForm1::TrackBar2Enter},
+           {ui_->TrackBar3, &TForm1::TrackBar3Change, &TForm1::TrackBar3Enter},
+           {ui_->TrackBar4, &TForm1::TrackBar4Change, &TForm1::TrackBar4Enter}}};
 }
 
 void TForm1::dispatch(Handler handler, QObject* sender) {
@@ -262,9 +264,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusIn:
       // Entering a control, not the window coming back to the front with the same control.
       if (!quietFocus_ && watched != activeControl_) {
-        const Handler enter = slider             ? slider->enter
-                              : watched == Edit1 ? &TForm1::Edit1Enter
-                                                 : nullptr;
+        const Handler enter = slider                  ? slider->enter
+                              : watched == ui_->Edit1 ? &TForm1::Edit1Enter
+                                                      : nullptr;
         if (enter) dispatch(enter, watched);
       }
       break;
@@ -311,24 +313,24 @@ void TForm1::writeLevel(QLabel* label, int position) {
 }
 
 void TForm1::TrackBar1Change(QObject*) {
-  Label4->setText(QString::number(TrackBar1->value()));
-  fitLabel(Label4);
+  ui_->Label4->setText(QString::number(ui_->TrackBar1->value()));
+  fitLabel(ui_->Label4);
   engine_.soundSettingChanged(SoundSetting::Speed);
 }
 
 void TForm1::TrackBar2Change(QObject*) {
-  writeLevel(Label8, TrackBar2->value());
+  writeLevel(ui_->Label8, ui_->TrackBar2->value());
   engine_.soundSettingChanged(SoundSetting::Signal);
 }
 
 void TForm1::TrackBar3Change(QObject*) {
-  writeLevel(Label9, TrackBar3->value());
+  writeLevel(ui_->Label9, ui_->TrackBar3->value());
   engine_.soundSettingChanged(SoundSetting::Noise);
 }
 
 void TForm1::TrackBar4Change(QObject*) {
-  Label13->setText(QString::number(TrackBar4->value()));
-  fitLabel(Label13);
+  ui_->Label13->setText(QString::number(ui_->TrackBar4->value()));
+  fitLabel(ui_->Label13);
   engine_.soundSettingChanged(SoundSetting::Frequency);
 }
 
@@ -380,17 +382,17 @@ void TForm1::SaveSoundClick(QObject*) {
 
 // --- what the transmission reads and writes ---
 
-int TForm1::speed() const { return TrackBar1->value(); }
+int TForm1::speed() const { return ui_->TrackBar1->value(); }
 int TForm1::textKind() const { return RadioGroup1Items->checkedId(); }
-int TForm1::frequency() const { return TrackBar4->value(); }
-int TForm1::signalPosition() const { return TrackBar2->value(); }
-int TForm1::noisePosition() const { return TrackBar3->value(); }
-std::string TForm1::groupCountText() const { return Edit1->text().toStdString(); }
-std::string TForm1::charPauseText() const { return Edit2->text().toStdString(); }
-std::string TForm1::groupPauseText() const { return Edit3->text().toStdString(); }
-bool TForm1::randomSource() const { return N2->isChecked(); }
-bool TForm1::longZero() const { return CheckBox1->isChecked(); }
-bool TForm1::specialSigns() const { return CheckBox2->isChecked(); }
+int TForm1::frequency() const { return ui_->TrackBar4->value(); }
+int TForm1::signalPosition() const { return ui_->TrackBar2->value(); }
+int TForm1::noisePosition() const { return ui_->TrackBar3->value(); }
+std::string TForm1::groupCountText() const { return ui_->Edit1->text().toStdString(); }
+std::string TForm1::charPauseText() const { return ui_->Edit2->text().toStdString(); }
+std::string TForm1::groupPauseText() const { return ui_->Edit3->text().toStdString(); }
+bool TForm1::randomSource() const { return ui_->N2->isChecked(); }
+bool TForm1::longZero() const { return ui_->CheckBox1->isChecked(); }
+bool TForm1::specialSigns() const { return ui_->CheckBox2->isChecked(); }
 
 void TForm1::setEnabledQuietly(QWidget* control, bool on) {
   const bool wasQuiet = quietFocus_;
@@ -399,44 +401,44 @@ void TForm1::setEnabledQuietly(QWidget* control, bool on) {
   quietFocus_ = wasQuiet;
 }
 
-void TForm1::setPlayEnabled(bool on) { setEnabledQuietly(PlayButton, on); }
-void TForm1::setStopEnabled(bool on) { setEnabledQuietly(StopButton, on); }
-void TForm1::setPauseEnabled(bool on) { setEnabledQuietly(PauseButton, on); }
-void TForm1::setPauseDown(bool down) { PauseButton->setChecked(down); }
-void TForm1::setGroupCountEnabled(bool on) { setEnabledQuietly(Edit1, on); }
-void TForm1::setTextKindEnabled(bool on) { setEnabledQuietly(RadioGroup1, on); }
+void TForm1::setPlayEnabled(bool on) { setEnabledQuietly(ui_->PlayButton, on); }
+void TForm1::setStopEnabled(bool on) { setEnabledQuietly(ui_->StopButton, on); }
+void TForm1::setPauseEnabled(bool on) { setEnabledQuietly(ui_->PauseButton, on); }
+void TForm1::setPauseDown(bool down) { ui_->PauseButton->setChecked(down); }
+void TForm1::setGroupCountEnabled(bool on) { setEnabledQuietly(ui_->Edit1, on); }
+void TForm1::setTextKindEnabled(bool on) { setEnabledQuietly(ui_->RadioGroup1, on); }
 
-void TForm1::clearText() { Memo1->clear(); }
+void TForm1::clearText() { ui_->Memo1->clear(); }
 
 void TForm1::appendText(const std::string& utf8) {
   // The pane follows the newest characters unless the user has scrolled back to read.
-  QScrollBar* bar = Memo1->verticalScrollBar();
+  QScrollBar* bar = ui_->Memo1->verticalScrollBar();
   const bool following = bar->value() == bar->maximum();
-  QTextCursor end(Memo1->document());
+  QTextCursor end(ui_->Memo1->document());
   end.movePosition(QTextCursor::End);
   end.insertText(QString::fromStdString(utf8));
   if (following) bar->setValue(bar->maximum());
 }
 
 void TForm1::setStatusText(const std::string& utf8) {
-  StatusBar1->showMessage(QString::fromStdString(utf8));
+  ui_->StatusBar1->showMessage(QString::fromStdString(utf8));
   // The forming prompt must be seen although no event is handled until the forming ends.
-  if (StatusBar1->isVisible()) StatusBar1->repaint();
+  if (ui_->StatusBar1->isVisible()) ui_->StatusBar1->repaint();
 }
 
-QString TForm1::statusText() const { return StatusBar1->currentMessage(); }
+QString TForm1::statusText() const { return ui_->StatusBar1->currentMessage(); }
 
 void TForm1::setProgressMax(std::uint16_t max) {
   progressMax_ = max;
   if (progressPos_ > max) progressPos_ = max;
   // A range of 0..0 would turn the bar into a busy indicator; an empty bar is meant.
-  ProgressBar1->setRange(0, max == 0 ? 1 : max);
-  ProgressBar1->setValue(progressPos_);
+  ui_->ProgressBar1->setRange(0, max == 0 ? 1 : max);
+  ui_->ProgressBar1->setValue(progressPos_);
 }
 
 void TForm1::setProgressPosition(std::uint16_t position) {
   progressPos_ = position > progressMax_ ? progressMax_ : position;
-  ProgressBar1->setValue(progressPos_);  // repaints at once when the bar visibly moves
+  ui_->ProgressBar1->setValue(progressPos_);  // repaints at once when the bar visibly moves
 }
 
 void TForm1::showMessage(const std::string& text, const std::string& caption) {
@@ -446,9 +448,9 @@ void TForm1::showMessage(const std::string& text, const std::string& caption) {
 }
 
 void TForm1::setSourceChecks(bool randomTicked) {
-  N2->setChecked(randomTicked);
-  N1->setChecked(!randomTicked);
+  ui_->N2->setChecked(randomTicked);
+  ui_->N1->setChecked(!randomTicked);
 }
 
-void TForm1::setGroupCountMax(int max) { UpDown1->setMax(max); }
-void TForm1::setGroupCount(int groups) { UpDown1->setPosition(groups); }
+void TForm1::setGroupCountMax(int max) { ui_->UpDown1->setMax(max); }
+void TForm1::setGroupCount(int groups) { ui_->UpDown1->setPosition(groups); }

@@ -11,10 +11,10 @@
 #include "playback/transmission.h"
 #include "synth/random.h"
 #include "ui/error_report.h"
-#include "ui_main_window.h"
 
 class QButtonGroup;
 class QFileDialog;
+class QLabel;
 class QSlider;
 class TAboutBox;
 class TForm2;
@@ -23,11 +23,15 @@ namespace kelvak {
 class QtTimer;
 }
 
+namespace Ui {
+class TForm1;
+}
+
 // The window's controls carry the names they are known by (TrackBar1, Edit1, N4...). Handlers are
 // named after control and event and take the sender, which none of them reads. Each one runs
 // through the error gate, so a failure ends the handler, shows the error report and the program
 // goes on.
-class TForm1 : public QMainWindow, public kelvak::Controls, public Ui::TForm1 {
+class TForm1 : public QMainWindow, public kelvak::Controls {
   Q_OBJECT
 
  public:
@@ -39,6 +43,10 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public Ui::TForm1 {
   TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Timer* timer = nullptr,
          QWidget* parent = nullptr);
   ~TForm1() override;
+
+  // The window's controls, as the window description names them: for the window's companions
+  // (its menus and screen-reader names) and its tests.
+  Ui::TForm1& ui() const { return *ui_; }
 
   // The secondary windows that the Help menu shows; either may be null.
   void setSecondaryWindows(TAboutBox* aboutBox, TForm2* helpWindow);
@@ -152,4 +160,5 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public Ui::TForm1 {
 
   FileDialogPresenter fileDialog_;
   kelvak::BoxPresenter messageBox_;
+  std::unique_ptr<Ui::TForm1> ui_;
 };

@@ -15,6 +15,7 @@
 #include "ui/check_window.h"
 #include "ui/main_window.h"
 #include "ui/statistics_window.h"
+#include "ui_main_window.h"
 
 namespace kelvak {
 
@@ -29,7 +30,7 @@ TrainingMenu::TrainingMenu(TForm1& form, ErrorGate& gate, std::string historyPat
     : form_(form),
       gate_(gate),
       history_(historyPath.empty() ? defaultHistoryPath() : std::move(historyPath)) {
-  menu = new QMenu(QString::fromUtf8("Тре&нировка"), form.MainMenu1);
+  menu = new QMenu(QString::fromUtf8("Тре&нировка"), form.ui().MainMenu1);
   menu->setObjectName("TrainingMenu");
   menu->setAttribute(Qt::WA_WindowPropagation);  // the window's font, as its other menus
   hideText = menu->addAction(QString::fromUtf8("&Скрывать текст при передаче"));
@@ -42,7 +43,7 @@ TrainingMenu::TrainingMenu(TForm1& form, ErrorGate& gate, std::string historyPat
   menu->addSeparator();
   newSequence = menu->addAction(QString::fromUtf8("&Новая последовательность"));
   newSequence->setObjectName("NewSequenceItem");
-  form.MainMenu1->insertMenu(form.N3->menuAction(), menu);
+  form.ui().MainMenu1->insertMenu(form.ui().N3->menuAction(), menu);
 
   connect(hideText, &QAction::toggled, this,
           [this](bool on) { gate_.run([this, on] { form_.engine().setTextHidden(on); }); });

@@ -14,6 +14,7 @@
 #include <QScreen>
 
 #include "tests/ui/qt_test_app.h"
+#include "ui_about_box.h"
 
 namespace kelvak {
 namespace {
@@ -34,20 +35,21 @@ TEST_F(AboutBox, IsBuiltAsDesigned) {
   EXPECT_EQ(box.windowTitle(), "About");
   EXPECT_EQ(box.size(), QSize(452, 247));
   EXPECT_EQ(box.maximumSize(), QSize(452, 247));
-  EXPECT_EQ(box.Panel1->geometry(), QRect(8, 8, 441, 201));
-  EXPECT_EQ(box.Panel1->frameShape(), QFrame::Box);  // sunken box: lowered outside, raised inside
-  EXPECT_EQ(box.Panel1->frameShadow(), QFrame::Sunken);
-  EXPECT_EQ(box.Image1->parentWidget(), box.Panel1);
-  EXPECT_EQ(box.Image1->geometry(), QRect(8, 8, 240, 180));
-  EXPECT_EQ(box.ProductName->geometry(), QRect(304, 24, 120, 31));
-  EXPECT_EQ(box.Comments->geometry(), QRect(296, 64, 129, 30));
-  EXPECT_EQ(box.Version->pos(), QPoint(296, 104));
-  EXPECT_EQ(box.BitBtn1->geometry(), QRect(184, 216, 91, 25));
+  EXPECT_EQ(box.ui().Panel1->geometry(), QRect(8, 8, 441, 201));
+  EXPECT_EQ(box.ui().Panel1->frameShape(),
+            QFrame::Box);  // sunken box: lowered outside, raised inside
+  EXPECT_EQ(box.ui().Panel1->frameShadow(), QFrame::Sunken);
+  EXPECT_EQ(box.ui().Image1->parentWidget(), box.ui().Panel1);
+  EXPECT_EQ(box.ui().Image1->geometry(), QRect(8, 8, 240, 180));
+  EXPECT_EQ(box.ui().ProductName->geometry(), QRect(304, 24, 120, 31));
+  EXPECT_EQ(box.ui().Comments->geometry(), QRect(296, 64, 129, 30));
+  EXPECT_EQ(box.ui().Version->pos(), QPoint(296, 104));
+  EXPECT_EQ(box.ui().BitBtn1->geometry(), QRect(184, 216, 91, 25));
 }
 
 TEST_F(AboutBox, ShowsItsPictureInTwentyFourBitColour) {
   TAboutBox box;
-  const QPixmap picture = box.Image1->pixmap();
+  const QPixmap picture = box.ui().Image1->pixmap();
   ASSERT_FALSE(picture.isNull());
   EXPECT_EQ(picture.size(), QSize(240, 180));
   EXPECT_FALSE(picture.hasAlphaChannel());
@@ -55,49 +57,50 @@ TEST_F(AboutBox, ShowsItsPictureInTwentyFourBitColour) {
 
 TEST_F(AboutBox, TextsFontsAndColours) {
   TAboutBox box;
-  EXPECT_EQ(box.ProductName->text(), "Kelvak");
-  const QFont product = box.ProductName->font();
+  EXPECT_EQ(box.ui().ProductName->text(), "Kelvak");
+  const QFont product = box.ui().ProductName->font();
   EXPECT_TRUE(isSerifStandIn(product)) << QFontInfo(product).family().toStdString();
   EXPECT_EQ(product.pixelSize(), 27);
   EXPECT_TRUE(product.italic());
   EXPECT_TRUE(product.underline());
-  EXPECT_EQ(box.ProductName->palette().color(QPalette::WindowText), QColor(Qt::red));
+  EXPECT_EQ(box.ui().ProductName->palette().color(QPalette::WindowText), QColor(Qt::red));
 
-  EXPECT_EQ(box.Comments->text(), "Синтезатор сигналов азбуки Морзе");
-  const QFont comments = box.Comments->font();
+  EXPECT_EQ(box.ui().Comments->text(), "Синтезатор сигналов азбуки Морзе");
+  const QFont comments = box.ui().Comments->font();
   EXPECT_TRUE(isSerifStandIn(comments));
   EXPECT_EQ(comments.pixelSize(), 13);
   EXPECT_TRUE(comments.italic());
   EXPECT_FALSE(comments.underline());
-  EXPECT_TRUE(box.Comments->wordWrap());
-  EXPECT_EQ(box.Comments->palette().color(QPalette::WindowText), QColor(Qt::black));
+  EXPECT_TRUE(box.ui().Comments->wordWrap());
+  EXPECT_EQ(box.ui().Comments->palette().color(QPalette::WindowText), QColor(Qt::black));
 
-  EXPECT_EQ(box.Version->text(), "Version 1.10");
-  EXPECT_EQ(box.Version->font(), box.font());
+  EXPECT_EQ(box.ui().Version->text(), "Version 1.10");
+  EXPECT_EQ(box.ui().Version->font(), box.font());
   EXPECT_EQ(QFontInfo(box.font()).pixelSize(), 11);
 }
 
 TEST_F(AboutBox, EveryTextIsFullyVisible) {
   TAboutBox box;
-  const QFontMetrics product(box.ProductName->font());
-  EXPECT_LE(product.horizontalAdvance("Kelvak"), box.ProductName->width());
-  EXPECT_LE(product.height(), box.ProductName->height());
+  const QFontMetrics product(box.ui().ProductName->font());
+  EXPECT_LE(product.horizontalAdvance("Kelvak"), box.ui().ProductName->width());
+  EXPECT_LE(product.height(), box.ui().ProductName->height());
 
   // Two lines of word-wrapped text in 129 x 30.
-  EXPECT_LE(box.Comments->heightForWidth(box.Comments->width()), box.Comments->height());
-  const QFontMetrics comments(box.Comments->font());
-  EXPECT_LE(comments.horizontalAdvance("Синтезатор сигналов"), box.Comments->width());
+  EXPECT_LE(box.ui().Comments->heightForWidth(box.ui().Comments->width()),
+            box.ui().Comments->height());
+  const QFontMetrics comments(box.ui().Comments->font());
+  EXPECT_LE(comments.horizontalAdvance("Синтезатор сигналов"), box.ui().Comments->width());
 
-  EXPECT_GE(box.Version->width(), box.Version->sizeHint().width());
-  EXPECT_GE(box.Version->height(), box.Version->sizeHint().height());
+  EXPECT_GE(box.ui().Version->width(), box.ui().Version->sizeHint().width());
+  EXPECT_GE(box.ui().Version->height(), box.ui().Version->sizeHint().height());
 
-  const QRect inside = box.Panel1->contentsRect();
+  const QRect inside = box.ui().Panel1->contentsRect();
   for (const QWidget* label :
-       {static_cast<QWidget*>(box.Image1), static_cast<QWidget*>(box.ProductName),
-        static_cast<QWidget*>(box.Comments), static_cast<QWidget*>(box.Version)}) {
+       {static_cast<QWidget*>(box.ui().Image1), static_cast<QWidget*>(box.ui().ProductName),
+        static_cast<QWidget*>(box.ui().Comments), static_cast<QWidget*>(box.ui().Version)}) {
     EXPECT_TRUE(inside.contains(label->geometry())) << label->objectName().toStdString();
   }
-  EXPECT_LE(box.Image1->geometry().right(), box.Comments->geometry().left());
+  EXPECT_LE(box.ui().Image1->geometry().right(), box.ui().Comments->geometry().left());
 }
 
 TEST_F(AboutBox, IsCentredOnTheScreenAtEveryShowing) {

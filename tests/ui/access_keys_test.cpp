@@ -8,6 +8,7 @@
 
 #include "tests/fakes/fakes.h"
 #include "ui/main_window.h"
+#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
@@ -41,22 +42,22 @@ class AccessKeyInAField : public ::testing::TestWithParam<KeyCase> {
 
 TEST_P(AccessKeyInAField, WhoseButtonIsDisabledTypesNothing) {
   const KeyCase& c = GetParam();
-  if (c.playing) QTest::mouseClick(form.PlayButton, Qt::LeftButton);
+  if (c.playing) QTest::mouseClick(form.ui().PlayButton, Qt::LeftButton);
   QLineEdit* edit = field(c.field);
   ASSERT_TRUE(edit && edit->isEnabled());
   edit->setFocus(Qt::TabFocusReason);
   edit->end(false);
   const QString before = edit->text();
-  const bool playEnabled = form.PlayButton->isEnabled();
-  const bool paused = form.PauseButton->isChecked();
+  const bool playEnabled = form.ui().PlayButton->isEnabled();
+  const bool paused = form.ui().PauseButton->isChecked();
 
   QTest::keyClick(QApplication::focusWidget(), c.key, Qt::AltModifier);
   QTest::keyClick(QApplication::focusWidget(), c.key, Qt::AltModifier | Qt::ShiftModifier);
   QTest::qWait(50);  // a button pressed by its key acts a moment later
 
   EXPECT_EQ(edit->text(), before);
-  EXPECT_EQ(form.PlayButton->isEnabled(), playEnabled);
-  EXPECT_EQ(form.PauseButton->isChecked(), paused);
+  EXPECT_EQ(form.ui().PlayButton->isEnabled(), playEnabled);
+  EXPECT_EQ(form.ui().PauseButton->isChecked(), paused);
   if (c.playing) {
     // The next tick reads the field as it was, without an error.
     EXPECT_TRUE(timer.fireNext([this] { form.timer1Ticked(); }));
@@ -85,15 +86,15 @@ TEST_F(AccessKeyInAField, WhoseButtonIsEnabledPressesItAndTypesNothing) {
     QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
   };
   press(Qt::Key_P);
-  QTRY_VERIFY_WITH_TIMEOUT(!form.PlayButton->isEnabled(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(!form.ui().PlayButton->isEnabled(), 10000);
   EXPECT_TRUE(timer.enabled());
   press(Qt::Key_U);
-  QTRY_VERIFY_WITH_TIMEOUT(form.PauseButton->isChecked(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(form.ui().PauseButton->isChecked(), 10000);
   EXPECT_FALSE(timer.enabled());
   press(Qt::Key_U);
-  QTRY_VERIFY_WITH_TIMEOUT(!form.PauseButton->isChecked(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(!form.ui().PauseButton->isChecked(), 10000);
   press(Qt::Key_S);
-  QTRY_VERIFY_WITH_TIMEOUT(form.PlayButton->isEnabled(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(form.ui().PlayButton->isEnabled(), 10000);
   EXPECT_FALSE(device.isOpen());
   EXPECT_EQ(edit->text(), "1");
 }

@@ -10,6 +10,7 @@
 
 #include "tests/fakes/fakes.h"
 #include "ui/main_window.h"
+#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
@@ -75,10 +76,10 @@ TEST_F(Accessibility, SlidersAnnounceTheValueTheirLabelShows) {
     int position;
     int announced;
   };
-  const Move moves[] = {{form.TrackBar1, form.Label4, 20, 20},
-                        {form.TrackBar4, form.Label13, 1200, 1200},
-                        {form.TrackBar2, form.Label8, 64, 49},  // level = 127 - position
-                        {form.TrackBar3, form.Label9, 0, 100}};
+  const Move moves[] = {{form.ui().TrackBar1, form.ui().Label4, 20, 20},
+                        {form.ui().TrackBar4, form.ui().Label13, 1200, 1200},
+                        {form.ui().TrackBar2, form.ui().Label8, 64, 49},  // level = 127 - position
+                        {form.ui().TrackBar3, form.ui().Label9, 0, 100}};
   for (const Move& m : moves) {
     m.slider->setValue(m.position);
     QAccessibleValueInterface* v = of(m.slider)->valueInterface();
@@ -90,7 +91,7 @@ TEST_F(Accessibility, SlidersAnnounceTheValueTheirLabelShows) {
 }
 
 TEST_F(Accessibility, ALevelSetByTheScreenReaderShowsThatPercentage) {
-  for (QSlider* level : {form.TrackBar2, form.TrackBar3}) {
+  for (QSlider* level : {form.ui().TrackBar2, form.ui().TrackBar3}) {
     QAccessibleValueInterface* v = of(level)->valueInterface();
     EXPECT_EQ(v->minimumValue().toInt(), 0);
     EXPECT_EQ(v->maximumValue().toInt(), 100);
@@ -103,14 +104,14 @@ TEST_F(Accessibility, ALevelSetByTheScreenReaderShowsThatPercentage) {
 }
 
 TEST_F(Accessibility, FieldsAnnounceTheirTextAndArrowsTheirField) {
-  form.Edit2->setText("3");
-  EXPECT_EQ(value(form.Edit2), "3");
-  EXPECT_EQ(value(form.Edit1), "30");
-  EXPECT_EQ(of(form.Edit1)->text(QAccessible::Description), "Количество групп текста");
-  const auto arrows = form.UpDown3->findChildren<QToolButton*>();
+  form.ui().Edit2->setText("3");
+  EXPECT_EQ(value(form.ui().Edit2), "3");
+  EXPECT_EQ(value(form.ui().Edit1), "30");
+  EXPECT_EQ(of(form.ui().Edit1)->text(QAccessible::Description), "Количество групп текста");
+  const auto arrows = form.ui().UpDown3->findChildren<QToolButton*>();
   ASSERT_EQ(arrows.size(), 2);
   for (QToolButton* arrow : arrows) {
-    EXPECT_TRUE(name(arrow).startsWith(name(form.Edit3))) << name(arrow).toStdString();
+    EXPECT_TRUE(name(arrow).startsWith(name(form.ui().Edit3))) << name(arrow).toStdString();
   }
   EXPECT_NE(name(arrows[0]), name(arrows[1]));
 }

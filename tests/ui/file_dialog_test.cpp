@@ -22,6 +22,7 @@
 
 #include "tests/fakes/fakes.h"
 #include "ui/main_window.h"
+#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
@@ -63,7 +64,7 @@ class FileDialog : public ::testing::Test {
       shown = true;
       return false;
     });
-    form.N1->trigger();
+    form.ui().N1->trigger();
     ASSERT_TRUE(shown);
   }
 };

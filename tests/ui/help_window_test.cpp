@@ -19,6 +19,7 @@
 
 #include "synth/error.h"
 #include "tests/ui/qt_test_app.h"
+#include "ui_help_window.h"
 
 namespace kelvak {
 namespace {
@@ -59,7 +60,7 @@ class HelpWindow : public testing::Test {
   }
 
   static std::string shownText(const TForm2& form) {
-    return form.RichEdit1->toPlainText().toStdString();
+    return form.ui().RichEdit1->toPlainText().toStdString();
   }
 
   fs::path previousDir_;
@@ -73,14 +74,14 @@ TEST_F(HelpWindow, IsBuiltAsDesigned) {
   EXPECT_EQ(form.size(), QSize(420, 273));
   EXPECT_EQ(form.maximumSize(), QSize(420, 273));
   EXPECT_EQ(form.pos(), QPoint(201, 171));
-  EXPECT_EQ(form.RichEdit1->geometry(), QRect(8, 8, 401, 225));
-  EXPECT_TRUE(form.RichEdit1->isReadOnly());
-  EXPECT_NE(form.RichEdit1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_NE(form.RichEdit1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_EQ(form.BitBtn1->geometry(), QRect(176, 240, 75, 25));
-  EXPECT_TRUE(form.BitBtn1->isDefault());
-  EXPECT_EQ(form.focusWidget(), form.BitBtn1);
-  EXPECT_TRUE(form.RichEdit1->document()->isEmpty());  // nothing is loaded before FormCreate
+  EXPECT_EQ(form.ui().RichEdit1->geometry(), QRect(8, 8, 401, 225));
+  EXPECT_TRUE(form.ui().RichEdit1->isReadOnly());
+  EXPECT_NE(form.ui().RichEdit1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_NE(form.ui().RichEdit1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(form.ui().BitBtn1->geometry(), QRect(176, 240, 75, 25));
+  EXPECT_TRUE(form.ui().BitBtn1->isDefault());
+  EXPECT_EQ(form.focusWidget(), form.ui().BitBtn1);
+  EXPECT_TRUE(form.ui().RichEdit1->document()->isEmpty());  // nothing is loaded before FormCreate
 }
 
 TEST_F(HelpWindow, UsesASansFontAndTheMenuColour) {
@@ -89,7 +90,7 @@ TEST_F(HelpWindow, UsesASansFontAndTheMenuColour) {
   EXPECT_TRUE(font.family() == "Liberation Sans" || font.family() == "DejaVu Sans")
       << font.family().toStdString();
   EXPECT_EQ(font.pixelSize(), 11);
-  EXPECT_EQ(form.RichEdit1->palette().color(QPalette::Base),
+  EXPECT_EQ(form.ui().RichEdit1->palette().color(QPalette::Base),
             QApplication::palette("QMenu").color(QPalette::Window));
 }
 
@@ -131,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(HelpWindow, MissingDocumentRaisesCannotOpenWithItsName) {
   TForm2 form;
   EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
-  EXPECT_TRUE(form.RichEdit1->document()->isEmpty());
+  EXPECT_TRUE(form.ui().RichEdit1->document()->isEmpty());
   form.showInFront();
   EXPECT_TRUE(form.isVisible());
 }
@@ -171,7 +172,7 @@ TEST_P(HelpWindowPlaces, TheCurrentFolderComesFirstThenTheProgramsData) {
     EXPECT_EQ(shownText(form), c.shown);
   } else {
     EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
-    EXPECT_TRUE(form.RichEdit1->document()->isEmpty());
+    EXPECT_TRUE(form.ui().RichEdit1->document()->isEmpty());
   }
 }
 
@@ -209,12 +210,12 @@ TEST_F(HelpWindow, RichTextFormattingReachesTheViewer) {
             R"({\b\cf1\fs32 \'c7\'e0\'e3}\par \i x\par})");
   TForm2 form;
   ASSERT_EQ(load(form), "");
-  QTextCursor cursor(form.RichEdit1->document());
+  QTextCursor cursor(form.ui().RichEdit1->document());
   cursor.setPosition(1);
   EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
   EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(200, 0, 0));
   EXPECT_DOUBLE_EQ(cursor.charFormat().fontPointSize(), 16.0);
-  cursor.setPosition(form.RichEdit1->document()->lastBlock().position() + 1);
+  cursor.setPosition(form.ui().RichEdit1->document()->lastBlock().position() + 1);
   EXPECT_TRUE(cursor.charFormat().fontItalic());
   EXPECT_NE(cursor.charFormat().fontWeight(), QFont::Bold);
 }
@@ -226,7 +227,7 @@ TEST_F(HelpWindow, ShippedDocumentLoadsWhereTheProgramRuns) {
   const std::string text = shownText(form);
   EXPECT_NE(text.find("Синтезатор сигналов азбуки Морзе"), std::string::npos);
   EXPECT_NE(text.find("Таблица знаков"), std::string::npos);
-  EXPECT_EQ(form.RichEdit1->textCursor().position(), 0);  // opens at the top
+  EXPECT_EQ(form.ui().RichEdit1->textCursor().position(), 0);  // opens at the top
 }
 
 TEST_F(HelpWindow, KeepsTheScrollPositionWhenHiddenAndShownAgain) {
@@ -235,13 +236,13 @@ TEST_F(HelpWindow, KeepsTheScrollPositionWhenHiddenAndShownAgain) {
   ASSERT_EQ(load(form), "");
   form.showInFront();
   QCoreApplication::processEvents();
-  QScrollBar* bar = form.RichEdit1->verticalScrollBar();
+  QScrollBar* bar = form.ui().RichEdit1->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 100);  // the guide is much longer than the window
   bar->setValue(bar->maximum() / 2);
   const int place = bar->value();
   ASSERT_GT(place, 0);
 
-  form.BitBtn1->click();
+  form.ui().BitBtn1->click();
   QCoreApplication::processEvents();
   form.showInFront();
   QCoreApplication::processEvents();
@@ -260,7 +261,7 @@ TEST_F(HelpWindow, OpensWhereDesignedThenWhereTheUserLeftIt) {
   QCoreApplication::processEvents();
   EXPECT_EQ(form.pos(), QPoint(201, 171));
   form.move(300, 250);
-  form.BitBtn1->click();
+  form.ui().BitBtn1->click();
   form.showInFront();
   QCoreApplication::processEvents();
   EXPECT_EQ(form.pos(), QPoint(300, 250));

@@ -2,6 +2,7 @@
 #include "ui/main_window.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QActionGroup>
 #include <QFileDialog>
@@ -16,13 +17,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
-
-#include "ui/about_box.h"
-#include "tests/fakes/fakes.h"
-#include "ui/help_window.h"
-#include "tests/ui/qt_print.h"
 #include "synth/symbol_table.h"
+#include "tests/fakes/fakes.h"
+#include "tests/ui/qt_print.h"
+#include "ui/about_box.h"
+#include "ui/help_window.h"
+#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
@@ -86,7 +86,7 @@ class MainWindowTest : public ::testing::Test {
     while (n < 100000 && tick()) ++n;
     return n;
   }
-  std::string pane() const { return form->Memo1->toPlainText().toStdString(); }
+  std::string pane() const { return form->ui().Memo1->toPlainText().toStdString(); }
   const SymbolBlock& block(int index) const { return form->engine().buffers().blocks[index]; }
   std::string writeFile(const std::string& bytes) {
     const auto path = std::filesystem::temp_directory_path() /
@@ -112,19 +112,19 @@ class MainWindowTest : public ::testing::Test {
   std::vector<bool> dialogNative;
 
   void expectIdle() {
-    EXPECT_TRUE(form->PlayButton->isEnabled());
-    EXPECT_FALSE(form->StopButton->isEnabled());
-    EXPECT_FALSE(form->PauseButton->isEnabled());
-    EXPECT_TRUE(form->Edit1->isEnabled());
+    EXPECT_TRUE(form->ui().PlayButton->isEnabled());
+    EXPECT_FALSE(form->ui().StopButton->isEnabled());
+    EXPECT_FALSE(form->ui().PauseButton->isEnabled());
+    EXPECT_TRUE(form->ui().Edit1->isEnabled());
     EXPECT_FALSE(timer.enabled());
     EXPECT_FALSE(device.isOpen());
   }
   void expectRunning() {
-    EXPECT_FALSE(form->PlayButton->isEnabled());
-    EXPECT_TRUE(form->StopButton->isEnabled());
-    EXPECT_TRUE(form->PauseButton->isEnabled());
-    EXPECT_FALSE(form->Edit1->isEnabled());
-    EXPECT_TRUE(form->UpDown1->isEnabled());  // the arrows stay usable
+    EXPECT_FALSE(form->ui().PlayButton->isEnabled());
+    EXPECT_TRUE(form->ui().StopButton->isEnabled());
+    EXPECT_TRUE(form->ui().PauseButton->isEnabled());
+    EXPECT_FALSE(form->ui().Edit1->isEnabled());
+    EXPECT_TRUE(form->ui().UpDown1->isEnabled());  // the arrows stay usable
     EXPECT_TRUE(timer.enabled());
     EXPECT_TRUE(device.isOpen());
   }
@@ -132,13 +132,13 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, StartsIdleWithTheDefaultSettings) {
   EXPECT_EQ(form->windowTitle(), "Kelvak");
-  EXPECT_EQ(form->Label4->text(), "12");
-  EXPECT_EQ(form->Label8->text(), "100");
-  EXPECT_EQ(form->Label9->text(), "0");
-  EXPECT_EQ(form->Label13->text(), "500");
-  EXPECT_EQ(form->Edit1->text(), "30");
-  EXPECT_EQ(form->Edit2->text(), "1");
-  EXPECT_EQ(form->Edit3->text(), "2");
+  EXPECT_EQ(form->ui().Label4->text(), "12");
+  EXPECT_EQ(form->ui().Label8->text(), "100");
+  EXPECT_EQ(form->ui().Label9->text(), "0");
+  EXPECT_EQ(form->ui().Label13->text(), "500");
+  EXPECT_EQ(form->ui().Edit1->text(), "30");
+  EXPECT_EQ(form->ui().Edit2->text(), "1");
+  EXPECT_EQ(form->ui().Edit3->text(), "2");
   EXPECT_EQ(form->speed(), 12);
   EXPECT_EQ(form->signalPosition(), 0);
   EXPECT_EQ(form->noisePosition(), 127);
@@ -146,20 +146,20 @@ TEST_F(MainWindowTest, StartsIdleWithTheDefaultSettings) {
   EXPECT_EQ(form->textKind(), 0);
   EXPECT_FALSE(form->longZero());
   EXPECT_FALSE(form->specialSigns());
-  EXPECT_TRUE(form->N2->isChecked());
-  EXPECT_FALSE(form->N1->isChecked());
+  EXPECT_TRUE(form->ui().N2->isChecked());
+  EXPECT_FALSE(form->ui().N1->isChecked());
   EXPECT_TRUE(form->randomSource());
-  EXPECT_TRUE(form->RadioGroup1->isEnabled());
-  EXPECT_EQ(form->UpDown1->min(), 0);
-  EXPECT_EQ(form->UpDown1->max(), 999);
-  EXPECT_EQ(form->UpDown2->min(), 1);
-  EXPECT_EQ(form->UpDown2->max(), 5);
-  EXPECT_EQ(form->UpDown3->max(), 5);
-  EXPECT_EQ(form->Edit1->maxLength(), 3);
-  EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
-  EXPECT_EQ(form->ProgressBar1->value(), 0);
-  EXPECT_EQ(form->ProgressBar1->maximum(), 46);
-  EXPECT_FALSE(form->PauseButton->isChecked());
+  EXPECT_TRUE(form->ui().RadioGroup1->isEnabled());
+  EXPECT_EQ(form->ui().UpDown1->min(), 0);
+  EXPECT_EQ(form->ui().UpDown1->max(), 999);
+  EXPECT_EQ(form->ui().UpDown2->min(), 1);
+  EXPECT_EQ(form->ui().UpDown2->max(), 5);
+  EXPECT_EQ(form->ui().UpDown3->max(), 5);
+  EXPECT_EQ(form->ui().Edit1->maxLength(), 3);
+  EXPECT_TRUE(form->ui().Memo1->toPlainText().isEmpty());
+  EXPECT_EQ(form->ui().ProgressBar1->value(), 0);
+  EXPECT_EQ(form->ui().ProgressBar1->maximum(), 46);
+  EXPECT_FALSE(form->ui().PauseButton->isChecked());
   EXPECT_FALSE(form->engine().buffersStale());
   expectIdle();
 }
@@ -167,7 +167,7 @@ TEST_F(MainWindowTest, StartsIdleWithTheDefaultSettings) {
 TEST_F(MainWindowTest, TheSpeedPromptShowsOnceTheWindowIsActive) {
   EXPECT_TRUE(form->statusText().isEmpty());
   showActive();
-  EXPECT_EQ(QApplication::focusWidget(), form->TrackBar1);
+  EXPECT_EQ(QApplication::focusWidget(), form->ui().TrackBar1);
   EXPECT_EQ(form->statusText(), kSpeedPrompt);
 }
 
@@ -178,12 +178,12 @@ TEST_F(MainWindowTest, FocusPromptsFollowTheTabOrderAndMemoPassesTabOn) {
     QString status;  // what the status bar reads once the control has the focus
   };
   const std::vector<Stop> order = {
-      {form->TrackBar2, kSignalPrompt},      {form->TrackBar3, kNoisePrompt},
-      {form->TrackBar4, kFrequencyPrompt},   {form->Edit1, kGroupCountPrompt},
-      {form->Memo1, kGroupCountPrompt},      {form->RadioGroup1Item0, kGroupCountPrompt},
-      {form->CheckBox1, kGroupCountPrompt},  {form->CheckBox2, kGroupCountPrompt},
-      {form->Edit2, kGroupCountPrompt},      {form->Edit3, kGroupCountPrompt},
-      {form->PlayButton, kGroupCountPrompt}, {form->TrackBar1, kSpeedPrompt}};
+      {form->ui().TrackBar2, kSignalPrompt},      {form->ui().TrackBar3, kNoisePrompt},
+      {form->ui().TrackBar4, kFrequencyPrompt},   {form->ui().Edit1, kGroupCountPrompt},
+      {form->ui().Memo1, kGroupCountPrompt},      {form->ui().RadioGroup1Item0, kGroupCountPrompt},
+      {form->ui().CheckBox1, kGroupCountPrompt},  {form->ui().CheckBox2, kGroupCountPrompt},
+      {form->ui().Edit2, kGroupCountPrompt},      {form->ui().Edit3, kGroupCountPrompt},
+      {form->ui().PlayButton, kGroupCountPrompt}, {form->ui().TrackBar1, kSpeedPrompt}};
   for (const Stop& stop : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), stop.control)
@@ -191,35 +191,35 @@ TEST_F(MainWindowTest, FocusPromptsFollowTheTabOrderAndMemoPassesTabOn) {
         << stop.control->objectName().toStdString();
     EXPECT_EQ(form->statusText(), stop.status) << stop.control->objectName().toStdString();
     // The pane is read-only: a Tab passes on and types nothing.
-    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(form->ui().Memo1->toPlainText().isEmpty());
   }
   // Stop is disabled while idle, and neither Pause nor the spin arrows ever take the focus.
   for (QWidget* w :
-       {static_cast<QWidget*>(form->PauseButton), static_cast<QWidget*>(form->UpDown1)}) {
+       {static_cast<QWidget*>(form->ui().PauseButton), static_cast<QWidget*>(form->ui().UpDown1)}) {
     EXPECT_EQ(w->focusPolicy(), Qt::NoFocus) << w->objectName().toStdString();
   }
 }
 
 TEST_F(MainWindowTest, StopIsInTheTabOrderAfterPlayDuringATransmission) {
   showActive();
-  click(form->PlayButton);
-  form->Edit3->setFocus(Qt::TabFocusReason);
-  QTest::keyClick(form->Edit3, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), form->StopButton);
+  click(form->ui().PlayButton);
+  form->ui().Edit3->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(form->ui().Edit3, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), form->ui().StopButton);
 }
 
 TEST_F(MainWindowTest, AButtonDisabledUnderTheFocusShowsNoPromptWhereTheFocusLands) {
   showActive();
-  click(form->PlayButton);
-  click(form->StopButton);  // Stop takes the focus, then disables itself
+  click(form->ui().PlayButton);
+  click(form->ui().StopButton);  // Stop takes the focus, then disables itself
   expectIdle();
-  EXPECT_NE(QApplication::focusWidget(), form->StopButton);
+  EXPECT_NE(QApplication::focusWidget(), form->ui().StopButton);
   EXPECT_EQ(form->statusText(), kPlaying);
 }
 
 TEST_F(MainWindowTest, TheWindowComingBackToTheFrontShowsNoNewPrompt) {
   showActive();
-  form->TrackBar3->setFocus(Qt::MouseFocusReason);
+  form->ui().TrackBar3->setFocus(Qt::MouseFocusReason);
   EXPECT_EQ(form->statusText(), kNoisePrompt);
   form->setStatusText("Воспроизвожу");
   QWidget other;
@@ -228,7 +228,7 @@ TEST_F(MainWindowTest, TheWindowComingBackToTheFrontShowsNoNewPrompt) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  EXPECT_EQ(QApplication::focusWidget(), form->TrackBar3);
+  EXPECT_EQ(QApplication::focusWidget(), form->ui().TrackBar3);
   EXPECT_EQ(form->statusText(), "Воспроизвожу");
 }
 
@@ -242,8 +242,8 @@ void PrintTo(const LevelCase& c, std::ostream* os) { *os << "position " << c.pos
 class LevelLabels : public MainWindowTest, public ::testing::WithParamInterface<LevelCase> {};
 
 TEST_P(LevelLabels, ShowTheTruncatedPercentOfFullLevel) {
-  for (auto [slider, label] :
-       {std::pair{form->TrackBar2, form->Label8}, std::pair{form->TrackBar3, form->Label9}}) {
+  for (auto [slider, label] : {std::pair{form->ui().TrackBar2, form->ui().Label8},
+                               std::pair{form->ui().TrackBar3, form->ui().Label9}}) {
     // Start from a position whose label differs, so the change is seen.
     slider->setValue(GetParam().position == 30 ? 31 : 30);
     ASSERT_NE(label->text(), GetParam().label);
@@ -258,21 +258,21 @@ INSTANTIATE_TEST_SUITE_P(Positions, LevelLabels,
                                            LevelCase{126, "0"}, LevelCase{127, "0"}));
 
 TEST_F(MainWindowTest, SpeedAndFrequencyLabelsShowThePosition) {
-  form->TrackBar1->setValue(0);
-  EXPECT_EQ(form->Label4->text(), "0");
-  form->TrackBar1->setValue(30);
-  EXPECT_EQ(form->Label4->text(), "30");
-  form->TrackBar4->setValue(100);
-  EXPECT_EQ(form->Label13->text(), "100");
-  form->TrackBar4->setValue(5000);
-  EXPECT_EQ(form->Label13->text(), "5000");
+  form->ui().TrackBar1->setValue(0);
+  EXPECT_EQ(form->ui().Label4->text(), "0");
+  form->ui().TrackBar1->setValue(30);
+  EXPECT_EQ(form->ui().Label4->text(), "30");
+  form->ui().TrackBar4->setValue(100);
+  EXPECT_EQ(form->ui().Label13->text(), "100");
+  form->ui().TrackBar4->setValue(5000);
+  EXPECT_EQ(form->ui().Label13->text(), "5000");
 }
 
 TEST_F(MainWindowTest, SlidersMovedWhileIdleOnlyWriteTheLabelAndMarkTheSoundStale) {
   showActive();
-  form->TrackBar4->setFocus(Qt::TabFocusReason);
-  QTest::keyClick(form->TrackBar4, Qt::Key_Right);
-  EXPECT_EQ(form->Label13->text(), "501");
+  form->ui().TrackBar4->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(form->ui().TrackBar4, Qt::Key_Right);
+  EXPECT_EQ(form->ui().Label13->text(), "501");
   EXPECT_TRUE(form->engine().buffersStale());
   EXPECT_FALSE(form->engine().buffers().formed());
   EXPECT_EQ(form->statusText(), kFrequencyPrompt);  // no forming happened
@@ -280,7 +280,7 @@ TEST_F(MainWindowTest, SlidersMovedWhileIdleOnlyWriteTheLabelAndMarkTheSoundStal
 
 TEST_F(MainWindowTest, VerticalSlidersHaveTheirMinimumAtTheTop) {
   form->resize(form->size());
-  for (QSlider* s : {form->TrackBar2, form->TrackBar3}) {
+  for (QSlider* s : {form->ui().TrackBar2, form->ui().TrackBar3}) {
     EXPECT_EQ(s->orientation(), Qt::Vertical);
     EXPECT_TRUE(s->invertedAppearance());
     // The Up key moves the knob up, towards position 0.
@@ -292,14 +292,14 @@ TEST_F(MainWindowTest, VerticalSlidersHaveTheirMinimumAtTheTop) {
 
 TEST_F(MainWindowTest, AWholeTransmissionDrivenByClicks) {
   showActive();
-  type(form->Edit1, "2");
-  click(form->PlayButton);
+  type(form->ui().Edit1, "2");
+  click(form->ui().PlayButton);
   expectRunning();
   EXPECT_EQ(form->statusText(), kPlaying);
-  EXPECT_EQ(form->ProgressBar1->maximum(), 11);
+  EXPECT_EQ(form->ui().ProgressBar1->maximum(), 11);
   EXPECT_EQ(tickToEnd(), 11);
   EXPECT_EQ(pane(), "80648 26167 ");
-  EXPECT_EQ(form->ProgressBar1->value(), 11);
+  EXPECT_EQ(form->ui().ProgressBar1->value(), 11);
   EXPECT_EQ(form->statusText(), kPlaying);
   EXPECT_EQ(device.opens, 1);
   EXPECT_EQ(device.closes, 1);
@@ -311,18 +311,18 @@ TEST_F(MainWindowTest, AWholeTransmissionDrivenByClicks) {
 
 TEST_F(MainWindowTest, TheTextKindAndOptionsAreReadFromTheControls) {
   showActive();
-  type(form->Edit1, "1");
-  click(form->RadioGroup1Item1);  // letters
+  type(form->ui().Edit1, "1");
+  click(form->ui().RadioGroup1Item1);  // letters
   EXPECT_EQ(form->textKind(), 1);
-  click(form->PlayButton);
+  click(form->ui().PlayButton);
   tickToEnd();
   EXPECT_EQ(pane(), "сожфб ");
   // The mixture with the special signs: a zero drawn is always the long zero.
-  click(form->RadioGroup1Item2);
-  click(form->CheckBox2);
+  click(form->ui().RadioGroup1Item2);
+  click(form->ui().CheckBox2);
   EXPECT_EQ(form->textKind(), 2);
   EXPECT_TRUE(form->specialSigns());
-  click(form->CheckBox1);
+  click(form->ui().CheckBox1);
   EXPECT_TRUE(form->longZero());
 }
 
@@ -330,35 +330,35 @@ TEST_F(MainWindowTest, AccessKeysPressTheButtons) {
   showActive();
   // A button pressed by its access key shows itself down for a moment before it acts.
   QTest::keyClick(form.get(), Qt::Key_P, Qt::AltModifier);
-  QTRY_VERIFY_WITH_TIMEOUT(!form->PlayButton->isEnabled(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(!form->ui().PlayButton->isEnabled(), 10000);
   expectRunning();
   QTest::keyClick(form.get(), Qt::Key_U, Qt::AltModifier);
-  QTRY_VERIFY_WITH_TIMEOUT(form->PauseButton->isChecked(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(form->ui().PauseButton->isChecked(), 10000);
   EXPECT_FALSE(timer.enabled());
   QTest::keyClick(form.get(), Qt::Key_U, Qt::AltModifier);
-  QTRY_VERIFY_WITH_TIMEOUT(!form->PauseButton->isChecked(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(!form->ui().PauseButton->isChecked(), 10000);
   EXPECT_TRUE(timer.enabled());
   QTest::keyClick(form.get(), Qt::Key_S, Qt::AltModifier);
-  QTRY_VERIFY_WITH_TIMEOUT(form->PlayButton->isEnabled(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(form->ui().PlayButton->isEnabled(), 10000);
   expectIdle();
 }
 
 TEST_F(MainWindowTest, PauseHoldsTheTimerAndIsDrawnDownWhilePaused) {
   showActive();
-  click(form->PlayButton);
+  click(form->ui().PlayButton);
   tick();
-  click(form->PauseButton);
-  EXPECT_TRUE(form->PauseButton->isChecked());
+  click(form->ui().PauseButton);
+  EXPECT_TRUE(form->ui().PauseButton->isChecked());
   EXPECT_FALSE(timer.enabled());
   EXPECT_FALSE(tick());
-  click(form->PauseButton);
-  EXPECT_FALSE(form->PauseButton->isChecked());
+  click(form->ui().PauseButton);
+  EXPECT_FALSE(form->ui().PauseButton->isChecked());
   EXPECT_TRUE(timer.enabled());
   // Stopped while paused, the button stays down but disabled.
-  click(form->PauseButton);
-  click(form->StopButton);
+  click(form->ui().PauseButton);
+  click(form->ui().StopButton);
   expectIdle();
-  EXPECT_TRUE(form->PauseButton->isChecked());
+  EXPECT_TRUE(form->ui().PauseButton->isChecked());
   EXPECT_EQ(pane(), "");
 }
 
@@ -366,7 +366,7 @@ TEST_F(MainWindowTest, PauseHoldsTheTimerAndIsDrawnDownWhilePaused) {
 // countdown to the next symbol.
 struct SoundCase {
   const char* name;
-  QSlider* TForm1::*slider;
+  QSlider* Ui::TForm1::*slider;
   int value;
   bool restartsCountdown;
   // True when the new blocks show the new setting; `before` is the dot's block before the change.
@@ -380,33 +380,33 @@ class SoundChange : public MainWindowTest, public ::testing::WithParamInterface<
 TEST_P(SoundChange, DuringPlaybackFormsTheSoundAgainAtOnce) {
   const SoundCase& c = GetParam();
   showActive();
-  click(form->PlayButton);
+  click(form->ui().PlayButton);
   ASSERT_TRUE(tick());
   ASSERT_TRUE(tick());
   const SymbolBlock dotBefore = block(15);
   const std::int64_t dueBefore = timer.due;
   timer.now = timer.due - 100;  // the change comes 100 ms before the next symbol
-  (form.get()->*c.slider)->setValue(c.value);
+  (form->ui().*c.slider)->setValue(c.value);
   EXPECT_NE(block(15), dotBefore) << "not formed again";
   EXPECT_TRUE(c.heard(*form, *dotBefore));
   EXPECT_TRUE(form->engine().buffersStale());
   EXPECT_TRUE(timer.enabled());
   EXPECT_EQ(timer.due, c.restartsCountdown ? timer.now + timer.ms : dueBefore);
   EXPECT_EQ(form->statusText(), kPlaying);
-  EXPECT_EQ(form->ProgressBar1->value(), 2);
+  EXPECT_EQ(form->ui().ProgressBar1->value(), 2);
 }
 
 TEST_P(SoundChange, WhilePausedOnlyMarksTheSoundStaleUntilThePauseEnds) {
   const SoundCase& c = GetParam();
   showActive();
-  click(form->PlayButton);
+  click(form->ui().PlayButton);
   tick();
-  click(form->PauseButton);
+  click(form->ui().PauseButton);
   const SymbolBlock dotBefore = block(15);
-  (form.get()->*c.slider)->setValue(c.value);
+  (form->ui().*c.slider)->setValue(c.value);
   EXPECT_EQ(block(15), dotBefore);
   EXPECT_TRUE(form->engine().buffersStale());
-  click(form->PauseButton);
+  click(form->ui().PauseButton);
   EXPECT_NE(block(15), dotBefore);
   EXPECT_TRUE(c.heard(*form, *dotBefore));
   EXPECT_FALSE(form->engine().buffersStale());
@@ -431,30 +431,30 @@ bool otherTone(const TForm1& f, const std::vector<std::uint8_t>& before) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sliders, SoundChange,
-    ::testing::Values(SoundCase{"Speed", &TForm1::TrackBar1, 20, true, fasterUnit},
-                      SoundCase{"Signal", &TForm1::TrackBar2, 127, true, allTonesAt127},
-                      SoundCase{"Noise", &TForm1::TrackBar3, 0, true, silenceIsNoisy},
-                      SoundCase{"Frequency", &TForm1::TrackBar4, 1000, false, otherTone}),
+    ::testing::Values(SoundCase{"Speed", &Ui::TForm1::TrackBar1, 20, true, fasterUnit},
+                      SoundCase{"Signal", &Ui::TForm1::TrackBar2, 127, true, allTonesAt127},
+                      SoundCase{"Noise", &Ui::TForm1::TrackBar3, 0, true, silenceIsNoisy},
+                      SoundCase{"Frequency", &Ui::TForm1::TrackBar4, 1000, false, otherTone}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, TheEndOfAKeyPressOrClickNotifiesEvenWithoutAMove) {
   showActive();
-  click(form->PlayButton);
+  click(form->ui().PlayButton);
   tick();
   // The signal slider stands at its top already: Home moves nothing, its release still counts.
   SymbolBlock before = block(15);
-  QTest::keyClick(form->TrackBar2, Qt::Key_Home);
-  EXPECT_EQ(form->TrackBar2->value(), 0);
+  QTest::keyClick(form->ui().TrackBar2, Qt::Key_Home);
+  EXPECT_EQ(form->ui().TrackBar2->value(), 0);
   EXPECT_NE(block(15), before);
   // So does letting go of the mouse on the slider.
   before = block(15);
-  const QPoint knob = form->TrackBar2->rect().center();
-  QTest::mousePress(form->TrackBar2, Qt::LeftButton, {}, knob);
-  QTest::mouseRelease(form->TrackBar2, Qt::LeftButton, {}, knob);
+  const QPoint knob = form->ui().TrackBar2->rect().center();
+  QTest::mousePress(form->ui().TrackBar2, Qt::LeftButton, {}, knob);
+  QTest::mouseRelease(form->ui().TrackBar2, Qt::LeftButton, {}, knob);
   EXPECT_NE(block(15), before);
   // Other keys (Tab leaving the slider) do not.
   before = block(15);
-  QTest::keyRelease(form->TrackBar2, Qt::Key_Tab);
+  QTest::keyRelease(form->ui().TrackBar2, Qt::Key_Tab);
   EXPECT_EQ(block(15), before);
 }
 
@@ -462,104 +462,104 @@ TEST_F(MainWindowTest, TextSourceMenuLoadsAFileAndReturnsToRandomText) {
   // "Ток 220/380 В" in Windows-1251: о к 2 2 0 / 3 8 0 are recognised, one whole group.
   const std::string path = writeFile("\xD2\xEE\xEA 220/380 \xC2");
   nextFileChoice(path);
-  form->N1->trigger();
+  form->ui().N1->trigger();
   ASSERT_EQ(dialogTitles.size(), 1u);
   EXPECT_EQ(dialogTitles[0], "Открыть файл с тестом");
   ASSERT_EQ(dialogFilters[0].size(), 1);
   EXPECT_TRUE(dialogFilters[0][0].startsWith("Все файлы ("));
   EXPECT_FALSE(dialogNative[0]);
-  EXPECT_TRUE(form->N1->isChecked());
-  EXPECT_FALSE(form->N2->isChecked());
+  EXPECT_TRUE(form->ui().N1->isChecked());
+  EXPECT_FALSE(form->ui().N2->isChecked());
   EXPECT_FALSE(form->randomSource());
-  EXPECT_EQ(form->Edit1->text(), "1");
-  EXPECT_EQ(form->UpDown1->max(), 1);
-  EXPECT_FALSE(form->RadioGroup1->isEnabled());
+  EXPECT_EQ(form->ui().Edit1->text(), "1");
+  EXPECT_EQ(form->ui().UpDown1->max(), 1);
+  EXPECT_FALSE(form->ui().RadioGroup1->isEnabled());
 
   // The file's group is sent after the start signal.
-  click(form->PlayButton);
+  click(form->ui().PlayButton);
   tickToEnd();
   EXPECT_EQ(pane(), "ок220 ");
 
   // Cancelled: nothing changes, also when the file item is chosen again while ticked.
   nextFileChoice("");
-  form->N1->trigger();
-  EXPECT_TRUE(form->N1->isChecked());
-  EXPECT_FALSE(form->N2->isChecked());
-  EXPECT_EQ(form->Edit1->text(), "1");
-  EXPECT_EQ(form->UpDown1->max(), 1);
-  EXPECT_FALSE(form->RadioGroup1->isEnabled());
+  form->ui().N1->trigger();
+  EXPECT_TRUE(form->ui().N1->isChecked());
+  EXPECT_FALSE(form->ui().N2->isChecked());
+  EXPECT_EQ(form->ui().Edit1->text(), "1");
+  EXPECT_EQ(form->ui().UpDown1->max(), 1);
+  EXPECT_FALSE(form->ui().RadioGroup1->isEnabled());
 
   // Random again: the range opens up, the count stays.
-  form->N2->trigger();
-  EXPECT_TRUE(form->N2->isChecked());
-  EXPECT_FALSE(form->N1->isChecked());
-  EXPECT_EQ(form->UpDown1->max(), 999);
-  EXPECT_EQ(form->Edit1->text(), "1");
-  EXPECT_TRUE(form->RadioGroup1->isEnabled());
+  form->ui().N2->trigger();
+  EXPECT_TRUE(form->ui().N2->isChecked());
+  EXPECT_FALSE(form->ui().N1->isChecked());
+  EXPECT_EQ(form->ui().UpDown1->max(), 999);
+  EXPECT_EQ(form->ui().Edit1->text(), "1");
+  EXPECT_TRUE(form->ui().RadioGroup1->isEnabled());
   // Choosing it again while ticked keeps the tick.
-  form->N2->trigger();
-  EXPECT_TRUE(form->N2->isChecked());
-  EXPECT_FALSE(form->N1->isChecked());
+  form->ui().N2->trigger();
+  EXPECT_TRUE(form->ui().N2->isChecked());
+  EXPECT_FALSE(form->ui().N1->isChecked());
 }
 
 TEST_F(MainWindowTest, ACancelledFirstLoadChangesNothing) {
   nextFileChoice("");
-  form->N1->trigger();
-  EXPECT_FALSE(form->N1->isChecked());
-  EXPECT_TRUE(form->N2->isChecked());
-  EXPECT_EQ(form->Edit1->text(), "30");
-  EXPECT_EQ(form->UpDown1->max(), 999);
-  EXPECT_TRUE(form->RadioGroup1->isEnabled());
+  form->ui().N1->trigger();
+  EXPECT_FALSE(form->ui().N1->isChecked());
+  EXPECT_TRUE(form->ui().N2->isChecked());
+  EXPECT_EQ(form->ui().Edit1->text(), "30");
+  EXPECT_EQ(form->ui().UpDown1->max(), 999);
+  EXPECT_TRUE(form->ui().RadioGroup1->isEnabled());
 }
 
 TEST_F(MainWindowTest, ATypedNameOfNoFileGivesAnEmptyFileText) {
   nextFileChoice((std::filesystem::temp_directory_path() / "kelvak_no_such_file.txt").string());
-  form->N1->trigger();
-  EXPECT_TRUE(form->N1->isChecked());
-  EXPECT_EQ(form->Edit1->text(), "0");
-  EXPECT_EQ(form->UpDown1->max(), 0);
+  form->ui().N1->trigger();
+  EXPECT_TRUE(form->ui().N1->isChecked());
+  EXPECT_EQ(form->ui().Edit1->text(), "0");
+  EXPECT_EQ(form->ui().UpDown1->max(), 0);
   EXPECT_TRUE(reports.empty());
   // Play then sends the start signal only.
-  click(form->PlayButton);
+  click(form->ui().PlayButton);
   EXPECT_EQ(tickToEnd(), 1);
   EXPECT_EQ(pane(), "");
-  EXPECT_EQ(form->ProgressBar1->value(), 1);
-  EXPECT_EQ(form->ProgressBar1->maximum(), 1);
+  EXPECT_EQ(form->ui().ProgressBar1->value(), 1);
+  EXPECT_EQ(form->ui().ProgressBar1->maximum(), 1);
 }
 
 TEST_F(MainWindowTest, AGroupCountThatIsNoIntegerIsReportedUnderTheProgramsTitle) {
   showActive();
-  type(form->Edit1, "abc");
-  click(form->PlayButton);
+  type(form->ui().Edit1, "abc");
+  click(form->ui().PlayButton);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].text, "'abc' is not a valid integer value.");
   EXPECT_EQ(reports[0].title, "Kelvak");
   EXPECT_EQ(reports[0].icon, QMessageBox::Critical);
   // Play ended at the failed forming; Stop returns the window to idle.
-  EXPECT_FALSE(form->PlayButton->isEnabled());
-  EXPECT_TRUE(form->StopButton->isEnabled());
+  EXPECT_FALSE(form->ui().PlayButton->isEnabled());
+  EXPECT_TRUE(form->ui().StopButton->isEnabled());
   EXPECT_FALSE(device.isOpen());
-  click(form->StopButton);
+  click(form->ui().StopButton);
   expectIdle();
   EXPECT_EQ(reports.size(), 1u);
 }
 
 TEST_F(MainWindowTest, APauseFieldThatIsNoIntegerIsReportedAtTheTickAndPlaybackGoesOn) {
   showActive();
-  click(form->PlayButton);
-  type(form->Edit3, "x");
+  click(form->ui().PlayButton);
+  type(form->ui().Edit3, "x");
   tick();
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].text, "'x' is not a valid integer value.");
   EXPECT_TRUE(timer.enabled());
-  type(form->Edit3, "2");
+  type(form->ui().Edit3, "2");
   tick();
   EXPECT_EQ(form->engine().symbolCounter(), 1);
 }
 
 TEST_F(MainWindowTest, ADeviceThatCannotBeOpenedIsReportedByTheWindowsOwnBox) {
   device.openSucceeds = false;
-  click(form->PlayButton);
+  click(form->ui().PlayButton);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Error opening waveform stream");
   EXPECT_EQ(boxes[0].title, "Error");
@@ -574,21 +574,21 @@ TEST_F(MainWindowTest, TheProgressBarKeepsItsPositionWithinANarrowerRange) {
   form->setProgressPosition(40);
   form->setProgressMax(10);
   EXPECT_EQ(form->progressPosition(), 10);
-  EXPECT_EQ(form->ProgressBar1->value(), 10);
-  EXPECT_EQ(form->ProgressBar1->maximum(), 10);
+  EXPECT_EQ(form->ui().ProgressBar1->value(), 10);
+  EXPECT_EQ(form->ui().ProgressBar1->maximum(), 10);
   form->setProgressPosition(65535);
-  EXPECT_EQ(form->ProgressBar1->value(), 10);
+  EXPECT_EQ(form->ui().ProgressBar1->value(), 10);
 }
 
 TEST_F(MainWindowTest, ThePaneFollowsTheNewestCharacters) {
   form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   for (int i = 0; i < 400; ++i) form->appendText(i % 6 == 5 ? " " : "7");
-  QScrollBar* bar = form->Memo1->verticalScrollBar();
+  QScrollBar* bar = form->ui().Memo1->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 0);
   EXPECT_EQ(bar->value(), bar->maximum());
-  EXPECT_EQ(form->Memo1->toPlainText().size(), 400);
-  EXPECT_EQ(form->Memo1->document()->blockCount(), 1);  // no line break is ever inserted
+  EXPECT_EQ(form->ui().Memo1->toPlainText().size(), 400);
+  EXPECT_EQ(form->ui().Memo1->document()->blockCount(), 1);  // no line break is ever inserted
   // Scrolled back by the user, it stays where the user put it.
   bar->setValue(0);
   form->appendText("7");
@@ -602,7 +602,7 @@ TEST_F(MainWindowTest, HasAFixedClientAreaBelowItsMenu) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   EXPECT_EQ(form->centralWidget()->size(), QSize(631, 337));
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
-  EXPECT_EQ(form->height(), 337 + form->MainMenu1->height());
+  EXPECT_EQ(form->height(), 337 + form->ui().MainMenu1->height());
   EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
 }
 
@@ -612,30 +612,33 @@ TEST_F(MainWindowTest, ControlsSitWhereTheyWereDesigned) {
     QRect r;
   };
   const Place places[] = {
-      {form->Memo1, {8, 8, 337, 153}},        {form->Edit1, {360, 24, 33, 21}},
-      {form->UpDown1, {393, 24, 15, 21}},     {form->PlayButton, {552, 16, 75, 25}},
-      {form->PauseButton, {552, 48, 73, 25}}, {form->Edit2, {376, 80, 33, 21}},
-      {form->UpDown2, {409, 80, 15, 21}},     {form->Edit3, {472, 80, 33, 21}},
-      {form->UpDown3, {505, 80, 15, 21}},     {form->StopButton, {552, 80, 75, 25}},
-      {form->Panel1, {8, 168, 497, 145}},     {form->RadioGroup1, {512, 168, 73, 105}},
-      {form->StatusBar1, {0, 315, 631, 22}},  {form->ProgressBar1, {320, 320, 273, 16}},
-      {form->TrackBar2, {9, 40, 40, 100}},    {form->TrackBar3, {80, 40, 25, 100}},
-      {form->TrackBar4, {152, 32, 321, 17}},  {form->TrackBar1, {152, 104, 321, 17}},
+      {form->ui().Memo1, {8, 8, 337, 153}},        {form->ui().Edit1, {360, 24, 33, 21}},
+      {form->ui().UpDown1, {393, 24, 15, 21}},     {form->ui().PlayButton, {552, 16, 75, 25}},
+      {form->ui().PauseButton, {552, 48, 73, 25}}, {form->ui().Edit2, {376, 80, 33, 21}},
+      {form->ui().UpDown2, {409, 80, 15, 21}},     {form->ui().Edit3, {472, 80, 33, 21}},
+      {form->ui().UpDown3, {505, 80, 15, 21}},     {form->ui().StopButton, {552, 80, 75, 25}},
+      {form->ui().Panel1, {8, 168, 497, 145}},     {form->ui().RadioGroup1, {512, 168, 73, 105}},
+      {form->ui().StatusBar1, {0, 315, 631, 22}},  {form->ui().ProgressBar1, {320, 320, 273, 16}},
+      {form->ui().TrackBar2, {9, 40, 40, 100}},    {form->ui().TrackBar3, {80, 40, 25, 100}},
+      {form->ui().TrackBar4, {152, 32, 321, 17}},  {form->ui().TrackBar1, {152, 104, 321, 17}},
   };
   for (const Place& p : places) EXPECT_EQ(p.w->geometry(), p.r) << p.w->objectName().toStdString();
   const std::pair<QWidget*, QPoint> labels[] = {
-      {form->Label5, {360, 8}},   {form->Label14, {416, 48}},    {form->Label15, {352, 64}},
-      {form->Label16, {456, 64}}, {form->Label6, {16, 8}},       {form->Label7, {80, 8}},
-      {form->Label8, {24, 24}},   {form->Label9, {94, 24}},      {form->Label10, {256, 8}},
-      {form->Label13, {336, 8}},  {form->Label11, {168, 16}},    {form->Label12, {464, 16}},
-      {form->Label1, {248, 80}},  {form->Label4, {376, 80}},     {form->Label2, {152, 92}},
-      {form->Label3, {464, 92}},  {form->CheckBox1, {352, 120}}, {form->CheckBox2, {352, 144}},
+      {form->ui().Label5, {360, 8}},      {form->ui().Label14, {416, 48}},
+      {form->ui().Label15, {352, 64}},    {form->ui().Label16, {456, 64}},
+      {form->ui().Label6, {16, 8}},       {form->ui().Label7, {80, 8}},
+      {form->ui().Label8, {24, 24}},      {form->ui().Label9, {94, 24}},
+      {form->ui().Label10, {256, 8}},     {form->ui().Label13, {336, 8}},
+      {form->ui().Label11, {168, 16}},    {form->ui().Label12, {464, 16}},
+      {form->ui().Label1, {248, 80}},     {form->ui().Label4, {376, 80}},
+      {form->ui().Label2, {152, 92}},     {form->ui().Label3, {464, 92}},
+      {form->ui().CheckBox1, {352, 120}}, {form->ui().CheckBox2, {352, 144}},
   };
   for (const auto& [w, at] : labels) EXPECT_EQ(w->pos(), at) << w->objectName().toStdString();
   // The progress bar lies over the right part of the status bar.
-  EXPECT_EQ(form->ProgressBar1->parentWidget(), form->StatusBar1->parentWidget());
+  EXPECT_EQ(form->ui().ProgressBar1->parentWidget(), form->ui().StatusBar1->parentWidget());
   const auto siblings = form->centralWidget()->children();
-  EXPECT_GT(siblings.indexOf(form->ProgressBar1), siblings.indexOf(form->StatusBar1));
+  EXPECT_GT(siblings.indexOf(form->ui().ProgressBar1), siblings.indexOf(form->ui().StatusBar1));
 }
 
 TEST_F(MainWindowTest, NoTextIsCutOrCoveredWithThisPlatformsFonts) {
@@ -669,9 +672,10 @@ TEST_F(MainWindowTest, NoTextIsCutOrCoveredWithThisPlatformsFonts) {
     }
   }
   // The group's caption and the menu fit too.
-  EXPECT_LE(form->RadioGroup1->fontMetrics().horizontalAdvance(form->RadioGroup1->title()) + 16,
-            form->RadioGroup1->width());
-  EXPECT_LE(form->MainMenu1->sizeHint().width(), form->width());
+  EXPECT_LE(
+      form->ui().RadioGroup1->fontMetrics().horizontalAdvance(form->ui().RadioGroup1->title()) + 16,
+      form->ui().RadioGroup1->width());
+  EXPECT_LE(form->ui().MainMenu1->sizeHint().width(), form->width());
 }
 
 TEST_F(MainWindowTest, FontsStandInForTheWindowsOnesWithCyrillic) {
@@ -680,30 +684,31 @@ TEST_F(MainWindowTest, FontsStandInForTheWindowsOnesWithCyrillic) {
   EXPECT_TRUE(window.family() == "Liberation Sans" || window.family() == "Arimo" ||
               window.family() == "DejaVu Sans")
       << window.family().toStdString();
-  for (QMenu* menu : {form->Menu, form->N3}) {
+  for (QMenu* menu : {form->ui().Menu, form->ui().N3}) {
     EXPECT_EQ(QFontInfo(menu->font()).family(), window.family());
     EXPECT_EQ(QFontInfo(menu->font()).pixelSize(), 11);
   }
-  const QFontInfo pane(form->Memo1->font());
+  const QFontInfo pane(form->ui().Memo1->font());
   EXPECT_EQ(pane.pixelSize(), 16);
   EXPECT_TRUE(pane.fixedPitch()) << pane.family().toStdString();
-  EXPECT_EQ(form->Memo1->palette().color(QPalette::Base), QColor(Qt::black));
-  EXPECT_EQ(form->Memo1->palette().color(QPalette::Text), QColor(Qt::red));
+  EXPECT_EQ(form->ui().Memo1->palette().color(QPalette::Base), QColor(Qt::black));
+  EXPECT_EQ(form->ui().Memo1->palette().color(QPalette::Text), QColor(Qt::red));
   EXPECT_TRUE(QFontMetrics(form->font()).inFont(QChar(u'Ж')));
-  EXPECT_TRUE(QFontMetrics(form->Memo1->font()).inFont(QChar(u'ж')));
+  EXPECT_TRUE(QFontMetrics(form->ui().Memo1->font()).inFont(QChar(u'ж')));
   // The selection stays visible when the pane loses the focus.
-  EXPECT_EQ(form->Memo1->palette().color(QPalette::Inactive, QPalette::Highlight),
-            form->Memo1->palette().color(QPalette::Active, QPalette::Highlight));
-  EXPECT_TRUE(form->Memo1->isReadOnly());
+  EXPECT_EQ(form->ui().Memo1->palette().color(QPalette::Inactive, QPalette::Highlight),
+            form->ui().Memo1->palette().color(QPalette::Active, QPalette::Highlight));
+  EXPECT_TRUE(form->ui().Memo1->isReadOnly());
 }
 
 TEST_F(MainWindowTest, OnlyTheGroupCountAndThePaneShowTooltips) {
-  EXPECT_EQ(form->Edit1->toolTip(), "Количество групп текста");
-  EXPECT_EQ(form->Memo1->toolTip(), "Отображение текста");
-  const std::pair<QSlider*, const char*> hints[] = {{form->TrackBar1, "Скорость (групп в минуту)"},
-                                                    {form->TrackBar2, "Уровень сигнала"},
-                                                    {form->TrackBar3, "Уровень помехи"},
-                                                    {form->TrackBar4, "Частота воспроизведения"}};
+  EXPECT_EQ(form->ui().Edit1->toolTip(), "Количество групп текста");
+  EXPECT_EQ(form->ui().Memo1->toolTip(), "Отображение текста");
+  const std::pair<QSlider*, const char*> hints[] = {
+      {form->ui().TrackBar1, "Скорость (групп в минуту)"},
+      {form->ui().TrackBar2, "Уровень сигнала"},
+      {form->ui().TrackBar3, "Уровень помехи"},
+      {form->ui().TrackBar4, "Частота воспроизведения"}};
   for (const auto& [slider, hint] : hints) {
     EXPECT_TRUE(slider->toolTip().isEmpty());
     EXPECT_EQ(slider->accessibleDescription(), QString::fromUtf8(hint));
@@ -711,10 +716,10 @@ TEST_F(MainWindowTest, OnlyTheGroupCountAndThePaneShowTooltips) {
 }
 
 TEST_F(MainWindowTest, ButtonsCarryPicturesAndAccessKeys) {
-  EXPECT_EQ(form->PlayButton->text(), "&Play");
-  EXPECT_EQ(form->PauseButton->text(), "Pa&use");
-  EXPECT_EQ(form->StopButton->text(), "&Stop");
-  for (QPushButton* b : {form->PlayButton, form->StopButton}) {
+  EXPECT_EQ(form->ui().PlayButton->text(), "&Play");
+  EXPECT_EQ(form->ui().PauseButton->text(), "Pa&use");
+  EXPECT_EQ(form->ui().StopButton->text(), "&Stop");
+  for (QPushButton* b : {form->ui().PlayButton, form->ui().StopButton}) {
     ASSERT_FALSE(b->icon().isNull());
     const QImage normal = b->icon().pixmap(16, 16, QIcon::Normal).toImage();
     const QImage greyed = b->icon().pixmap(16, 16, QIcon::Disabled).toImage();
@@ -730,31 +735,31 @@ TEST_F(MainWindowTest, ButtonsCarryPicturesAndAccessKeys) {
       }
     }
   }
-  EXPECT_TRUE(form->PauseButton->isCheckable());
+  EXPECT_TRUE(form->ui().PauseButton->isCheckable());
 }
 
 TEST_F(MainWindowTest, MenuItemsWithTicksAndShortcuts) {
-  const QList<QAction*> bar = form->MainMenu1->actions();
+  const QList<QAction*> bar = form->ui().MainMenu1->actions();
   ASSERT_EQ(bar.size(), 3);
-  EXPECT_EQ(bar[0], form->Menu->menuAction());
-  EXPECT_EQ(bar[1], form->N3->menuAction());
-  EXPECT_EQ(bar[2], form->N4);  // Exit stands on the menu bar itself
-  EXPECT_EQ(form->Menu->title(), "&Текст");
-  EXPECT_EQ(form->N3->title(), "Справка");
+  EXPECT_EQ(bar[0], form->ui().Menu->menuAction());
+  EXPECT_EQ(bar[1], form->ui().N3->menuAction());
+  EXPECT_EQ(bar[2], form->ui().N4);  // Exit stands on the menu bar itself
+  EXPECT_EQ(form->ui().Menu->title(), "&Текст");
+  EXPECT_EQ(form->ui().N3->title(), "Справка");
   // The text menu begins with the two sources; what follows them is new (saving a sound file).
-  EXPECT_EQ(form->Menu->actions().mid(0, 2), (QList<QAction*>{form->N1, form->N2}));
-  EXPECT_EQ(form->N3->actions(), (QList<QAction*>{form->Kelvak1, form->N5}));
-  EXPECT_EQ(form->N1->text(), "Из Файла...");
-  EXPECT_EQ(form->N2->text(), "Случайный");
-  EXPECT_EQ(form->Kelvak1->text(), "Справка Kelvak");
-  EXPECT_EQ(form->N5->text(), "О программе (и не только)...");
-  EXPECT_EQ(form->N4->text(), "Выход");
-  EXPECT_EQ(form->Kelvak1->shortcut(), QKeySequence(Qt::Key_F1));
-  EXPECT_EQ(form->N4->shortcut(), QKeySequence(Qt::Key_F10));
+  EXPECT_EQ(form->ui().Menu->actions().mid(0, 2), (QList<QAction*>{form->ui().N1, form->ui().N2}));
+  EXPECT_EQ(form->ui().N3->actions(), (QList<QAction*>{form->ui().Kelvak1, form->ui().N5}));
+  EXPECT_EQ(form->ui().N1->text(), "Из Файла...");
+  EXPECT_EQ(form->ui().N2->text(), "Случайный");
+  EXPECT_EQ(form->ui().Kelvak1->text(), "Справка Kelvak");
+  EXPECT_EQ(form->ui().N5->text(), "О программе (и не только)...");
+  EXPECT_EQ(form->ui().N4->text(), "Выход");
+  EXPECT_EQ(form->ui().Kelvak1->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(form->ui().N4->shortcut(), QKeySequence(Qt::Key_F10));
   // "Random" is drawn as a radio item, "from file" with a plain check mark.
-  EXPECT_TRUE(form->N2->actionGroup() && form->N2->actionGroup()->isExclusive());
-  EXPECT_EQ(form->N1->actionGroup(), nullptr);
-  EXPECT_TRUE(form->N1->isCheckable());
+  EXPECT_TRUE(form->ui().N2->actionGroup() && form->ui().N2->actionGroup()->isExclusive());
+  EXPECT_EQ(form->ui().N1->actionGroup(), nullptr);
+  EXPECT_TRUE(form->ui().N1->isCheckable());
 }
 
 TEST_F(MainWindowTest, TheHelpMenuShowsTheHelpWindowAndTheAboutBoxWithoutBlocking) {
@@ -766,12 +771,12 @@ TEST_F(MainWindowTest, TheHelpMenuShowsTheHelpWindowAndTheAboutBoxWithoutBlockin
   QTest::keyClick(form.get(), Qt::Key_F1);
   QTRY_VERIFY_WITH_TIMEOUT(help.isVisible(), 10000);
   EXPECT_FALSE(help.isModal());
-  form->N5->trigger();
-  form->N5->trigger();
+  form->ui().N5->trigger();
+  form->ui().N5->trigger();
   QTRY_VERIFY_WITH_TIMEOUT(about.isVisible(), 10000);
   EXPECT_EQ(form->findChildren<TAboutBox*>().size(), 1);
   // The main window keeps working meanwhile: a transmission starts and runs.
-  click(form->PlayButton);
+  click(form->ui().PlayButton);
   EXPECT_TRUE(tick());
   expectRunning();
 }
@@ -788,7 +793,7 @@ class Exit : public MainWindowTest, public ::testing::WithParamInterface<ExitBy>
 
 TEST_P(Exit, EndsTheMessageLoopAtOnceAlsoDuringPlayback) {
   showActive();
-  click(form->PlayButton);
+  click(form->ui().PlayButton);
   tick();
   QTimer act;
   act.setSingleShot(true);
@@ -798,7 +803,7 @@ TEST_P(Exit, EndsTheMessageLoopAtOnceAlsoDuringPlayback) {
         QTest::keyClick(form.get(), Qt::Key_F10);
         break;
       case ExitBy::MenuItem:
-        form->N4->trigger();
+        form->ui().N4->trigger();
         break;
       case ExitBy::CloseBox:
         form->close();

@@ -8,8 +8,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "tests/ui/qt_test_app.h"
 #include "document/rich_text.h"
+#include "tests/ui/qt_test_app.h"
 
 namespace kelvak {
 namespace {

@@ -11,9 +11,11 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "tests/ui/qt_test_app.h"
 #include "ui/about_box.h"
 #include "ui/help_window.h"
-#include "tests/ui/qt_test_app.h"
+#include "ui_about_box.h"
+#include "ui_help_window.h"
 
 namespace kelvak {
 namespace {
@@ -80,7 +82,7 @@ TYPED_TEST(SecondaryWindow, OkHidesWithoutDestroying) {
   auto* window = new TypeParam;
   QPointer<TypeParam> alive(window);
   window->showInFront();
-  window->BitBtn1->click();
+  window->ui().BitBtn1->click();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ASSERT_FALSE(alive.isNull());
   EXPECT_FALSE(window->isVisible());
@@ -135,10 +137,10 @@ double colourfulness(const QImage& image) {
 
 TYPED_TEST(SecondaryWindow, OkButtonHasAPictureWithAGreyedDisabledForm) {
   TypeParam window;
-  const QIcon icon = window.BitBtn1->icon();
+  const QIcon icon = window.ui().BitBtn1->icon();
   ASSERT_FALSE(icon.isNull());
-  EXPECT_EQ(window.BitBtn1->iconSize(), QSize(16, 16));
-  EXPECT_EQ(window.BitBtn1->text(), "OK");
+  EXPECT_EQ(window.ui().BitBtn1->iconSize(), QSize(16, 16));
+  EXPECT_EQ(window.ui().BitBtn1->text(), "OK");
   const QImage normal = icon.pixmap(QSize(16, 16), 1.0, QIcon::Normal).toImage();
   const QImage disabled = icon.pixmap(QSize(16, 16), 1.0, QIcon::Disabled).toImage();
   ASSERT_EQ(normal.size(), QSize(16, 16));

@@ -14,6 +14,7 @@
 
 #include "tests/fakes/fakes.h"
 #include "ui/main_window.h"
+#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
@@ -47,7 +48,7 @@ class SoundExportTest : public ::testing::Test {
     return ss.str();
   }
   QAction* saveItem() const {
-    for (QAction* a : form->Menu->actions()) {
+    for (QAction* a : form->ui().Menu->actions()) {
       if (a->text() == QString::fromUtf8(kSaveSoundCaption)) return a;
     }
     return nullptr;
@@ -66,35 +67,35 @@ class SoundExportTest : public ::testing::Test {
     saveItem()->trigger();
   }
   std::string play() {
-    form->PlayButton->click();
+    form->ui().PlayButton->click();
     while (timer.fireNext([this] { form->timer1Ticked(); })) {
     }
-    return form->Memo1->toPlainText().toStdString();
+    return form->ui().Memo1->toPlainText().toStdString();
   }
 };
 
 TEST_F(SoundExportTest, SavesWhatPlayWouldSendAndPlayGoesOnAfterIt) {
-  form->Edit1->setText("1");
+  form->ui().Edit1->setText("1");
   save("first.wav");
   EXPECT_TRUE(reports.empty());
   EXPECT_TRUE(std::filesystem::exists(path("first.wav")));
   EXPECT_EQ(read("first.key.txt"), "80648 \n");
-  EXPECT_EQ(form->Memo1->toPlainText(), "");  // the window shows nothing of the export
+  EXPECT_EQ(form->ui().Memo1->toPlainText(), "");  // the window shows nothing of the export
   // As after a first Play of one group: its start signal drew the 6, the next one draws the 2.
   EXPECT_EQ(play(), "61673 ");
 }
 
 TEST_F(SoundExportTest, AFailedExportLeavesNothingAndTheGroupsForPlay) {
-  form->Edit1->setText("1");
+  form->ui().Edit1->setText("1");
   save("missing/first.wav");
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_TRUE(reports[0].startsWith("cannot write")) << reports[0].toStdString();
-  form->Edit2->setText("x");  // read as a tick would read it
+  form->ui().Edit2->setText("x");  // read as a tick would read it
   save("second.wav");
   ASSERT_EQ(reports.size(), 2u);
   EXPECT_EQ(reports[1], "'x' is not a valid integer value.");
   EXPECT_TRUE(std::filesystem::is_empty(dir));
-  form->Edit2->setText("1");
+  form->ui().Edit2->setText("1");
   EXPECT_EQ(play(), "80648 ");
 }
 
@@ -104,7 +105,7 @@ TEST_F(SoundExportTest, TakesTheFileTextAndTheChosenFormatsExtension) {
     d.selectFile(QString::fromStdString(path("lesson.txt")));
     return true;
   });
-  form->N1->trigger();
+  form->ui().N1->trigger();
   save("lesson", "MP3");
   EXPECT_TRUE(reports.empty());
   EXPECT_TRUE(std::filesystem::exists(path("lesson.mp3")));

@@ -26,6 +26,7 @@
 #include "ui/main_window.h"
 #include "ui/statistics_window.h"
 #include "ui/training_menu.h"
+#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
@@ -64,13 +65,13 @@ class TrainingWindowsTest : public ::testing::Test {
     return timer.fireNext([this] { form->timer1Ticked(); });
   }
   void playToEnd(const QString& groups) {
-    form->Edit1->setText(groups);
-    QTest::mouseClick(form->PlayButton, Qt::LeftButton);
+    form->ui().Edit1->setText(groups);
+    QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
     while (tick()) {
     }
   }
   // What was sent, as the pane shows it.
-  std::string pane() const { return form->Memo1->toPlainText().toStdString(); }
+  std::string pane() const { return form->ui().Memo1->toPlainText().toStdString(); }
   int countOf(const char* className) {
     int n = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) n += w->inherits(className) ? 1 : 0;
@@ -79,18 +80,18 @@ class TrainingWindowsTest : public ::testing::Test {
 };
 
 TEST_F(TrainingWindowsTest, TheMenuStandsBeforeHelpWithAnAccessKeyOfItsOwn) {
-  const QList<QAction*> bar = form->MainMenu1->actions();
+  const QList<QAction*> bar = form->ui().MainMenu1->actions();
   ASSERT_EQ(bar.size(), 4);
-  EXPECT_EQ(bar[0], form->Menu->menuAction());
+  EXPECT_EQ(bar[0], form->ui().Menu->menuAction());
   EXPECT_EQ(bar[1], training->menu->menuAction());
-  EXPECT_EQ(bar[2], form->N3->menuAction());
-  EXPECT_EQ(bar[3], form->N4);
+  EXPECT_EQ(bar[2], form->ui().N3->menuAction());
+  EXPECT_EQ(bar[3], form->ui().N4);
   // Every access key of the window, the menu bar's and the buttons', is different.
   QStringList keys;
   for (QAction* a : bar) keys << QKeySequence::mnemonic(a->text()).toString();
-  for (QAbstractButton* b : {static_cast<QAbstractButton*>(form->PlayButton),
-                             static_cast<QAbstractButton*>(form->PauseButton),
-                             static_cast<QAbstractButton*>(form->StopButton)}) {
+  for (QAbstractButton* b : {static_cast<QAbstractButton*>(form->ui().PlayButton),
+                             static_cast<QAbstractButton*>(form->ui().PauseButton),
+                             static_cast<QAbstractButton*>(form->ui().StopButton)}) {
     keys << QKeySequence::mnemonic(b->text()).toString();
   }
   keys.removeAll(QString());
@@ -108,8 +109,8 @@ TEST_F(TrainingWindowsTest, TheMenuStandsBeforeHelpWithAnAccessKeyOfItsOwn) {
 
 TEST_F(TrainingWindowsTest, HiddenTextShowsOnlyWhenTheTransmissionEnds) {
   training->hideText->trigger();
-  form->Edit1->setText("2");
-  QTest::mouseClick(form->PlayButton, Qt::LeftButton);
+  form->ui().Edit1->setText("2");
+  QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
   while (form->engine().open()) {
     ASSERT_TRUE(tick());
     if (form->engine().open()) {
@@ -169,7 +170,7 @@ TEST_F(TrainingWindowsTest, NothingIsCheckedBeforeOrDuringATransmission) {
   w.copyEdit->setText("12345");
   w.check();
   EXPECT_EQ(w.result().sent, 0);
-  QTest::mouseClick(form->PlayButton, Qt::LeftButton);
+  QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
   tick();
   tick();
   w.check();
