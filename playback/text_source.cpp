@@ -1,92 +1,199 @@
 // Text sources: file decoding and the choice of the symbol for each tick.
 #include "playback/text_source.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
-#include <cstring>
-#include <fstream>
+#include <cerrno>
+#include <optional>
 
 #include "synth/symbol_table.h"
 
 namespace kelvak {
 
-void FileTextDecoder::keep(std::vector<std::uint8_t>& out, int index) {
-  if (out.size() < static_cast<std::size_t>(kMaxFileSymbols)) {
-    out.push_back(static_cast<std::uint8_t>(index));
+namespace {
+
+constexpr char32_t kCharTableEnd = 0x480;  // the table of characters reaches past Cyrillic
+
+// Symbol lookups by table, so that a file of millions of bytes or characters that match nothing
+// loads quickly. -1 stands for no symbol.
+struct Lookup {
+  std::array<std::int8_t, 256> byteSymbol;  // a byte matched as Windows-1251
+  std::array<bool, 256> plainAscii;         // an ASCII byte that matches nothing
+  std::array<std::int8_t, kCharTableEnd> charSymbol;
+
+  Lookup() {
+    for (int b = 0; b < 256; ++b) {
+      const auto i = indexOfByte(static_cast<std::uint8_t>(b));
+      byteSymbol[b] = static_cast<std::int8_t>(i ? *i : -1);
+      plainAscii[b] = b < 0x80 && !i;
+    }
+    charSymbol.fill(-1);
+    for (int i = 0; i < kMatchableSymbols; ++i) {
+      if (SymbolTable[i].unicode < kCharTableEnd) {
+        charSymbol[SymbolTable[i].unicode] = static_cast<std::int8_t>(i);
+      }
+    }
   }
+  int ofChar(char32_t ch) const {
+    if (ch < kCharTableEnd) return charSymbol[ch];
+    const auto i = indexOfChar(ch);  // the few signs beyond the table ("№")
+    return i ? *i : -1;
+  }
+};
+
+// Made on first use: the symbol table it is built from belongs to another library.
+const Lookup& lookup() {
+  static const Lookup tables;
+  return tables;
 }
 
-void FileTextDecoder::utf8Byte(std::uint8_t b) {
-  if (b >= 0x80) utf8MultiByte_ = true;
-  switch (utf8Decoder_.feed(b)) {
-    case Utf8Decoder::Step::Pending:
-      break;
-    case Utf8Decoder::Step::Invalid:
-      utf8Valid_ = false;
-      break;
-    case Utf8Decoder::Step::Char:
-      // ASCII is the same in both encodings, so it is looked up by its byte.
-      if (auto i = b < 0x80 ? indexOfByte(b) : indexOfChar(utf8Decoder_.value())) keep(utf8_, *i);
+bool full(const std::vector<std::uint8_t>& reading) {
+  return reading.size() >= static_cast<std::size_t>(kMaxFileSymbols);
+}
+
+void keep(std::vector<std::uint8_t>& reading, int index) {
+  if (index >= 0 && !full(reading)) reading.push_back(static_cast<std::uint8_t>(index));
+}
+
+}  // namespace
+
+bool FileTextDecoder::settled() const {
+  switch (form_) {
+    case Form::Undecided:
+      return false;
+    case Form::Utf16:
+      return full(unicode_);
+    case Form::Bytes:
       break;
   }
+  return full(cp1251_) && (!utf8Valid_ || full(unicode_));
+}
+
+void FileTextDecoder::begin(const std::uint8_t* head, std::size_t size) {
+  if (size == 2) {
+    if (auto order = utf16ByteOrderMark(head[0], head[1])) {
+      form_ = Form::Utf16;
+      order_ = *order;
+      utf16_ = Utf16Decoder(*order);
+      return;  // the mark itself is no text
+    }
+  }
+  form_ = Form::Bytes;
+  feedBytes(head, size);
 }
 
 void FileTextDecoder::feed(const std::uint8_t* data, std::size_t size) {
-  const auto full = [](const std::vector<std::uint8_t>& v) {
-    return v.size() >= static_cast<std::size_t>(kMaxFileSymbols);
-  };
-  std::size_t k = 0;
-  while (k < size && utf8Valid_ && (!full(cp1251_) || !full(utf8_))) {
-    const std::uint8_t b = data[k++];
-    if (auto i = indexOfByte(b)) keep(cp1251_, *i);
-    utf8Byte(b);
+  // The first two bytes tell whether a UTF-16 byte-order mark leads the text.
+  while (form_ == Form::Undecided && size > 0) {
+    head_[headSize_++] = *data++;
+    --size;
+    if (headSize_ == 2) begin(head_, headSize_);
   }
-  // Both readings are full: all that is left to learn is whether the file is valid UTF-8.
-  if (utf8Valid_ && k < size) validateUtf8(data + k, size - k);
-  // An invalid UTF-8 file is read as Windows-1251 only.
-  for (; k < size && !full(cp1251_); ++k) {
-    if (auto i = indexOfByte(data[k])) keep(cp1251_, *i);
+  if (form_ == Form::Utf16) {
+    feedUtf16(data, size);
+  } else if (form_ == Form::Bytes) {
+    feedBytes(data, size);
   }
 }
 
-void FileTextDecoder::validateUtf8(const std::uint8_t* data, std::size_t size) {
+void FileTextDecoder::feedUtf16(const std::uint8_t* data, std::size_t size) {
+  const Lookup& table = lookup();
   std::size_t k = 0;
-  while (k < size && utf8Valid_) {
-    if (!utf8Decoder_.midSequence()) {
-      // Runs of ASCII, eight bytes at a time.
-      while (k + 8 <= size) {
-        std::uint64_t word;
-        std::memcpy(&word, data + k, sizeof word);
-        if (word & 0x8080808080808080ull) break;
-        k += 8;
+  while (k < size && !full(unicode_)) {
+    if (!utf16_.midSequence() && k + 1 < size) {
+      // A whole unit at hand that is no surrogate is a character of its own.
+      const char16_t unit =
+          order_ == ByteOrder::Little ? data[k] | (data[k + 1] << 8) : (data[k] << 8) | data[k + 1];
+      if (unit < 0xD800 || unit > 0xDFFF) {
+        keep(unicode_, table.ofChar(unit));
+        k += 2;
+        continue;
       }
+    }
+    // A lone low surrogate is skipped like any character that matches nothing.
+    if (utf16_.feed(data[k++]) == Utf16Decoder::Step::Char) {
+      keep(unicode_, table.ofChar(utf16_.value()));
+    }
+  }
+}
+
+void FileTextDecoder::feedBytes(const std::uint8_t* data, std::size_t size) {
+  const Lookup& table = lookup();
+  std::size_t k = 0;
+  // Both readings side by side while the text may still be UTF-8; each stops growing when full,
+  // and the reading ends when both are: what can be sent is known then.
+  while (k < size && utf8Valid_ && !(full(cp1251_) && full(unicode_))) {
+    if (!utf8_.midSequence()) {
+      while (k < size && table.plainAscii[data[k]]) ++k;
       if (k == size) break;
     }
     const std::uint8_t b = data[k++];
-    if (b >= 0x80) utf8MultiByte_ = true;
-    if (utf8Decoder_.feed(b) == Utf8Decoder::Step::Invalid) utf8Valid_ = false;
+    keep(cp1251_, table.byteSymbol[b]);
+    if (b < 0x80 && !utf8_.midSequence()) {
+      // ASCII is the same in both encodings.
+      keep(unicode_, table.byteSymbol[b]);
+      continue;
+    }
+    if (b >= 0xC2 && b <= 0xDF && !utf8_.midSequence() && k < size && (data[k] & 0xC0) == 0x80) {
+      // A whole two-byte character, as all of Cyrillic is.
+      const std::uint8_t c = data[k++];
+      keep(cp1251_, table.byteSymbol[c]);
+      utf8MultiByte_ = true;
+      keep(unicode_, table.ofChar(static_cast<char32_t>(((b & 0x1F) << 6) | (c & 0x3F))));
+      continue;
+    }
+    switch (utf8_.feed(b)) {
+      case Utf8Decoder::Step::Pending:
+        break;
+      case Utf8Decoder::Step::Invalid:
+        utf8Valid_ = false;
+        break;
+      case Utf8Decoder::Step::Char:
+        utf8MultiByte_ = true;
+        keep(unicode_, table.ofChar(utf8_.value()));
+        break;
+    }
   }
+  // Not UTF-8: Windows-1251 alone, until its reading is full.
+  for (; k < size && !utf8Valid_ && !full(cp1251_); ++k) keep(cp1251_, table.byteSymbol[data[k]]);
 }
 
 FileText FileTextDecoder::finish() {
-  const bool utf8 = utf8Valid_ && !utf8Decoder_.midSequence() && utf8MultiByte_;
+  if (form_ == Form::Undecided) begin(head_, headSize_);  // a text shorter than a mark
+  // A sequence cut off by the end of what was read leaves the text UTF-8.
+  const bool unicode = form_ == Form::Utf16 || (utf8Valid_ && utf8MultiByte_);
   FileText text;
-  text.symbols = utf8 ? std::move(utf8_) : std::move(cp1251_);
+  text.symbols = unicode ? std::move(unicode_) : std::move(cp1251_);
   *this = FileTextDecoder();
   return text;
 }
 
 FileText readFileText(const std::string& path) {
   FileTextDecoder decoder;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return decoder.finish();
-  std::array<char, 64 * 1024> piece;
-  while (in && !decoder.settled()) {
-    in.read(piece.data(), piece.size());
-    const std::streamsize got = in.gcount();
-    if (got <= 0) break;
-    decoder.feed(reinterpret_cast<const std::uint8_t*>(piece.data()),
-                 static_cast<std::size_t>(got));
+  // Not blocking: opening a FIFO would otherwise wait for a writer, and a device for its line.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return decoder.finish();
+  struct stat info {};
+  // Only a regular file has an end to read to: /dev/zero or a FIFO would never end or would wait.
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return decoder.finish();
   }
+  std::array<std::uint8_t, 64 * 1024> piece;
+  std::size_t total = 0;
+  while (total < kMaxFileBytes && !decoder.settled()) {
+    const std::size_t want = std::min(piece.size(), kMaxFileBytes - total);
+    const ssize_t got = ::read(fd, piece.data(), want);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    decoder.feed(piece.data(), static_cast<std::size_t>(got));
+    total += static_cast<std::size_t>(got);
+  }
+  ::close(fd);
   return decoder.finish();
 }
 

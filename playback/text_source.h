@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "synth/random.h"
+#include "text/utf16.h"
 #include "text/utf8.h"
 
 namespace kelvak {
@@ -23,33 +24,47 @@ struct FileText {
   std::int32_t groups() const { return count() / 5; }
 };
 
-// Turns a file's bytes, fed in pieces of any size, into a FileText. The bytes are matched as
-// Windows-1251; a file that is valid UTF-8 and holds multi-byte sequences is decoded as UTF-8
-// instead (a byte-order mark is dropped) and matched character by character. Memory stays bounded
-// whatever the file's size: only the first kMaxFileSymbols symbols of either reading are kept.
+// Bytes read of a file at most [bytes]. No learner's text hides its first symbols behind
+// megabytes of other bytes, and reading stops here whatever the file holds, so that loading any
+// file, of any size, stays short.
+constexpr std::size_t kMaxFileBytes = 8u << 20;
+
+// Turns a file's bytes, fed in pieces of any size, into a FileText. A file that begins with a
+// UTF-16 byte-order mark (FF FE little-endian, FE FF big-endian) is decoded as UTF-16. Any other
+// is matched as Windows-1251, unless it is valid UTF-8 holding multi-byte characters: then it is
+// decoded as UTF-8 (a byte-order mark is dropped) and matched character by character. A sequence
+// cut off by the end of what was read does not make a file invalid. Only the first
+// kMaxFileSymbols symbols of each reading are kept, and once every reading still in question is
+// full the result is decided on the bytes so far: later bytes change nothing.
 class FileTextDecoder {
  public:
   void feed(const std::uint8_t* data, std::size_t size);
   FileText finish();
-  // True when no further byte can change the result (both readings are decided and full).
-  bool settled() const {
-    return !utf8Valid_ && cp1251_.size() >= static_cast<std::size_t>(kMaxFileSymbols);
-  }
+  // True when no further byte can change the result.
+  bool settled() const;
 
  private:
-  void keep(std::vector<std::uint8_t>& out, int index);
-  void utf8Byte(std::uint8_t b);
-  void validateUtf8(const std::uint8_t* data, std::size_t size);
+  enum class Form { Undecided, Bytes, Utf16 };
+  void begin(const std::uint8_t* head, std::size_t size);
+  void feedBytes(const std::uint8_t* data, std::size_t size);
+  void feedUtf16(const std::uint8_t* data, std::size_t size);
 
-  std::vector<std::uint8_t> cp1251_;
-  std::vector<std::uint8_t> utf8_;
+  Form form_ = Form::Undecided;
+  std::uint8_t head_[2] = {};  // the first bytes, until the byte-order mark is known
+  std::size_t headSize_ = 0;
+  std::vector<std::uint8_t> cp1251_;   // the bytes matched as Windows-1251
+  std::vector<std::uint8_t> unicode_;  // the characters decoded as UTF-8 or UTF-16
   bool utf8Valid_ = true;
-  bool utf8MultiByte_ = false;
-  Utf8Decoder utf8Decoder_;
+  bool utf8MultiByte_ = false;  // a whole character beyond ASCII has been decoded
+  Utf8Decoder utf8_;
+  ByteOrder order_ = ByteOrder::Little;
+  Utf16Decoder utf16_{ByteOrder::Little};
 };
 
-// Reads a file in pieces. A file that cannot be opened gives an empty text; a read that fails
-// part-way keeps what was read before the failure.
+// Reads a regular file in pieces, up to kMaxFileBytes and only until the result is settled.
+// Opening never waits (a FIFO or a device is not waited for), and anything but a regular file
+// loads as a file that cannot be opened: an empty text. A read that fails part-way keeps what
+// was read before the failure.
 FileText readFileText(const std::string& path);
 
 // The settings that choose a symbol, read from the window at every tick.

@@ -3,6 +3,12 @@
 
 namespace kelvak {
 
+std::optional<ByteOrder> utf16ByteOrderMark(std::uint8_t first, std::uint8_t second) {
+  if (first == 0xFF && second == 0xFE) return ByteOrder::Little;
+  if (first == 0xFE && second == 0xFF) return ByteOrder::Big;
+  return std::nullopt;
+}
+
 Utf16Decoder::Step Utf16Decoder::feed(std::uint8_t byte) {
   if (!haveByte_) {
     firstByte_ = byte;

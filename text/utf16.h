@@ -2,10 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace kelvak {
 
 enum class ByteOrder { Little, Big };
+
+// The byte order a text's first two bytes announce when they are a UTF-16 byte-order mark
+// (FF FE little-endian, FE FF big-endian, as Windows Notepad saves "Unicode"); nothing otherwise.
+std::optional<ByteOrder> utf16ByteOrderMark(std::uint8_t first, std::uint8_t second);
 
 // Decodes UTF-16 fed one byte at a time. Surrogate pairs combine into one character; a high
 // surrogate without its low half is dropped, and a lone low surrogate is reported as invalid.

@@ -1,13 +1,21 @@
 // Choosing symbols and reading text files.
 #include "playback/text_source.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
 #include <set>
+#include <thread>
 
 #include "synth/symbol_table.h"
 
@@ -139,11 +147,70 @@ TEST(FileText, LineEndsAndControlBytesAreSkipped) {
 }
 
 TEST(FileText, InvalidUtf8IsReadAsWindows1251) {
-  // "щ" in UTF-8 (D1 89) followed by a lone E0 ("а" in Windows-1251) is not valid UTF-8.
-  EXPECT_EQ(decode("\xD1\x89\xE0").symbols, (std::vector<std::uint8_t>{10}));
-  // An overlong encoding and a truncated sequence are not valid either.
+  // "щ" in UTF-8 (D1 89), then E0 ("а" in Windows-1251) that a digit breaks off.
+  EXPECT_EQ(decode("\xD1\x89\xE0"
+                   "5")
+                .symbols,
+            (std::vector<std::uint8_t>{10, 5}));
+  // An overlong encoding is not valid either.
   EXPECT_EQ(decode("\xC0\xB0\xE0").symbols, (std::vector<std::uint8_t>{10}));
+  // A lone lead byte is no UTF-8 character: "С" in Windows-1251, which matches nothing.
   EXPECT_EQ(decode("\xD1").symbols, (std::vector<std::uint8_t>{}));
+}
+
+TEST(FileText, AUtf8FileWhoseLastSequenceIsCutOffIsStillUtf8) {
+  const std::vector<std::uint8_t> shchuka = {35, 29, 20, 10};  // щ у к а
+  EXPECT_EQ(decode("щука").symbols, shchuka);
+  for (const char* cut : {"\xD1", "\xE0", "\xE2\x84", "\xF0\x9F\x98"}) {
+    EXPECT_EQ(decode(std::string("щука") + cut).symbols, shchuka) << cut;
+  }
+}
+
+// Windows Notepad's "Unicode": UTF-16 behind a byte-order mark, in either byte order.
+struct Utf16File {
+  const char* name;
+  std::string bytes;
+};
+
+class Utf16FileText : public ::testing::TestWithParam<Utf16File> {};
+
+TEST_P(Utf16FileText, IsDecodedBehindItsByteOrderMark) {
+  const std::string& bytes = GetParam().bytes;
+  for (std::size_t piece : {1u, 3u, 64u}) {
+    FileTextDecoder d;
+    for (std::size_t k = 0; k < bytes.size(); k += piece) {
+      d.feed(reinterpret_cast<const std::uint8_t*>(bytes.data()) + k,
+             std::min(piece, bytes.size() - k));
+    }
+    EXPECT_EQ(d.finish().symbols, kTokSymbols) << piece;
+  }
+}
+
+// "Ток 220/380 В" with a line end.
+const char16_t kTok[] = u"Ток 220/380 В\r\n";
+
+std::string utf16(bool little, bool mark) {
+  std::string out = mark ? (little ? "\xFF\xFE" : "\xFE\xFF") : "";
+  for (char16_t unit : std::u16string_view(kTok)) {
+    const char lo = static_cast<char>(unit & 0xFF), hi = static_cast<char>(unit >> 8);
+    out += little ? std::string{lo, hi} : std::string{hi, lo};
+  }
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ByteOrders, Utf16FileText,
+    ::testing::Values(Utf16File{"littleEndian", utf16(true, true)},
+                      Utf16File{"bigEndian", utf16(false, true)},
+                      // A character beyond the first plane and a cut-off last unit change nothing.
+                      Utf16File{"pairAndCutEnd", utf16(true, true) + "\x3D\xD8\x00\xDE" + "\x04"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FileText, WithoutAByteOrderMarkUtf16IsNoUtf16) {
+  // Read as bytes: the zero bytes match nothing, and only the ASCII digits and signs remain.
+  EXPECT_EQ(decode(utf16(true, false)).symbols, (std::vector<std::uint8_t>{2, 2, 0, 43, 3, 8, 0}));
+  // Only the two marks are marks: "яяю" in Windows-1251 stays three letters.
+  EXPECT_EQ(decode("\xFF\xFF\xFE").symbols, (std::vector<std::uint8_t>{39, 39, 38}));
 }
 
 TEST(FileText, PiecesOfAnySizeGiveTheSameResult) {
@@ -176,42 +243,107 @@ FileText decodeInPieces(const std::string& text, std::size_t piece) {
   return d.finish();
 }
 
-TEST(FileText, ValidityDecidedAfterTheReadingsAreFullStillCounts) {
-  std::string utf8Letters;
-  for (int i = 0; i < 6000; ++i) utf8Letters += "а";  // D0 B0
-  const std::string asciiThenCyrillic = std::string(6000, '7') + "щука ъ";
+TEST(FileText, TheEncodingIsDecidedOnceBothReadingsAreFull) {
+  // Both readings fill up: the Windows-1251 one with the digits, the UTF-8 one with both.
+  std::string mixed;
+  for (int i = 0; i < 6000; ++i) mixed += "а7";  // D0 B0 37
+  // Cyrillic UTF-8 alone fills only the UTF-8 reading; the Windows-1251 one stays empty.
+  std::string letters;
+  for (int i = 0; i < 6000; ++i) letters += "а";
   for (std::size_t piece : {1u, 3u, 7u, 4096u, 1u << 20}) {
     SCOPED_TRACE(piece);
-    // Valid UTF-8 to the end: 4995 letters "а".
-    const FileText valid = decodeInPieces(utf8Letters + "\n", piece);
+    const FileText valid = decodeInPieces(mixed, piece);
     ASSERT_EQ(valid.count(), kMaxFileSymbols);
-    EXPECT_EQ(valid.symbols.front(), 10);
-    EXPECT_EQ(valid.symbols.back(), 10);
-    // One stray byte at the very end makes it Windows-1251, where only that byte is a letter.
-    EXPECT_EQ(decodeInPieces(utf8Letters + "\xE0", piece).symbols, std::vector<std::uint8_t>{10});
-    // A sequence cut off by the end of the file is invalid too.
-    EXPECT_EQ(decodeInPieces(utf8Letters + "\xD1", piece).count(), 0);
+    EXPECT_EQ(valid.symbols[0], 10);
+    EXPECT_EQ(valid.symbols[1], 7);
+    // What comes after both readings are full is not read: invalid bytes there change nothing.
+    EXPECT_EQ(decodeInPieces(mixed + "\xE0", piece).symbols, valid.symbols);
+    EXPECT_EQ(decodeInPieces(mixed + "\xFF\xFF 5", piece).symbols, valid.symbols);
+    // Until then an invalid byte still makes it Windows-1251.
+    EXPECT_EQ(decodeInPieces(letters + "\xFF\xFF 5", piece).symbols,
+              (std::vector<std::uint8_t>{39, 39, 5}));
     // Multi-byte characters first met after the readings are full.
-    EXPECT_EQ(decodeInPieces(asciiThenCyrillic, piece).symbols,
-              std::vector<std::uint8_t>(kMaxFileSymbols, 7));
+    const std::string asciiThenCyrillic = std::string(6000, '7') + "щука ъ";
     EXPECT_EQ(decodeInPieces(asciiThenCyrillic + "\xFF", piece).symbols,
               std::vector<std::uint8_t>(kMaxFileSymbols, 7));
   }
 }
 
-TEST(FileText, ReadsFilesAndTreatsAMissingOneAsEmpty) {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("kelvak_text_source_test_" + std::to_string(getpid()) + ".txt");
-  {
-    std::ofstream out(path, std::ios::binary);
-    for (int i = 0; i < 23; ++i) out << "\xE0";
-    out << "\r\n";
+// A file made for one test, removed afterwards.
+class ScratchFile {
+ public:
+  explicit ScratchFile(const std::string& tag)
+      : path_(std::filesystem::temp_directory_path() /
+              ("kelvak_text_source_" + tag + "_" + std::to_string(getpid()))) {}
+  ~ScratchFile() { std::filesystem::remove(path_); }
+  std::string path() const { return path_.string(); }
+  // A file of `size` bytes, all zero without taking room on disk, with `text` at `offset`.
+  void sparse(std::uint64_t size, std::uint64_t offset = 0, const std::string& text = "") const {
+    std::ofstream(path_, std::ios::binary).close();
+    std::filesystem::resize_file(path_, size);
+    std::fstream out(path_, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(offset));
+    out << text;
   }
-  const FileText t = readFileText(path.string());
-  EXPECT_EQ(t.count(), 23);
-  EXPECT_EQ(t.groups(), 4);
-  std::filesystem::remove(path);
-  EXPECT_EQ(readFileText(path.string()).count(), 0);
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Reads a file on another thread, so that a reading that hangs fails the test instead of
+// stopping it; `unblock` is run when the reading does not come back in time.
+std::optional<FileText> readWithin(const std::string& path, const std::function<void()>& unblock) {
+  auto done = std::make_shared<std::promise<FileText>>();
+  std::future<FileText> result = done->get_future();
+  std::thread([path, done] { done->set_value(readFileText(path)); }).detach();
+  if (result.wait_for(std::chrono::seconds(10)) == std::future_status::ready) return result.get();
+  unblock();
+  return std::nullopt;
+}
+
+TEST(ReadFileText, AFifoLoadsAsEmptyWithoutWaitingForAWriter) {
+  ScratchFile fifo("fifo");
+  ASSERT_EQ(mkfifo(fifo.path().c_str(), 0600), 0);
+  const auto text = readWithin(fifo.path(), [&] {
+    // A writer lets the waiting open go on.
+    const int fd = ::open(fifo.path().c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+  });
+  ASSERT_TRUE(text) << "the reading waited for a writer";
+  EXPECT_EQ(text->count(), 0);
+}
+
+TEST(ReadFileText, DevicesAndFoldersLoadAsEmpty) {
+  for (const char* path : {"/dev/zero", "/dev/urandom", "/dev/null", "/tmp"}) {
+    // /dev/zero never ends and stays valid UTF-8: a reading of it would never come back.
+    const auto text = readWithin(path, [] {});
+    ASSERT_TRUE(text) << path << " did not load";
+    EXPECT_EQ(text->count(), 0) << path;
+  }
+}
+
+TEST(ReadFileText, AGigabyteOfNoSymbolsLoadsAsEmpty) {
+  ScratchFile big("gigabyte");
+  big.sparse(std::uint64_t{1} << 30, std::uint64_t{1} << 29, "12345");
+  EXPECT_EQ(readFileText(big.path()).count(), 0);
+}
+
+TEST(ReadFileText, StopsAfterItsByteBound) {
+  ScratchFile file("bound");
+  // Symbols that end right at the bound are read; those just beyond it are not.
+  file.sparse(kMaxFileBytes + 64, kMaxFileBytes - 5, "12345");
+  EXPECT_EQ(readFileText(file.path()).symbols, (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
+  file.sparse(kMaxFileBytes + 64, kMaxFileBytes, "12345");
+  EXPECT_EQ(readFileText(file.path()).count(), 0);
+  // The bound may cut a UTF-8 text in the middle of a character; it stays UTF-8.
+  file.sparse(kMaxFileBytes + 64, kMaxFileBytes - 3, "щ\xD1\x83");
+  EXPECT_EQ(readFileText(file.path()).symbols, (std::vector<std::uint8_t>{35}));
+}
+
+TEST(ReadFileText, AUtf16FileFromDisk) {
+  ScratchFile file("utf16");
+  std::ofstream(file.path(), std::ios::binary) << utf16(false, true);
+  EXPECT_EQ(readFileText(file.path()).symbols, kTokSymbols);
 }
 
 }  // namespace

@@ -199,5 +199,14 @@ INSTANTIATE_TEST_SUITE_P(
       return (info.param.order == ByteOrder::Little ? "Le" : "Be") + std::to_string(info.index);
     });
 
+TEST(Utf16, OnlyTheTwoByteOrderMarksAnnounceUtf16) {
+  EXPECT_EQ(utf16ByteOrderMark(0xFF, 0xFE), ByteOrder::Little);
+  EXPECT_EQ(utf16ByteOrderMark(0xFE, 0xFF), ByteOrder::Big);
+  // "яю" in Windows-1251 and the UTF-8 mark's first bytes are no UTF-16 mark.
+  EXPECT_EQ(utf16ByteOrderMark(0xFF, 0xFF), std::nullopt);
+  EXPECT_EQ(utf16ByteOrderMark(0xFE, 0xFE), std::nullopt);
+  EXPECT_EQ(utf16ByteOrderMark(0xEF, 0xBB), std::nullopt);
+}
+
 }  // namespace
 }  // namespace kelvak

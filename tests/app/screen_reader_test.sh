@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Starts the real program on a virtual screen with its own session bus and accessibility bus, and
+# reads its main window through AT-SPI as a screen reader would (screen_reader.py).
+# Usage: screen_reader_test.sh PROGRAM HELP_DOCUMENT
+set -euo pipefail
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${KELVAK_OWN_BUS:-}" ]; then
+  exec env KELVAK_OWN_BUS=1 dbus-run-session -- "$0" "$@"
+fi
+program=$1
+document=$2
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || { echo "FAIL: no virtual screen" >&2; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
+unset QT_QPA_PLATFORM
+export SDL_AUDIODRIVER=dummy QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+
+/usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
+pids+=($!)
+cp "$document" "$work/"
+(cd "$work" && exec "$program") 2>/dev/null &
+pids+=($!)
+/usr/bin/python3 "$here/screen_reader.py"
