@@ -24,11 +24,9 @@ cleanup() {
 trap cleanup EXIT
 
 # A virtual screen, on a display number Xvfb picks itself.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
+source "$here/scripts/virtual_screen.sh"
+start_virtual_screen "$work"
+pids+=("$virtual_screen_pid")
 xdpyinfo >/dev/null 2>&1 || { echo "no connection to $DISPLAY:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 
 # A private PulseAudio server with a null sink, so a transmission really plays.

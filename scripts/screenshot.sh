@@ -10,8 +10,8 @@ cmake --build "$here/build" -j"$(nproc)" --target kelvak
 
 # A virtual screen, on a display number Xvfb picks itself.
 work=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-xvfb=$!
+source "$here/scripts/virtual_screen.sh"
+xvfb=
 app=
 cleanup() {
   [ -n "$app" ] && kill "$app" 2>/dev/null || true
@@ -19,9 +19,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
+start_virtual_screen "$work"
+xvfb=$virtual_screen_pid
 
 # The help document is read from the current folder; without it an error box would come first.
 cd "$here/data" 2>/dev/null || cd "$here"

@@ -17,8 +17,8 @@ mkdir -p "$XDG_DATA_HOME/kelvak"
 "$here/build/bench/kelvak_write_sample_history" "$XDG_DATA_HOME/kelvak/history.jsonl" 60
 export SDL_AUDIODRIVER=dummy  # the pictures need no sound
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-xvfb=$!
+source "$here/scripts/virtual_screen.sh"
+xvfb=
 app=
 cleanup() {
   [ -n "$app" ] && kill "$app" 2>/dev/null || true
@@ -26,9 +26,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
+start_virtual_screen "$work" 1280x1024x24
+xvfb=$virtual_screen_pid
 
 find_window() {
   local id=

@@ -17,11 +17,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "FAIL: no virtual screen" >&2; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
+source "$here/../../scripts/virtual_screen.sh"
+start_virtual_screen "$work"
+pids+=("$virtual_screen_pid")
 unset QT_QPA_PLATFORM
 export SDL_AUDIODRIVER=dummy QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 

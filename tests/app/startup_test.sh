@@ -20,11 +20,9 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Xvfb picks a free display itself and writes its number.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || fail "no virtual screen"
-export DISPLAY=":$(cat "$work/display")"
+source "$(dirname "$0")/../../scripts/virtual_screen.sh"
+start_virtual_screen "$work"
+pids+=("$virtual_screen_pid")
 unset QT_QPA_PLATFORM
 export SDL_AUDIODRIVER=dummy
 
