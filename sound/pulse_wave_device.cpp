@@ -53,7 +53,7 @@ struct PulseWaveDevice::Connection {
   bool streamReady = false;
   bool failed = false;  // the connection or the stream failed
   std::string failure;  // the library's words for it
-  OutputTimeline timeline{kTargetLength + kLatencyMargin, kSampleRate};
+  OutputTimeline timeline{kLatency, kSampleRate};
   Clock::time_point lastRequest{};  // the server's last request for sound, or the opening
   bool feederKnown = false;
   std::shared_ptr<std::string> realtimeStatus = std::make_shared<std::string>();
@@ -81,6 +81,15 @@ struct PulseWaveDevice::Connection {
     }
     pa_threaded_mainloop_free(loop);
     loop = nullptr;
+  }
+
+  // A block must start beyond what the server already holds: should the queue, counted from
+  // what is heard, come near the write latency (a server that keeps more than it was asked to),
+  // the latency grows to stay one margin above it. Called with `mutex` held.
+  void keepLatencyAboveQueue(Clock::time_point now) {
+    const double queue = static_cast<double>(timeline.handedOut()) - timeline.positionAt(now);
+    const auto needed = static_cast<std::int64_t>(queue) + kLatencyMargin;
+    if (needed > timeline.latency() && needed <= kLatencyLimit) timeline.setLatency(needed);
   }
 
   void fail(const std::string& why) {
@@ -153,6 +162,7 @@ struct PulseWaveDevice::Connection {
           self->timeline.followStreamClock(now, static_cast<double>(heard) * kSampleRate / 1e6);
         }
         self->timeline.render(static_cast<std::uint8_t*>(data), n, now);
+        self->keepLatencyAboveQueue(now);
       }
       if (pa_stream_write(s, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
       bytes -= n;
@@ -257,7 +267,7 @@ PulseWaveDevice::OpenResult PulseWaveDevice::tryOpen() {
     attr.minreq = kRefill;
     attr.fragsize = static_cast<std::uint32_t>(-1);
     const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     connected = pa_stream_connect_playback(c->stream, nullptr, &attr, flags, nullptr, nullptr) == 0;
   }
   if (!connected) openError_ = pa_strerror(pa_context_errno(c->context));
@@ -278,15 +288,6 @@ PulseWaveDevice::OpenResult PulseWaveDevice::tryOpen() {
     c->lastRequest = Clock::now();
   }
 
-  // The write latency follows the queue the server granted.
-  pa_threaded_mainloop_lock(c->loop);
-  const pa_buffer_attr* granted = pa_stream_get_buffer_attr(c->stream);
-  const std::int64_t queue = granted ? granted->tlength : kTargetLength;
-  pa_threaded_mainloop_unlock(c->loop);
-  {
-    std::lock_guard lock(c->mutex);
-    c->timeline.setLatency(std::max<std::int64_t>(queue, kTargetLength) + kLatencyMargin);
-  }
   connection_ = std::move(c);
   return OpenResult::Opened;
 }
@@ -303,14 +304,15 @@ bool PulseWaveDevice::stalled() const {
   return Clock::now() - connection_->lastRequest > kStallLimit;
 }
 
-bool PulseWaveDevice::write(SymbolBlock block, std::size_t toneSamples) {
+bool PulseWaveDevice::write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) {
   if (!block || !isOpen()) return false;
   const auto now = Clock::now();
+  const auto at = std::min(moment, now);
   Connection& c = *connection_;
   std::lock_guard lock(c.mutex);
   if (c.failed || now - c.lastRequest > kStallLimit) return false;
   const int before = c.timeline.lateWrites();
-  c.timeline.write(std::move(block), static_cast<std::int64_t>(toneSamples), now);
+  c.timeline.write(std::move(block), static_cast<std::int64_t>(toneSamples), at);
   if (c.timeline.lateWrites() != before) {
     std::lock_guard logLock(log_->mutex);
     ++log_->latePlacements;
@@ -355,6 +357,21 @@ void PulseWaveDevice::close() {
   // The teardown stops our own main loop thread and drops the stream; the server is told but not
   // waited for, so a frozen server holds nothing up.
   connection_.reset();
+}
+
+void PulseWaveDevice::stallFeedingThread(std::chrono::milliseconds duration) {
+  if (!isOpen()) return;
+  auto* pause = new std::chrono::milliseconds(duration);
+  pa_threaded_mainloop_lock(connection_->loop);
+  pa_mainloop_api_once(
+      pa_threaded_mainloop_get_api(connection_->loop),
+      [](pa_mainloop_api*, void* userdata) {
+        auto* d = static_cast<std::chrono::milliseconds*>(userdata);
+        std::this_thread::sleep_for(*d);
+        delete d;
+      },
+      pause);
+  pa_threaded_mainloop_unlock(connection_->loop);
 }
 
 double PulseWaveDevice::latencyMs() const {

@@ -27,15 +27,21 @@ class PulseWaveDevice : public WaveDevice {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // Audio kept queued at the server, counted from what is heard now [samples]: 130 ms. A stall of
-  // the feeding thread is bridged by what the stream holds beyond what the sink has taken; the
-  // sink takes little when the stream asks for a low latency, so about 110 ms of it bridges.
-  static constexpr std::uint32_t kTargetLength = 1433;
+  // Audio the server keeps queued for the stream [samples]: 118 ms. A stall of the feeding thread
+  // shorter than this (less the little the sink takes ahead) plays on from the queue; 108 ms was
+  // measured to pass without an underrun on a null sink.
+  static constexpr std::uint32_t kTargetLength = 1300;
   // The refill step: the server asks for more whenever this much has been played [samples], 10 ms.
   static constexpr std::uint32_t kRefill = 110;
-  // Added to the queue the server keeps to make the write latency: the queue is a little longer
-  // than the target right after a refill, and the clock map may be a little behind [samples].
+  // From a write to the block's sound [samples]: 145 ms. It must exceed the queue (counted from
+  // what is heard now, about 120 ms), and what it exceeds it by is how late a tick may run and
+  // still sound on its beat (Timer::tickMoment): about 25 ms.
+  static constexpr std::int64_t kLatency = 1600;
+  // The latency stays at least this far above the queue the server really keeps, should it keep
+  // more than it was asked to [samples], 10 ms; but never grows beyond kLatencyLimit (half a
+  // second), whatever a confused server reports.
   static constexpr std::int64_t kLatencyMargin = 110;
+  static constexpr std::int64_t kLatencyLimit = 5512;
   // open() gives up on a server that has not answered by then; the window waits no longer.
   static constexpr std::chrono::milliseconds kOpenLimit{900};
   // How long the server may go without asking for sound before it counts as stuck.
@@ -74,7 +80,8 @@ class PulseWaveDevice : public WaveDevice {
   bool open() override { return tryOpen() == OpenResult::Opened; }
   bool isOpen() const override { return connection_ != nullptr; }
   // False when not open, or when the server has gone away or stopped asking for sound.
-  bool write(SymbolBlock block, std::size_t toneSamples) override;
+  using WaveDevice::write;
+  bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) override;
   bool busy() const override;
   bool waitUntilPlayed() override;
   void close() override;
@@ -94,6 +101,9 @@ class PulseWaveDevice : public WaveDevice {
   std::string realtimeStatus() const;
   // Every underrun the server reported since this device was made, over all its opens.
   std::vector<Underrun> underruns() const;
+  // Holds the feeding thread for `duration`, as a busy machine might, to show what the queue
+  // bridges. For tests and measurements; the sound plays on from what the server holds.
+  void stallFeedingThread(std::chrono::milliseconds duration);
   // Blocks that could not start at their own time because the queue was already longer than the
   // write latency, since this device was made.
   int latePlacements() const;

@@ -1,5 +1,5 @@
 // Real-time scheduling through RealtimeKit (D-Bus) or, where allowed, directly.
-#include "realtime_priority.h"
+#include "sound/realtime_priority.h"
 
 #include <dbus/dbus.h>
 #include <sched.h>

@@ -1,5 +1,5 @@
 // The rule that places a symbol block behind the one before it.
-#include "block_placement.h"
+#include "synth/block_placement.h"
 
 #include <algorithm>
 

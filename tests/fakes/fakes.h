@@ -102,6 +102,7 @@ struct FakeDevice : WaveDevice {
   struct Written {
     SymbolBlock block;
     std::int64_t at;  // [ms] on the timer's clock
+    std::size_t toneSamples;
   };
   const std::int64_t* clock = nullptr;  // the timer's clock, for write times
   bool openSucceeds = true;
@@ -117,9 +118,10 @@ struct FakeDevice : WaveDevice {
     return opened;
   }
   bool isOpen() const override { return opened; }
-  bool write(SymbolBlock block) override {
+  using WaveDevice::write;
+  bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point) override {
     if (!opened || !writesSucceed) return false;
-    writes.push_back({block, clock ? *clock : 0});
+    writes.push_back({block, clock ? *clock : 0, toneSamples});
     playing.push_back(std::move(block));
     return true;
   }

@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "synth/symbol_table.h"
+
 namespace kelvak::testing {
 
 std::vector<ToneRun> findToneRuns(const std::vector<std::uint8_t>& samples, int flat) {
@@ -51,6 +53,49 @@ std::vector<HeardSymbol> decodeSymbols(const std::vector<ToneRun>& runs, double 
     }
   }
   return symbols;
+}
+
+std::vector<SymbolCheck> checkSymbols(const std::vector<HeardSymbol>& heard,
+                                      const std::vector<int>& sent,
+                                      const std::vector<double>& writtenMs, double samplesPerUnit,
+                                      double tolerance) {
+  std::vector<SymbolCheck> checks;
+  const double rate = 11025.0 / 1000.0;  // [samples/ms]
+  const double slack = 2.0 * samplesPerUnit;
+  std::size_t h = 0;
+  double expected = heard.empty() ? 0.0 : static_cast<double>(heard[0].onset);
+  for (std::size_t k = 0; k < sent.size(); ++k) {
+    SymbolCheck check{sent[k], "", -1, false};
+    const double step = k + 1 < sent.size() ? (writtenMs[k + 1] - writtenMs[k]) * rate : 1e18;
+    double next = expected + step;
+    std::vector<const HeardSymbol*> mine;
+    while (h < heard.size() && static_cast<double>(heard[h].onset) < expected - slack) ++h;
+    if (h < heard.size() && static_cast<double>(heard[h].onset) < next - slack) {
+      // Carry the moments on from what was really heard, so a slow drift never adds up.
+      next = static_cast<double>(heard[h].onset) + step;
+      check.onset = heard[h].onset;
+      while (h < heard.size() && static_cast<double>(heard[h].onset) < next - slack) {
+        mine.push_back(&heard[h++]);
+      }
+    }
+    for (const HeardSymbol* s : mine) check.heard += (check.heard.empty() ? "" : "|") + s->elements;
+    if (mine.size() == 1 && sent[k] >= 0 && mine[0]->elements == SymbolTable[sent[k]].elements) {
+      check.intact = true;
+      const std::string& e = mine[0]->elements;
+      for (std::size_t i = 0; i < e.size(); ++i) {
+        const double units = e[i] == '-' ? 3.0 : 1.0;
+        if (std::abs(mine[0]->toneUnits[i] - units) * samplesPerUnit > tolerance) {
+          check.intact = false;
+        }
+      }
+      for (double g : mine[0]->gapUnits) {
+        if (std::abs(g - 1.0) * samplesPerUnit > tolerance) check.intact = false;
+      }
+    }
+    checks.push_back(std::move(check));
+    expected = next;
+  }
+  return checks;
 }
 
 }  // namespace kelvak::testing

@@ -31,4 +31,22 @@ struct HeardSymbol {
 // anything else shows as '?'.
 std::vector<HeardSymbol> decodeSymbols(const std::vector<ToneRun>& runs, double samplesPerUnit);
 
+// One written symbol against what was heard of it.
+struct SymbolCheck {
+  int sent;                 // the symbol index written
+  std::string heard;        // the elements heard, symbols run together with '|'; empty if none
+  std::int64_t onset = -1;  // where the first heard part starts [samples]; -1 when none
+  bool intact = false;      // heard once, with exactly the written elements and lengths
+};
+
+// Pairs the symbols heard with the symbols written and judges each. writtenMs: when each was
+// written [ms, any origin]. A heard symbol belongs to the write whose moment, carried onto the
+// recording from the write before it, lies just before it, so a split or lost symbol leaves the
+// rest paired. Intact: one heard symbol with the symbol's elements, every element and every gap
+// between them within `tolerance` of a whole number of units (1 or 3 for tones, 1 for gaps).
+std::vector<SymbolCheck> checkSymbols(const std::vector<HeardSymbol>& heard,
+                                      const std::vector<int>& sent,
+                                      const std::vector<double>& writtenMs, double samplesPerUnit,
+                                      double tolerance /* [samples] */);
+
 }  // namespace kelvak::testing

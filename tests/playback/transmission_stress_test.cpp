@@ -40,7 +40,8 @@ struct StressDevice : WaveDevice {
     return opened;
   }
   bool isOpen() const override { return opened; }
-  bool write(SymbolBlock block) override {
+  using WaveDevice::write;
+  bool write(SymbolBlock block, std::size_t, Clock::time_point) override {
     if (!opened || !writesSucceed || dead) return false;
     everWritten.push_back(block);
     held.push_back({block, *block});
