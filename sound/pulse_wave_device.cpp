@@ -85,8 +85,11 @@ struct PulseWaveDevice::Connection {
 
   // A block must start beyond what the server already holds: should the queue, counted from
   // what is heard, come near the write latency (a server that keeps more than it was asked to),
-  // the latency grows to stay one margin above it. Called with `mutex` held.
+  // the latency grows to stay one margin above it. Settled before the first block (a Play's first
+  // tick comes a whole interval after the open), so the rhythm never jumps; a queue swollen by an
+  // underrun later on changes nothing. Called with `mutex` held.
   void keepLatencyAboveQueue(Clock::time_point now) {
+    if (timeline.writtenEnd() > 0) return;
     const double queue = static_cast<double>(timeline.handedOut()) - timeline.positionAt(now);
     const auto needed = static_cast<std::int64_t>(queue) + kLatencyMargin;
     if (needed > timeline.latency() && needed <= kLatencyLimit) timeline.setLatency(needed);
