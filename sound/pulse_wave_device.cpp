@@ -240,8 +240,8 @@ PulseWaveDevice::OpenResult PulseWaveDevice::tryOpen() {
   {
     std::unique_lock lock(c->mutex);
     if (!c->changed.wait_until(lock, deadline, [&] { return c->contextReady || c->failed; })) {
-      openError_ = "the sound server did not answer within " +
-                   std::to_string(kOpenLimit.count()) + " ms";
+      openError_ =
+          "the sound server did not answer within " + std::to_string(kOpenLimit.count()) + " ms";
       lock.unlock();
       return OpenResult::Failed;  // the teardown of `c` only stops our own thread
     }
@@ -269,8 +269,8 @@ PulseWaveDevice::OpenResult PulseWaveDevice::tryOpen() {
     attr.prebuf = static_cast<std::uint32_t>(-1);
     attr.minreq = kRefill;
     attr.fragsize = static_cast<std::uint32_t>(-1);
-    const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     connected = pa_stream_connect_playback(c->stream, nullptr, &attr, flags, nullptr, nullptr) == 0;
   }
   if (!connected) openError_ = pa_strerror(pa_context_errno(c->context));

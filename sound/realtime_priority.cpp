@@ -20,12 +20,11 @@ constexpr int kCallTimeout = 1000;  // [ms] for each bus call
 
 // Reads an integer property of RealtimeKit; false when it has none.
 bool readProperty(DBusConnection* bus, const char* name, std::int64_t* value) {
-  DBusMessage* m = dbus_message_new_method_call(kService, kPath, "org.freedesktop.DBus.Properties",
-                                                "Get");
+  DBusMessage* m =
+      dbus_message_new_method_call(kService, kPath, "org.freedesktop.DBus.Properties", "Get");
   if (!m) return false;
   const char* iface = kService;
-  dbus_message_append_args(m, DBUS_TYPE_STRING, &iface, DBUS_TYPE_STRING, &name,
-                           DBUS_TYPE_INVALID);
+  dbus_message_append_args(m, DBUS_TYPE_STRING, &iface, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID);
   DBusError err;
   dbus_error_init(&err);
   DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, m, kCallTimeout, &err);
@@ -60,7 +59,8 @@ bool fromRealtimeKit(pid_t tid, int priority, std::string* why) {
   dbus_error_init(&err);
   DBusConnection* bus = dbus_bus_get_private(DBUS_BUS_SYSTEM, &err);
   if (!bus) {
-    *why = std::string("RealtimeKit not reachable (") + (err.message ? err.message : "no bus") + ")";
+    *why =
+        std::string("RealtimeKit not reachable (") + (err.message ? err.message : "no bus") + ")";
     dbus_error_free(&err);
     return false;
   }
@@ -79,8 +79,7 @@ bool fromRealtimeKit(pid_t tid, int priority, std::string* why) {
     }
   }
 
-  DBusMessage* m =
-      dbus_message_new_method_call(kService, kPath, kService, "MakeThreadRealtime");
+  DBusMessage* m = dbus_message_new_method_call(kService, kPath, kService, "MakeThreadRealtime");
   bool ok = false;
   if (m) {
     dbus_uint64_t thread = static_cast<dbus_uint64_t>(tid);

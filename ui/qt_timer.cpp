@@ -14,9 +14,7 @@ QtTimer::QtTimer(std::function<void()> onTick, QObject* parent)
   connect(&timer_, &QTimer::timeout, this, [this] { fire(); });
 }
 
-QtTimer::Clock::time_point QtTimer::tickMoment() const {
-  return inTick_ ? tickDue_ : Clock::now();
-}
+QtTimer::Clock::time_point QtTimer::tickMoment() const { return inTick_ ? tickDue_ : Clock::now(); }
 
 void QtTimer::fire() {
   const auto now = Clock::now();

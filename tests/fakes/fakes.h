@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "synth/buffer_forming.h"
 #include "playback/controls.h"
 #include "playback/timer.h"
 #include "playback/wave_device.h"
+#include "synth/buffer_forming.h"
 
 namespace kelvak::testing {
 

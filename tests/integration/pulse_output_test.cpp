@@ -89,11 +89,11 @@ struct Live {
         if (set.blocks[i] == w.block) index = i;
       }
       sent.push_back(index);
-      moments.push_back(std::chrono::duration<double, std::milli>(w.moment - device.writes[0].moment)
-                            .count());
+      moments.push_back(
+          std::chrono::duration<double, std::milli>(w.moment - device.writes[0].moment).count());
     }
-    const auto heard = testing::decodeSymbols(testing::findToneRuns(recorder.samples()),
-                                              set.samplesPerUnit);
+    const auto heard =
+        testing::decodeSymbols(testing::findToneRuns(recorder.samples()), set.samplesPerUnit);
     return testing::checkSymbols(heard, sent, moments, set.samplesPerUnit, 2.0);
   }
 };

@@ -10,16 +10,16 @@
 #include <filesystem>
 #include <thread>
 
+#include "playback/transmission.h"
+#include "sound/pulse_wave_device.h"
+#include "sound/sdl_wave_device.h"
+#include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
 #include "tests/harness/monitor_recorder.h"
 #include "tests/harness/pulse_server.h"
 #include "tests/harness/realtime_timer.h"
 #include "tests/harness/recording_device.h"
-#include "sound/pulse_wave_device.h"
-#include "sound/sdl_wave_device.h"
-#include "synth/symbol_table.h"
 #include "tests/harness/tone_analysis.h"
-#include "playback/transmission.h"
 
 namespace kelvak {
 namespace {

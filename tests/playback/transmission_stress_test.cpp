@@ -9,11 +9,11 @@
 #include <map>
 #include <random>
 
-#include "synth/error.h"
 #include "playback/error_gate.h"
-#include "tests/fakes/fakes.h"
-#include "synth/symbol_table.h"
 #include "playback/transmission.h"
+#include "synth/error.h"
+#include "synth/symbol_table.h"
+#include "tests/fakes/fakes.h"
 
 namespace kelvak {
 namespace {

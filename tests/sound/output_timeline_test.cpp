@@ -283,8 +283,8 @@ TEST(OutputTimeline, ABlockDueInTheSilentTailCutsOnlyTheTailAndNoBacklogBuilds) 
     EXPECT_TRUE(std::equal(b.begin(), b.begin() + kTone, d.out.begin() + starts[k]));
   }
   // The last block plays whole, tail and all.
-  EXPECT_TRUE(std::equal(blocks.back()->begin(), blocks.back()->end(),
-                         d.out.begin() + starts.back()));
+  EXPECT_TRUE(
+      std::equal(blocks.back()->begin(), blocks.back()->end(), d.out.begin() + starts.back()));
 }
 
 // Following the stream's own clock: the server says which sample is heard, with a little wobble;

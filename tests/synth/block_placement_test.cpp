@@ -29,14 +29,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"WhileItsSilentTailPlays", 1700, 1700},
                       Case{"AsItsToneEnds", 1500, 1500},
                       // Tone is never cut: right behind the tone, not behind the whole block.
-                      Case{"WhileItsToneSounds", 1200, 1500},
-                      Case{"BeforeItStarted", 400, 1500}),
+                      Case{"WhileItsToneSounds", 1200, 1500}, Case{"BeforeItStarted", 400, 1500}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ToneSamples, AllButTheLastFourUnits) {
-  EXPECT_EQ(toneSamples(5 * 231, 231), 231);          // one dot at speed 30
-  EXPECT_EQ(toneSamples(25 * 595, 595), 21 * 595);    // the long zero at speed 12
-  EXPECT_EQ(toneSamples(3 * 100, 100), 300);          // shorter than a tail: all tone
+  EXPECT_EQ(toneSamples(5 * 231, 231), 231);        // one dot at speed 30
+  EXPECT_EQ(toneSamples(25 * 595, 595), 21 * 595);  // the long zero at speed 12
+  EXPECT_EQ(toneSamples(3 * 100, 100), 300);        // shorter than a tail: all tone
   EXPECT_EQ(toneSamples(0, 231), 0);
 }
 

@@ -7,13 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-#include <vector>
-
 #include <QElapsedTimer>
 #include <QTest>
+#include <chrono>
 #include <limits>
+#include <thread>
+#include <vector>
 
 namespace kelvak {
 namespace {
