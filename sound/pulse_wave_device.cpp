@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <optional>
 #include <thread>
 
 #include "sound/output_timeline.h"

@@ -111,7 +111,7 @@ RealtimeGrant requestRealtime(pid_t tid, int priority) {
   sched_param param{};
   param.sched_priority = priority;
   if (sched_setscheduler(tid, SCHED_RR | SCHED_RESET_ON_FORK, &param) == 0) {
-    return {true, "direct"};
+    return {true, "direct; " + why};
   }
   return {false, why + "; directly: " + std::strerror(errno)};
 }

@@ -10,7 +10,7 @@ namespace kelvak {
 // How a request for real-time scheduling ended.
 struct RealtimeGrant {
   bool granted = false;
-  std::string how;  // "RealtimeKit", "direct", or why neither worked
+  std::string how;  // "RealtimeKit", "direct; <why not RealtimeKit>", or why neither worked
 };
 
 // Asks for round-robin real-time scheduling at `priority` for thread `tid` of this process: first
