@@ -363,16 +363,16 @@ void PulseWaveDevice::close() {
 
 void PulseWaveDevice::stallFeedingThread(std::chrono::milliseconds duration) {
   if (!isOpen()) return;
-  auto* pause = new std::chrono::milliseconds(duration);
+  // The duration rides in the pointer itself: nothing to free should the loop never run it.
+  auto* encoded = reinterpret_cast<void*>(static_cast<std::uintptr_t>(duration.count()));
   pa_threaded_mainloop_lock(connection_->loop);
   pa_mainloop_api_once(
       pa_threaded_mainloop_get_api(connection_->loop),
       [](pa_mainloop_api*, void* userdata) {
-        auto* d = static_cast<std::chrono::milliseconds*>(userdata);
-        std::this_thread::sleep_for(*d);
-        delete d;
+        const auto ms = static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(userdata));
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
       },
-      pause);
+      encoded);
   pa_threaded_mainloop_unlock(connection_->loop);
 }
 

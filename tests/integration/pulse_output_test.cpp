@@ -231,7 +231,7 @@ TEST_F(PulseSoundTest, CharacterPauseZeroBuildsNoBacklog) {
       },
       std::chrono::minutes(2));
   const auto start = Clock::now();
-  live.transmission.stop();
+  live.transmission.stopPlayback();
   const double ms = msSince(start);
   std::printf("Stop after 100 symbols at pause 0 returned in %.1f ms\n", ms);
   // The symbol in flight (at most 23 units of 21 ms) and the latency. The backlog of old, 8 units
