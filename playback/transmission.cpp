@@ -125,8 +125,9 @@ void Transmission::tick() {
   const std::int32_t length = static_cast<std::int32_t>(SymbolTable[index].length);
   // A refused block is simply not heard. Its silent tail may be cut by the next block.
   const SymbolBlock& block = buffers_.blocks[index];
-  const std::int64_t tone =
-      block ? toneSamples(static_cast<std::int64_t>(block->size()), buffers_.samplesPerUnit) : 0;
+  const std::int64_t size = block ? static_cast<std::int64_t>(block->size()) : 0;
+  const std::int64_t tail = kSilentTailUnits * buffers_.samplesPerUnit;
+  const std::int64_t tone = size > tail ? size - tail : size;
   device_.write(block, static_cast<std::size_t>(tone), moment);
 
   // A negative product becomes a huge unsigned interval: the transmission then waits for Stop.

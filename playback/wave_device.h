@@ -24,7 +24,7 @@ class WaveDevice {
 
   // Queues a block to sound one constant latency after `moment`, or behind what was written
   // before: the block's first `toneSamples` carry tone and the rest is a silent tail, which the
-  // next block may cut when it comes while that tail plays (see blockStartBehind). `moment` is
+  // next block may cut when it comes while that tail plays (see blockStart). `moment` is
   // when the symbol is due by the transmission's beat (Timer::tickMoment), at the latest now: a
   // tick that ran a little late still sounds on its beat. False when the device refused the block
   // (for instance after the sound server went away); the symbol is then simply not heard.

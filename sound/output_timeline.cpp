@@ -28,7 +28,8 @@ std::int64_t OutputTimeline::write(SymbolBlock block, std::int64_t toneSamples,
   std::int64_t wanted = std::max(due, lastEnd_);
   if (!blocks_.empty()) {
     const Entry& prev = blocks_.back();
-    wanted = blockStartBehind({prev.start, prev.toneEnd, prev.end}, due);
+    const auto size = static_cast<std::int64_t>(prev.block->size());
+    wanted = blockStart(due, prev.start, size, size - (prev.toneEnd - prev.start));
   }
   if (handedOut_ > wanted) ++lateWrites_;
   const std::int64_t start = std::max(wanted, handedOut_);

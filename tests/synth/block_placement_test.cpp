@@ -1,13 +1,17 @@
-// The rule that places a symbol block behind the one before it.
+// The rule that places a symbol block behind the one before it, shared by the sound device and
+// the audio export.
 #include "synth/block_placement.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace kelvak {
 namespace {
 
-// The block before: starts at 1000, tone up to 1000 + 5 * 100, four silent units up to 1900.
-constexpr PlacedBlock kBefore{1000, 1500, 1900};
+// The block before: starts at 1000 and holds 900 samples, tone up to 1500, then a silent tail of
+// four units of 100 samples.
+constexpr std::int64_t kStart = 1000, kLength = 900, kTail = 400;
 
 struct Case {
   const char* name;
@@ -18,7 +22,7 @@ struct Case {
 class StartBehind : public ::testing::TestWithParam<Case> {};
 
 TEST_P(StartBehind, StartsAtItsOwnTimeUnlessThatWouldCutTone) {
-  EXPECT_EQ(blockStartBehind(kBefore, GetParam().due), GetParam().start);
+  EXPECT_EQ(blockStart(GetParam().due, kStart, kLength, kTail), GetParam().start);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -31,13 +35,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // Tone is never cut: right behind the tone, not behind the whole block.
                       Case{"WhileItsToneSounds", 1200, 1500}, Case{"BeforeItStarted", 400, 1500}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ToneSamples, AllButTheLastFourUnits) {
-  EXPECT_EQ(toneSamples(5 * 231, 231), 231);        // one dot at speed 30
-  EXPECT_EQ(toneSamples(25 * 595, 595), 21 * 595);  // the long zero at speed 12
-  EXPECT_EQ(toneSamples(3 * 100, 100), 300);        // shorter than a tail: all tone
-  EXPECT_EQ(toneSamples(0, 231), 0);
-}
 
 }  // namespace
 }  // namespace kelvak
