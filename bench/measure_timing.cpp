@@ -4,9 +4,12 @@
 // the delay from a write to its sound. Figures, not pass or fail.
 //
 //   kelvak_measure_timing [--speed N] [--groups N] [--kind K] [--device pulse|sdl]
-//                         [--realtime 0|1] [--busy N] [--stall MS] [--verbose 1]
-// --busy N runs N busy loops (sh -c 'while :; do :; done') for the whole measurement; --stall MS
-// holds the PulseAudio device's feeding thread for MS every ten symbols.
+//                         [--realtime 0|1] [--busy N] [--busy-apart 0|1] [--stall MS]
+//                         [--verbose 1]
+// --busy N runs N busy loops (sh -c 'while :; do :; done') for the whole measurement, each in a
+// session of its own like any program a user starts apart (--busy-apart 0: in this program's own
+// session, where the kernel shares the processors among them and the timer's thread directly);
+// --stall MS holds the PulseAudio device's feeding thread for MS every ten symbols.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -43,6 +46,7 @@ struct Options {
   std::string device = "pulse";
   bool realtime = true;
   int busy = 0;
+  bool busyApart = true;
   int stallMs = 0;
   bool verbose = false;
 };
@@ -65,6 +69,8 @@ Options parse(int argc, char** argv) {
       o.realtime = value != 0;
     else if (name == "--busy")
       o.busy = value;
+    else if (name == "--busy-apart")
+      o.busyApart = value != 0;
     else if (name == "--stall")
       o.stallMs = value;
     else if (name == "--verbose")
@@ -128,7 +134,8 @@ int main(int argc, char** argv) {
   std::vector<std::unique_ptr<testing::ChildProcess>> loops;
   for (int i = 0; i < opt.busy; ++i) {
     loops.push_back(std::make_unique<testing::ChildProcess>());
-    if (!loops.back()->start({"sh", "-c", "while :; do :; done"}, {}, false, "", &error)) {
+    if (!loops.back()->start({"sh", "-c", "while :; do :; done"}, {}, false, "", &error,
+                             opt.busyApart)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
@@ -163,6 +170,9 @@ int main(int argc, char** argv) {
     std::printf("device PulseAudio: target length %u, refill %u samples, write latency %.1f ms\n",
                 pulse.targetLength(), pulse.refillSize(), pulse.latencyMs());
   }
+  const auto latency =
+      std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(
+          opt.device == "sdl" ? sdl.latencyMs() : pulse.latencyMs()));
   std::printf("speed %d, kind %d, %d groups: UnitMs %d, %d samples per unit; %d busy loops\n",
               opt.speed, opt.kind, opt.groups, unitMs, set.samplesPerUnit, opt.busy);
   std::fflush(stdout);
@@ -190,7 +200,9 @@ int main(int argc, char** argv) {
   }
   const auto heard =
       testing::decodeSymbols(testing::findToneRuns(recorder.samples()), set.samplesPerUnit);
-  const auto checks = testing::checkSymbols(heard, sent, writtenMs, set.samplesPerUnit, 2.0);
+  std::vector<double> expected;
+  for (const auto& w : device.writes) expected.push_back(recorder.sampleAt(w.moment + latency));
+  const auto checks = testing::checkSymbols(heard, sent, expected, set.samplesPerUnit, 2.0);
   int broken = 0;
   for (std::size_t k = 0; k < checks.size(); ++k) {
     if (checks[k].intact) continue;
@@ -224,6 +236,10 @@ int main(int argc, char** argv) {
   const int underruns = opt.device == "sdl" ? -1 : static_cast<int>(pulse.underruns().size());
   std::printf("characters written %zu (with the start signal), heard symbols %zu\n", sent.size(),
               heard.size());
+  for (const auto& u : pulse.underruns()) {
+    std::printf("underrun %.3f s after the first write\n",
+                std::chrono::duration<double>(u.at - device.writes[0].at).count());
+  }
   if (underruns >= 0) {
     std::printf("underruns %d, late placements %d, feeding thread real-time: %s\n", underruns,
                 pulse.latePlacements(), realtimeStatus.c_str());

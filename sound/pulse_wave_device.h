@@ -42,8 +42,9 @@ class PulseWaveDevice : public WaveDevice {
   // second), whatever a confused server reports.
   static constexpr std::int64_t kLatencyMargin = 110;
   static constexpr std::int64_t kLatencyLimit = 5512;
-  // open() gives up on a server that has not answered by then; the window waits no longer.
-  static constexpr std::chrono::milliseconds kOpenLimit{900};
+  // open() gives up on a server that has not answered by then, so that Play answers within a
+  // second, the forming and the message box included; a working server answers in milliseconds.
+  static constexpr std::chrono::milliseconds kOpenLimit{700};
   // How long the server may go without asking for sound before it counts as stuck.
   static constexpr std::chrono::milliseconds kStallLimit{300};
   // waitUntilPlayed waits at most this long beyond the end of the block now sounding.

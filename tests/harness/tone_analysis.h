@@ -39,14 +39,15 @@ struct SymbolCheck {
   bool intact = false;      // heard once, with exactly the written elements and lengths
 };
 
-// Pairs the symbols heard with the symbols written and judges each. writtenMs: when each was
-// written [ms, any origin]. A heard symbol belongs to the write whose moment, carried onto the
-// recording from the write before it, lies just before it, so a split or lost symbol leaves the
-// rest paired. Intact: one heard symbol with the symbol's elements, every element and every gap
-// between them within `tolerance` of a whole number of units (1 or 3 for tones, 1 for gaps).
+// Pairs the symbols heard with the symbols written and judges each. expectedOnset: where each
+// written symbol should start in the recording [samples], in increasing order; a few
+// milliseconds off does no harm. Each heard symbol belongs to the write expected nearest to it,
+// so a split, lost or shifted symbol never puts the rest out of step. Intact: one heard symbol
+// with the symbol's elements, every element and every gap between them within `tolerance`
+// [samples] of a whole number of units (1 or 3 for tones, 1 for gaps).
 std::vector<SymbolCheck> checkSymbols(const std::vector<HeardSymbol>& heard,
                                       const std::vector<int>& sent,
-                                      const std::vector<double>& writtenMs, double samplesPerUnit,
-                                      double tolerance /* [samples] */);
+                                      const std::vector<double>& expectedOnset,
+                                      double samplesPerUnit, double tolerance);
 
 }  // namespace kelvak::testing
