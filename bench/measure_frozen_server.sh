@@ -4,7 +4,7 @@
 #   - Play while the server is frozen: time from the key to the "Error opening waveform stream" box;
 #   - F10 right after the server froze during a transmission: time until the program has ended.
 # Goals: Play answers within 1 s; F10 ends the program within 0.5 s. Prints figures; never fails.
-# Environment: RUNS (default 5).
+# Environment: RUNS (default 5); SCREENSHOT=FILE.png keeps a picture of the first run's box.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 runs=${RUNS:-5}
@@ -23,11 +23,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
+source "$here/scripts/virtual_screen.sh"
+start_virtual_screen "$work"
+pids+=("$virtual_screen_pid")
 
 mkdir -p "$work/pulse/runtime" "$work/pulse/config" "$work/pulse/state"
 chmod 700 "$work/pulse/runtime"
@@ -74,6 +72,7 @@ for run in $(seq "$runs"); do
     [ $(($(now_ms) - start)) -gt 10000 ] && break
   done
   play_ms=$(($(now_ms) - start))
+  [ -n "${SCREENSHOT:-}" ] && [ "$run" = 1 ] && import -window root "$SCREENSHOT"
   kill -CONT "$server"
   [ -n "$box" ] && key "$box" Return
 
