@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "export/command_line.h"
-#include "sound/sdl_wave_device.h"
+#include "sound/auto_wave_device.h"
 #include "ui/about_box.h"
 #include "ui/application_setup.h"
 #include "ui/error_report.h"
@@ -19,7 +19,8 @@ namespace {
 // returns; the program's exit ends them with everything they hold.
 void run(QApplication& app, kelvak::ErrorReport& report) {
   kelvak::ErrorGate gate(report);
-  kelvak::SdlWaveDevice device;
+  // PulseAudio where a server answers, SDL otherwise.
+  kelvak::AutoWaveDevice device;
 
   TForm1 Form1(device, gate);
   TAboutBox AboutBox(&Form1);

@@ -1,27 +1,38 @@
-// Measures how precisely the real sound device reproduces a transmission's rhythm: plays one
-// through a private PulseAudio server, records the server's output and compares the moments the
-// symbols start with their nominal intervals. Figures, not pass or fail.
+// Measures how faithfully the real sound device plays a transmission: plays one through a private
+// PulseAudio server, records the server's output and reports, from the recording, the underruns,
+// the characters whose elements came out wrong, the error of the intervals between symbols and
+// the delay from a write to its sound. Figures, not pass or fail.
 //
-//   kelvak_measure_timing [--speed N] [--groups N] [--kind K] [--period SAMPLES] [--verbose 1]
+//   kelvak_measure_timing [--speed N] [--groups N] [--kind K] [--device pulse|sdl]
+//                         [--realtime 0|1] [--busy N] [--busy-apart 0|1] [--stall MS]
+//                         [--verbose 1]
+// --busy N runs N busy loops (sh -c 'while :; do :; done') for the whole measurement, each in a
+// session of its own like any program a user starts apart (--busy-apart 0: in this program's own
+// session, where the kernel shares the processors among them and the timer's thread directly);
+// --stall MS holds the PulseAudio device's feeding thread for MS every ten symbols.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "playback/transmission.h"
+#include "sound/pulse_wave_device.h"
+#include "sound/sdl_wave_device.h"
+#include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
+#include "tests/harness/child_process.h"
 #include "tests/harness/monitor_recorder.h"
 #include "tests/harness/pulse_server.h"
 #include "tests/harness/realtime_timer.h"
 #include "tests/harness/recording_device.h"
-#include "sound/sdl_wave_device.h"
-#include "synth/symbol_table.h"
 #include "tests/harness/tone_analysis.h"
-#include "playback/transmission.h"
 
 namespace {
 
@@ -30,9 +41,13 @@ using Clock = std::chrono::steady_clock;
 
 struct Options {
   int speed = 30;
-  int groups = 20;
+  int groups = 200;
   int kind = 0;
-  int period = SdlWaveDevice::kPeriod;
+  std::string device = "pulse";
+  bool realtime = true;
+  int busy = 0;
+  bool busyApart = true;
+  int stallMs = 0;
   bool verbose = false;
 };
 
@@ -40,15 +55,24 @@ Options parse(int argc, char** argv) {
   Options o;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i];
-    const int value = std::atoi(argv[i + 1]);
+    const std::string text = argv[i + 1];
+    const int value = std::atoi(text.c_str());
     if (name == "--speed")
       o.speed = value;
     else if (name == "--groups")
       o.groups = value;
     else if (name == "--kind")
       o.kind = value;
-    else if (name == "--period")
-      o.period = value;
+    else if (name == "--device")
+      o.device = text;
+    else if (name == "--realtime")
+      o.realtime = value != 0;
+    else if (name == "--busy")
+      o.busy = value;
+    else if (name == "--busy-apart")
+      o.busyApart = value != 0;
+    else if (name == "--stall")
+      o.stallMs = value;
     else if (name == "--verbose")
       o.verbose = value != 0;
     else {
@@ -61,10 +85,11 @@ Options parse(int argc, char** argv) {
 
 // Median, 99th percentile and maximum of the absolute values [same unit as the input].
 struct Spread {
-  double median, p99, max;
+  double median = 0, p99 = 0, max = 0;
 };
 
 Spread spreadOf(std::vector<double> v) {
+  if (v.empty()) return {};
   for (double& x : v) x = std::abs(x);
   std::sort(v.begin(), v.end());
   auto at = [&](double q) {
@@ -83,6 +108,13 @@ int symbolOf(const SymbolBlock& block, const SymbolBuffers& set) {
   return -1;
 }
 
+std::string loadAverage() {
+  std::ifstream in("/proc/loadavg");
+  std::string a, b, c;
+  in >> a >> b >> c;
+  return a + " " + b + " " + c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,6 +131,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
+  std::vector<std::unique_ptr<testing::ChildProcess>> loops;
+  for (int i = 0; i < opt.busy; ++i) {
+    loops.push_back(std::make_unique<testing::ChildProcess>());
+    if (!loops.back()->start({"sh", "-c", "while :; do :; done"}, {}, false, "", &error,
+                             opt.busyApart)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return 1;
+    }
+  }
 
   testing::FakeControls controls;
   controls.speedValue = opt.speed;
@@ -106,96 +147,114 @@ int main(int argc, char** argv) {
   controls.freq = 800;
   controls.groupsText = std::to_string(opt.groups);
   testing::RealtimeTimer timer;
-  SdlWaveDevice sdl(opt.period);
-  testing::RecordingDevice device(sdl);
+  PulseWaveDevice pulse(PulseWaveDevice::Options{opt.realtime});
+  SdlWaveDevice sdl;
+  WaveDevice& real = opt.device == "sdl" ? static_cast<WaveDevice&>(sdl) : pulse;
+  testing::RecordingDevice device(real);
   Random random;
   Transmission transmission(controls, timer, device, random);
 
+  const std::string loadBefore = loadAverage();
   transmission.play();
   if (!device.isOpen()) {
-    std::fprintf(stderr, "the sound device did not open\n");
+    std::fprintf(stderr, "the sound device did not open: %s\n",
+                 opt.device == "sdl" ? sdl.openError().c_str() : pulse.openError().c_str());
     return 1;
   }
   const SymbolBuffers set = transmission.buffers();
   const std::int32_t unitMs = transmission.unitMs();
-  const double latencyMs = sdl.latencyMs();
-  const int period = sdl.periodSamples();
-  std::printf(
-      "speed %d, kind %d, %d groups: UnitMs %d, %d samples per unit; period %d samples,"
-      " write latency %.1f ms\n",
-      opt.speed, opt.kind, opt.groups, unitMs, set.samplesPerUnit, period, latencyMs);
+  if (opt.device == "sdl") {
+    std::printf("device SDL: period %d samples, write latency %.1f ms\n", sdl.periodSamples(),
+                sdl.latencyMs());
+  } else {
+    std::printf("device PulseAudio: target length %u, refill %u samples, write latency %.1f ms\n",
+                pulse.targetLength(), pulse.refillSize(), pulse.latencyMs());
+  }
+  const auto latency =
+      std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(
+          opt.device == "sdl" ? sdl.latencyMs() : pulse.latencyMs()));
+  std::printf("speed %d, kind %d, %d groups: UnitMs %d, %d samples per unit; %d busy loops\n",
+              opt.speed, opt.kind, opt.groups, unitMs, set.samplesPerUnit, opt.busy);
   std::fflush(stdout);
-  timer.run([&] { transmission.tick(); }, std::chrono::hours(1));
+  std::string realtimeStatus;
+  timer.run(
+      [&] {
+        if (realtimeStatus.empty() && opt.device != "sdl") realtimeStatus = pulse.realtimeStatus();
+        if (opt.stallMs > 0 && transmission.symbolCounter() % 10 == 5) {
+          pulse.stallFeedingThread(std::chrono::milliseconds(opt.stallMs));
+        }
+        transmission.tick();
+      },
+      std::chrono::hours(2));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   recorder.stop();
+  loops.clear();
+  const std::string loadAfter = loadAverage();
 
+  std::vector<int> sent;
+  std::vector<double> writtenMs;
+  for (const auto& w : device.writes) {
+    sent.push_back(symbolOf(w.block, set));
+    writtenMs.push_back(
+        std::chrono::duration<double, std::milli>(w.at - device.writes[0].at).count());
+  }
   const auto heard =
       testing::decodeSymbols(testing::findToneRuns(recorder.samples()), set.samplesPerUnit);
-  if (heard.size() != device.writes.size()) {
-    std::fprintf(stderr, "heard %zu symbols, wrote %zu\n", heard.size(), device.writes.size());
-    return 1;
-  }
-  std::vector<int> sent;
-  int mismatches = 0;
-  for (std::size_t k = 0; k < heard.size(); ++k) {
-    sent.push_back(symbolOf(device.writes[k].block, set));
-    if (heard[k].elements != SymbolTable[sent[k]].elements) {
-      ++mismatches;
-      std::printf("symbol %zu: heard %s, sent %s; tones", k, heard[k].elements.c_str(),
-                  SymbolTable[sent[k]].elements);
-      for (double u : heard[k].toneUnits) std::printf(" %.3f", u);
-      std::printf("; gaps");
-      for (double u : heard[k].gapUnits) std::printf(" %.3f", u);
-      std::printf(" [units]\n");
-    }
+  std::vector<double> expected;
+  for (const auto& w : device.writes) expected.push_back(recorder.sampleAt(w.moment + latency));
+  const auto checks = testing::checkSymbols(heard, sent, expected, set.samplesPerUnit, 2.0);
+  int broken = 0;
+  for (std::size_t k = 0; k < checks.size(); ++k) {
+    if (checks[k].intact) continue;
+    ++broken;
+    std::printf("symbol %zu (%s): heard \"%s\"\n", k, SymbolTable[sent[k]].elements,
+                checks[k].heard.c_str());
   }
 
-  const double rate = recorder.measuredRate();
-  std::vector<double> nominalError, sinkClockError, deviceError, delay;
-  for (std::size_t k = 1; k < heard.size(); ++k) {
+  std::vector<double> nominalError, delay;
+  for (std::size_t k = 1; k < checks.size(); ++k) {
     const std::size_t c = k - 1;
+    if (checks[k].onset < 0 || checks[c].onset < 0) continue;
     const int pause = c % 5 == 0 ? 4 * 2 : 4 * 1 - 4;  // the window's default pauses
     const double nominalMs = (pause + SymbolTable[sent[c]].length) * unitMs;
-    const auto samples = static_cast<double>(heard[k].onset - heard[k - 1].onset);
-    const double heardMs = 1000.0 * samples / kSampleRate;
-    const double writtenMs =
-        std::chrono::duration<double, std::milli>(device.writes[k].at - device.writes[c].at)
-            .count();
+    const double heardMs =
+        1000.0 * static_cast<double>(checks[k].onset - checks[c].onset) / kSampleRate;
     nominalError.push_back(heardMs - nominalMs);
-    sinkClockError.push_back(1000.0 * samples / rate - nominalMs);
-    deviceError.push_back(1000.0 * samples / rate - writtenMs);
     if (opt.verbose) {
-      std::printf("interval %3zu: nominal %7.1f written %8.2f heard %8.2f ms (sink clock)\n", k,
-                  nominalMs, writtenMs, 1000.0 * samples / rate);
+      std::printf("interval %4zu: nominal %7.1f written %8.2f heard %8.2f ms\n", k, nominalMs,
+                  writtenMs[k] - writtenMs[c], heardMs);
     }
   }
-  for (std::size_t k = 0; k < heard.size(); ++k) {
+  for (std::size_t k = 0; k < checks.size(); ++k) {
+    if (checks[k].onset < 0) continue;
     delay.push_back(std::chrono::duration<double, std::milli>(
-                        recorder.timeOf(static_cast<double>(heard[k].onset)) - device.writes[k].at)
+                        recorder.timeOf(static_cast<double>(checks[k].onset)) - device.writes[k].at)
                         .count());
   }
 
-  const Spread a = spreadOf(nominalError), b = spreadOf(sinkClockError), d = spreadOf(deviceError);
-  const Spread w = spreadOf(delay);
-  const double minDelay = *std::min_element(delay.begin(), delay.end());
-  std::printf("symbols heard %zu, element mismatches %d\n", heard.size(), mismatches);
-  std::printf("sink clock %.2f samples/s (%+.0f ppm against nominal)\n", rate,
-              (rate / kSampleRate - 1) * 1e6);
-  std::printf(
-      "interval error vs nominal, sink samples at 11025/s [ms]: median %.2f  p99 %.2f  "
-      "max %.2f  (%zu intervals)\n",
-      a.median, a.p99, a.max, nominalError.size());
-  std::printf(
-      "interval error vs nominal, on the sink's own clock [ms]: median %.2f  p99 %.2f  "
-      "max %.2f\n",
-      b.median, b.p99, b.max);
-  std::printf(
-      "interval error vs moments written, sink clock [ms]:      median %.2f  p99 %.2f  "
-      "max %.2f\n",
-      d.median, d.p99, d.max);
-  std::printf("write to sound [ms]: min %.2f  median %.2f  max %.2f\n", minDelay, w.median, w.max);
-  const Spread late = spreadOf(timer.lateness());
+  const Spread a = spreadOf(nominalError), w = spreadOf(delay), late = spreadOf(timer.lateness());
+  const int underruns = opt.device == "sdl" ? -1 : static_cast<int>(pulse.underruns().size());
+  std::printf("characters written %zu (with the start signal), heard symbols %zu\n", sent.size(),
+              heard.size());
+  for (const auto& u : pulse.underruns()) {
+    std::printf("underrun %.3f s after the first write\n",
+                std::chrono::duration<double>(u.at - device.writes[0].at).count());
+  }
+  if (underruns >= 0) {
+    std::printf("underruns %d, late placements %d, feeding thread real-time: %s\n", underruns,
+                pulse.latePlacements(), realtimeStatus.c_str());
+  } else {
+    std::printf("underruns: not reported by SDL\n");
+  }
+  std::printf("broken characters %d\n", broken);
+  std::printf("interval error [ms]: median %.2f  p99 %.2f  max %.2f  (%zu intervals)\n", a.median,
+              a.p99, a.max, nominalError.size());
+  std::printf("write to sound [ms]: median %.2f  p99 %.2f  max %.2f\n", w.median, w.p99, w.max);
   std::printf("timer ticks late [ms]: median %.2f  p99 %.2f  max %.2f\n", late.median, late.p99,
               late.max);
-  return mismatches == 0 ? 0 : 1;
+  const double rate = recorder.measuredRate();
+  std::printf("sink clock %.2f samples/s (%+.0f ppm against nominal)\n", rate,
+              (rate / kSampleRate - 1) * 1e6);
+  std::printf("load average before %s, after %s\n", loadBefore.c_str(), loadAfter.c_str());
+  return broken == 0 && underruns <= 0 ? 0 : 1;
 }

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Measures the sound device's timing at speeds 12 and 30 (20 groups each) through a private
-# PulseAudio server. Usage: bench/measure_timing.sh [build folder]   (default: build-test)
+# Measures the sound output through a private PulseAudio server: 1000 characters at speed 30 (200
+# groups), once on a quiet machine and once with two busy loops (one per core) running for the
+# whole measurement. Prints underruns, broken characters, interval error and write-to-sound delay.
+# Usage: bench/measure_timing.sh [build folder] [extra options for kelvak_measure_timing]
+#        (default build folder: build-test)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build-test}
+shift || true
 cmake --build "$build" --target kelvak_measure_timing >/dev/null
-for speed in 12 30; do
-  "$build/bench/kelvak_measure_timing" --speed "$speed" --groups 20
-  echo
-done
+echo "== quiet ($(nproc) cores; load $(cut -d' ' -f1-3 /proc/loadavg))"
+"$build/bench/kelvak_measure_timing" --speed 30 --groups 200 "$@" || true
+echo
+echo "== two busy loops"
+"$build/bench/kelvak_measure_timing" --speed 30 --groups 200 --busy 2 "$@" || true

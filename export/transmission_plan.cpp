@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "export/block_placement.h"
+#include "synth/block_placement.h"
 #include "synth/error.h"
 #include "synth/symbol_table.h"
 

@@ -1,6 +1,7 @@
 // The periodic timer that paces a transmission.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace kelvak {
@@ -11,12 +12,23 @@ namespace kelvak {
 class Timer {
  public:
   static constexpr std::uint32_t kInitialInterval = 1000;  // [ms]
+  // A tick this far behind its beat (the thread was held up) starts a new beat from the moment it
+  // runs, instead of hurrying the ticks after it.
+  static constexpr std::chrono::milliseconds kBeatKept{50};
 
   virtual ~Timer() = default;
   virtual bool enabled() const = 0;
   virtual void setEnabled(bool on) = 0;
   virtual std::uint32_t interval() const = 0;  // [ms]
   virtual void setInterval(std::uint32_t ms) = 0;
+
+  // When the tick being handled fell due by the timer's own beat; outside a tick, now. A timer
+  // that keeps a beat counts a re-arm made inside a tick from this moment, so a tick that runs
+  // late does not push the ticks after it; the sound is placed by it, so the lateness is not
+  // heard either. A timer without a beat of its own answers now.
+  virtual std::chrono::steady_clock::time_point tickMoment() const {
+    return std::chrono::steady_clock::now();
+  }
 };
 
 }  // namespace kelvak

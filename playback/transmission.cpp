@@ -1,6 +1,7 @@
 // The transmission engine: one symbol per timer tick, paced by the symbol's length and the pauses.
 #include "playback/transmission.h"
 
+#include "synth/block_placement.h"
 #include "synth/error.h"
 #include "synth/int_text.h"
 #include "synth/symbol_table.h"
@@ -119,9 +120,15 @@ void Transmission::tick() {
       endOfGroup ? wrap32(std::int64_t{4} * fieldInteger(controls_.groupPauseText()))
                  : wrap32(std::int64_t{4} * fieldInteger(controls_.charPauseText()) - 4);
 
+  const auto moment = timer_.tickMoment();
   const int index = nextSymbolIndex();
   const std::int32_t length = static_cast<std::int32_t>(SymbolTable[index].length);
-  device_.write(buffers_.blocks[index]);  // a refused block is simply not heard
+  // A refused block is simply not heard. Its silent tail may be cut by the next block.
+  const SymbolBlock& block = buffers_.blocks[index];
+  const std::int64_t size = block ? static_cast<std::int64_t>(block->size()) : 0;
+  const std::int64_t tail = kSilentTailUnits * buffers_.samplesPerUnit;
+  const std::int64_t tone = size > tail ? size - tail : size;
+  device_.write(block, static_cast<std::size_t>(tone), moment);
 
   // A negative product becomes a huge unsigned interval: the transmission then waits for Stop.
   const std::int32_t interval =

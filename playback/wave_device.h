@@ -1,6 +1,10 @@
 // The sound output the transmission plays its symbol blocks through.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
+#include <utility>
+
 #include "synth/symbol_block.h"
 
 namespace kelvak {
@@ -16,9 +20,20 @@ class WaveDevice {
   virtual bool open() = 0;
   virtual bool isOpen() const = 0;
 
-  // Queues a block behind what was written before. False when the device refused it (for
-  // instance after the sound server went away); the symbol is then simply not heard.
-  virtual bool write(SymbolBlock block) = 0;
+  using Clock = std::chrono::steady_clock;
+
+  // Queues a block to sound one constant latency after `moment`, or behind what was written
+  // before: the block's first `toneSamples` carry tone and the rest is a silent tail, which the
+  // next block may cut when it comes while that tail plays (see blockStart). `moment` is
+  // when the symbol is due by the transmission's beat (Timer::tickMoment), at the latest now: a
+  // tick that ran a little late still sounds on its beat. False when the device refused the block
+  // (for instance after the sound server went away); the symbol is then simply not heard.
+  virtual bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) = 0;
+  // A block that is all tone, due now. Devices bring it in with `using WaveDevice::write;`.
+  bool write(SymbolBlock block) {
+    const std::size_t n = block ? block->size() : 0;
+    return write(std::move(block), n, Clock::now());
+  }
 
   // True while a written block has not finished playing.
   virtual bool busy() const = 0;

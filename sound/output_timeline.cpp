@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "synth/block_placement.h"
+
 namespace kelvak {
 
 OutputTimeline::OutputTimeline(std::int64_t latency, int sampleRate)
@@ -19,14 +21,43 @@ double OutputTimeline::positionAt(Clock::time_point t) const {
   return offset_ + secondsSinceEpoch(t) * sampleRate_;
 }
 
-std::int64_t OutputTimeline::write(SymbolBlock block, Clock::time_point now) {
+std::int64_t OutputTimeline::write(SymbolBlock block, std::int64_t toneSamples,
+                                   Clock::time_point now) {
   const auto due = static_cast<std::int64_t>(std::llround(positionAt(now))) + latency_;
-  // Never into samples already handed out, never over the block before.
-  const std::int64_t start = std::max({due, handedOut_, lastEnd_});
+  // Behind the block before by the one rule for that; never into samples already handed out.
+  std::int64_t wanted = std::max(due, lastEnd_);
+  if (!blocks_.empty()) {
+    const Entry& prev = blocks_.back();
+    const auto size = static_cast<std::int64_t>(prev.block->size());
+    wanted = blockStart(due, prev.start, size, size - (prev.toneEnd - prev.start));
+  }
+  if (handedOut_ > wanted) ++lateWrites_;
+  const std::int64_t start = std::max(wanted, handedOut_);
   if (!block || block->empty()) return start;
-  blocks_.push_back({std::move(block), start});
-  lastEnd_ = blocks_.back().end();
+  if (!blocks_.empty() && blocks_.back().end > start) blocks_.back().end = start;  // a silent tail
+  const auto size = static_cast<std::int64_t>(block->size());
+  const std::int64_t tone = std::clamp<std::int64_t>(toneSamples, 0, size);
+  blocks_.push_back({std::move(block), start, start + tone, start + size});
+  lastEnd_ = blocks_.back().end;
   return start;
+}
+
+void OutputTimeline::followStreamClock(Clock::time_point now, double heard) {
+  if (!streamClock_) {
+    streamClock_ = true;
+    clockKnown_ = true;
+    epoch_ = now;
+    offset_ = heard;
+    return;
+  }
+  // The reports wobble a little around the server's clock; follow them smoothly, but take a jump
+  // (the stream stopped after an underrun, or the server skipped) at once.
+  const double error = heard - secondsSinceEpoch(now) * sampleRate_ - offset_;
+  if (std::abs(error) > kStreamJump * sampleRate_) {
+    offset_ += error;
+  } else {
+    offset_ += kStreamFollow * error;
+  }
 }
 
 void OutputTimeline::learnClock(std::size_t count, Clock::time_point now) {
@@ -66,19 +97,19 @@ void OutputTimeline::learnClock(std::size_t count, Clock::time_point now) {
 }
 
 void OutputTimeline::render(std::uint8_t* out, std::size_t count, Clock::time_point now) {
-  learnClock(count, now);
+  if (!streamClock_) learnClock(count, now);
   const bool hadBlocks = !blocks_.empty();
   const std::int64_t endPos = handedOut_ + static_cast<std::int64_t>(count);
   std::int64_t pos = handedOut_;
   while (pos < endPos) {
     if (!blocks_.empty() && blocks_.front().start <= pos) {
       const Entry& e = blocks_.front();
-      const std::int64_t n = std::min(e.end(), endPos) - pos;
+      const std::int64_t n = std::max<std::int64_t>(0, std::min(e.end, endPos) - pos);
       std::memcpy(out + (pos - handedOut_), e.block->data() + (pos - e.start),
                   static_cast<std::size_t>(n));
       pos += n;
-      if (pos >= e.end()) {
-        level_ = e.block->back();
+      if (pos >= e.end) {
+        if (e.end > e.start) level_ = (*e.block)[static_cast<std::size_t>(e.end - e.start - 1)];
         blocks_.pop_front();
       }
       continue;

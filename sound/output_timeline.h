@@ -17,10 +17,18 @@ namespace kelvak {
 // moments the callback runs, and puts every block at (moment written + one constant latency) on
 // that map. The transmission's timer thus decides when a symbol sounds, to the sample.
 //
-// A block that would overlap the one before it starts right behind it instead, so blocks never
+// Where a block meets the one before it, blockStart (synth/block_placement.h) decides: a block
+// due while the one before plays only its silent tail starts at its own time and cuts that tail;
+// one due while the one before still sounds tone starts where that tone ends. Blocks never
 // overlap and play in the order written. Between blocks the output holds the last sample of the
 // block before (the blocks end silent), so the device adds no steps of its own; before the first
 // block it holds the centre level 0x80.
+//
+// The clock map has two sources. By default it is learned from the moments the callback runs
+// (SDL: the callback takes one period at a time, on the server's beat). A device whose server
+// tells which sample is being heard (PulseAudio's timing information) calls followStreamClock
+// instead, and the map then follows the stream's own clock: positionAt() is the sample heard at
+// that moment.
 //
 // Not thread-safe: the sound device guards it with its mutex.
 class OutputTimeline {
@@ -31,14 +39,29 @@ class OutputTimeline {
   // How fast the clock map may slide back towards a sound card clock that runs slower than the
   // steady clock [samples of output per sample of steady time]; 200 ppm covers real crystals.
   static constexpr double kMaxDrift = 2e-4;
+  // Following the stream's clock: the share of each report's difference taken in, and the
+  // difference taken at once as a jump [s].
+  static constexpr double kStreamFollow = 0.05;
+  static constexpr double kStreamJump = 0.010;
 
   // latency: from a write to the block's place on the output [samples]. It must cover one
   // callback's worth of samples, which is how far the handed-out samples run ahead of the map.
   explicit OutputTimeline(std::int64_t latency, int sampleRate = kSampleRate);
 
-  // Places a block and holds a reference to it until it has been handed out. Returns the output
-  // position of its first sample [samples]. An empty block occupies no time.
-  std::int64_t write(SymbolBlock block, Clock::time_point now);
+  // Places a block and holds a reference to it until it has been handed out. Its first
+  // `toneSamples` carry tone, the rest is a silent tail the next block may cut. Returns the
+  // output position of its first sample [samples]. An empty block occupies no time.
+  std::int64_t write(SymbolBlock block, std::int64_t toneSamples, Clock::time_point now);
+  // A block that is all tone.
+  std::int64_t write(SymbolBlock block, Clock::time_point now) {
+    const auto n = block ? static_cast<std::int64_t>(block->size()) : 0;
+    return write(std::move(block), n, now);
+  }
+
+  // The stream's clock: at `now` the sample at output position `heard` is being heard
+  // [samples]. From the first call on, the map follows these reports instead of the callbacks.
+  void followStreamClock(Clock::time_point now, double heard);
+  void setLatency(std::int64_t latency) { latency_ = latency; }
 
   // The audio callback: fills out[0, count) with the next samples. `now` is when it runs.
   void render(std::uint8_t* out, std::size_t count, Clock::time_point now);
@@ -54,6 +77,13 @@ class OutputTimeline {
   std::int64_t pendingSamples() const;
   // Samples handed out so far [samples].
   std::int64_t handedOut() const { return handedOut_; }
+  // End of the last written block as it will play [samples].
+  std::int64_t writtenEnd() const { return lastEnd_; }
+  // End of the first block not yet wholly handed out; writtenEnd() when there is none [samples].
+  std::int64_t firstPendingEnd() const { return blocks_.empty() ? lastEnd_ : blocks_.front().end; }
+  // Blocks that could not start at their own time because the samples there had already been
+  // handed out (the latency was shorter than the queue), since the timeline was made.
+  int lateWrites() const { return lateWrites_; }
   // The output position that the map gives for a moment [samples]; before the first callback,
   // the samples handed out so far.
   double positionAt(Clock::time_point t) const;
@@ -63,8 +93,9 @@ class OutputTimeline {
  private:
   struct Entry {
     SymbolBlock block;
-    std::int64_t start;  // output position of the first sample [samples]
-    std::int64_t end() const { return start + static_cast<std::int64_t>(block->size()); }
+    std::int64_t start;    // output position of the first sample [samples]
+    std::int64_t toneEnd;  // one past the last tone sample [samples]
+    std::int64_t end;      // one past the last sample that plays: a cut tail ends early [samples]
   };
 
   void learnClock(std::size_t count, Clock::time_point now);
@@ -76,6 +107,9 @@ class OutputTimeline {
   std::int64_t handedOut_ = 0;  // the next sample the callback hands out [samples]
   std::int64_t lastEnd_ = 0;    // end of the last written block [samples]
   std::uint8_t level_ = kCentreLevel;
+  int lateWrites_ = 0;
+  // Following the stream's clock: a smoothed map of which sample is heard when.
+  bool streamClock_ = false;
   Clock::time_point drainedAt_{};
 
   // Clock map: position(t) = offset_ + seconds since epoch_ * sampleRate_.

@@ -57,8 +57,12 @@ bool SdlWaveDevice::open() {
   // A server that was stuck at the last close may have come back by now; if not, opening would
   // hang on it too.
   const auto giveUp = Clock::now() + kPendingCloseWait;
+  openError_.clear();
   while (pendingCloses > 0) {
-    if (Clock::now() >= giveUp) return false;
+    if (Clock::now() >= giveUp) {
+      openError_ = "the sound server is still stuck in the last close";
+      return false;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   // SDL would otherwise turn SIGINT and SIGTERM into events that nobody here reads.
@@ -66,7 +70,10 @@ bool SdlWaveDevice::open() {
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Kelvak");
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Morse");
   // Initialised at every open so that SDL looks for a sound server anew.
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    openError_ = SDL_GetError();
+    return false;
+  }
 
   auto shared = std::make_shared<Shared>();
   SDL_AudioSpec want{};
@@ -80,6 +87,7 @@ bool SdlWaveDevice::open() {
   // No changes allowed: SDL converts our format to whatever the server wants.
   const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (id == 0) {
+    openError_ = SDL_GetError();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
@@ -105,11 +113,11 @@ bool SdlWaveDevice::stalled() const {
   return Clock::now() - shared_->lastCallback > kStallLimit;
 }
 
-bool SdlWaveDevice::write(SymbolBlock block) {
+bool SdlWaveDevice::write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) {
   if (!block || !alive() || stalled()) return false;
-  const auto now = Clock::now();
+  const auto at = std::min(moment, Clock::now());
   std::lock_guard lock(shared_->mutex);
-  shared_->timeline->write(std::move(block), now);
+  shared_->timeline->write(std::move(block), static_cast<std::int64_t>(toneSamples), at);
   return true;
 }
 

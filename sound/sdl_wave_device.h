@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "playback/wave_device.h"
 
@@ -44,7 +45,8 @@ class SdlWaveDevice : public WaveDevice {
   bool open() override;
   bool isOpen() const override { return device_ != 0; }
   // False when not open, or when the server has gone away or stopped taking sound.
-  bool write(SymbolBlock block) override;
+  using WaveDevice::write;
+  bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) override;
   bool busy() const override;
   bool waitUntilPlayed() override;
   void close() override;
@@ -59,6 +61,8 @@ class SdlWaveDevice : public WaveDevice {
   double serverLatencyMs() const;
   // Samples per callback that SDL granted; 0 when not open.
   int periodSamples() const;
+  // Why the last open failed, in SDL's words.
+  const std::string& openError() const { return openError_; }
 
  private:
   struct Shared;
@@ -70,6 +74,7 @@ class SdlWaveDevice : public WaveDevice {
   // was stuck keeps its own until SDL lets go of it.
   std::shared_ptr<Shared> shared_;
   std::uint32_t device_ = 0;  // SDL_AudioDeviceID; 0 when closed
+  std::string openError_;
 };
 
 }  // namespace kelvak

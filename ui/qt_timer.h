@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 
 #include "playback/timer.h"
@@ -13,6 +14,11 @@ namespace kelvak {
 // one. Setting Enabled or Interval to a different value re-arms it: the next tick comes one full
 // interval later. The same value changes nothing. Interval 0 means no tick; an interval beyond
 // what QTimer takes (over 24 days) never ticks either.
+//
+// The timer keeps its own beat on the steady clock: a re-arm made inside a tick counts from the
+// moment that tick was due, not from when the busy window got round to it, and tickMoment()
+// tells the sound that moment. A late tick thus neither shifts its symbol's sound nor the ticks
+// after it (up to Timer::kBeatKept).
 class QtTimer : public QObject, public Timer {
   Q_OBJECT
 
@@ -23,6 +29,7 @@ class QtTimer : public QObject, public Timer {
   void setEnabled(bool on) override;
   std::uint32_t interval() const override { return interval_; }
   void setInterval(std::uint32_t ms) override;
+  std::chrono::steady_clock::time_point tickMoment() const override;
 
   // True while a tick is on its way.
   bool armed() const { return timer_.isActive(); }
@@ -31,9 +38,18 @@ class QtTimer : public QObject, public Timer {
   Qt::TimerType timerType() const { return timer_.timerType(); }
 
  private:
+  using Clock = std::chrono::steady_clock;
+
   void rearm();
+  void fire();
+  // Arms a single shot for the moment `due`, never before it.
+  void schedule(Clock::time_point due);
 
   QTimer timer_;
+  Clock::time_point nextDue_{};  // when the next tick falls due
+  Clock::time_point tickDue_{};  // when the tick being handled was due
+  bool inTick_ = false;
+  bool rearmedInTick_ = false;
   std::function<void()> onTick_;
   bool enabled_ = false;
   std::uint32_t interval_ = kInitialInterval;  // [ms]

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "export/block_placement.h"
+#include "synth/block_placement.h"
 #include "export/command_line.h"
 #include "export/exporter.h"
 #include "playback/transmission.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "synth/buffer_forming.h"
 #include "playback/controls.h"
 #include "playback/timer.h"
 #include "playback/wave_device.h"
+#include "synth/buffer_forming.h"
 
 namespace kelvak::testing {
 
@@ -90,6 +90,10 @@ struct FakeTimer : Timer {
     if (on) due = now + ms;
   }
   bool armed() const { return on && ms > 0; }
+  // The manual clock as a steady-clock moment (its epoch plus `now` milliseconds).
+  std::chrono::steady_clock::time_point tickMoment() const override {
+    return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(now);
+  }
   // Moves the clock to `until`, calling `tick` at every tick that falls due on the way.
   void runUntil(std::int64_t until, const std::function<void()>& tick);
   // Fires the next tick, whenever it is due; false when none will come.
@@ -102,6 +106,8 @@ struct FakeDevice : WaveDevice {
   struct Written {
     SymbolBlock block;
     std::int64_t at;  // [ms] on the timer's clock
+    std::size_t toneSamples;
+    Clock::time_point moment;
   };
   const std::int64_t* clock = nullptr;  // the timer's clock, for write times
   bool openSucceeds = true;
@@ -117,9 +123,10 @@ struct FakeDevice : WaveDevice {
     return opened;
   }
   bool isOpen() const override { return opened; }
-  bool write(SymbolBlock block) override {
+  using WaveDevice::write;
+  bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) override {
     if (!opened || !writesSucceed) return false;
-    writes.push_back({block, clock ? *clock : 0});
+    writes.push_back({block, clock ? *clock : 0, toneSamples, moment});
     playing.push_back(std::move(block));
     return true;
   }

@@ -18,7 +18,8 @@ namespace kelvak::testing {
 ChildProcess::~ChildProcess() { stop(); }
 
 bool ChildProcess::start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                         bool pipeStdout, const std::string& stderrPath, std::string* error) {
+                         bool pipeStdout, const std::string& stderrPath, std::string* error,
+                         bool newSession) {
   int fds[2] = {-1, -1};
   if (pipeStdout && pipe2(fds, O_CLOEXEC) != 0) {
     if (error) *error = std::string("pipe: ") + std::strerror(errno);
@@ -38,8 +39,12 @@ bool ChildProcess::start(const std::vector<std::string>& argv, const std::vector
   for (const auto& e : env) envs.push_back(const_cast<char*>(e.c_str()));
   envs.push_back(nullptr);
 
-  const int rc = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(),
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  if (newSession) posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+  const int rc = posix_spawnp(&pid_, args[0], &actions, &attr, args.data(),
                               env.empty() ? environ : envs.data());
+  posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   if (pipeStdout) close(fds[1]);
   if (rc != 0) {

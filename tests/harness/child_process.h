@@ -19,8 +19,12 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   // argv[0] is looked up in PATH. env entries are "NAME=value"; empty means this process's own.
+  // newSession: the child leads a session of its own, as a service started apart from the user's
+  // programs does; the kernel then shares the processors between it and this process's session
+  // as between two groups, not among their threads one by one.
   bool start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-             bool pipeStdout, const std::string& stderrPath, std::string* error);
+             bool pipeStdout, const std::string& stderrPath, std::string* error,
+             bool newSession = false);
   bool running();
   // The read end of the standard output pipe, -1 when there is none.
   int stdoutFd() const { return stdoutFd_; }

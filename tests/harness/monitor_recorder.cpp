@@ -110,4 +110,9 @@ MonitorRecorder::Clock::time_point MonitorRecorder::timeOf(double n) const {
                       std::chrono::duration<double>(best + n / rate));
 }
 
+double MonitorRecorder::sampleAt(Clock::time_point t) const {
+  const auto zero = timeOf(0.0);
+  return std::chrono::duration<double>(t - zero).count() * measuredRate();
+}
+
 }  // namespace kelvak::testing

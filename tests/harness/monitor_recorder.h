@@ -36,6 +36,8 @@ class MonitorRecorder {
   // Upper bound for the moment sample n (counted from the start of the recording) left the
   // server, on the sink's measured clock.
   Clock::time_point timeOf(double n) const;
+  // The sample that left the server at `t`, by the same clock: the inverse of timeOf.
+  double sampleAt(Clock::time_point t) const;
   int rate() const { return rate_; }
   // The sink's real pace on the steady clock, from when the pieces arrived [samples/s]; the
   // nominal rate when the recording is too short to tell.

@@ -85,7 +85,8 @@ bool PulseServer::start(std::string* error) {
       sinkArgs,
   };
   const std::string log = folder_ + "/server.log";
-  if (!process_.start(argv, env, false, log, error)) return false;
+  // A sound server runs as a service of its own, apart from the programs that use it.
+  if (!process_.start(argv, env, false, log, error, true)) return false;
 
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!acceptsClients(socket_)) {

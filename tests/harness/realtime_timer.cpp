@@ -8,13 +8,13 @@ namespace kelvak::testing {
 void RealtimeTimer::setEnabled(bool on) {
   if (on == on_) return;
   on_ = on;
-  if (on_) due_ = Clock::now() + std::chrono::milliseconds(ms_);
+  if (on_) due_ = tickMoment() + std::chrono::milliseconds(ms_);
 }
 
 void RealtimeTimer::setInterval(std::uint32_t ms) {
   if (ms == ms_) return;
   ms_ = ms;
-  if (on_) due_ = Clock::now() + std::chrono::milliseconds(ms_);
+  if (on_) due_ = tickMoment() + std::chrono::milliseconds(ms_);
 }
 
 bool RealtimeTimer::run(const std::function<void()>& tick, Clock::duration limit) {
@@ -23,8 +23,12 @@ bool RealtimeTimer::run(const std::function<void()>& tick, Clock::duration limit
     if (due_ > until) return false;
     std::this_thread::sleep_until(due_);
     lateness_.push_back(std::chrono::duration<double, std::milli>(Clock::now() - due_).count());
-    due_ += std::chrono::milliseconds(ms_);
+    const auto now = Clock::now();
+    tickDue_ = now - due_ > kBeatKept ? now : due_;
+    due_ = tickDue_ + std::chrono::milliseconds(ms_);
+    inTick_ = true;
     tick();
+    inTick_ = false;
   }
   return true;
 }

@@ -11,8 +11,9 @@
 namespace kelvak::testing {
 
 // The same re-arming rules as the window's timer: a changed interval or a switch-on counts the
-// next tick from that moment; otherwise ticks follow one another one interval apart, counted
-// from when each was due, so late wake-ups do not add up.
+// next tick from that moment (inside a tick, from the moment the tick was due); otherwise ticks
+// follow one another one interval apart, counted from when each was due, so late wake-ups do not
+// add up.
 class RealtimeTimer : public Timer {
  public:
   using Clock = std::chrono::steady_clock;
@@ -21,6 +22,7 @@ class RealtimeTimer : public Timer {
   void setEnabled(bool on) override;
   std::uint32_t interval() const override { return ms_; }
   void setInterval(std::uint32_t ms) override;
+  Clock::time_point tickMoment() const override { return inTick_ ? tickDue_ : Clock::now(); }
 
   // Sleeps until each tick falls due and runs `tick`, until the timer is switched off or
   // `limit` has passed. False when the limit ended it.
@@ -33,6 +35,8 @@ class RealtimeTimer : public Timer {
   bool on_ = false;
   std::uint32_t ms_ = kInitialInterval;
   Clock::time_point due_{};
+  bool inTick_ = false;
+  Clock::time_point tickDue_{};
   std::vector<double> lateness_;
 };
 

@@ -14,7 +14,8 @@ class RecordingDevice : public WaveDevice {
   using Clock = std::chrono::steady_clock;
   struct Write {
     SymbolBlock block;
-    Clock::time_point at;  // just before the real write
+    Clock::time_point at;      // just before the real write
+    Clock::time_point moment;  // when it was due by the timer's beat, at the latest `at`
     bool accepted;
   };
 
@@ -22,10 +23,11 @@ class RecordingDevice : public WaveDevice {
 
   bool open() override { return real_.open(); }
   bool isOpen() const override { return real_.isOpen(); }
-  bool write(SymbolBlock block) override {
+  using WaveDevice::write;
+  bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) override {
     const auto at = Clock::now();
-    const bool ok = real_.write(block);
-    writes.push_back({std::move(block), at, ok});
+    const bool ok = real_.write(block, toneSamples, moment);
+    writes.push_back({std::move(block), at, std::min(moment, at), ok});
     return ok;
   }
   bool busy() const override { return real_.busy(); }

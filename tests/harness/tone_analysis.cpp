@@ -1,7 +1,10 @@
 // Tone runs and symbol decoding for recordings of the program's output.
 #include "tests/harness/tone_analysis.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "synth/symbol_table.h"
 
 namespace kelvak::testing {
 
@@ -51,6 +54,47 @@ std::vector<HeardSymbol> decodeSymbols(const std::vector<ToneRun>& runs, double 
     }
   }
   return symbols;
+}
+
+std::vector<SymbolCheck> checkSymbols(const std::vector<HeardSymbol>& heard,
+                                      const std::vector<int>& sent,
+                                      const std::vector<double>& expectedOnset,
+                                      double samplesPerUnit, double tolerance) {
+  std::vector<std::vector<const HeardSymbol*>> mine(sent.size());
+  for (const HeardSymbol& h : heard) {
+    if (sent.empty()) break;
+    const auto onset = static_cast<double>(h.onset);
+    auto it = std::lower_bound(expectedOnset.begin(), expectedOnset.end(), onset);
+    std::size_t k = static_cast<std::size_t>(it - expectedOnset.begin());
+    if (k == sent.size() || (k > 0 && onset - expectedOnset[k - 1] < expectedOnset[k] - onset)) {
+      --k;
+    }
+    mine[k].push_back(&h);
+  }
+  std::vector<SymbolCheck> checks;
+  for (std::size_t k = 0; k < sent.size(); ++k) {
+    SymbolCheck check{sent[k], "", -1, false};
+    for (const HeardSymbol* s : mine[k]) {
+      check.heard += (check.heard.empty() ? "" : "|") + s->elements;
+    }
+    if (!mine[k].empty()) check.onset = mine[k][0]->onset;
+    if (mine[k].size() == 1 && sent[k] >= 0 &&
+        mine[k][0]->elements == SymbolTable[sent[k]].elements) {
+      check.intact = true;
+      const std::string& e = mine[k][0]->elements;
+      for (std::size_t i = 0; i < e.size(); ++i) {
+        const double units = e[i] == '-' ? 3.0 : 1.0;
+        if (std::abs(mine[k][0]->toneUnits[i] - units) * samplesPerUnit > tolerance) {
+          check.intact = false;
+        }
+      }
+      for (double g : mine[k][0]->gapUnits) {
+        if (std::abs(g - 1.0) * samplesPerUnit > tolerance) check.intact = false;
+      }
+    }
+    checks.push_back(std::move(check));
+  }
+  return checks;
 }
 
 }  // namespace kelvak::testing

@@ -31,4 +31,23 @@ struct HeardSymbol {
 // anything else shows as '?'.
 std::vector<HeardSymbol> decodeSymbols(const std::vector<ToneRun>& runs, double samplesPerUnit);
 
+// One written symbol against what was heard of it.
+struct SymbolCheck {
+  int sent;                 // the symbol index written
+  std::string heard;        // the elements heard, symbols run together with '|'; empty if none
+  std::int64_t onset = -1;  // where the first heard part starts [samples]; -1 when none
+  bool intact = false;      // heard once, with exactly the written elements and lengths
+};
+
+// Pairs the symbols heard with the symbols written and judges each. expectedOnset: where each
+// written symbol should start in the recording [samples], in increasing order; a few
+// milliseconds off does no harm. Each heard symbol belongs to the write expected nearest to it,
+// so a split, lost or shifted symbol never puts the rest out of step. Intact: one heard symbol
+// with the symbol's elements, every element and every gap between them within `tolerance`
+// [samples] of a whole number of units (1 or 3 for tones, 1 for gaps).
+std::vector<SymbolCheck> checkSymbols(const std::vector<HeardSymbol>& heard,
+                                      const std::vector<int>& sent,
+                                      const std::vector<double>& expectedOnset,
+                                      double samplesPerUnit, double tolerance);
+
 }  // namespace kelvak::testing

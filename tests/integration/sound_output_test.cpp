@@ -10,15 +10,16 @@
 #include <filesystem>
 #include <thread>
 
+#include "playback/transmission.h"
+#include "sound/pulse_wave_device.h"
+#include "sound/sdl_wave_device.h"
+#include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
 #include "tests/harness/monitor_recorder.h"
 #include "tests/harness/pulse_server.h"
 #include "tests/harness/realtime_timer.h"
 #include "tests/harness/recording_device.h"
-#include "sound/sdl_wave_device.h"
-#include "synth/symbol_table.h"
 #include "tests/harness/tone_analysis.h"
-#include "playback/transmission.h"
 
 namespace kelvak {
 namespace {
@@ -66,13 +67,13 @@ TEST_F(SoundServerTest, TransmissionAtSpeedThirtySoundsEverySymbolOnTime) {
   controls.freq = 800;  // 13.8 samples per cycle: the sine never rests for long
   controls.groupsText = "3";
   RealtimeTimer timer;
-  SdlWaveDevice sdl;
-  RecordingDevice device(sdl);
+  PulseWaveDevice pulse;
+  RecordingDevice device(pulse);
   Random random;
   Transmission transmission(controls, timer, device, random);
 
   transmission.play();
-  ASSERT_TRUE(device.isOpen()) << "no sound device";
+  ASSERT_TRUE(device.isOpen()) << pulse.openError();
   const SymbolBuffers set = transmission.buffers();  // the blocks, kept for naming them later
   const std::int32_t unitMs = transmission.unitMs();
   ASSERT_EQ(unitMs, 21);
@@ -105,9 +106,11 @@ TEST_F(SoundServerTest, TransmissionAtSpeedThirtySoundsEverySymbolOnTime) {
   }
 
   // When: each symbol starts its interval (P + L) * UnitMs after the one before, P being 8 units
-  // after the start signal and after every fifth character and 0 otherwise. A block placed at
-  // the next callback instead of at its moment would be off by up to a period (23 ms), half of
-  // that typically; a busy machine may wake the timer a few milliseconds late now and then.
+  // after the start signal and after every fifth character and 0 otherwise. The timer keeps that
+  // beat, and the device places each block by its tick's moment on the beat, so a tick that woke
+  // a little late is still heard on time. Only a tick later than the device's slack (the write
+  // latency less the queue, about 25 ms) cannot be: a busy machine's doing, not the device's, so
+  // such intervals are only printed.
   std::vector<double> deviceError, nominalError;
   for (std::size_t k = 1; k < sent.size(); ++k) {
     SCOPED_TRACE("interval " + std::to_string(k));
@@ -116,14 +119,19 @@ TEST_F(SoundServerTest, TransmissionAtSpeedThirtySoundsEverySymbolOnTime) {
     const double nominalMs = (pause + SymbolTable[sent[c]].length) * unitMs;
     const double heardMs =
         1000.0 * static_cast<double>(heard[k].onset - heard[k - 1].onset) / kSampleRate;
-    const double writtenMs = msBetween(device.writes[c].at, device.writes[k].at);
-    // A block never starts before the one before it has ended.
-    const double earliestMs = 1000.0 * static_cast<double>(set.length(sent[c])) / kSampleRate;
+    const double writtenMs = msBetween(device.writes[c].moment, device.writes[k].moment);
+    // A block never starts before the tone of the one before it has ended.
+    const double earliestMs =
+        1000.0 * static_cast<double>(set.length(sent[c]) - 4 * set.samplesPerUnit) / kSampleRate;
     deviceError.push_back(std::abs(heardMs - std::max(writtenMs, earliestMs)));
     nominalError.push_back(std::abs(heardMs - nominalMs));
-    EXPECT_NEAR(heardMs, nominalMs, 8.0);
-    std::printf("interval %2zu nominal %6.1f written %7.2f heard %7.2f ms\n", k, nominalMs,
-                writtenMs, heardMs);
+    const bool onTime = msBetween(device.writes[c].moment, device.writes[c].at) < 20 &&
+                        msBetween(device.writes[k].moment, device.writes[k].at) < 20;
+    if (onTime) {
+      EXPECT_NEAR(heardMs, std::max(writtenMs, earliestMs), 2.0);
+    }
+    std::printf("interval %2zu nominal %6.1f beat %7.2f heard %7.2f ms%s\n", k, nominalMs,
+                writtenMs, heardMs, onTime ? "" : " (a tick ran late)");
   }
   auto median = [](std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -132,6 +140,7 @@ TEST_F(SoundServerTest, TransmissionAtSpeedThirtySoundsEverySymbolOnTime) {
   // The device reproduces the moments of writing, and the timer writes on its beat.
   EXPECT_LT(median(deviceError), 1.0);
   EXPECT_LT(median(nominalError), 1.5);
+  EXPECT_EQ(pulse.underruns().size(), 0u);
   for (std::size_t k = 0; k < sent.size(); ++k) {
     const double delay =
         msBetween(device.writes[k].at, recorder_.timeOf(static_cast<double>(heard[k].onset)));

@@ -9,11 +9,11 @@
 #include <map>
 #include <random>
 
-#include "synth/error.h"
 #include "playback/error_gate.h"
-#include "tests/fakes/fakes.h"
-#include "synth/symbol_table.h"
 #include "playback/transmission.h"
+#include "synth/error.h"
+#include "synth/symbol_table.h"
+#include "tests/fakes/fakes.h"
 
 namespace kelvak {
 namespace {
@@ -40,7 +40,8 @@ struct StressDevice : WaveDevice {
     return opened;
   }
   bool isOpen() const override { return opened; }
-  bool write(SymbolBlock block) override {
+  using WaveDevice::write;
+  bool write(SymbolBlock block, std::size_t, Clock::time_point) override {
     if (!opened || !writesSucceed || dead) return false;
     everWritten.push_back(block);
     held.push_back({block, *block});

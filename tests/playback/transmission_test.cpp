@@ -124,6 +124,21 @@ TEST_F(TransmissionTest, TicksFollowLengthPlusPauseInUnits) {
   EXPECT_EQ(timer.interval(), 1350u);
 }
 
+// The device learns which part of each block is tone (all but the four silent units at its end,
+// which the next block may cut) and the tick's own moment to place it by.
+TEST_F(TransmissionTest, EachBlockGoesOutWithItsToneLengthAndItsTicksMoment) {
+  controls.groupsText = "2";
+  controls.speedValue = 30;
+  tx.play();
+  runToEnd();
+  ASSERT_EQ(device.writes.size(), 11u);
+  for (std::size_t k = 0; k < sent.size(); ++k) {
+    const auto& w = device.writes[k];
+    EXPECT_EQ(w.toneSamples, (SymbolTable[sent[k]].length - 4) * 231u) << k;
+    EXPECT_EQ(w.moment, std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(w.at));
+  }
+}
+
 TEST_F(TransmissionTest, WorkedExampleIntervals) {
   tx.loadFile(writeFile("55551"));
   tx.play();

@@ -249,6 +249,81 @@ TEST(OutputTimeline, AfterAStallTheLatencyComesBack) {
               samplesAt(1) + kLatency, 2.0);
 }
 
+// A character pause of 0: every block is written as the one before reaches its silent tail. Each
+// starts at its own time and cuts only that tail, so the sound never falls behind the writes, and
+// every tone comes out whole.
+TEST(OutputTimeline, ABlockDueInTheSilentTailCutsOnlyTheTailAndNoBacklogBuilds) {
+  Driver d;
+  const double period = 1000.0 * kCallback / kRate;
+  double next = 0;
+  auto runTo = [&](double ms) {
+    for (; next < ms; next += period) d.callback(next);
+  };
+  constexpr std::size_t kTone = 500, kTail = 400;
+  const double step = 1000.0 * kTone / kRate;  // the tone's length [ms]
+  std::vector<SymbolBlock> blocks;
+  std::vector<std::int64_t> starts, own;
+  runTo(100);
+  for (int k = 0; k < 30; ++k) {
+    const double at = 100 + k * step + 0.3;
+    runTo(at);
+    std::vector<std::uint8_t> s = *toneBlock(kTone + kTail, static_cast<std::uint8_t>(k), 0);
+    std::fill(s.begin() + kTone, s.end(), 0);  // the silent tail
+    blocks.push_back(blockOf(std::move(s)));
+    own.push_back(std::llround(samplesAt(at)) + kLatency);
+    starts.push_back(d.timeline.write(blocks.back(), kTone, d.at(at)));
+  }
+  runTo(100 + 31 * step + 200);
+  for (int k = 0; k < 30; ++k) {
+    SCOPED_TRACE(k);
+    // At its own time (a sample of rounding aside: never into the tone before it).
+    EXPECT_NEAR(static_cast<double>(starts[k]), static_cast<double>(own[k]), 1.0);
+    const auto& b = *blocks[k];
+    ASSERT_LE(static_cast<std::size_t>(starts[k]) + b.size(), d.out.size());
+    EXPECT_TRUE(std::equal(b.begin(), b.begin() + kTone, d.out.begin() + starts[k]));
+  }
+  // The last block plays whole, tail and all.
+  EXPECT_TRUE(
+      std::equal(blocks.back()->begin(), blocks.back()->end(), d.out.begin() + starts.back()));
+}
+
+// Following the stream's own clock: the server says which sample is heard, with a little wobble;
+// blocks land one latency after the sample heard at their write, and a jump of the stream's clock
+// (it stopped after an underrun) is taken at once.
+TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
+  constexpr std::int64_t kStreamLatency = 2200;  // [samples], above the queue
+  OutputTimeline timeline(kStreamLatency, kRate);
+  const Clock::time_point t0 = Clock::time_point{} + std::chrono::hours(1);
+  auto at = [&](double ms) {
+    return t0 + std::chrono::duration_cast<Clock::duration>(
+                    std::chrono::duration<double, std::milli>(ms));
+  };
+  constexpr double kQueue = 1300;  // [samples] held by the server
+  double shift = 0;                // [samples] the stream's clock lost
+  auto heardAt = [&](double ms) { return samplesAt(ms) - kQueue - shift; };
+  std::vector<std::uint8_t> buf(1000);
+  double ms = 0;
+  auto refill = [&](int times) {
+    for (int k = 0; k < times; ++k, ms += 10) {
+      const double wobble = (k % 3 - 1) * 5.0;  // [samples], about half a millisecond
+      timeline.followStreamClock(at(ms), heardAt(ms) + wobble);
+      // The server takes what has been heard since the last refill.
+      const auto n = std::llround(samplesAt(ms)) - timeline.handedOut();
+      timeline.render(buf.data(), static_cast<std::size_t>(std::max<std::int64_t>(n, 0)), at(ms));
+    }
+  };
+  refill(200);
+  const double writeMs = ms - 4.6;
+  const std::int64_t placed = timeline.write(toneBlock(10, 1), at(writeMs));
+  EXPECT_NEAR(static_cast<double>(placed), heardAt(writeMs) + kStreamLatency, 2.0);
+  EXPECT_EQ(timeline.lateWrites(), 0);
+
+  shift = 551;  // 50 ms
+  refill(20);   // past the first block, which the next one may not overtake
+  const std::int64_t after = timeline.write(toneBlock(10, 2), at(ms - 5));
+  EXPECT_NEAR(static_cast<double>(after), heardAt(ms - 5) + kStreamLatency, 2.0);
+}
+
 // A sound card clock a little off the steady clock: blocks keep their latency on the card's
 // clock for as long as a session lasts.
 class CardClock : public ::testing::TestWithParam<double> {};

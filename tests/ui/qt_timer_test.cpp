@@ -9,7 +9,10 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <chrono>
 #include <limits>
+#include <thread>
+#include <vector>
 
 namespace kelvak {
 namespace {
@@ -119,6 +122,39 @@ TEST(QtTimer, ATickMaySetItsOwnNextInterval) {
   QTRY_VERIFY_WITH_TIMEOUT(ticks >= 1, 10000);
   QTest::qWait(50);
   EXPECT_EQ(ticks, 1);
+}
+
+// A tick that runs late (the window was busy) keeps the beat: the interval it sets counts from the
+// moment it was due, which is also the moment it names for the sound.
+TEST(QtTimer, AnIntervalSetInALateTickCountsFromThatTicksBeat) {
+  using std::chrono::milliseconds;
+  using Steady = std::chrono::steady_clock;
+  std::vector<Steady::time_point> moments, ran;
+  QtTimer* self = nullptr;
+  QtTimer timer([&] {
+    ran.push_back(Steady::now());
+    moments.push_back(self->tickMoment());
+    if (moments.size() == 1) {
+      std::this_thread::sleep_for(milliseconds(20));  // the window is busy
+      self->setInterval(100);
+    } else {
+      self->setEnabled(false);
+    }
+  });
+  self = &timer;
+  const auto armed = Steady::now();
+  timer.setInterval(30);
+  timer.setEnabled(true);
+  QTRY_VERIFY_WITH_TIMEOUT(moments.size() >= 2, 10000);
+  EXPECT_GE(moments[0], armed + milliseconds(30));
+  EXPECT_LE(moments[0], ran[0]);
+  EXPECT_GE(ran[1], moments[0] + milliseconds(100));  // never early
+  // Unless the second tick itself came very late (a new beat then starts), it names its beat.
+  if (ran[1] - (moments[0] + milliseconds(100)) <= Timer::kBeatKept) {
+    EXPECT_EQ(moments[1] - moments[0], milliseconds(100));
+  }
+  const auto outside = timer.tickMoment();  // outside a tick: now
+  EXPECT_GE(outside, ran[1]);
 }
 
 }  // namespace

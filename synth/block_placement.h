@@ -1,5 +1,5 @@
-// Where a symbol block sounds on the output: a pure rule, kept apart so that the sound device can
-// place its blocks by it too.
+// Where a symbol block sounds on the output: one pure rule for the audio export and the sound
+// device alike, so a file and a transmission place their blocks the same way.
 #pragma once
 
 #include <cstdint>

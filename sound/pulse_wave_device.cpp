@@ -1,0 +1,419 @@
+// The PulseAudio output: connection and stream set-up with a bounded wait, the refill callback
+// feeding the output timeline, the stream clock, underrun counting and a close that never waits
+// on the server.
+#include "sound/pulse_wave_device.h"
+
+#include <pulse/pulseaudio.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <thread>
+
+#include "sound/output_timeline.h"
+#include "sound/realtime_priority.h"
+
+namespace kelvak {
+
+namespace {
+
+using Clock = PulseWaveDevice::Clock;
+
+Clock::duration millis(double ms) {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms));
+}
+
+double msOf(std::int64_t samples) { return 1000.0 * static_cast<double>(samples) / kSampleRate; }
+
+}  // namespace
+
+// What outlives a connection: the underrun record and the count of late blocks.
+struct PulseWaveDevice::Log {
+  mutable std::mutex mutex;
+  std::vector<Underrun> underruns;
+  int latePlacements = 0;
+};
+
+// One connection to the server with its stream. The main loop thread reaches it through the
+// callbacks; the window's thread through the device. `mutex` guards everything below it; the
+// callbacks take it while libpulse holds its own main loop lock, so the window's thread never
+// takes that lock while holding `mutex`.
+struct PulseWaveDevice::Connection {
+  pa_threaded_mainloop* loop = nullptr;
+  pa_context* context = nullptr;
+  pa_stream* stream = nullptr;
+  std::shared_ptr<Log> log;
+  bool realtime = true;
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool contextReady = false;
+  bool streamReady = false;
+  bool failed = false;  // the connection or the stream failed
+  std::string failure;  // the library's words for it
+  OutputTimeline timeline{kLatency, kSampleRate};
+  Clock::time_point lastRequest{};  // the server's last request for sound, or the opening
+  bool feederKnown = false;
+  std::shared_ptr<std::string> realtimeStatus = std::make_shared<std::string>();
+
+  ~Connection() { teardown(); }
+
+  // Stops the main loop thread and lets go of everything. Local work only: libpulse sends the
+  // goodbye without waiting for an answer.
+  void teardown() {
+    if (!loop) return;
+    pa_threaded_mainloop_stop(loop);
+    if (stream) {
+      pa_stream_set_write_callback(stream, nullptr, nullptr);
+      pa_stream_set_state_callback(stream, nullptr, nullptr);
+      pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+      pa_stream_disconnect(stream);
+      pa_stream_unref(stream);
+      stream = nullptr;
+    }
+    if (context) {
+      pa_context_set_state_callback(context, nullptr, nullptr);
+      pa_context_disconnect(context);
+      pa_context_unref(context);
+      context = nullptr;
+    }
+    pa_threaded_mainloop_free(loop);
+    loop = nullptr;
+  }
+
+  // A block must start beyond what the server already holds: should the queue, counted from
+  // what is heard, come near the write latency (a server that keeps more than it was asked to),
+  // the latency grows to stay one margin above it. Settled before the first block (a Play's first
+  // tick comes a whole interval after the open), so the rhythm never jumps; a queue swollen by an
+  // underrun later on changes nothing. Called with `mutex` held.
+  void keepLatencyAboveQueue(Clock::time_point now) {
+    if (timeline.writtenEnd() > 0) return;
+    const double queue = static_cast<double>(timeline.handedOut()) - timeline.positionAt(now);
+    const auto needed = static_cast<std::int64_t>(queue) + kLatencyMargin;
+    if (needed > timeline.latency() && needed <= kLatencyLimit) timeline.setLatency(needed);
+  }
+
+  void fail(const std::string& why) {
+    std::lock_guard lock(mutex);
+    if (!failed) failure = why;
+    failed = true;
+    changed.notify_all();
+  }
+
+  static void onContextState(pa_context* c, void* userdata) {
+    auto* self = static_cast<Connection*>(userdata);
+    switch (pa_context_get_state(c)) {
+      case PA_CONTEXT_READY: {
+        std::lock_guard lock(self->mutex);
+        self->contextReady = true;
+        self->changed.notify_all();
+        break;
+      }
+      case PA_CONTEXT_FAILED:
+      case PA_CONTEXT_TERMINATED:
+        self->fail(pa_strerror(pa_context_errno(c)));
+        break;
+      default:
+        break;
+    }
+  }
+
+  static void onStreamState(pa_stream* s, void* userdata) {
+    auto* self = static_cast<Connection*>(userdata);
+    switch (pa_stream_get_state(s)) {
+      case PA_STREAM_READY: {
+        std::lock_guard lock(self->mutex);
+        self->streamReady = true;
+        self->changed.notify_all();
+        break;
+      }
+      case PA_STREAM_FAILED:
+      case PA_STREAM_TERMINATED:
+        self->fail(pa_strerror(pa_context_errno(pa_stream_get_context(s))));
+        break;
+      default:
+        break;
+    }
+  }
+
+  static void onUnderflow(pa_stream* s, void* userdata) {
+    auto* self = static_cast<Connection*>(userdata);
+    const Underrun u{Clock::now(), pa_stream_get_underflow_index(s)};
+    std::lock_guard lock(self->log->mutex);
+    self->log->underruns.push_back(u);
+  }
+
+  // The server asks for `bytes` more sound: hand out the timeline's next samples, and tell the
+  // timeline which sample is being heard now, by the stream's own clock.
+  static void onWritable(pa_stream* s, std::size_t bytes, void* userdata) {
+    auto* self = static_cast<Connection*>(userdata);
+    if (!self->feederKnown) self->startRealtimeRequest();
+    pa_usec_t heard = 0;
+    const bool timed = pa_stream_get_time(s, &heard) == 0;
+    const auto now = Clock::now();
+    while (bytes > 0) {
+      void* data = nullptr;
+      std::size_t n = bytes;
+      if (pa_stream_begin_write(s, &data, &n) < 0 || !data || n == 0) return;
+      n = std::min(n, bytes);
+      {
+        std::lock_guard lock(self->mutex);
+        self->lastRequest = now;
+        if (timed) {
+          self->timeline.followStreamClock(now, static_cast<double>(heard) * kSampleRate / 1e6);
+        }
+        self->timeline.render(static_cast<std::uint8_t*>(data), n, now);
+        self->keepLatencyAboveQueue(now);
+      }
+      if (pa_stream_write(s, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+      bytes -= n;
+    }
+  }
+
+  // Real-time scheduling for this (the feeding) thread, asked for on a thread of its own: the
+  // bus call may take a while, and neither the window nor the sound may wait for it.
+  void startRealtimeRequest() {
+    feederKnown = true;
+    if (!realtime) {
+      std::lock_guard lock(statusMutex());
+      *realtimeStatus = "not asked for";
+      return;
+    }
+    const pid_t tid = static_cast<pid_t>(syscall(SYS_gettid));
+    std::thread([tid, status = realtimeStatus] {
+      const RealtimeGrant grant = requestRealtime(tid, kRealtimePriority);
+      std::lock_guard lock(statusMutex());
+      *status = grant.granted ? grant.how : "none: " + grant.how;
+    }).detach();
+  }
+
+  // Guards the real-time status, which the asking thread may write after the connection is gone.
+  static std::mutex& statusMutex() {
+    static std::mutex m;
+    return m;
+  }
+};
+
+PulseWaveDevice::PulseWaveDevice() : PulseWaveDevice(Options{}) {}
+
+PulseWaveDevice::PulseWaveDevice(Options options)
+    : options_(options), log_(std::make_shared<Log>()) {}
+
+PulseWaveDevice::~PulseWaveDevice() { close(); }
+
+PulseWaveDevice::OpenResult PulseWaveDevice::tryOpen() {
+  if (isOpen()) return OpenResult::Opened;
+  openError_.clear();
+  const auto deadline = Clock::now() + kOpenLimit;
+
+  auto c = std::make_shared<Connection>();
+  c->log = log_;
+  c->realtime = options_.realtime;
+  c->loop = pa_threaded_mainloop_new();
+  if (!c->loop) {
+    openError_ = "cannot create the PulseAudio main loop";
+    return OpenResult::NoServer;
+  }
+  pa_proplist* props = pa_proplist_new();
+  pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Kelvak");
+  pa_proplist_sets(props, PA_PROP_APPLICATION_ID, "org.kelvak.Kelvak");
+  pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, "kelvak");
+  c->context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(c->loop), "Kelvak", props);
+  pa_proplist_free(props);
+  if (!c->context) {
+    openError_ = "cannot create a PulseAudio context";
+    return OpenResult::NoServer;
+  }
+  pa_context_set_state_callback(c->context, &Connection::onContextState, c.get());
+  // No autospawn: a server that is not running is not started behind the user's back.
+  if (pa_context_connect(c->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+    openError_ = pa_strerror(pa_context_errno(c->context));
+    return OpenResult::NoServer;
+  }
+  if (pa_threaded_mainloop_start(c->loop) < 0) {
+    openError_ = "cannot start the PulseAudio main loop";
+    return OpenResult::NoServer;
+  }
+
+  {
+    std::unique_lock lock(c->mutex);
+    if (!c->changed.wait_until(lock, deadline, [&] { return c->contextReady || c->failed; })) {
+      openError_ =
+          "the sound server did not answer within " + std::to_string(kOpenLimit.count()) + " ms";
+      lock.unlock();
+      return OpenResult::Failed;  // the teardown of `c` only stops our own thread
+    }
+    if (c->failed) {
+      openError_ = c->failure;
+      lock.unlock();
+      return OpenResult::NoServer;
+    }
+  }
+
+  pa_threaded_mainloop_lock(c->loop);
+  const pa_sample_spec spec{PA_SAMPLE_U8, kSampleRate, 1};
+  pa_proplist* streamProps = pa_proplist_new();
+  pa_proplist_sets(streamProps, PA_PROP_MEDIA_ROLE, "production");
+  c->stream = pa_stream_new_with_proplist(c->context, "Morse", &spec, nullptr, streamProps);
+  pa_proplist_free(streamProps);
+  bool connected = false;
+  if (c->stream) {
+    pa_stream_set_state_callback(c->stream, &Connection::onStreamState, c.get());
+    pa_stream_set_write_callback(c->stream, &Connection::onWritable, c.get());
+    pa_stream_set_underflow_callback(c->stream, &Connection::onUnderflow, c.get());
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength = kTargetLength;
+    attr.prebuf = static_cast<std::uint32_t>(-1);
+    attr.minreq = kRefill;
+    attr.fragsize = static_cast<std::uint32_t>(-1);
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    connected = pa_stream_connect_playback(c->stream, nullptr, &attr, flags, nullptr, nullptr) == 0;
+  }
+  if (!connected) openError_ = pa_strerror(pa_context_errno(c->context));
+  pa_threaded_mainloop_unlock(c->loop);
+  if (!connected) return OpenResult::Failed;
+
+  {
+    std::unique_lock lock(c->mutex);
+    if (!c->changed.wait_until(lock, deadline, [&] { return c->streamReady || c->failed; })) {
+      openError_ = "the sound server did not set up the stream within " +
+                   std::to_string(kOpenLimit.count()) + " ms";
+      return OpenResult::Failed;
+    }
+    if (c->failed) {
+      openError_ = c->failure;
+      return OpenResult::Failed;
+    }
+    c->lastRequest = Clock::now();
+  }
+
+  connection_ = std::move(c);
+  return OpenResult::Opened;
+}
+
+bool PulseWaveDevice::alive() const {
+  if (!isOpen()) return false;
+  std::lock_guard lock(connection_->mutex);
+  return !connection_->failed;
+}
+
+bool PulseWaveDevice::stalled() const {
+  if (!isOpen()) return false;
+  std::lock_guard lock(connection_->mutex);
+  return Clock::now() - connection_->lastRequest > kStallLimit;
+}
+
+bool PulseWaveDevice::write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) {
+  if (!block || !isOpen()) return false;
+  const auto now = Clock::now();
+  const auto at = std::min(moment, now);
+  Connection& c = *connection_;
+  std::lock_guard lock(c.mutex);
+  if (c.failed || now - c.lastRequest > kStallLimit) return false;
+  const int before = c.timeline.lateWrites();
+  c.timeline.write(std::move(block), static_cast<std::int64_t>(toneSamples), at);
+  if (c.timeline.lateWrites() != before) {
+    std::lock_guard logLock(log_->mutex);
+    ++log_->latePlacements;
+  }
+  return true;
+}
+
+bool PulseWaveDevice::busy() const {
+  if (!isOpen()) return false;
+  const auto now = Clock::now();
+  std::lock_guard lock(connection_->mutex);
+  if (connection_->failed) return false;
+  const OutputTimeline& t = connection_->timeline;
+  // Handed out, and by the stream's clock heard to the last sample.
+  return !t.drained() || t.positionAt(now) < static_cast<double>(t.writtenEnd());
+}
+
+bool PulseWaveDevice::waitUntilPlayed() {
+  if (!isOpen()) return true;
+  double boundMs = 0;
+  {
+    std::lock_guard lock(connection_->mutex);
+    const OutputTimeline& t = connection_->timeline;
+    const double heard = t.positionAt(Clock::now());
+    const double toEnd = std::max(0.0, static_cast<double>(t.writtenEnd()) - heard);
+    const double toFirstEnd = std::max(0.0, static_cast<double>(t.firstPendingEnd()) - heard);
+    // The whole queue, but never much longer than the block now sounding: a stuck server, or a
+    // backlog of blocks typed into being, must not hold the window.
+    boundMs = std::min(msOf(static_cast<std::int64_t>(toEnd)),
+                       msOf(static_cast<std::int64_t>(toFirstEnd)) + kStopLimit.count());
+  }
+  const auto deadline = Clock::now() + millis(boundMs) + kWaitMargin;
+  for (;;) {
+    if (!busy()) return alive();
+    const auto now = Clock::now();
+    if (now >= deadline) return false;
+    std::this_thread::sleep_for(std::min<Clock::duration>(kWaitStep, deadline - now));
+  }
+}
+
+void PulseWaveDevice::close() {
+  // The teardown stops our own main loop thread and drops the stream; the server is told but not
+  // waited for, so a frozen server holds nothing up.
+  connection_.reset();
+}
+
+void PulseWaveDevice::stallFeedingThread(std::chrono::milliseconds duration) {
+  if (!isOpen()) return;
+  // The duration rides in the pointer itself: nothing to free should the loop never run it.
+  auto* encoded = reinterpret_cast<void*>(static_cast<std::uintptr_t>(duration.count()));
+  pa_threaded_mainloop_lock(connection_->loop);
+  pa_mainloop_api_once(
+      pa_threaded_mainloop_get_api(connection_->loop),
+      [](pa_mainloop_api*, void* userdata) {
+        const auto ms = static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(userdata));
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      },
+      encoded);
+  pa_threaded_mainloop_unlock(connection_->loop);
+}
+
+double PulseWaveDevice::latencyMs() const {
+  if (!isOpen()) return 0.0;
+  std::lock_guard lock(connection_->mutex);
+  return msOf(connection_->timeline.latency());
+}
+
+std::uint32_t PulseWaveDevice::targetLength() const {
+  if (!isOpen()) return 0;
+  pa_threaded_mainloop_lock(connection_->loop);
+  const pa_buffer_attr* a = pa_stream_get_buffer_attr(connection_->stream);
+  const std::uint32_t v = a ? a->tlength : 0;
+  pa_threaded_mainloop_unlock(connection_->loop);
+  return v;
+}
+
+std::uint32_t PulseWaveDevice::refillSize() const {
+  if (!isOpen()) return 0;
+  pa_threaded_mainloop_lock(connection_->loop);
+  const pa_buffer_attr* a = pa_stream_get_buffer_attr(connection_->stream);
+  const std::uint32_t v = a ? a->minreq : 0;
+  pa_threaded_mainloop_unlock(connection_->loop);
+  return v;
+}
+
+std::string PulseWaveDevice::realtimeStatus() const {
+  if (!isOpen()) return {};
+  std::lock_guard lock(Connection::statusMutex());
+  return *connection_->realtimeStatus;
+}
+
+std::vector<PulseWaveDevice::Underrun> PulseWaveDevice::underruns() const {
+  std::lock_guard lock(log_->mutex);
+  return log_->underruns;
+}
+
+int PulseWaveDevice::latePlacements() const {
+  std::lock_guard lock(log_->mutex);
+  return log_->latePlacements;
+}
+
+}  // namespace kelvak

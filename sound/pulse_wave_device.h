@@ -1,0 +1,122 @@
+// The sound output on a PulseAudio-compatible server (PulseAudio itself, or PipeWire through its
+// PulseAudio service), through libpulse's threaded main loop.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "playback/wave_device.h"
+
+namespace kelvak {
+
+// One playback stream of unsigned 8-bit mono at 11025 Hz with buffer sizes of our own: the server
+// keeps kTargetLength queued, so the feeding thread (libpulse's main loop thread, which runs the
+// refill callback) may stall for about 100 ms without the sound running dry, and asks for more in
+// steps of kRefill. Blocks are placed on the device's own output timeline, whose clock map follows
+// the stream's playback clock from the server's timing information: a block sounds at
+// (moment written + latencyMs()), or right behind the block before it (see OutputTimeline).
+//
+// Nothing here waits on the server without a bound: open() gives up after kOpenLimit, and every
+// other call only queues data or reads the state the main loop thread keeps. Call from one thread
+// (the window's).
+class PulseWaveDevice : public WaveDevice {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  // Audio the server keeps queued for the stream [samples]: 118 ms. A stall of the feeding thread
+  // shorter than this (less the little the sink takes ahead) plays on from the queue; 108 ms was
+  // measured to pass without an underrun on a null sink.
+  static constexpr std::uint32_t kTargetLength = 1300;
+  // The refill step: the server asks for more whenever this much has been played [samples], 10 ms.
+  static constexpr std::uint32_t kRefill = 110;
+  // From a write to the block's sound [samples]: 145 ms. It must exceed the queue (counted from
+  // what is heard now, about 120 ms), and what it exceeds it by is how late a tick may run and
+  // still sound on its beat (Timer::tickMoment): about 25 ms.
+  static constexpr std::int64_t kLatency = 1600;
+  // The latency stays at least this far above the queue the server really keeps, should it keep
+  // more than it was asked to [samples], 10 ms; but never grows beyond kLatencyLimit (half a
+  // second), whatever a confused server reports.
+  static constexpr std::int64_t kLatencyMargin = 110;
+  static constexpr std::int64_t kLatencyLimit = 5512;
+  // open() gives up on a server that has not answered by then, so that Play answers within a
+  // second, the forming and the message box included; a working server answers in milliseconds.
+  static constexpr std::chrono::milliseconds kOpenLimit{700};
+  // How long the server may go without asking for sound before it counts as stuck.
+  static constexpr std::chrono::milliseconds kStallLimit{300};
+  // waitUntilPlayed waits at most this long beyond the end of the block now sounding.
+  static constexpr std::chrono::milliseconds kStopLimit{800};
+  // Added to the time the queued sound takes, to bound waitUntilPlayed.
+  static constexpr std::chrono::milliseconds kWaitMargin{100};
+  static constexpr std::chrono::milliseconds kWaitStep{2};
+  // Real-time priority asked for the feeding thread (RealtimeKit grants up to 20 by default).
+  static constexpr int kRealtimePriority = 5;
+
+  enum class OpenResult {
+    Opened,
+    NoServer,  // nothing PulseAudio-compatible answered: another output may be tried
+    Failed,    // a server is there but did not answer in time or refused the stream
+  };
+
+  struct Options {
+    bool realtime = true;  // ask for real-time scheduling of the feeding thread
+  };
+
+  // A reported underrun: when the device heard of it, and where on the stream [samples].
+  struct Underrun {
+    Clock::time_point at;
+    std::int64_t position;
+  };
+
+  PulseWaveDevice();
+  explicit PulseWaveDevice(Options options);
+  ~PulseWaveDevice() override;
+  PulseWaveDevice(const PulseWaveDevice&) = delete;
+  PulseWaveDevice& operator=(const PulseWaveDevice&) = delete;
+
+  OpenResult tryOpen();
+  bool open() override { return tryOpen() == OpenResult::Opened; }
+  bool isOpen() const override { return connection_ != nullptr; }
+  // False when not open, or when the server has gone away or stopped asking for sound.
+  using WaveDevice::write;
+  bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) override;
+  bool busy() const override;
+  bool waitUntilPlayed() override;
+  void close() override;
+
+  // False once the connection or the stream failed (the server went away).
+  bool alive() const;
+  // The server has not asked for sound for longer than kStallLimit: it is stuck.
+  bool stalled() const;
+  // From a write to the moment the block is heard [ms]; 0 when not open.
+  double latencyMs() const;
+  // The queue the server granted and its refill step [samples]; 0 when not open.
+  std::uint32_t targetLength() const;
+  std::uint32_t refillSize() const;
+  // Why the last open failed, in the library's or the server's own words.
+  const std::string& openError() const { return openError_; }
+  // How the request for real-time scheduling of the feeding thread ended; empty while pending.
+  std::string realtimeStatus() const;
+  // Every underrun the server reported since this device was made, over all its opens.
+  std::vector<Underrun> underruns() const;
+  // Holds the feeding thread for `duration`, as a busy machine might, to show what the queue
+  // bridges. For tests and measurements; the sound plays on from what the server holds.
+  void stallFeedingThread(std::chrono::milliseconds duration);
+  // Blocks that could not start at their own time because the queue was already longer than the
+  // write latency, since this device was made.
+  int latePlacements() const;
+
+ private:
+  struct Connection;
+  struct Log;
+
+  Options options_;
+  std::shared_ptr<Log> log_;  // shared with the connections, which may outlive a close
+  std::shared_ptr<Connection> connection_;
+  std::string openError_;
+};
+
+}  // namespace kelvak
