@@ -252,10 +252,10 @@ PulseWaveDevice::OpenResult PulseWaveDevice::tryOpen() {
   }
 
   pa_threaded_mainloop_lock(c->loop);
-  const pa_sample_spec spec{PA_SAMPLE_U8, kSampleRate, 1};
+  const pa_sample_spec sampleFormat{PA_SAMPLE_U8, kSampleRate, 1};
   pa_proplist* streamProps = pa_proplist_new();
   pa_proplist_sets(streamProps, PA_PROP_MEDIA_ROLE, "production");
-  c->stream = pa_stream_new_with_proplist(c->context, "Morse", &spec, nullptr, streamProps);
+  c->stream = pa_stream_new_with_proplist(c->context, "Morse", &sampleFormat, nullptr, streamProps);
   pa_proplist_free(streamProps);
   bool connected = false;
   if (c->stream) {
