@@ -27,16 +27,16 @@ class PulseWaveDevice : public WaveDevice {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // Audio the server keeps queued for the stream [samples]: 118 ms. A stall of the feeding thread
-  // shorter than this (less the little the sink takes ahead) plays on from the queue; 108 ms was
-  // measured to pass without an underrun on a null sink.
-  static constexpr std::uint32_t kTargetLength = 1300;
+  // Audio the server keeps queued for the stream [samples]: 132 ms. A stall of the feeding thread
+  // shorter than this (less the little the sink takes ahead) plays on from the queue. With 118 ms,
+  // repeated 100 ms stalls still underran now and then on a quiet machine.
+  static constexpr std::uint32_t kTargetLength = 1450;
   // The refill step: the server asks for more whenever this much has been played [samples], 10 ms.
   static constexpr std::uint32_t kRefill = 110;
-  // From a write to the block's sound [samples]: 145 ms. It must exceed the queue (counted from
-  // what is heard now, about 120 ms), and what it exceeds it by is how late a tick may run and
+  // From a write to the block's sound [samples]: 159 ms. It must exceed the queue (counted from
+  // what is heard now, about 134 ms), and what it exceeds it by is how late a tick may run and
   // still sound on its beat (Timer::tickMoment): about 25 ms.
-  static constexpr std::int64_t kLatency = 1600;
+  static constexpr std::int64_t kLatency = 1750;
   // The latency stays at least this far above the queue the server really keeps, should it keep
   // more than it was asked to [samples], 10 ms; but never grows beyond kLatencyLimit (half a
   // second), whatever a confused server reports.
