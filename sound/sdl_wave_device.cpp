@@ -148,7 +148,11 @@ bool SdlWaveDevice::busy() const {
   const auto now = Clock::now();
   std::lock_guard lock(shared_->mutex);
   const OutputTimeline& t = *shared_->timeline;
-  return !t.drained() || now < t.drainedAt() + tail;
+  if (!t.drained() || now < t.drainedAt() + tail) return true;
+  // SDL asks for the next period only once the server has room for it, so the periods handed out
+  // since the last sample show the server's own progress: a server held up by a busy machine
+  // plays later than the clock alone would say.
+  return t.handedOut() < t.writtenEnd() + kPeriodsAfterLast * shared_->period;
 }
 
 bool SdlWaveDevice::waitUntilPlayed() {

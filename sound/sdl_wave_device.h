@@ -31,6 +31,8 @@ class SdlWaveDevice : public WaveDevice {
   static constexpr std::chrono::milliseconds kPendingCloseWait{300};
   // Added to two periods for the time the server takes to play what it was handed.
   static constexpr std::chrono::milliseconds kServerAllowance{20};
+  // The last sample counts as played only once the server has asked for this many periods more.
+  static constexpr int kPeriodsAfterLast = 2;
   // Added to the audio still queued to bound waitUntilPlayed.
   static constexpr std::chrono::milliseconds kWaitMargin{250};
   // Step of waitUntilPlayed's sleeps.

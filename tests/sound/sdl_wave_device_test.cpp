@@ -113,6 +113,24 @@ TEST_F(DiskDeviceTest, WaitingForAStuckOutputIsBounded) {
   EXPECT_TRUE(device.open());
 }
 
+// The driver sleeps 80 ms between 23 ms periods: a server that plays far slower than the clock.
+// The last sample counts as played only once the server has taken a whole period beyond it,
+// however soon the clock alone would say it sounded.
+TEST_F(DiskDeviceTest, WaitingFollowsTheServersOwnProgress) {
+  setenv("SDL_DISKAUDIODELAY", "80", 1);
+  SdlWaveDevice device;
+  ASSERT_TRUE(device.open());
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const auto block = toneBlock(100, 6, 0);
+  ASSERT_TRUE(device.write(block));
+  EXPECT_TRUE(device.waitUntilPlayed());
+  device.close();  // the driver writes no more
+  const auto out = output();
+  const auto at = find(out, block);
+  ASSERT_GE(at, 0);
+  EXPECT_GE(static_cast<std::ptrdiff_t>(out.size()) - (at + 100), SdlWaveDevice::kPeriod);
+}
+
 // SDL's "dummy" driver: callbacks at the pace of real time, output discarded.
 TEST(DummyDevice, ClosedDeviceRefusesBlocksAndHasNothingToWaitFor) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
