@@ -27,16 +27,18 @@ class PulseWaveDevice : public WaveDevice {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // Audio the server keeps queued for the stream [samples]: 132 ms. A stall of the feeding thread
-  // shorter than this (less the little the sink takes ahead) plays on from the queue. With 118 ms,
-  // repeated 100 ms stalls still underran now and then on a quiet machine.
-  static constexpr std::uint32_t kTargetLength = 1450;
-  // The refill step: the server asks for more whenever this much has been played [samples], 10 ms.
-  static constexpr std::uint32_t kRefill = 110;
-  // From a write to the block's sound [samples]: 159 ms. It must exceed the queue (counted from
-  // what is heard now, about 134 ms), and what it exceeds it by is how late a tick may run and
-  // still sound on its beat (Timer::tickMoment): about 25 ms.
-  static constexpr std::int64_t kLatency = 1750;
+  // Audio the server keeps queued for the stream [samples]: 127 ms. A stall of the feeding thread
+  // shorter than this, less the little the sink takes ahead and one refill step, plays on from the
+  // queue: on this null sink stalls of 115 ms played through and 120 ms ran dry.
+  static constexpr std::uint32_t kTargetLength = 1400;
+  // The refill step: the server asks for more whenever this much has been played [samples], 5 ms.
+  // Short steps keep the queue close to its full length, which is what a stall draws on.
+  static constexpr std::uint32_t kRefill = 55;
+  // From a write to the block's sound [samples]: 149 ms, within the 150 ms a learner should wait
+  // for a change to be heard. It must exceed the queue (counted from what is heard now), and what
+  // it exceeds it by is how late a tick may run and still sound on its beat (Timer::tickMoment):
+  // about 22 ms, up to 27 ms just after a refill.
+  static constexpr std::int64_t kLatency = 1640;
   // The latency stays at least this far above the queue the server really keeps, should it keep
   // more than it was asked to [samples], 10 ms; but never grows beyond kLatencyLimit (half a
   // second), whatever a confused server reports.
