@@ -241,8 +241,8 @@ int main(int argc, char** argv) {
                 std::chrono::duration<double>(u.at - device.writes[0].at).count());
   }
   if (underruns >= 0) {
-    std::printf("underruns %d, late placements %d, feeding thread real-time: %s\n", underruns,
-                pulse.latePlacements(), realtimeStatus.c_str());
+    std::printf("underruns %d, late placements %d, clock jumps %d, feeding thread real-time: %s\n",
+                underruns, pulse.latePlacements(), pulse.clockJumps(), realtimeStatus.c_str());
   } else {
     std::printf("underruns: not reported by SDL\n");
   }

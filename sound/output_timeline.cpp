@@ -48,15 +48,29 @@ void OutputTimeline::followStreamClock(Clock::time_point now, double heard) {
     clockKnown_ = true;
     epoch_ = now;
     offset_ = heard;
+    lastReport_ = now;
     return;
   }
-  // The reports wobble a little around the server's clock; follow them smoothly, but take a jump
-  // (the stream stopped after an underrun, or the server skipped) at once.
+  const double sinceLast = std::chrono::duration<double>(now - lastReport_).count();
+  lastReport_ = now;
   const double error = heard - secondsSinceEpoch(now) * sampleRate_ - offset_;
-  if (std::abs(error) > kStreamJump * sampleRate_) {
-    offset_ += error;
-  } else {
-    offset_ += kStreamFollow * error;
+  if (std::abs(error) <= kStreamJump * sampleRate_) {
+    jumpPending_ = false;
+    offset_ += std::clamp(sinceLast / kStreamFollowTime, 0.0, 1.0) * error;
+    return;
+  }
+  // Far off: a jump once the reports agree on it for long enough, in their direction.
+  if (!jumpPending_ || (error > 0) != (jumpSmallest_ > 0)) {
+    jumpPending_ = true;
+    jumpSince_ = now;
+    jumpSmallest_ = error;
+  } else if (std::abs(error) < std::abs(jumpSmallest_)) {
+    jumpSmallest_ = error;
+  }
+  if (std::chrono::duration<double>(now - jumpSince_).count() >= kStreamJumpConfirm) {
+    offset_ += jumpSmallest_;
+    jumpPending_ = false;
+    ++streamJumps_;
   }
 }
 

@@ -39,10 +39,15 @@ class OutputTimeline {
   // How fast the clock map may slide back towards a sound card clock that runs slower than the
   // steady clock [samples of output per sample of steady time]; 200 ppm covers real crystals.
   static constexpr double kMaxDrift = 2e-4;
-  // Following the stream's clock: the share of each report's difference taken in, and the
-  // difference taken at once as a jump [s].
-  static constexpr double kStreamFollow = 0.05;
+  // Following the stream's clock: a report's difference from the map is taken in over this time
+  // [s], so that the wobble of single reports never moves a block by more than a fraction of it.
+  static constexpr double kStreamFollowTime = 0.2;
+  // A difference beyond this [s] is a jump of the stream's clock (it stopped after an underrun, or
+  // the server skipped), taken at once, but only once every report has said so for
+  // kStreamJumpConfirm [s]: a single report that far off is a hiccup of the report itself (a
+  // timing update that came late), and taking it would shift the rhythm by as much.
   static constexpr double kStreamJump = 0.010;
+  static constexpr double kStreamJumpConfirm = 0.030;
 
   // latency: from a write to the block's place on the output [samples]. It must cover one
   // callback's worth of samples, which is how far the handed-out samples run ahead of the map.
@@ -84,6 +89,8 @@ class OutputTimeline {
   // Blocks that could not start at their own time because the samples there had already been
   // handed out (the latency was shorter than the queue), since the timeline was made.
   int lateWrites() const { return lateWrites_; }
+  // Jumps of the stream's clock taken since the timeline was made.
+  int streamJumps() const { return streamJumps_; }
   // The output position that the map gives for a moment [samples]; before the first callback,
   // the samples handed out so far.
   double positionAt(Clock::time_point t) const;
@@ -110,6 +117,11 @@ class OutputTimeline {
   int lateWrites_ = 0;
   // Following the stream's clock: a smoothed map of which sample is heard when.
   bool streamClock_ = false;
+  Clock::time_point lastReport_{};
+  bool jumpPending_ = false;       // reports have been far off the map since jumpSince_
+  Clock::time_point jumpSince_{};
+  double jumpSmallest_ = 0.0;      // the smallest of those differences [samples]
+  int streamJumps_ = 0;
   Clock::time_point drainedAt_{};
 
   // Clock map: position(t) = offset_ + seconds since epoch_ * sampleRate_.

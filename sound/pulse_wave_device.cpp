@@ -33,6 +33,7 @@ struct PulseWaveDevice::Log {
   mutable std::mutex mutex;
   std::vector<Underrun> underruns;
   int latePlacements = 0;
+  int clockJumps = 0;
 };
 
 // One connection to the server with its stream. The main loop thread reaches it through the
@@ -161,7 +162,12 @@ struct PulseWaveDevice::Connection {
         std::lock_guard lock(self->mutex);
         self->lastRequest = now;
         if (timed) {
+          const int before = self->timeline.streamJumps();
           self->timeline.followStreamClock(now, static_cast<double>(heard) * kSampleRate / 1e6);
+          if (self->timeline.streamJumps() != before) {
+            std::lock_guard logLock(self->log->mutex);
+            ++self->log->clockJumps;
+          }
         }
         self->timeline.render(static_cast<std::uint8_t*>(data), n, now);
         self->keepLatencyAboveQueue(now);
@@ -414,6 +420,11 @@ std::vector<PulseWaveDevice::Underrun> PulseWaveDevice::underruns() const {
 int PulseWaveDevice::latePlacements() const {
   std::lock_guard lock(log_->mutex);
   return log_->latePlacements;
+}
+
+int PulseWaveDevice::clockJumps() const {
+  std::lock_guard lock(log_->mutex);
+  return log_->clockJumps;
 }
 
 }  // namespace kelvak

@@ -110,6 +110,9 @@ class PulseWaveDevice : public WaveDevice {
   // Blocks that could not start at their own time because the queue was already longer than the
   // write latency, since this device was made.
   int latePlacements() const;
+  // Jumps of the stream's clock the output timeline took (after underruns, or a server that
+  // skipped), since this device was made.
+  int clockJumps() const;
 
  private:
   struct Connection;

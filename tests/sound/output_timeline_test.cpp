@@ -288,8 +288,9 @@ TEST(OutputTimeline, ABlockDueInTheSilentTailCutsOnlyTheTailAndNoBacklogBuilds) 
 }
 
 // Following the stream's own clock: the server says which sample is heard, with a little wobble;
-// blocks land one latency after the sample heard at their write, and a jump of the stream's clock
-// (it stopped after an underrun) is taken at once.
+// blocks land one latency after the sample heard at their write. A single report far off (a late
+// timing update) moves nothing, while a jump of the stream's clock (it stopped after an underrun)
+// is taken as soon as the reports agree on it.
 TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
   constexpr std::int64_t kStreamLatency = 2200;  // [samples], above the queue
   OutputTimeline timeline(kStreamLatency, kRate);
@@ -300,13 +301,15 @@ TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
   };
   constexpr double kQueue = 1300;  // [samples] held by the server
   double shift = 0;                // [samples] the stream's clock lost
+  double hiccup = 0;               // [samples] off in the next report only
   auto heardAt = [&](double ms) { return samplesAt(ms) - kQueue - shift; };
   std::vector<std::uint8_t> buf(1000);
   double ms = 0;
   auto refill = [&](int times) {
     for (int k = 0; k < times; ++k, ms += 10) {
       const double wobble = (k % 3 - 1) * 5.0;  // [samples], about half a millisecond
-      timeline.followStreamClock(at(ms), heardAt(ms) + wobble);
+      timeline.followStreamClock(at(ms), heardAt(ms) + wobble + hiccup);
+      hiccup = 0;
       // The server takes what has been heard since the last refill.
       const auto n = std::llround(samplesAt(ms)) - timeline.handedOut();
       timeline.render(buf.data(), static_cast<std::size_t>(std::max<std::int64_t>(n, 0)), at(ms));
@@ -318,10 +321,20 @@ TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
   EXPECT_NEAR(static_cast<double>(placed), heardAt(writeMs) + kStreamLatency, 2.0);
   EXPECT_EQ(timeline.lateWrites(), 0);
 
+  for (const double off : {-330.0, 330.0}) {  // 30 ms either way
+    hiccup = off;
+    refill(1);
+    const std::int64_t next = timeline.write(toneBlock(10, 2), at(ms - 5));
+    EXPECT_NEAR(static_cast<double>(next), heardAt(ms - 5) + kStreamLatency, 2.0) << off;
+    refill(20);  // past that block
+  }
+  EXPECT_EQ(timeline.streamJumps(), 0);
+
   shift = 551;  // 50 ms
-  refill(20);   // past the first block, which the next one may not overtake
-  const std::int64_t after = timeline.write(toneBlock(10, 2), at(ms - 5));
+  refill(40);
+  const std::int64_t after = timeline.write(toneBlock(10, 3), at(ms - 5));
   EXPECT_NEAR(static_cast<double>(after), heardAt(ms - 5) + kStreamLatency, 2.0);
+  EXPECT_EQ(timeline.streamJumps(), 1);
 }
 
 // A sound card clock a little off the steady clock: blocks keep their latency on the card's
