@@ -34,10 +34,10 @@ class PulseWaveDevice : public WaveDevice {
   // The refill step: the server asks for more whenever this much has been played [samples], 5 ms.
   // Short steps keep the queue close to its full length, which is what a stall draws on.
   static constexpr std::uint32_t kRefill = 55;
-  // From a write to the block's sound [samples]: 149 ms, within the 150 ms a learner should wait
-  // for a change to be heard. It must exceed the queue (counted from what is heard now), and what
-  // it exceeds it by is how late a tick may run and still sound on its beat (Timer::tickMoment):
-  // about 22 ms, up to 27 ms just after a refill.
+  // From a write to the block's sound [samples]: 149 ms, so that a change is heard within 150 ms.
+  // It must exceed the queue (counted from what is heard now), and what it exceeds it by is how
+  // late a tick may run and still sound on its beat (Timer::tickMoment): about 20 ms with the
+  // queue full, 5 ms more just before a refill.
   static constexpr std::int64_t kLatency = 1640;
   // The latency stays at least this far above the queue the server really keeps, should it keep
   // more than it was asked to [samples], 10 ms; but never grows beyond kLatencyLimit (half a
