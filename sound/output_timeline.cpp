@@ -55,21 +55,26 @@ void OutputTimeline::followStreamClock(Clock::time_point now, double heard) {
   lastReport_ = now;
   const double error = heard - secondsSinceEpoch(now) * sampleRate_ - offset_;
   if (std::abs(error) <= kStreamJump * sampleRate_) {
-    jumpPending_ = false;
-    offset_ += std::clamp(sinceLast / kStreamFollowTime, 0.0, 1.0) * error;
+    jumpReports_.clear();
+    offset_ += std::clamp(sinceLast, 0.0, kStreamReportSpan) / kStreamFollowTime * error;
     return;
   }
-  // Far off: a jump once the reports agree on it for long enough, in their direction.
-  if (!jumpPending_ || (error > 0) != (jumpSmallest_ > 0)) {
-    jumpPending_ = true;
+  // Far off: a jump once the reports agree on it for long enough, in one direction and without a
+  // gap between them.
+  if (jumpReports_.empty() || (error > 0) != (jumpReports_.back() > 0) ||
+      sinceLast > kStreamJumpConfirm) {
+    jumpReports_.clear();
     jumpSince_ = now;
-    jumpSmallest_ = error;
-  } else if (std::abs(error) < std::abs(jumpSmallest_)) {
-    jumpSmallest_ = error;
   }
-  if (std::chrono::duration<double>(now - jumpSince_).count() >= kStreamJumpConfirm) {
-    offset_ += jumpSmallest_;
-    jumpPending_ = false;
+  jumpReports_.push_back(error);
+  if (jumpReports_.size() >= kStreamJumpReports &&
+      std::chrono::duration<double>(now - jumpSince_).count() >= kStreamJumpConfirm) {
+    // The median of the latest three: current, yet no single report decides.
+    const auto latest = jumpReports_.end() - static_cast<std::ptrdiff_t>(kStreamJumpReports);
+    const auto middle = latest + static_cast<std::ptrdiff_t>(kStreamJumpReports / 2);
+    std::nth_element(latest, middle, jumpReports_.end());
+    offset_ += *middle;
+    jumpReports_.clear();
     ++streamJumps_;
   }
 }

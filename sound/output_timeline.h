@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 #include "synth/symbol_block.h"
 
@@ -40,14 +41,20 @@ class OutputTimeline {
   // steady clock [samples of output per sample of steady time]; 200 ppm covers real crystals.
   static constexpr double kMaxDrift = 2e-4;
   // Following the stream's clock: a report's difference from the map is taken in over this time
-  // [s], so that the wobble of single reports never moves a block by more than a fraction of it.
+  // [s], counting at most kStreamReportSpan [s] for any one report (the first after a stall of
+  // the feeding thread is the likeliest to be stale), so that the wobble of a single report never
+  // moves a block by more than a tenth of it.
   static constexpr double kStreamFollowTime = 0.2;
-  // A difference beyond this [s] is a jump of the stream's clock (it stopped after an underrun, or
-  // the server skipped), taken at once, but only once every report has said so for
-  // kStreamJumpConfirm [s]: a single report that far off is a hiccup of the report itself (a
-  // timing update that came late), and taking it would shift the rhythm by as much.
+  static constexpr double kStreamReportSpan = 0.02;
+  // A difference beyond kStreamJump [s] is a jump of the stream's clock (it stopped after an
+  // underrun, or the server skipped). It is taken whole, as the median of the latest three reports
+  // that showed it, but only once kStreamJumpReports reports in a row, none further than
+  // kStreamJumpConfirm [s] apart, have said so in the same direction for kStreamJumpConfirm: a
+  // single report that far off is a hiccup of the report itself (a timing update that came late),
+  // and taking it would shift the rhythm by as much.
   static constexpr double kStreamJump = 0.010;
   static constexpr double kStreamJumpConfirm = 0.030;
+  static constexpr std::size_t kStreamJumpReports = 3;
 
   // latency: from a write to the block's place on the output [samples]. It must cover one
   // callback's worth of samples, which is how far the handed-out samples run ahead of the map.
@@ -118,9 +125,8 @@ class OutputTimeline {
   // Following the stream's clock: a smoothed map of which sample is heard when.
   bool streamClock_ = false;
   Clock::time_point lastReport_{};
-  bool jumpPending_ = false;       // reports have been far off the map since jumpSince_
+  std::vector<double> jumpReports_;  // differences of the far-off reports since jumpSince_
   Clock::time_point jumpSince_{};
-  double jumpSmallest_ = 0.0;      // the smallest of those differences [samples]
   int streamJumps_ = 0;
   Clock::time_point drainedAt_{};
 

@@ -153,6 +153,15 @@ struct PulseWaveDevice::Connection {
     pa_usec_t heard = 0;
     const bool timed = pa_stream_get_time(s, &heard) == 0;
     const auto now = Clock::now();
+    if (timed) {  // one report per request
+      std::lock_guard lock(self->mutex);
+      const int before = self->timeline.streamJumps();
+      self->timeline.followStreamClock(now, static_cast<double>(heard) * kSampleRate / 1e6);
+      if (self->timeline.streamJumps() != before) {
+        std::lock_guard logLock(self->log->mutex);
+        ++self->log->clockJumps;
+      }
+    }
     while (bytes > 0) {
       void* data = nullptr;
       std::size_t n = bytes;
@@ -161,14 +170,6 @@ struct PulseWaveDevice::Connection {
       {
         std::lock_guard lock(self->mutex);
         self->lastRequest = now;
-        if (timed) {
-          const int before = self->timeline.streamJumps();
-          self->timeline.followStreamClock(now, static_cast<double>(heard) * kSampleRate / 1e6);
-          if (self->timeline.streamJumps() != before) {
-            std::lock_guard logLock(self->log->mutex);
-            ++self->log->clockJumps;
-          }
-        }
         self->timeline.render(static_cast<std::uint8_t*>(data), n, now);
         self->keepLatencyAboveQueue(now);
       }

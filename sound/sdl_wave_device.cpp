@@ -149,6 +149,7 @@ bool SdlWaveDevice::busy() const {
   std::lock_guard lock(shared_->mutex);
   const OutputTimeline& t = *shared_->timeline;
   if (!t.drained() || now < t.drainedAt() + tail) return true;
+  if (t.writtenEnd() == 0) return false;  // nothing was ever written
   // SDL asks for the next period only once the server has room for it, so the periods handed out
   // since the last sample show the server's own progress: a server held up by a busy machine
   // plays later than the clock alone would say.

@@ -301,15 +301,19 @@ TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
   };
   constexpr double kQueue = 1300;  // [samples] held by the server
   double shift = 0;                // [samples] the stream's clock lost
-  double hiccup = 0;               // [samples] off in the next report only
+  std::vector<double> hiccups;     // [samples] off in the next reports only
   auto heardAt = [&](double ms) { return samplesAt(ms) - kQueue - shift; };
   std::vector<std::uint8_t> buf(1000);
   double ms = 0;
   auto refill = [&](int times) {
     for (int k = 0; k < times; ++k, ms += 10) {
       const double wobble = (k % 3 - 1) * 5.0;  // [samples], about half a millisecond
-      timeline.followStreamClock(at(ms), heardAt(ms) + wobble + hiccup);
-      hiccup = 0;
+      double off = 0;
+      if (!hiccups.empty()) {
+        off = hiccups.front();
+        hiccups.erase(hiccups.begin());
+      }
+      timeline.followStreamClock(at(ms), heardAt(ms) + wobble + off);
       // The server takes what has been heard since the last refill.
       const auto n = std::llround(samplesAt(ms)) - timeline.handedOut();
       timeline.render(buf.data(), static_cast<std::size_t>(std::max<std::int64_t>(n, 0)), at(ms));
@@ -321,16 +325,21 @@ TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
   EXPECT_NEAR(static_cast<double>(placed), heardAt(writeMs) + kStreamLatency, 2.0);
   EXPECT_EQ(timeline.lateWrites(), 0);
 
-  for (const double off : {-330.0, 330.0}) {  // 30 ms either way
-    hiccup = off;
-    refill(1);
+  // Reports 30 ms off: one alone either way, two in a row, then five that flip direction.
+  const std::vector<std::vector<double>> hiccupRuns = {
+      {-330}, {330}, {330, 330}, {330, -330, 330, -330, 330}};
+  for (const auto& run : hiccupRuns) {
+    hiccups = run;
+    refill(static_cast<int>(run.size()));
     const std::int64_t next = timeline.write(toneBlock(10, 2), at(ms - 5));
-    EXPECT_NEAR(static_cast<double>(next), heardAt(ms - 5) + kStreamLatency, 2.0) << off;
+    EXPECT_NEAR(static_cast<double>(next), heardAt(ms - 5) + kStreamLatency, 2.0)
+        << run.size() << " reports off";
     refill(20);  // past that block
   }
   EXPECT_EQ(timeline.streamJumps(), 0);
 
-  shift = 551;  // 50 ms
+  shift = 551;  // 50 ms, coming in over three reports
+  hiccups = {351, 151};
   refill(40);
   const std::int64_t after = timeline.write(toneBlock(10, 3), at(ms - 5));
   EXPECT_NEAR(static_cast<double>(after), heardAt(ms - 5) + kStreamLatency, 2.0);
