@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <thread>
 
+#include "sound/bounded_wait.h"
 #include "sound/output_timeline.h"
 #include "sound/realtime_priority.h"
 
@@ -19,10 +20,6 @@ namespace kelvak {
 namespace {
 
 using Clock = PulseWaveDevice::Clock;
-
-Clock::duration millis(double ms) {
-  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms));
-}
 
 double msOf(std::int64_t samples) { return 1000.0 * static_cast<double>(samples) / kSampleRate; }
 
@@ -354,12 +351,7 @@ bool PulseWaveDevice::waitUntilPlayed() {
                        msOf(static_cast<std::int64_t>(toFirstEnd)) + kStopLimit.count());
   }
   const auto deadline = Clock::now() + millis(boundMs) + kWaitMargin;
-  for (;;) {
-    if (!busy()) return alive();
-    const auto now = Clock::now();
-    if (now >= deadline) return false;
-    std::this_thread::sleep_for(std::min<Clock::duration>(kWaitStep, deadline - now));
-  }
+  return waitWhileBusy([this] { return busy(); }, deadline, kWaitStep) && alive();
 }
 
 void PulseWaveDevice::close() {

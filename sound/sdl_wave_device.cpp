@@ -11,6 +11,7 @@
 #include <optional>
 #include <thread>
 
+#include "sound/bounded_wait.h"
 #include "sound/output_timeline.h"
 
 namespace kelvak {
@@ -22,10 +23,6 @@ namespace {
 // Devices whose closing was handed to a thread of its own because their server was stuck.
 // SDL is not touched from this side until they are gone.
 std::atomic<int> pendingCloses{0};
-
-Clock::duration millis(double ms) {
-  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms));
-}
 
 }  // namespace
 
@@ -166,12 +163,7 @@ bool SdlWaveDevice::waitUntilPlayed() {
     boundMs += 1000.0 * static_cast<double>(t.pendingSamples() + t.latency()) / kSampleRate;
   }
   const auto deadline = Clock::now() + millis(boundMs) + kWaitMargin;
-  for (;;) {
-    if (!busy()) return alive();
-    const auto now = Clock::now();
-    if (now >= deadline) return false;
-    std::this_thread::sleep_for(std::min<Clock::duration>(kWaitStep, deadline - now));
-  }
+  return waitWhileBusy([this] { return busy(); }, deadline, kWaitStep) && alive();
 }
 
 void SdlWaveDevice::close() {
