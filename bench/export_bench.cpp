@@ -13,7 +13,7 @@ namespace kelvak {
 namespace {
 
 void BM_Export999GroupsAtSpeed1WithNoise(benchmark::State& state, const char* extension) {
-  ExportSettings s;
+  TransmissionSettings s;
   s.speed = 1;
   s.groups = 999;
   s.noisePosition = 64;  // the label's 49 %

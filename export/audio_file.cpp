@@ -12,7 +12,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "synth/error.h"
+#include "base/error.h"
 
 namespace kelvak {
 

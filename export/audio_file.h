@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "export/resampler.h"
-#include "synth/error.h"
 
 namespace kelvak {
 

@@ -11,9 +11,9 @@
 #include <iostream>
 #include <ostream>
 
+#include "base/error.h"
 #include "export/audio_file.h"
 #include "export/exporter.h"
-#include "synth/error.h"
 
 namespace kelvak {
 
@@ -75,11 +75,11 @@ std::string clock(std::int64_t samples) {
 }  // namespace
 
 int sliderPositionForPercent(int percent) {
-  // The window's label shows floor(level × 100 / 127) for the level 127 - position.
-  for (int level = 0; level <= 127; ++level) {
-    if (level * 100 / 127 == percent) return 127 - level;
+  try {
+    return positionForPercent(percent);
+  } catch (const KelvakError& e) {
+    throw UsageError(e.what());
   }
-  throw UsageError(std::to_string(percent) + " is out of range 0..100");
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
@@ -202,8 +202,8 @@ std::string helpText() {
          "Exit status: 0 done, 1 the export failed, 2 bad input.\n";
 }
 
-ExportSettings settingsFor(const ExportOptions& o, const FileText& text) {
-  ExportSettings s;
+TransmissionSettings settingsFor(const ExportOptions& o, const FileText& text) {
+  TransmissionSettings s;
   s.speed = o.speed;
   s.textKind = o.textKind;
   s.frequency = o.frequency;
@@ -223,7 +223,7 @@ ExportSettings settingsFor(const ExportOptions& o, const FileText& text) {
                        "')");
     }
   } else {
-    s.groups = o.groups.value_or(30);
+    s.groups = o.groups.value_or(kDefaultGroups);
   }
   return s;
 }
@@ -239,7 +239,7 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
       }
       text = readFileText(*options.textFile);
     }
-    const ExportSettings settings = settingsFor(options, text);
+    const TransmissionSettings settings = settingsFor(options, text);
     Random random;
     random.setState(options.seed);
     const TransmissionPlan plan = planTransmission(settings, text, random);

@@ -30,13 +30,13 @@ struct ExportOptions {
   bool writeKey = true;
   std::optional<std::string> textFile;  // the file source instead of random groups
   int textKind = 0;
-  std::optional<int> groups;  // default 30, or the file's whole groups with a text file
-  int speed = 12;
-  int frequency = 500;
+  std::optional<int> groups;  // default kDefaultGroups, or the file's whole groups with a text file
+  int speed = kDefaultSpeed;
+  int frequency = kDefaultFrequency;
   int signalPercent = 100;
   int noisePercent = 0;
-  int charPause = 1;
-  int groupPause = 2;
+  int charPause = kDefaultCharPause;
+  int groupPause = kDefaultGroupPause;
   bool longZero = false;
   bool specialSigns = false;
   std::uint64_t seed = Random::kInitialState;  // the generator's state at start-up
@@ -62,7 +62,7 @@ int sliderPositionForPercent(int percent);
 
 // The settings the options give; reads the group count against the file's whole groups when a
 // text file is the source. Throws UsageError.
-ExportSettings settingsFor(const ExportOptions& options, const FileText& text);
+TransmissionSettings settingsFor(const ExportOptions& options, const FileText& text);
 
 // Runs an export from the command line: reads the text file, plans, writes, and prints one-line
 // messages to `err` (progress on one rewritten line when `terminal`). Returns the exit code. When

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "synth/block_placement.h"
-#include "synth/error.h"
+#include "base/error.h"
+#include "playback/block_placement.h"
 #include "synth/symbol_table.h"
 
 namespace kelvak {
@@ -19,7 +19,7 @@ std::int32_t wrap32(std::int64_t v) {
 
 }  // namespace
 
-TransmissionPlan planTransmission(const ExportSettings& settings, const FileText& text,
+TransmissionPlan planTransmission(const TransmissionSettings& settings, const FileText& text,
                                   Random& random, std::int32_t previousUnitMs) {
   if (settings.groups < 0 || settings.groups > kMaxGroups) {
     throw KelvakError("The group count " + std::to_string(settings.groups) +
@@ -70,6 +70,22 @@ TransmissionPlan planTransmission(const ExportSettings& settings, const FileText
     tickMs += interval;
   }
   return plan;
+}
+
+GeneratorPlan::GeneratorPlan(const TransmissionSettings& settings, const FileText& text,
+                             Random& random, std::int32_t previousUnitMs)
+    : random_(random), before_(random.state()) {
+  try {
+    plan_ = planTransmission(settings, text, random, previousUnitMs);
+  } catch (...) {
+    random.setState(before_);  // nothing else ran while it planned
+    throw;
+  }
+  planned_ = random.state();
+}
+
+void GeneratorPlan::giveBack() {
+  if (random_.state() == planned_) random_.setState(before_);
 }
 
 std::size_t PlanRenderer::render(std::uint8_t* out, std::size_t n) {

@@ -7,31 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "playback/settings.h"
 #include "playback/text_source.h"
 #include "synth/buffer_forming.h"
 #include "synth/random.h"
 
 namespace kelvak {
-
-// The window's settings as plain values, read once: nothing changes them while a file is made.
-struct ExportSettings {
-  int speed = 12;           // groups per minute
-  int textKind = 0;         // 0 digits, 1 letters, 2 mixture
-  int frequency = 500;      // tone [Hz]
-  int signalPosition = 0;   // vertical slider, amplitude = 127 - position
-  int noisePosition = 127;  // vertical slider, noise level = 127 - position
-  std::int32_t groups = 30;
-  std::int32_t charPause = 1;   // the field's value; the tick makes 4 * value - 4 units of it
-  std::int32_t groupPause = 2;  // the field's value; the tick makes 4 * value units of it
-  bool randomSource = true;     // false: the file text
-  bool longZero = false;
-  bool specialSigns = false;
-
-  FormingSettings forming() const {
-    return {speed, textKind, frequency, signalPosition, noisePosition};
-  }
-  SymbolChoice choice() const { return {randomSource, textKind, longZero, specialSigns}; }
-};
 
 // The start signal comes one timer interval after Play: the first transmission's 1000 ms.
 constexpr std::int64_t kLeadInMs = 1000;
@@ -62,8 +43,27 @@ struct TransmissionPlan {
 // for pauses that would keep the transmission standing still (an interval of 0 or less [ms]) and
 // for a transmission longer than kMaxExportSamples. The file text is read only with the file
 // source; a group count beyond it ends the transmission at its last symbol, as a tick does.
-TransmissionPlan planTransmission(const ExportSettings& settings, const FileText& text,
+TransmissionPlan planTransmission(const TransmissionSettings& settings, const FileText& text,
                                   Random& random, std::int32_t previousUnitMs = 0);
+
+// A plan drawn from the window's own generator, so the next Play goes on after the exported
+// groups. An export that does not complete (cancelled or failed) was never played: giveBack() then
+// returns the generator to where it stood before the planning, unless something else drew from it
+// meanwhile (a transmission ticking during the export keeps its draws).
+class GeneratorPlan {
+ public:
+  // Plans as planTransmission does; on a throw the generator stays as it was.
+  GeneratorPlan(const TransmissionSettings& settings, const FileText& text, Random& random,
+                std::int32_t previousUnitMs);
+  const TransmissionPlan& plan() const { return plan_; }
+  void giveBack();
+
+ private:
+  Random& random_;
+  std::uint64_t before_;
+  std::uint64_t planned_ = 0;
+  TransmissionPlan plan_;
+};
 
 // Produces a plan's samples in pieces: blocks at their starts, a block cut where the next begins,
 // and between blocks the last sample of the block before, as the sound device holds it.

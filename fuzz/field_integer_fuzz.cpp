@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "synth/error.h"
-#include "synth/int_text.h"
+#include "base/error.h"
+#include "text/int_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

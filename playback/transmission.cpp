@@ -1,10 +1,11 @@
 // The transmission engine: one symbol per timer tick, paced by the symbol's length and the pauses.
 #include "playback/transmission.h"
 
-#include "synth/block_placement.h"
-#include "synth/error.h"
-#include "synth/int_text.h"
+#include "base/error.h"
+#include "playback/block_placement.h"
+#include "playback/settings.h"
 #include "synth/symbol_table.h"
+#include "text/int_text.h"
 
 namespace kelvak {
 
@@ -20,10 +21,7 @@ std::int32_t wrap32(std::int64_t v) {
 Transmission::Transmission(Controls& controls, Timer& timer, WaveDevice& device, Random& random)
     : controls_(controls), timer_(timer), device_(device), random_(random) {}
 
-SymbolChoice Transmission::choice() const {
-  return SymbolChoice{controls_.randomSource(), controls_.textKind(), controls_.longZero(),
-                      controls_.specialSigns()};
-}
+SymbolChoice Transmission::choice() const { return symbolChoiceFrom(controls_); }
 
 int Transmission::nextSymbolIndex() {
   return kelvak::nextSymbolIndex(choice(), symbolCounter_, fileText_, random_);
@@ -34,8 +32,7 @@ bool Transmission::beyondFileText(std::int32_t counter) const {
 }
 
 SymbolBuffers Transmission::formNewSet() {
-  const FormingSettings settings{controls_.speed(), controls_.textKind(), controls_.frequency(),
-                                 controls_.signalPosition(), controls_.noisePosition()};
+  const FormingSettings settings = formingSettingsFrom(controls_);
   lastSound_ = settings;
   // Speed 0 fails here, before the window shows any forming: the set in use goes on playing.
   unitDuration(settings.speed, settings.textKind);

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 #include <utility>
 
 #include "synth/symbol_block.h"
@@ -44,6 +45,17 @@ class WaveDevice {
 
   // Closes the output, dropping anything still queued. Does nothing when not open.
   virtual void close() = 0;
+
+  // --- health, as the sound server shows it ---
+  // False once the output failed while open (the server went away).
+  virtual bool alive() const { return isOpen(); }
+  // The server has stopped taking sound for longer than the device allows: it is stuck.
+  virtual bool stalled() const { return false; }
+  // From a block's moment to the moment it is heard [ms]; 0 when not open.
+  virtual double latencyMs() const { return 0; }
+  // Why the last open failed, in the sound library's or the server's own words; empty after a
+  // successful open.
+  virtual std::string openError() const { return {}; }
 };
 
 }  // namespace kelvak

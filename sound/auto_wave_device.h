@@ -31,10 +31,12 @@ class AutoWaveDevice : public WaveDevice {
 
   // The output the last successful open chose; None while closed.
   Output output() const { return isOpen() ? output_ : Output::None; }
-  // Why the last open failed, one line; empty after a success.
-  const std::string& openError() const { return openError_; }
-  PulseWaveDevice& pulse() { return pulse_; }
-  SdlWaveDevice& sdl() { return sdl_; }
+  // The chosen output's health; a closed device is not alive.
+  bool alive() const override { return isOpen() && active_->alive(); }
+  bool stalled() const override { return isOpen() && active_->stalled(); }
+  double latencyMs() const override { return isOpen() ? active_->latencyMs() : 0; }
+  // Why the last open failed, one line naming each output tried; empty after a success.
+  std::string openError() const override { return openError_; }
 
  private:
   PulseWaveDevice pulse_;

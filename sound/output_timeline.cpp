@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "synth/block_placement.h"
+#include "playback/block_placement.h"
 
 namespace kelvak {
 

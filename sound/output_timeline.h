@@ -18,7 +18,7 @@ namespace kelvak {
 // moments the callback runs, and puts every block at (moment written + one constant latency) on
 // that map. The transmission's timer thus decides when a symbol sounds, to the sample.
 //
-// Where a block meets the one before it, blockStart (synth/block_placement.h) decides: a block
+// Where a block meets the one before it, blockStart (playback/block_placement.h) decides: a block
 // due while the one before plays only its silent tail starts at its own time and cuts that tail;
 // one due while the one before still sounds tone starts where that tone ends. Blocks never
 // overlap and play in the order written. Between blocks the output holds the last sample of the

@@ -90,16 +90,16 @@ class PulseWaveDevice : public WaveDevice {
   void close() override;
 
   // False once the connection or the stream failed (the server went away).
-  bool alive() const;
+  bool alive() const override;
   // The server has not asked for sound for longer than kStallLimit: it is stuck.
-  bool stalled() const;
+  bool stalled() const override;
   // From a write to the moment the block is heard [ms]; 0 when not open.
-  double latencyMs() const;
+  double latencyMs() const override;
   // The queue the server granted and its refill step [samples]; 0 when not open.
   std::uint32_t targetLength() const;
   std::uint32_t refillSize() const;
   // Why the last open failed, in the library's or the server's own words.
-  const std::string& openError() const { return openError_; }
+  std::string openError() const override { return openError_; }
   // How the request for real-time scheduling of the feeding thread ended; empty while pending.
   std::string realtimeStatus() const;
   // Every underrun the server reported since this device was made, over all its opens.

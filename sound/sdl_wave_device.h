@@ -54,17 +54,17 @@ class SdlWaveDevice : public WaveDevice {
   void close() override;
 
   // False once the sound server went away.
-  bool alive() const;
+  bool alive() const override;
   // The audio callback has stayed away longer than kStallLimit: the server is stuck.
-  bool stalled() const;
+  bool stalled() const override;
   // From a write to the block's place on the output [ms]; 0 when not open.
-  double latencyMs() const;
+  double latencyMs() const override;
   // After the last sample is handed to the server, how long it is taken to still sound [ms].
   double serverLatencyMs() const;
   // Samples per callback that SDL granted; 0 when not open.
   int periodSamples() const;
   // Why the last open failed, in SDL's words.
-  const std::string& openError() const { return openError_; }
+  std::string openError() const override { return openError_; }
 
  private:
   struct Shared;

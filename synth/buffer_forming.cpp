@@ -17,7 +17,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "synth/error.h"
+#include "base/error.h"
 #include "synth/forming_kernels.h"
 
 namespace kelvak {

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "synth/error.h"
+#include "base/error.h"
 
 namespace kelvak {
 

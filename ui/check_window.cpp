@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "synth/error.h"
+#include "base/error.h"
 #include "ui/check_result_view.h"
 #include "ui/window_resources.h"
 
@@ -24,6 +24,7 @@ CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> so
                          Dispatch dispatch, QWidget* parent)
     : QDialog(parent),
       history_(history),
+      recorder_(history),
       source_(std::move(source)),
       dispatch_(std::move(dispatch)) {
   setObjectName("CheckWindow");
@@ -120,14 +121,11 @@ void CheckWindow::check() {
 }
 
 void CheckWindow::record(const CheckSource& source) {
-  // One record per transmission: checking again after fixing a typo must not count twice.
-  if (recorded_ == source.number) {
-    historyLabel->setText(QString::fromUtf8("Эта передача уже записана в историю."));
-    return;
-  }
   try {
-    history_.append(makeRecord(result_, source.settings, QDateTime::currentSecsSinceEpoch()));
-    recorded_ = source.number;
+    if (!recorder_.record(result_, source, QDateTime::currentSecsSinceEpoch())) {
+      historyLabel->setText(QString::fromUtf8("Эта передача уже записана в историю."));
+      return;
+    }
     historyLabel->setText(QString::fromUtf8("Записано в историю."));
   } catch (const KelvakError& e) {
     // The result stays on screen; the next check of this transmission tries again.

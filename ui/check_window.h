@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "training/check_record.h"
+#include "training/check_source.h"
 #include "training/copy_check.h"
 #include "training/history.h"
 
@@ -17,14 +17,6 @@ class QPushButton;
 namespace kelvak {
 
 class CheckResultView;
-
-// The text to check against and the settings it was sent with.
-struct CheckSource {
-  std::u32string sent;       // the characters sent after the start signal
-  std::uint32_t number = 0;  // which transmission of this run; 0: none yet
-  bool running = false;      // a transmission is still open
-  RecordSettings settings;
-};
 
 class CheckWindow : public QDialog {
   Q_OBJECT
@@ -57,10 +49,10 @@ class CheckWindow : public QDialog {
   void record(const CheckSource& source);
 
   const History& history_;
+  CheckRecorder recorder_;
   std::function<CheckSource()> source_;
   Dispatch dispatch_;
   CheckResult result_;
-  std::uint32_t recorded_ = 0;  // the transmission whose check is in the history already
 };
 
 }  // namespace kelvak

@@ -14,8 +14,8 @@
 #include <optional>
 #include <string_view>
 
+#include "base/error.h"
 #include "document/document_reader.h"
-#include "synth/error.h"
 #include "ui/rich_text_view.h"
 #include "ui/window_resources.h"
 #include "ui_help_window.h"

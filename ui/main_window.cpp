@@ -19,6 +19,7 @@
 #include <QTextCursor>
 #include <optional>
 
+#include "playback/settings.h"
 #include "ui/about_box.h"
 #include "ui/accessible_names.h"
 #include "ui/file_dialog_size.h"
@@ -297,6 +298,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
   QCoreApplication::exit(0);
 }
 
+void TForm1::insertTrainingMenu(QMenu* menu) {
+  menu->setParent(ui_->MainMenu1, menu->windowFlags());
+  ui_->MainMenu1->insertMenu(ui_->N3->menuAction(), menu);
+}
+
 // --- handlers ---
 
 void TForm1::fitLabel(QLabel* label) {
@@ -305,10 +311,7 @@ void TForm1::fitLabel(QLabel* label) {
 }
 
 void TForm1::writeLevel(QLabel* label, int position) {
-  // Percent of full level; truncation matches floor((127 - position) * 100 / 127) at every
-  // position 0..127.
-  const int percent = static_cast<int>((127 - position) * (1.0 / 127) * 100);
-  label->setText(QString::number(percent));
+  label->setText(QString::number(kelvak::levelPercent(position)));
   fitLabel(label);
 }
 

@@ -11,6 +11,7 @@
 #include "playback/transmission.h"
 #include "synth/random.h"
 #include "ui/error_report.h"
+#include "ui/training_menu.h"
 
 class QButtonGroup;
 class QFileDialog;
@@ -31,7 +32,7 @@ class TForm1;
 // named after control and event and take the sender, which none of them reads. Each one runs
 // through the error gate, so a failure ends the handler, shows the error report and the program
 // goes on.
-class TForm1 : public QMainWindow, public kelvak::Controls {
+class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::TrainingHost {
   Q_OBJECT
 
  public:
@@ -78,10 +79,14 @@ class TForm1 : public QMainWindow, public kelvak::Controls {
 
   // The sound and transmission state behind the window.
   const kelvak::Transmission& engine() const { return engine_; }
-  // For the training menu, which sits beside the window's own commands.
-  kelvak::Transmission& engine() { return engine_; }
-  kelvak::Random& random() { return random_; }
-  kelvak::Timer& timer1() { return Timer1; }
+
+  // --- kelvak::TrainingHost: the training menu beside the window's own commands ---
+  QWidget* hostWindow() override { return this; }
+  void insertTrainingMenu(QMenu* menu) override;
+  const kelvak::Transmission& transmission() const override { return engine_; }
+  void setTransmittedTextHidden(bool hidden) override { engine_.setTextHidden(hidden); }
+  void reseedGenerator(std::uint64_t state) override { random_.setState(state); }
+  void showStatus(const std::string& utf8) override { setStatusText(utf8); }
 
   // --- seams for tests: what would otherwise wait for the user ---
   void setFileDialogPresenter(FileDialogPresenter present) { fileDialog_ = std::move(present); }

@@ -14,7 +14,6 @@
 
 #include "export/audio_file.h"
 #include "export/exporter.h"
-#include "synth/int_text.h"
 
 namespace kelvak {
 
@@ -45,22 +44,6 @@ QString filterSuffix(const QString& filter) {
 
 }  // namespace
 
-ExportSettings exportSettingsFrom(const Controls& c) {
-  ExportSettings s;
-  s.speed = c.speed();
-  s.textKind = c.textKind();
-  s.frequency = c.frequency();
-  s.signalPosition = c.signalPosition();
-  s.noisePosition = c.noisePosition();
-  s.groups = fieldInteger(c.groupCountText());
-  s.charPause = fieldInteger(c.charPauseText());
-  s.groupPause = fieldInteger(c.groupPauseText());
-  s.randomSource = c.randomSource();
-  s.longZero = c.longZero();
-  s.specialSigns = c.specialSigns();
-  return s;
-}
-
 void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
                      const FileText& fileText, std::int32_t unitMs,
                      const std::function<bool(QFileDialog&)>& presentDialog) {
@@ -79,21 +62,8 @@ void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
   if (chosen.isEmpty()) return;
   const std::string audioPath = QFile::encodeName(chosen.front()).toStdString();
 
-  const ExportSettings settings = exportSettingsFrom(controls);
-  const std::uint64_t before = random.state();
-  auto restore = [&](std::uint64_t planned) {
-    // A failed or cancelled export was never played; but the draws of a transmission that ticked
-    // meanwhile stay where they are.
-    if (random.state() == planned) random.setState(before);
-  };
-  TransmissionPlan plan;
-  try {
-    plan = planTransmission(settings, fileText, random, unitMs);
-  } catch (...) {
-    random.setState(before);  // nothing else ran while it planned
-    throw;
-  }
-  const std::uint64_t planned = random.state();
+  GeneratorPlan planned(settingsFrom(controls), fileText, random, unitMs);
+  const TransmissionPlan& plan = planned.plan();
 
   std::atomic<std::int64_t> done{0};
   std::atomic<bool> cancel{false}, finished{false};
@@ -137,10 +107,10 @@ void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
   progress.close();
 
   if (failure) {
-    restore(planned);
+    planned.giveBack();
     std::rethrow_exception(failure);
   }
-  if (!completed) restore(planned);
+  if (!completed) planned.giveBack();
 }
 
 }  // namespace kelvak

@@ -15,10 +15,6 @@ namespace kelvak {
 
 inline constexpr const char* kSaveSoundCaption = "Сохранить в звуковой файл...";
 
-// The settings as Play and its ticks would read them from the window now. Throws KelvakError for a
-// field that holds no integer, with the field's own message.
-ExportSettings exportSettingsFrom(const Controls& controls);
-
 // Asks for a file name with a save dialog (run by presentDialog, which tells whether the user
 // confirmed), then writes the transmission with the window's generator, so the next Play goes on
 // from where the file ends. A long export shows a progress dialog with a cancel button. A cancelled

@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
-#include "synth/error.h"
+#include "base/error.h"
 #include "ui/window_resources.h"
 
 namespace kelvak {

@@ -3,34 +3,23 @@
 
 #include <QAction>
 #include <QDir>
-#include <QFileInfo>
 #include <QMenu>
-#include <QMenuBar>
 #include <QStandardPaths>
-#include <algorithm>
 #include <chrono>
 
 #include "playback/error_gate.h"
-#include "synth/symbol_table.h"
+#include "playback/transmission.h"
+#include "training/check_source.h"
 #include "ui/check_window.h"
-#include "ui/main_window.h"
 #include "ui/statistics_window.h"
-#include "ui_main_window.h"
 
 namespace kelvak {
 
-namespace {
-
-// The level in percent as the window's label shows it.
-int levelPercent(int position) { return static_cast<int>((127 - position) * (1.0 / 127) * 100); }
-
-}  // namespace
-
-TrainingMenu::TrainingMenu(TForm1& form, ErrorGate& gate, std::string historyPath)
-    : form_(form),
+TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string historyPath)
+    : host_(host),
       gate_(gate),
       history_(historyPath.empty() ? defaultHistoryPath() : std::move(historyPath)) {
-  menu = new QMenu(QString::fromUtf8("Тре&нировка"), form.ui().MainMenu1);
+  menu = new QMenu(QString::fromUtf8("Тре&нировка"), host.hostWindow());
   menu->setObjectName("TrainingMenu");
   menu->setAttribute(Qt::WA_WindowPropagation);  // the window's font, as its other menus
   hideText = menu->addAction(QString::fromUtf8("&Скрывать текст при передаче"));
@@ -43,10 +32,10 @@ TrainingMenu::TrainingMenu(TForm1& form, ErrorGate& gate, std::string historyPat
   menu->addSeparator();
   newSequence = menu->addAction(QString::fromUtf8("&Новая последовательность"));
   newSequence->setObjectName("NewSequenceItem");
-  form.ui().MainMenu1->insertMenu(form.ui().N3->menuAction(), menu);
+  host.insertTrainingMenu(menu);
 
   connect(hideText, &QAction::toggled, this,
-          [this](bool on) { gate_.run([this, on] { form_.engine().setTextHidden(on); }); });
+          [this](bool on) { gate_.run([this, on] { host_.setTransmittedTextHidden(on); }); });
   connect(checkReception, &QAction::triggered, this,
           [this] { gate_.run([this] { checkWindow().showInFront(); }); });
   connect(statistics, &QAction::triggered, this,
@@ -71,31 +60,16 @@ CheckWindow& TrainingMenu::checkWindow() {
     check_ = new CheckWindow(
         history_,
         [this] {
-          const Transmission& engine = form_.engine();
-          const SentText& last = engine.lastSent();
-          CheckSource s;
-          for (std::uint8_t i : last.symbols) s.sent += SymbolTable[i].unicode;
-          s.number = last.number;
-          s.running = engine.open();
-          const int kind = std::clamp(last.sound.textKind, 0, 2);
-          s.settings.source = last.fromFile ? TextSource::File : static_cast<TextSource>(kind);
-          if (last.fromFile) {
-            s.settings.file =
-                QFileInfo(QString::fromStdString(last.filePath)).fileName().toStdString();
-          }
-          s.settings.speed = last.sound.speed;
-          s.settings.tone = last.sound.frequency;
-          s.settings.noise = levelPercent(last.sound.noisePosition);
-          s.settings.groups = static_cast<int>((last.symbols.size() + 4) / 5);
-          return s;
+          const Transmission& engine = host_.transmission();
+          return checkSourceFor(engine.lastSent(), engine.open());
         },
-        [this](const std::function<void()>& handler) { gate_.run(handler); }, &form_);
+        [this](const std::function<void()>& handler) { gate_.run(handler); }, host_.hostWindow());
   }
   return *check_;
 }
 
 StatisticsWindow& TrainingMenu::statisticsWindow() {
-  if (!statistics_) statistics_ = new StatisticsWindow(history_, &form_);
+  if (!statistics_) statistics_ = new StatisticsWindow(history_, host_.hostWindow());
   return *statistics_;
 }
 
@@ -104,8 +78,8 @@ void TrainingMenu::seedFromClock() {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   const auto ns =
       static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
-  form_.random().setState(ns ^ (ns << 29));
-  form_.setStatusText("Следующие группы будут новыми");
+  host_.reseedGenerator(ns ^ (ns << 29));
+  host_.showStatus("Следующие группы будут новыми");
 }
 
 }  // namespace kelvak

@@ -5,19 +5,36 @@
 
 #include <QObject>
 #include <QPointer>
+#include <cstdint>
 #include <string>
 
 #include "training/history.h"
 
 class QAction;
 class QMenu;
-class TForm1;
+class QWidget;
 
 namespace kelvak {
 
 class CheckWindow;
 class ErrorGate;
 class StatisticsWindow;
+class Transmission;
+
+// What the training menu needs of the main window, and no more.
+class TrainingHost {
+ public:
+  virtual ~TrainingHost() = default;
+  // The window the training windows stay in front of.
+  virtual QWidget* hostWindow() = 0;
+  // Puts the menu on the window's menu bar, before "Справка".
+  virtual void insertTrainingMenu(QMenu* menu) = 0;
+  virtual const Transmission& transmission() const = 0;
+  virtual void setTransmittedTextHidden(bool hidden) = 0;
+  // Starts the program's generator from another state: the next groups differ.
+  virtual void reseedGenerator(std::uint64_t state) = 0;
+  virtual void showStatus(const std::string& utf8) = 0;
+};
 
 class TrainingMenu : public QObject {
   Q_OBJECT
@@ -25,9 +42,9 @@ class TrainingMenu : public QObject {
  public:
   // Puts the menu on the window's menu bar before "Справка". Its commands and the check button
   // run through `gate`, as the window's own handlers do. `historyPath` empty: the history file in
-  // the user's data folder. Must not outlive `form`; its end takes the menu and the two windows
+  // the user's data folder. Must not outlive `host`; its end takes the menu and the two windows
   // with it.
-  TrainingMenu(TForm1& form, ErrorGate& gate, std::string historyPath = {});
+  TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string historyPath = {});
   ~TrainingMenu() override;
 
   // The history file in the user's data folder (QStandardPaths::AppDataLocation).
@@ -46,7 +63,7 @@ class TrainingMenu : public QObject {
  private:
   void seedFromClock();
 
-  TForm1& form_;
+  TrainingHost& host_;
   ErrorGate& gate_;
   History history_;
   // Children of the main window, so they stay in front of it like the help window.

@@ -17,7 +17,7 @@ namespace {
 using testing::TempFolder;
 
 TransmissionPlan shortPlan() {
-  ExportSettings s;
+  TransmissionSettings s;
   s.speed = 30;
   s.groups = 2;
   s.noisePosition = 90;

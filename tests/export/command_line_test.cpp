@@ -35,7 +35,7 @@ TEST(CommandLine, OptionsGiveTheWindowsSettings) {
   ASSERT_EQ(cl.action, CommandLine::Action::Export);
   EXPECT_FALSE(cl.options.writeKey);
   EXPECT_EQ(cl.options.seed, 18446744073709551615u);
-  const ExportSettings s = settingsFor(cl.options, {});
+  const TransmissionSettings s = settingsFor(cl.options, {});
   EXPECT_EQ(std::tie(s.textKind, s.groups, s.speed, s.frequency, s.charPause, s.groupPause),
             std::make_tuple(1, 7, 30, 100, 5, 1));
   EXPECT_EQ(s.signalPosition, 63);  // the one position whose label shows 50

@@ -7,11 +7,11 @@
 #include <cmath>
 #include <fstream>
 
-#include "synth/block_placement.h"
+#include "base/error.h"
 #include "export/command_line.h"
 #include "export/exporter.h"
+#include "playback/block_placement.h"
 #include "playback/transmission.h"
-#include "synth/error.h"
 #include "synth/symbol_table.h"
 #include "tests/export/export_test_files.h"
 #include "tests/fakes/fakes.h"
@@ -26,8 +26,8 @@ using testing::TempFolder;
 
 struct WindowCase {
   const char* name;
-  ExportSettings settings;     // the window's controls
-  const char* file = nullptr;  // UTF-8 text of the file source
+  TransmissionSettings settings;  // the window's controls
+  const char* file = nullptr;     // UTF-8 text of the file source
 };
 void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
 
@@ -59,7 +59,7 @@ TEST_P(ExportMatchesWindow, WavHoldsTheWindowsBlocksAtItsTickTimes) {
   }
 
   // The window: its transmission engine on a manual clock, from a generator fresh from start-up.
-  ExportSettings s = p.settings;
+  TransmissionSettings s = p.settings;
   FakeControls controls;
   controls.speedValue = s.speed;
   controls.kind = s.textKind;
@@ -151,7 +151,7 @@ TEST(BlockPlacement, StartsAtItsTickUnlessThatCutsTone) {
 }
 
 TEST(ExportPlan, APauseBelowTheToneKeepsEveryToneWholeAndInOrder) {
-  ExportSettings s;
+  TransmissionSettings s;
   s.speed = 30;
   s.groups = 2;
   s.randomSource = false;
@@ -172,7 +172,7 @@ TEST(ExportPlan, APauseBelowTheToneKeepsEveryToneWholeAndInOrder) {
 }
 
 TEST(ExportPlan, PausesThatWouldStandTheTransmissionStillAreRefused) {
-  ExportSettings s;
+  TransmissionSettings s;
   s.charPause = -3;  // 16 units less: the short zero (7 units), second in the group, stands still
   Random random;
   EXPECT_THROW(planTransmission(s, {}, random), KelvakError);

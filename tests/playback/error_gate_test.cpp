@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "synth/error.h"
+#include "base/error.h"
 
 namespace kelvak {
 namespace {

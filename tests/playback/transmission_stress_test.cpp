@@ -9,9 +9,9 @@
 #include <map>
 #include <random>
 
+#include "base/error.h"
 #include "playback/error_gate.h"
 #include "playback/transmission.h"
-#include "synth/error.h"
 #include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
 

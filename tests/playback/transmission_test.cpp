@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "synth/error.h"
+#include "base/error.h"
 #include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
 

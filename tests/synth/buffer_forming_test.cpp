@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "synth/error.h"
+#include "base/error.h"
 
 namespace kelvak {
 namespace {

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "synth/buffer_forming.h"
-#include "synth/error.h"
+#include "base/error.h"
 #include "reference/forming_oracle.h"
+#include "synth/buffer_forming.h"
 #include "synth/random.h"
 
 namespace kelvak {

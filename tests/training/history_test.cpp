@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "synth/error.h"
+#include "base/error.h"
 #include "training/progress.h"
 
 namespace kelvak {

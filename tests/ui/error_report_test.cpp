@@ -6,7 +6,7 @@
 #include <QAbstractButton>
 #include <QMessageBox>
 
-#include "synth/error.h"
+#include "base/error.h"
 #include "tests/ui/qt_print.h"
 
 namespace kelvak {

@@ -17,7 +17,7 @@
 #include <fstream>
 #include <string>
 
-#include "synth/error.h"
+#include "base/error.h"
 #include "tests/ui/qt_test_app.h"
 #include "ui_help_window.h"
 

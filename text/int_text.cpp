@@ -1,7 +1,7 @@
 // Field text to integer conversion.
-#include "synth/int_text.h"
+#include "text/int_text.h"
 
-#include "synth/error.h"
+#include "base/error.h"
 #include "text/hex.h"
 
 namespace kelvak {

@@ -1,9 +1,9 @@
 // Reading a field's text as an integer.
-#include "synth/int_text.h"
+#include "text/int_text.h"
 
 #include <gtest/gtest.h>
 
-#include "synth/error.h"
+#include "base/error.h"
 
 namespace kelvak {
 namespace {

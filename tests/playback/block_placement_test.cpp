@@ -1,6 +1,6 @@
 // The rule that places a symbol block behind the one before it, shared by the sound device and
 // the audio export.
-#include "synth/block_placement.h"
+#include "playback/block_placement.h"
 
 #include <gtest/gtest.h>
 
