@@ -130,13 +130,22 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   const CLI::Option* specialSigns = flag("--special-signs");
   const CLI::Option* noKeyFlag = flag("--no-key");
 
+  // CLI11 takes the words in reverse order, and would read "--speed=" as "--speed" waiting for
+  // the next word: here it gives the empty value.
+  std::vector<std::string> words;
+  for (auto a = args.rbegin(); a != args.rend(); ++a) {
+    if (ours(*a) && a->ends_with('=')) {
+      words.emplace_back();
+      words.push_back(a->substr(0, a->size() - 1));
+    } else {
+      words.push_back(*a);
+    }
+  }
   try {
-    app.parse(std::vector<std::string>(args.rbegin(), args.rend()));  // it takes them reversed
+    app.parse(words);
   } catch (const CLI::ArgumentMismatch&) {
     // Any word after an option is taken as its value: only the last one can miss it.
-    std::string name = args.back();
-    if (name.ends_with('=')) name.pop_back();
-    throw UsageError(name + " needs a value");
+    throw UsageError(args.back() + " needs a value");
   } catch (const CLI::ParseError& e) {
     throw UsageError(e.what());
   }
