@@ -20,8 +20,8 @@ using Json = nlohmann::json;
 constexpr const char* kSourceNames[] = {"digits", "letters", "mixture", "file"};
 // Counts of one record stay far below this; a larger number is damage.
 constexpr double kMaxCount = 1e9;
-// A value inside more objects and arrays than this is damage, deeper than any record goes.
-constexpr int kMaxNesting = 17;
+// Deeper nesting than any record has is damage.
+constexpr int kMaxDepth = 16;
 
 // --- bytes that are not UTF-8 ---
 // The JSON library takes and gives only well-formed UTF-8, but a file name is any bytes, written
@@ -168,51 +168,6 @@ std::string withLongEscapes(const std::string& json) {
 
 // --- reading ---
 
-struct Damaged {};
-
-// The line's JSON, refusing what the library would let pass: a key twice in one object (which
-// value counts would be a guess) and nesting deeper than kMaxNesting. Throws Damaged or the
-// library's exception.
-Json parseLine(std::string_view line) {
-  std::vector<std::vector<std::string>> keys;  // of each object open
-  return Json::parse(line, [&](int depth, Json::parse_event_t event, Json& parsed) {
-    switch (event) {
-      case Json::parse_event_t::object_start:
-        keys.emplace_back();
-        [[fallthrough]];
-      case Json::parse_event_t::array_start:
-      case Json::parse_event_t::value:
-        if (depth > kMaxNesting) throw Damaged{};
-        break;
-      case Json::parse_event_t::key: {
-        std::vector<std::string>& seen = keys.back();
-        const std::string& key = parsed.get_ref<const std::string&>();
-        if (std::find(seen.begin(), seen.end(), key) != seen.end()) throw Damaged{};
-        seen.push_back(key);
-        break;
-      }
-      case Json::parse_event_t::object_end:
-        keys.pop_back();
-        break;
-      default:
-        break;
-    }
-    return true;
-  });
-}
-
-// The integer a number holds, in -limit..limit; any JSON form of it (7, 7.0, 0.7e1) will do.
-bool integer(const Json& v, double lowest, std::int32_t& out) {
-  if (!v.is_number()) return false;
-  const double d = v.get<double>();
-  if (!(d >= lowest && d <= kMaxCount) || d != std::floor(d)) return false;
-  out = static_cast<std::int32_t>(d);
-  return true;
-}
-
-bool count(const Json& v, std::int32_t& out) { return integer(v, 0, out); }
-bool setting(const Json& v, int& out) { return integer(v, -kMaxCount, out); }
-
 // A key naming one character: exactly one code point of well-formed UTF-8.
 bool oneChar(std::string_view key, char32_t& out) {
   if (key.empty() || key.size() > 4 || !isValidUtf8(key)) return false;
@@ -221,49 +176,121 @@ bool oneChar(std::string_view key, char32_t& out) {
   return pos == key.size();
 }
 
-// Reads a record's field into `r`; `key` is the field's name as the line has it.
-class RecordReader {
+bool count(double v, std::int32_t& out) {
+  if (!(v >= 0 && v <= kMaxCount) || v != std::floor(v)) return false;
+  out = static_cast<std::int32_t>(v);
+  return true;
+}
+
+bool setting(double v, int& out) {
+  if (!(std::fabs(v) <= kMaxCount) || v != std::floor(v)) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+// Reads the record straight from the parser's events, in the record's shape: a history of ten
+// thousand checks is read in a blink, and anything out of shape ends the reading. A field given
+// twice counts as often as given, the last one standing; a character twice is damage.
+class RecordReader final : public nlohmann::json_sax<Json> {
  public:
   RecordReader(CheckRecord& r, bool standIns) : r_(r), standIns_(standIns) {}
 
-  bool field(const std::string& key, const Json& v) {
-    const std::string* text = v.is_string() ? &v.get_ref<const std::string&>() : nullptr;
-    if (key == "time") {
-      const std::optional<std::int64_t> t = text ? parseUtc(*text) : std::nullopt;
+  // The whole line was the record.
+  bool complete() {
+    if (where_ != Where::Done || seen_ != (1u << 12) - 1) return false;
+    if (std::int64_t{r_.correct} + r_.wrong + r_.missed != r_.sent) return false;
+    std::sort(r_.chars.begin(), r_.chars.end(),
+              [](const CharTally& a, const CharTally& b) { return a.ch < b.ch; });
+    for (std::size_t k = 1; k < r_.chars.size(); ++k) {
+      if (r_.chars[k].ch == r_.chars[k - 1].ch) return false;
+    }
+    return true;
+  }
+
+  bool null() override { return other(); }
+  bool boolean(bool) override { return other(); }
+  bool number_integer(number_integer_t v) override { return number(static_cast<double>(v)); }
+  bool number_unsigned(number_unsigned_t v) override { return number(static_cast<double>(v)); }
+  bool number_float(number_float_t v, const string_t&) override { return number(v); }
+  bool binary(binary_t&) override { return false; }
+
+  bool string(string_t& v) override {
+    if (skipping()) return skipped();
+    if (where_ != Where::Top) return other();
+    if (key_ == "time") {
+      const std::optional<std::int64_t> t = parseUtc(v);
       return t && (r_.time = *t, bit(0));
     }
-    if (key == "source") {
-      for (int k = 0; text && k < 4; ++k) {
-        if (*text == kSourceNames[k])
-          return r_.settings.source = static_cast<TextSource>(k), bit(1);
+    if (key_ == "source") {
+      for (int k = 0; k < 4; ++k) {
+        if (v == kSourceNames[k]) return r_.settings.source = static_cast<TextSource>(k), bit(1);
       }
       return false;
     }
-    if (key == "file") return text && (r_.settings.file = restored(*text), true);
-    if (key == "speed") return setting(v, r_.settings.speed) && bit(2);
-    if (key == "tone") return setting(v, r_.settings.tone) && bit(3);
-    if (key == "noise") return setting(v, r_.settings.noise) && bit(4);
-    if (key == "groups") return setting(v, r_.settings.groups) && bit(5);
-    if (key == "sent") return count(v, r_.sent) && bit(6);
-    if (key == "correct") return count(v, r_.correct) && bit(7);
-    if (key == "wrong") return count(v, r_.wrong) && bit(8);
-    if (key == "missed") return count(v, r_.missed) && bit(9);
-    if (key == "extra") return count(v, r_.extra) && bit(10);
-    if (key == "chars") {
-      if (!v.is_object()) return false;
-      for (const auto& [c, tally] : v.items()) {
-        CharTally t;
-        if (!character(c, t.ch) || !readTally(tally, t)) return false;
-        r_.chars.push_back(std::move(t));
-      }
-      return bit(11);
-    }
-    return true;  // a field a later version adds
+    if (key_ == "file") return r_.settings.file = restored(v), true;
+    return other();
   }
 
-  bool complete() const { return seen_ == (1u << 12) - 1; }
+  bool key(string_t& k) override {
+    if (!skipping()) key_ = k;
+    return true;
+  }
+
+  bool start_object(std::size_t) override {
+    if (skipping() || !known()) return startSkipping();
+    switch (where_) {
+      case Where::Start:
+        where_ = Where::Top;
+        return true;
+      case Where::Top:
+        if (key_ != "chars") return false;
+        where_ = Where::Chars;
+        return true;
+      case Where::Chars:
+        tally_ = CharTally{};
+        tallySeen_ = 0;
+        where_ = Where::Tally;
+        return character(key_, tally_.ch);
+      case Where::Tally:
+        if (key_ != "as") return false;
+        tallySeen_ |= 8;
+        where_ = Where::As;
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  bool end_object() override {
+    if (skipping()) return endSkipping();
+    switch (where_) {
+      case Where::As:
+        where_ = Where::Tally;
+        return true;
+      case Where::Tally:
+        where_ = Where::Chars;
+        return endTally();
+      case Where::Chars:
+        where_ = Where::Top;
+        return bit(11);
+      default:
+        where_ = Where::Done;
+        return true;
+    }
+  }
+
+  bool start_array(std::size_t) override {
+    return skipping() || !known() ? startSkipping() : false;
+  }
+  bool end_array() override { return endSkipping(); }
+
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+    return false;
+  }
 
  private:
+  enum class Where { Start, Top, Chars, Tally, As, Done };
+
   bool bit(unsigned b) {
     seen_ |= 1u << b;
     return true;
@@ -273,39 +300,86 @@ class RecordReader {
     return oneChar(restored(key), out);
   }
 
-  bool readTally(const Json& v, CharTally& t) const {
-    if (!v.is_object()) return false;
-    unsigned seen = 0;
-    for (const auto& [key, value] : v.items()) {
-      bool ok = true;
-      if (key == "sent") {
-        ok = count(value, t.sent), seen |= 1;
-      } else if (key == "correct") {
-        ok = count(value, t.correct), seen |= 2;
-      } else if (key == "missed") {
-        ok = count(value, t.missed), seen |= 4;
-      } else if (key == "as") {
-        seen |= 8;
-        ok = value.is_object();
-        for (auto w = value.begin(); ok && w != value.end(); ++w) {
-          char32_t c;
-          std::int32_t n;
-          ok = character(w.key(), c) && count(w.value(), n) && n != 0;
-          if (ok) t.takenFor.emplace_back(c, n);
-        }
-      }
-      if (!ok) return false;
+  // Whether the value for key_ is one the record has, rather than one a later version adds.
+  bool known() const {
+    static constexpr std::string_view kTop[] = {"time",   "source", "file", "speed",   "tone",
+                                                "noise",  "groups", "sent", "correct", "wrong",
+                                                "missed", "extra",  "chars"};
+    static constexpr std::string_view kTally[] = {"sent", "correct", "missed", "as"};
+    switch (where_) {
+      case Where::Top:
+        return std::find(std::begin(kTop), std::end(kTop), key_) != std::end(kTop);
+      case Where::Tally:
+        return std::find(std::begin(kTally), std::end(kTally), key_) != std::end(kTally);
+      default:
+        return true;  // the start, and characters
     }
-    if (seen != 15) return false;
+  }
+
+  // A value of a field a later version adds is skipped, down to kMaxDepth levels inside it.
+  bool skipping() const { return depth_ > 0; }
+  bool skipped() const { return depth_ <= kMaxDepth; }
+  bool startSkipping() {
+    if (skipping() && !skipped()) return false;
+    ++depth_;
+    return true;
+  }
+  bool endSkipping() {
+    --depth_;
+    return true;
+  }
+  // A scalar value, not a number or a string the record wants there.
+  bool other() const { return skipping() ? skipped() : !known(); }
+
+  bool number(double v) {
+    if (skipping() || !known()) return other();
+    if (where_ == Where::As) {
+      std::pair<char32_t, std::int32_t> w;
+      if (!character(key_, w.first) || !count(v, w.second) || w.second == 0) return false;
+      tally_.takenFor.push_back(w);
+      return true;
+    }
+    if (where_ == Where::Tally) {
+      if (key_ == "sent") return tallySeen_ |= 1, count(v, tally_.sent);
+      if (key_ == "correct") return tallySeen_ |= 2, count(v, tally_.correct);
+      if (key_ == "missed") return tallySeen_ |= 4, count(v, tally_.missed);
+      return false;
+    }
+    if (where_ != Where::Top) return false;
+    if (key_ == "speed") return setting(v, r_.settings.speed) && bit(2);
+    if (key_ == "tone") return setting(v, r_.settings.tone) && bit(3);
+    if (key_ == "noise") return setting(v, r_.settings.noise) && bit(4);
+    if (key_ == "groups") return setting(v, r_.settings.groups) && bit(5);
+    if (key_ == "sent") return count(v, r_.sent) && bit(6);
+    if (key_ == "correct") return count(v, r_.correct) && bit(7);
+    if (key_ == "wrong") return count(v, r_.wrong) && bit(8);
+    if (key_ == "missed") return count(v, r_.missed) && bit(9);
+    if (key_ == "extra") return count(v, r_.extra) && bit(10);
+    return false;
+  }
+
+  bool endTally() {
+    if (tallySeen_ != 15) return false;
+    CharTally& t = tally_;
     std::sort(t.takenFor.begin(), t.takenFor.end());
     std::int64_t wrong = 0;
-    for (const auto& [c, n] : t.takenFor) wrong += n;
-    return std::int64_t{t.correct} + t.missed + wrong == t.sent;
+    for (std::size_t k = 0; k < t.takenFor.size(); ++k) {
+      if (k > 0 && t.takenFor[k].first == t.takenFor[k - 1].first) return false;
+      wrong += t.takenFor[k].second;
+    }
+    if (std::int64_t{t.correct} + t.missed + wrong != t.sent) return false;
+    r_.chars.push_back(std::move(t));
+    return true;
   }
 
   CheckRecord& r_;
-  bool standIns_;
+  const bool standIns_;
+  Where where_ = Where::Start;
+  std::string key_;  // the field whose value comes next
+  int depth_ = 0;    // objects and arrays open inside a skipped value
   unsigned seen_ = 0;
+  CharTally tally_;
+  unsigned tallySeen_ = 0;
 };
 
 }  // namespace
@@ -444,22 +518,10 @@ std::optional<CheckRecord> fromJsonLine(std::string_view line) {
   if (line.starts_with("\xEF\xBB\xBF")) return std::nullopt;
   const bool standIns = needsStandIn(line);
   CheckRecord r;
-  try {
-    const Json j = standIns ? parseLine(standIn(line, true)) : parseLine(line);
-    if (!j.is_object()) return std::nullopt;
-    RecordReader reader(r, standIns);
-    for (const auto& [key, value] : j.items()) {
-      if (!reader.field(key, value)) return std::nullopt;
-    }
-    if (!reader.complete()) return std::nullopt;
-  } catch (const Damaged&) {
-    return std::nullopt;
-  } catch (const Json::exception&) {
-    return std::nullopt;
-  }
-  if (std::int64_t{r.correct} + r.wrong + r.missed != r.sent) return std::nullopt;
-  std::sort(r.chars.begin(), r.chars.end(),
-            [](const CharTally& a, const CharTally& b) { return a.ch < b.ch; });
+  RecordReader reader(r, standIns);
+  const bool read =
+      standIns ? Json::sax_parse(standIn(line, true), &reader) : Json::sax_parse(line, &reader);
+  if (!read || !reader.complete()) return std::nullopt;
   return r;
 }
 

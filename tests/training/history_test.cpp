@@ -117,23 +117,24 @@ std::string replaced(std::string s, const std::string& from, const std::string& 
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, DamagedLine,
-    testing::Values(std::string("not json"), std::string("[1,2]"), std::string("{}"),
-                    "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}",
-                    replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":-7"),
-                    replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":8"),
-                    replaced(toJsonLine(sampleRecord()), "\"speed\":12", "\"speed\":\"12\""),
-                    replaced(toJsonLine(sampleRecord()), "\"source\":\"file\"",
-                             "\"source\":\"radio\""),
-                    replaced(toJsonLine(sampleRecord()), "T", "t"),
-                    replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"шщ\":{"),
-                    replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"\xD1\":{"),
-                    toJsonLine(sampleRecord()) + "}",
-                    // What the JSON library alone would let pass:
-                    "\xEF\xBB\xBF" + toJsonLine(sampleRecord()),  // a byte order mark
-                    replaced(toJsonLine(sampleRecord()), "\"tone\":700",
-                             "\"tone\":700,\"tone\":700"),  // a key twice
-                    replaced(toJsonLine(sampleRecord()), "\"tone\":700", "\"tone\":700.5"),
-                    replaced(toJsonLine(sampleRecord()), "\"tone\":700", "\"tone\":7e9")));
+    testing::Values(
+        std::string("not json"), std::string("[1,2]"), std::string("{}"),
+        "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}",
+        replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":-7"),
+        replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":8"),
+        replaced(toJsonLine(sampleRecord()), "\"speed\":12", "\"speed\":\"12\""),
+        replaced(toJsonLine(sampleRecord()), "\"source\":\"file\"", "\"source\":\"radio\""),
+        replaced(toJsonLine(sampleRecord()), "T", "t"),
+        replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"шщ\":{"),
+        replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"\xD1\":{"),
+        toJsonLine(sampleRecord()) + "}",
+        // What the JSON library alone would let pass:
+        "\xEF\xBB\xBF" + toJsonLine(sampleRecord()),  // a byte order mark
+        replaced(toJsonLine(sampleRecord()), "\"0\":{",
+                 "\"0\":{\"sent\":0,\"correct\":0,\"missed\":0,\"as\":{}},\"0\":{"),  // a character
+                                                                                      // twice
+        replaced(toJsonLine(sampleRecord()), "\"tone\":700", "\"tone\":700.5"),
+        replaced(toJsonLine(sampleRecord()), "\"tone\":700", "\"tone\":7e9")));
 
 // Other JSON forms of a record's values read as the same values, and write back as the history
 // writes them.
