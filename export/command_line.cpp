@@ -57,8 +57,7 @@ std::uint64_t seedValue(const std::string& text) {
   return v;
 }
 
-// What a flag holds when it is given as it should be, without a value.
-constexpr const char* kPlainFlag = "\x1F";
+constexpr const char* kFlags[] = {"--help", "--long-zero", "--special-signs", "--no-key"};
 
 std::string clock(std::int64_t samples) {
   const std::int64_t s = samples / kSampleRate;
@@ -97,11 +96,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       out = static_cast<int>(integerValue(name, v, range));
     });
   };
-  std::vector<CLI::Option*> flags;
-  const auto flag = [&](const char* name) {
-    flags.push_back(app.add_flag(std::string(name) + "{" + kPlainFlag + "}"));
-    return flags.back();
-  };
+  for (const char* f : kFlags) app.add_flag(f);
 
   valued("--export", [&](const std::string& v) { o.audioPath = v; });
   valued("--text", [&](const std::string& v) {
@@ -125,22 +120,24 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   valued("--file", [&](const std::string& v) { o.textFile = v; });
   valued("--seed", [&](const std::string& v) { o.seed = seedValue(v); });
   valued("--key", [&](const std::string& v) { o.keyPath = v; });
-  const CLI::Option* helpFlag = flag("--help");
-  const CLI::Option* longZero = flag("--long-zero");
-  const CLI::Option* specialSigns = flag("--special-signs");
-  const CLI::Option* noKeyFlag = flag("--no-key");
 
-  // CLI11 takes the words in reverse order, and would read "--speed=" as "--speed" waiting for
-  // the next word: here it gives the empty value.
+  // "--speed=10" is split here: "--speed=" gives the empty value (CLI11 would wait for the next
+  // word), and a flag with a value is refused (CLI11 would take "--no-key=0" as false).
   std::vector<std::string> words;
-  for (auto a = args.rbegin(); a != args.rend(); ++a) {
-    if (ours(*a) && a->ends_with('=')) {
-      words.emplace_back();
-      words.push_back(a->substr(0, a->size() - 1));
-    } else {
-      words.push_back(*a);
+  for (const std::string& a : args) {
+    const std::size_t eq = ours(a) ? a.find('=') : std::string::npos;
+    if (eq == std::string::npos) {
+      words.push_back(a);
+      continue;
     }
+    const std::string name = a.substr(0, eq);
+    if (std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags)) {
+      throw UsageError(name + " takes no value");
+    }
+    words.push_back(name);
+    words.push_back(a.substr(eq + 1));
   }
+  std::reverse(words.begin(), words.end());  // as CLI11 takes them
   try {
     app.parse(words);
   } catch (const CLI::ArgumentMismatch&) {
@@ -149,21 +146,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   } catch (const CLI::ParseError& e) {
     throw UsageError(e.what());
   }
-  for (const CLI::Option* f : flags) {
-    for (const std::string& r : f->results()) {
-      if (r != kPlainFlag) throw UsageError(f->get_name() + " takes no value");
-    }
-  }
   if (const std::vector<std::string> extras = app.remaining(); !extras.empty()) {
     const std::string& extra = extras.front();
     if (!ours(extra)) throw UsageError("unexpected argument '" + extra + "'");
-    throw UsageError("unknown option '" + extra.substr(0, extra.find('=')) +
-                     "' (kelvak --help lists them)");
+    throw UsageError("unknown option '" + extra + "' (kelvak --help lists them)");
   }
-  o.longZero = longZero->count() > 0;
-  o.specialSigns = specialSigns->count() > 0;
-  const bool help = helpFlag->count() > 0, exportGiven = app.count("--export") > 0;
-  const bool keyGiven = app.count("--key") > 0, noKey = noKeyFlag->count() > 0;
+  o.longZero = app.count("--long-zero") > 0;
+  o.specialSigns = app.count("--special-signs") > 0;
+  const bool help = app.count("--help") > 0, exportGiven = app.count("--export") > 0;
+  const bool keyGiven = app.count("--key") > 0, noKey = app.count("--no-key") > 0;
   if (help) {
     cl.action = CommandLine::Action::Help;
     return cl;
