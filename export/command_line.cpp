@@ -3,11 +3,14 @@
 
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <ostream>
 
@@ -54,15 +57,7 @@ std::uint64_t seedValue(const std::string& text) {
   return v;
 }
 
-bool takesValue(const std::string& name) {
-  static const char* const names[] = {"--export",      "--text",   "--groups", "--speed",
-                                      "--tone",        "--signal", "--noise",  "--char-pause",
-                                      "--group-pause", "--file",   "--seed",   "--key"};
-  for (const char* n : names) {
-    if (name == n) return true;
-  }
-  return false;
-}
+constexpr const char* kFlags[] = {"--help", "--long-zero", "--special-signs", "--no-key"};
 
 std::string clock(std::int64_t samples) {
   const std::int64_t s = samples / kSampleRate;
@@ -84,74 +79,82 @@ int sliderPositionForPercent(int percent) {
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
   CommandLine cl;
-  bool ours = false;
-  for (const std::string& a : args) ours = ours || a.rfind("--", 0) == 0;
-  if (!ours) return cl;
+  const auto ours = [](const std::string& a) { return a.starts_with("--"); };
+  if (std::none_of(args.begin(), args.end(), ours)) return cl;
 
   ExportOptions& o = cl.options;
-  bool exportGiven = false, help = false, keyGiven = false, noKey = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    if (name.rfind("--", 0) != 0) throw UsageError("unexpected argument '" + name + "'");
-    if (const std::size_t eq = name.find('='); eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name.resize(eq);
+  CLI::App app;
+  app.set_help_flag();  // --help only chooses what to do
+  app.allow_extras();   // told in the program's words below
+  // An option with a value: the last one given counts, read with the program's own messages.
+  const auto valued = [&](const char* name, std::function<void(const std::string&)> read) {
+    app.add_option_function<std::string>(name, std::move(read))
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  };
+  const auto ranged = [&](const char* name, int& out, Range range) {
+    valued(name, [&out, name, range](const std::string& v) {
+      out = static_cast<int>(integerValue(name, v, range));
+    });
+  };
+  for (const char* f : kFlags) app.add_flag(f);
+
+  valued("--export", [&](const std::string& v) { o.audioPath = v; });
+  valued("--text", [&](const std::string& v) {
+    int kind = -1;
+    for (int k = 0; k < 3; ++k) {
+      if (v == kKinds[k] || v == std::to_string(k)) kind = k;
     }
-    if (takesValue(name)) {
-      if (!value) {
-        if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
-        value = args[++i];
-      }
-    } else if (value) {
+    if (kind < 0) throw UsageError("--text: '" + v + "' is not one of digits, letters, mixture");
+    o.textKind = kind;
+  });
+  valued("--groups", [&](const std::string& v) {
+    o.groups = static_cast<int>(integerValue("--groups", v, {0, kMaxGroups}));
+  });
+  // Speed 0 is on the window's slider, but no transmission can be formed there.
+  ranged("--speed", o.speed, {1, 30});
+  ranged("--tone", o.frequency, {100, 5000});
+  ranged("--signal", o.signalPercent, {0, 100});
+  ranged("--noise", o.noisePercent, {0, 100});
+  ranged("--char-pause", o.charPause, {1, 5});
+  ranged("--group-pause", o.groupPause, {1, 5});
+  valued("--file", [&](const std::string& v) { o.textFile = v; });
+  valued("--seed", [&](const std::string& v) { o.seed = seedValue(v); });
+  valued("--key", [&](const std::string& v) { o.keyPath = v; });
+
+  // "--speed=10" is split here: "--speed=" gives the empty value (CLI11 would wait for the next
+  // word), and a flag with a value is refused (CLI11 would take "--no-key=0" as false).
+  std::vector<std::string> words;
+  for (const std::string& a : args) {
+    const std::size_t eq = ours(a) ? a.find('=') : std::string::npos;
+    if (eq == std::string::npos) {
+      words.push_back(a);
+      continue;
+    }
+    const std::string name = a.substr(0, eq);
+    if (std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags)) {
       throw UsageError(name + " takes no value");
     }
-    const std::string& v = value ? *value : name;
-
-    if (name == "--help") {
-      help = true;
-    } else if (name == "--export") {
-      o.audioPath = v;
-      exportGiven = true;
-    } else if (name == "--text") {
-      int kind = -1;
-      for (int k = 0; k < 3; ++k) {
-        if (v == kKinds[k] || v == std::to_string(k)) kind = k;
-      }
-      if (kind < 0) throw UsageError("--text: '" + v + "' is not one of digits, letters, mixture");
-      o.textKind = kind;
-    } else if (name == "--groups") {
-      o.groups = static_cast<int>(integerValue(name, v, {0, kMaxGroups}));
-    } else if (name == "--speed") {
-      // Speed 0 is on the window's slider, but no transmission can be formed there.
-      o.speed = static_cast<int>(integerValue(name, v, {1, 30}));
-    } else if (name == "--tone") {
-      o.frequency = static_cast<int>(integerValue(name, v, {100, 5000}));
-    } else if (name == "--signal") {
-      o.signalPercent = static_cast<int>(integerValue(name, v, {0, 100}));
-    } else if (name == "--noise") {
-      o.noisePercent = static_cast<int>(integerValue(name, v, {0, 100}));
-    } else if (name == "--char-pause") {
-      o.charPause = static_cast<int>(integerValue(name, v, {1, 5}));
-    } else if (name == "--group-pause") {
-      o.groupPause = static_cast<int>(integerValue(name, v, {1, 5}));
-    } else if (name == "--long-zero") {
-      o.longZero = true;
-    } else if (name == "--special-signs") {
-      o.specialSigns = true;
-    } else if (name == "--file") {
-      o.textFile = v;
-    } else if (name == "--seed") {
-      o.seed = seedValue(v);
-    } else if (name == "--key") {
-      o.keyPath = v;
-      keyGiven = true;
-    } else if (name == "--no-key") {
-      noKey = true;
-    } else {
-      throw UsageError("unknown option '" + name + "' (kelvak --help lists them)");
-    }
+    words.push_back(name);
+    words.push_back(a.substr(eq + 1));
   }
+  std::reverse(words.begin(), words.end());  // as CLI11 takes them
+  try {
+    app.parse(words);
+  } catch (const CLI::ArgumentMismatch&) {
+    // Any word after an option is taken as its value: only the last one can miss it.
+    throw UsageError(args.back() + " needs a value");
+  } catch (const CLI::ParseError& e) {
+    throw UsageError(e.what());
+  }
+  if (const std::vector<std::string> extras = app.remaining(); !extras.empty()) {
+    const std::string& extra = extras.front();
+    if (!ours(extra)) throw UsageError("unexpected argument '" + extra + "'");
+    throw UsageError("unknown option '" + extra + "' (kelvak --help lists them)");
+  }
+  o.longZero = app.count("--long-zero") > 0;
+  o.specialSigns = app.count("--special-signs") > 0;
+  const bool help = app.count("--help") > 0, exportGiven = app.count("--export") > 0;
+  const bool keyGiven = app.count("--key") > 0, noKey = app.count("--no-key") > 0;
   if (help) {
     cl.action = CommandLine::Action::Help;
     return cl;

@@ -1,86 +1,85 @@
-// Sample-rate conversion by polyphase windowed-sinc interpolation.
+// Sample-rate conversion by libsoxr, with the input's edge values held before and after it.
 #include "export/resampler.h"
 
+#include <soxr.h>
+
 #include <algorithm>
-#include <cmath>
-#include <numbers>
 #include <numeric>
+#include <string>
+
+#include "base/error.h"
 
 namespace kelvak {
+
+namespace {
+
+// The held edge reaches past the filter's half length, so no output near the ends sees the step
+// to the silence libsoxr assumes outside the input.
+constexpr std::int64_t kMinEdge = 2048;  // [input samples]
+
+void check(soxr_error_t error) {
+  if (error) throw KelvakError(std::string("resampler: ") + error);
+}
+
+}  // namespace
 
 Resampler::Resampler(int inRate, int outRate) {
   const int g = std::gcd(inRate, outRate);
   in_ = inRate / g;
   out_ = outRate / g;
-  // Cutoff relative to the input rate: half the lower rate, so neither images nor aliases pass.
-  const double cutoff = 0.5 * std::min(1.0, static_cast<double>(out_) / in_);
-  const int width = 2 * kHalfTaps;
-  taps_.resize(static_cast<std::size_t>(out_) * width);
-  for (int phase = 0; phase < out_; ++phase) {
-    const double frac = static_cast<double>(phase) / out_;  // output time past its left input
-    double sum = 0;
-    float* row = &taps_[static_cast<std::size_t>(phase) * width];
-    for (int j = 0; j < width; ++j) {
-      const double d = (kHalfTaps - 1 - j) + frac;  // distance from input sample [input samples]
-      const double x = 2 * cutoff * d;
-      const double sinc = x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
-      const double w = 0.42 + 0.5 * std::cos(std::numbers::pi * d / kHalfTaps) +
-                       0.08 * std::cos(2 * std::numbers::pi * d / kHalfTaps);
-      const double h = std::abs(d) >= kHalfTaps ? 0.0 : sinc * w;
-      row[j] = static_cast<float>(h);
-      sum += h;
-    }
-    for (int j = 0; j < width; ++j) row[j] = static_cast<float>(row[j] / sum);
-  }
+  // A whole number of periods of the ratio gives a whole number of outputs to drop.
+  const std::int64_t periods = (kMinEdge + in_ - 1) / in_;
+  edgeLength_ = periods * in_;
+  skip_ = periods * out_;
+  const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+  const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+  soxr_error_t error = nullptr;
+  soxr_ = soxr_create(inRate, outRate, 1, &error, nullptr, &quality, &runtime);
+  check(error);
 }
 
-float Resampler::sampleAt(std::int64_t k) const {
-  if (k < 0) return first_;
-  if (k >= received_) return last_;
-  return history_[static_cast<std::size_t>(k - base_)];
-}
+Resampler::~Resampler() { soxr_delete(soxr_); }
 
-// Output m lies at input time m·in/out; it needs the inputs up to kHalfTaps past that time.
-void Resampler::produce(std::int64_t available, std::vector<float>& out) {
-  const int width = 2 * kHalfTaps;
+void Resampler::process(const float* in, std::size_t n, std::vector<float>& out) {
+  const std::size_t room = n * out_ / in_ + 256;
+  buffer_.resize(room);
+  std::size_t used = 0;
   for (;;) {
-    const std::int64_t num = produced_ * in_;
-    const std::int64_t left = num / out_;
-    if (!finished_ && left + kHalfTaps >= available) break;
-    if (finished_ && produced_ >= (received_ * out_ + in_ / 2) / in_) break;
-    const float* row = &taps_[static_cast<std::size_t>(num % out_) * width];
-    const std::int64_t k0 = left - kHalfTaps + 1;
-    float acc = 0;
-    if (k0 >= base_ && k0 + width <= received_) {
-      const float* x = &history_[static_cast<std::size_t>(k0 - base_)];
-      for (int j = 0; j < width; ++j) acc += row[j] * x[j];
-    } else {
-      for (int j = 0; j < width; ++j) acc += row[j] * sampleAt(k0 + j);
-    }
-    out.push_back(std::clamp(acc, -1.0f, 1.0f));
-    ++produced_;
+    std::size_t taken = 0, made = 0;
+    check(soxr_process(soxr_, in ? in + used : nullptr, n - used, &taken, buffer_.data(), room,
+                       &made));
+    used += taken;
+    const auto dropped = static_cast<std::size_t>(std::min<std::int64_t>(skip_, made));
+    skip_ -= static_cast<std::int64_t>(dropped);
+    for (std::size_t k = dropped; k < made; ++k) out.push_back(std::clamp(buffer_[k], -1.0f, 1.0f));
+    if (used == n && made < room) break;
   }
-  // Keep only the inputs the next output can still reach.
-  const std::int64_t keepFrom = produced_ * in_ / out_ - kHalfTaps + 1;
-  if (keepFrom > base_ + 4096) {
-    const std::int64_t drop = std::min<std::int64_t>(keepFrom, received_) - base_;
-    history_.erase(history_.begin(), history_.begin() + drop);
-    base_ += drop;
-  }
+}
+
+void Resampler::hold(float value, std::vector<float>& out) {
+  const std::vector<float> edge(static_cast<std::size_t>(edgeLength_), value);
+  process(edge.data(), edge.size(), out);
 }
 
 void Resampler::push(const float* in, std::size_t n, std::vector<float>& out) {
   if (n == 0) return;
-  if (received_ == 0) first_ = in[0];
-  history_.insert(history_.end(), in, in + n);
+  const std::size_t before = out.size();
+  if (received_ == 0) hold(in[0], out);
+  process(in, n, out);
   received_ += static_cast<std::int64_t>(n);
   last_ = in[n - 1];
-  produce(received_, out);
+  produced_ += static_cast<std::int64_t>(out.size() - before);
 }
 
 void Resampler::finish(std::vector<float>& out) {
-  finished_ = true;
-  produce(received_, out);
+  const std::int64_t total = (received_ * out_ + in_ / 2) / in_;
+  const std::size_t before = out.size();
+  if (received_ > 0) hold(last_, out);
+  process(nullptr, 0, out);
+  const std::int64_t wanted = std::max<std::int64_t>(total - produced_, 0);
+  out.resize(before + static_cast<std::size_t>(std::min<std::int64_t>(
+                          wanted, static_cast<std::int64_t>(out.size() - before))));
+  produced_ += static_cast<std::int64_t>(out.size() - before);
 }
 
 }  // namespace kelvak

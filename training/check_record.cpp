@@ -1,13 +1,13 @@
-// Making a check's record and turning it into one line of JSON and back. The reader knows the
-// record's shape and reads it straight into the record: a history of ten thousand checks is read
-// in a blink, and anything out of shape marks the line as damaged.
+// Making a check's record and turning it into one line of JSON and back; anything out of the
+// record's shape marks the line as damaged.
 #include "training/check_record.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
+#include <nlohmann/json.hpp>
 
 #include "text/utf8.h"
 
@@ -15,272 +15,158 @@ namespace kelvak {
 
 namespace {
 
+using Json = nlohmann::json;
+
 constexpr const char* kSourceNames[] = {"digits", "letters", "mixture", "file"};
 // Counts of one record stay far below this; a larger number is damage.
 constexpr double kMaxCount = 1e9;
-// Deeper nesting than any record has is damage; it must not turn into deep recursion.
+// Deeper nesting than any record has is damage.
 constexpr int kMaxDepth = 16;
+
+// --- bytes that are not UTF-8 ---
+// The JSON library takes and gives only well-formed UTF-8, but a file name is any bytes, written
+// as they are. For the library such a line goes through a stand-in: each byte outside a
+// well-formed sequence becomes the private-use character U+10FF00 + byte (U+10FF80..U+10FFFF),
+// and a real character of U+10FF00..U+10FFFF is preceded by U+10FF00, so the stand-in reverses.
+
+constexpr char32_t kStandIn = 0x10FF00;
+
+// The length of the well-formed UTF-8 sequence at `i`, 0 when there is none.
+std::size_t sequenceAt(std::string_view s, std::size_t i) {
+  const auto b = [&](std::size_t k) {
+    return i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0;
+  };
+  const auto cont = [&](std::size_t k, int lo = 0x80, int hi = 0xBF) {
+    return b(k) >= lo && b(k) <= hi;
+  };
+  const unsigned char b0 = b(0);
+  if (b0 < 0x80) return 1;
+  if (b0 >= 0xC2 && b0 <= 0xDF) return cont(1) ? 2 : 0;
+  if (b0 >= 0xE0 && b0 <= 0xEF) {
+    const bool second = b0 == 0xE0 ? cont(1, 0xA0) : b0 == 0xED ? cont(1, 0x80, 0x9F) : cont(1);
+    return second && cont(2) ? 3 : 0;
+  }
+  if (b0 >= 0xF0 && b0 <= 0xF4) {
+    const bool second = b0 == 0xF0 ? cont(1, 0x90) : b0 == 0xF4 ? cont(1, 0x80, 0x8F) : cont(1);
+    return second && cont(2) && cont(3) ? 4 : 0;
+  }
+  return 0;
+}
+
+bool isStandInRange(std::string_view s, std::size_t i) {
+  return s.size() - i >= 4 && s.substr(i, 2) == "\xF4\x8F" &&
+         (static_cast<unsigned char>(s[i + 2]) & 0xFC) == 0xBC;
+}
+
+bool needsStandIn(std::string_view s) {
+  for (std::size_t i = 0, n; i < s.size(); i += n) {
+    n = sequenceAt(s, i);
+    if (n == 0 || (n == 4 && isStandInRange(s, i))) return true;
+  }
+  return false;
+}
+
+// With `escapes`, the text is JSON whose escaped characters of that range are stood in for too.
+std::string standIn(std::string_view s, bool escapes) {
+  std::string out;
+  out.reserve(s.size() + 16);
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t n = sequenceAt(s, i);
+    if (n == 0) {
+      appendUtf8(out, kStandIn + static_cast<unsigned char>(s[i++]));
+    } else if (n == 4 && isStandInRange(s, i)) {
+      appendUtf8(out, kStandIn);
+      out.append(s.substr(i, 4));
+      i += 4;
+    } else if (escapes && s[i] == '\\' && i + 1 < s.size() && sequenceAt(s, i + 1) == 1) {
+      std::string e(s.substr(i, 12));  // \uDBFF\uDFxx, in either case
+      for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+      if (e.size() == 12 && e.starts_with("\\udbff\\udf") && hex(e[10]) && hex(e[11])) {
+        appendUtf8(out, kStandIn);
+        appendUtf8(out, kStandIn + static_cast<char32_t>(
+                                       std::stoi(std::string(e.substr(10, 2)), nullptr, 16)));
+        i += 12;
+      } else {
+        out.append(s.substr(i, 2));
+        i += 2;
+      }
+    } else {
+      out.append(s.substr(i, n));
+      i += n;
+    }
+  }
+  return out;
+}
+
+std::string original(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    if (!isStandInRange(s, i)) {
+      out += s[i++];
+      continue;
+    }
+    const int low = (static_cast<unsigned char>(s[i + 2]) & 3) << 6 | (s[i + 3] & 0x3F);
+    if (low == 0 && isStandInRange(s, i + 4)) {
+      out.append(s.substr(i + 4, 4));
+      i += 8;
+    } else {
+      if (low >= 0x80) {
+        out += static_cast<char>(low);
+      } else {
+        out.append(s.substr(i, 4));
+      }
+      i += 4;
+    }
+  }
+  return out;
+}
 
 // --- writing ---
 
-void writeString(std::string& out, std::string_view s) {
+// The library writes five control characters in their short escapes and DEL as it is; the history
+// has always written every one of them as \u00XX.
+std::string withLongEscapes(const std::string& json) {
   static constexpr char kHex[] = "0123456789abcdef";
-  out += '"';
-  for (char c : s) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
+  std::string out;
+  out.reserve(json.size() + 16);
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    char c = json[i];
+    if (c == '\\') {
+      switch (json[++i]) {
+        case 'b':
+          c = '\b';
+          break;
+        case 'f':
+          c = '\f';
+          break;
+        case 'n':
+          c = '\n';
+          break;
+        case 'r':
+          c = '\r';
+          break;
+        case 't':
+          c = '\t';
+          break;
+        default:
+          out += '\\';
+          out += json[i];
+          continue;
+      }
+    } else if (c != '\x7F') {
       out += c;
-    } else if (u < 0x20 || u == 0x7F) {
-      out += "\\u00";
-      out += kHex[u >> 4];
-      out += kHex[u & 0xF];
-    } else {
-      out += c;  // UTF-8 stays readable as it is
+      continue;
     }
+    out += "\\u00";
+    out += kHex[static_cast<unsigned char>(c) >> 4];
+    out += kHex[c & 0xF];
   }
-  out += '"';
-}
-
-void writeChar(std::string& out, char32_t c) { writeString(out, utf8Of(c)); }
-
-void field(std::string& out, const char* name) {
-  out += '"';
-  out += name;
-  out += "\":";
-}
-
-void integer(std::string& out, const char* name, std::int64_t v, bool comma = true) {
-  field(out, name);
-  out += std::to_string(v);
-  if (comma) out += ',';
+  return out;
 }
 
 // --- reading ---
-
-class Reader {
- public:
-  explicit Reader(std::string_view s) : s_(s) {}
-
-  void space() {
-    while (pos_ < s_.size() &&
-           (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\r' || s_[pos_] == '\n')) {
-      ++pos_;
-    }
-  }
-  bool eat(char c) {
-    space();
-    if (pos_ >= s_.size() || s_[pos_] != c) return false;
-    ++pos_;
-    return true;
-  }
-  bool atEnd() {
-    space();
-    return pos_ == s_.size();
-  }
-
-  // A string literal; `out` views the line itself when it holds no escape, else `buffer`.
-  bool string(std::string_view& out, std::string& buffer) {
-    if (!eat('"')) return false;
-    const std::size_t start = pos_;
-    while (pos_ < s_.size() && s_[pos_] != '"' && s_[pos_] != '\\' &&
-           static_cast<unsigned char>(s_[pos_]) >= 0x20) {
-      ++pos_;
-    }
-    if (pos_ < s_.size() && s_[pos_] == '"') {
-      out = s_.substr(start, pos_ - start);
-      ++pos_;
-      return true;
-    }
-    buffer.assign(s_.substr(start, pos_ - start));
-    while (pos_ < s_.size()) {
-      const char c = s_[pos_++];
-      if (c == '"') {
-        out = buffer;
-        return true;
-      }
-      if (static_cast<unsigned char>(c) < 0x20) return false;
-      if (c != '\\') {
-        buffer += c;
-        continue;
-      }
-      if (pos_ >= s_.size()) return false;
-      switch (s_[pos_++]) {
-        case '"':
-          buffer += '"';
-          break;
-        case '\\':
-          buffer += '\\';
-          break;
-        case '/':
-          buffer += '/';
-          break;
-        case 'b':
-          buffer += '\b';
-          break;
-        case 'f':
-          buffer += '\f';
-          break;
-        case 'n':
-          buffer += '\n';
-          break;
-        case 'r':
-          buffer += '\r';
-          break;
-        case 't':
-          buffer += '\t';
-          break;
-        case 'u': {
-          std::uint32_t cp;
-          if (!hex4(cp)) return false;
-          if (cp >= 0xD800 && cp <= 0xDBFF) {
-            std::uint32_t low;
-            if (s_.substr(pos_, 2) != "\\u") return false;
-            pos_ += 2;
-            if (!hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-          } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-            return false;
-          }
-          appendUtf8(buffer, cp);
-          break;
-        }
-        default:
-          return false;
-      }
-    }
-    return false;
-  }
-
-  // A JSON number: -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?
-  bool number(double& v) {
-    space();
-    const std::size_t start = pos_;
-    auto digits = [&] {
-      const std::size_t from = pos_;
-      while (pos_ < s_.size() && s_[pos_] >= '0' && s_[pos_] <= '9') ++pos_;
-      return pos_ > from;
-    };
-    if (pos_ < s_.size() && s_[pos_] == '-') ++pos_;
-    if (pos_ < s_.size() && s_[pos_] == '0') {
-      ++pos_;
-    } else if (!digits()) {
-      return false;
-    }
-    bool plain = true;
-    if (pos_ < s_.size() && s_[pos_] == '.') {
-      ++pos_;
-      plain = false;
-      if (!digits()) return false;
-    }
-    if (pos_ < s_.size() && (s_[pos_] == 'e' || s_[pos_] == 'E')) {
-      ++pos_;
-      plain = false;
-      if (pos_ < s_.size() && (s_[pos_] == '+' || s_[pos_] == '-')) ++pos_;
-      if (!digits()) return false;
-    }
-    const std::string_view text = s_.substr(start, pos_ - start);
-    if (plain && text.size() < 16) {  // the usual case: a small integer
-      std::int64_t n = 0;
-      for (char c : text.substr(text[0] == '-' ? 1 : 0)) n = n * 10 + (c - '0');
-      v = static_cast<double>(text[0] == '-' ? -n : n);
-    } else {
-      v = std::strtod(std::string(text).c_str(), nullptr);
-    }
-    return true;
-  }
-
-  // An object whose fields `onField(key)` reads, one value each.
-  template <typename OnField>
-  bool object(OnField&& onField) {
-    if (!eat('{')) return false;
-    if (eat('}')) return true;
-    std::string buffer;
-    for (;;) {
-      std::string_view key;
-      if (!string(key, buffer) || !eat(':')) return false;
-      // The key may live in `buffer`, which the value may reuse: the field gets its own copy then.
-      const std::string owned = key.data() == buffer.data() ? std::string(key) : std::string();
-      if (!onField(owned.empty() ? key : std::string_view(owned))) return false;
-      if (eat('}')) return true;
-      if (!eat(',')) return false;
-    }
-  }
-
-  // Any value, for fields a later version may add.
-  bool skipValue(int depth = 0) {
-    if (depth > kMaxDepth) return false;
-    space();
-    if (pos_ >= s_.size()) return false;
-    std::string buffer;
-    std::string_view ignored;
-    double number_;
-    switch (s_[pos_]) {
-      case '"':
-        return string(ignored, buffer);
-      case '{':
-        return object([&](std::string_view) { return skipValue(depth + 1); });
-      case '[':
-        ++pos_;
-        if (eat(']')) return true;
-        for (;;) {
-          if (!skipValue(depth + 1)) return false;
-          if (eat(']')) return true;
-          if (!eat(',')) return false;
-        }
-      case 't':
-        return word("true");
-      case 'f':
-        return word("false");
-      case 'n':
-        return word("null");
-      default:
-        return number(number_);
-    }
-  }
-
- private:
-  bool word(std::string_view w) {
-    if (s_.substr(pos_, w.size()) != w) return false;
-    pos_ += w.size();
-    return true;
-  }
-  bool hex4(std::uint32_t& out) {
-    if (pos_ + 4 > s_.size()) return false;
-    out = 0;
-    for (int k = 0; k < 4; ++k) {
-      const char c = s_[pos_++];
-      out <<= 4;
-      if (c >= '0' && c <= '9') {
-        out |= static_cast<std::uint32_t>(c - '0');
-      } else if (c >= 'a' && c <= 'f') {
-        out |= static_cast<std::uint32_t>(c - 'a' + 10);
-      } else if (c >= 'A' && c <= 'F') {
-        out |= static_cast<std::uint32_t>(c - 'A' + 10);
-      } else {
-        return false;
-      }
-    }
-    return true;
-  }
-
-  std::string_view s_;
-  std::size_t pos_ = 0;
-};
-
-bool count(Reader& in, std::int32_t& out) {
-  double v;
-  if (!in.number(v) || !(v >= 0 && v <= kMaxCount) || v != std::floor(v)) return false;
-  out = static_cast<std::int32_t>(v);
-  return true;
-}
-
-bool setting(Reader& in, int& out) {
-  double v;
-  if (!in.number(v) || !(std::fabs(v) <= kMaxCount) || v != std::floor(v)) return false;
-  out = static_cast<int>(v);
-  return true;
-}
 
 // A key naming one character: exactly one code point of well-formed UTF-8.
 bool oneChar(std::string_view key, char32_t& out) {
@@ -290,33 +176,211 @@ bool oneChar(std::string_view key, char32_t& out) {
   return pos == key.size();
 }
 
-bool readTally(Reader& in, CharTally& t) {
-  unsigned seen = 0;
-  const bool ok = in.object([&](std::string_view key) {
-    if (key == "sent") return seen |= 1, count(in, t.sent);
-    if (key == "correct") return seen |= 2, count(in, t.correct);
-    if (key == "missed") return seen |= 4, count(in, t.missed);
-    if (key == "as") {
-      seen |= 8;
-      return in.object([&](std::string_view w) {
-        char32_t c;
-        std::int32_t n;
-        if (!oneChar(w, c) || !count(in, n) || n == 0) return false;
-        t.takenFor.emplace_back(c, n);
-        return true;
-      });
-    }
-    return in.skipValue();
-  });
-  if (!ok || seen != 15) return false;
-  std::sort(t.takenFor.begin(), t.takenFor.end());
-  std::int64_t wrong = 0;
-  for (std::size_t k = 0; k < t.takenFor.size(); ++k) {
-    if (k > 0 && t.takenFor[k].first == t.takenFor[k - 1].first) return false;
-    wrong += t.takenFor[k].second;
-  }
-  return std::int64_t{t.correct} + t.missed + wrong == t.sent;
+bool count(double v, std::int32_t& out) {
+  if (!(v >= 0 && v <= kMaxCount) || v != std::floor(v)) return false;
+  out = static_cast<std::int32_t>(v);
+  return true;
 }
+
+bool setting(double v, int& out) {
+  if (!(std::fabs(v) <= kMaxCount) || v != std::floor(v)) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+// Reads the record straight from the parser's events, in the record's shape: a history of ten
+// thousand checks is read in a blink, and anything out of shape ends the reading. A field given
+// twice counts as often as given, the last one standing; a character twice is damage.
+class RecordReader final : public nlohmann::json_sax<Json> {
+ public:
+  RecordReader(CheckRecord& r, bool standIns) : r_(r), standIns_(standIns) {}
+
+  // The whole line was the record.
+  bool complete() {
+    if (where_ != Where::Done || seen_ != (1u << 12) - 1) return false;
+    if (std::int64_t{r_.correct} + r_.wrong + r_.missed != r_.sent) return false;
+    std::sort(r_.chars.begin(), r_.chars.end(),
+              [](const CharTally& a, const CharTally& b) { return a.ch < b.ch; });
+    for (std::size_t k = 1; k < r_.chars.size(); ++k) {
+      if (r_.chars[k].ch == r_.chars[k - 1].ch) return false;
+    }
+    return true;
+  }
+
+  bool null() override { return other(); }
+  bool boolean(bool) override { return other(); }
+  bool number_integer(number_integer_t v) override { return number(static_cast<double>(v)); }
+  bool number_unsigned(number_unsigned_t v) override { return number(static_cast<double>(v)); }
+  bool number_float(number_float_t v, const string_t&) override { return number(v); }
+  bool binary(binary_t&) override { return false; }
+
+  bool string(string_t& v) override {
+    if (skipping()) return skipped();
+    if (where_ != Where::Top) return other();
+    if (key_ == "time") {
+      const std::optional<std::int64_t> t = parseUtc(v);
+      return t && (r_.time = *t, bit(0));
+    }
+    if (key_ == "source") {
+      for (int k = 0; k < 4; ++k) {
+        if (v == kSourceNames[k]) return r_.settings.source = static_cast<TextSource>(k), bit(1);
+      }
+      return false;
+    }
+    if (key_ == "file") return r_.settings.file = restored(v), true;
+    return other();
+  }
+
+  bool key(string_t& k) override {
+    if (!skipping()) key_ = k;
+    return true;
+  }
+
+  bool start_object(std::size_t) override {
+    if (skipping() || !known()) return startSkipping();
+    switch (where_) {
+      case Where::Start:
+        where_ = Where::Top;
+        return true;
+      case Where::Top:
+        if (key_ != "chars") return false;
+        where_ = Where::Chars;
+        return true;
+      case Where::Chars:
+        tally_ = CharTally{};
+        tallySeen_ = 0;
+        where_ = Where::Tally;
+        return character(key_, tally_.ch);
+      case Where::Tally:
+        if (key_ != "as") return false;
+        tallySeen_ |= 8;
+        where_ = Where::As;
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  bool end_object() override {
+    if (skipping()) return endSkipping();
+    switch (where_) {
+      case Where::As:
+        where_ = Where::Tally;
+        return true;
+      case Where::Tally:
+        where_ = Where::Chars;
+        return endTally();
+      case Where::Chars:
+        where_ = Where::Top;
+        return bit(11);
+      default:
+        where_ = Where::Done;
+        return true;
+    }
+  }
+
+  bool start_array(std::size_t) override {
+    return skipping() || !known() ? startSkipping() : false;
+  }
+  bool end_array() override { return endSkipping(); }
+
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+    return false;
+  }
+
+ private:
+  enum class Where { Start, Top, Chars, Tally, As, Done };
+
+  bool bit(unsigned b) {
+    seen_ |= 1u << b;
+    return true;
+  }
+  std::string restored(const std::string& s) const { return standIns_ ? original(s) : s; }
+  bool character(const std::string& key, char32_t& out) const {
+    return oneChar(restored(key), out);
+  }
+
+  // Whether the value for key_ is one the record has, rather than one a later version adds.
+  bool known() const {
+    static constexpr std::string_view kTop[] = {"time",   "source", "file", "speed",   "tone",
+                                                "noise",  "groups", "sent", "correct", "wrong",
+                                                "missed", "extra",  "chars"};
+    static constexpr std::string_view kTally[] = {"sent", "correct", "missed", "as"};
+    switch (where_) {
+      case Where::Top:
+        return std::find(std::begin(kTop), std::end(kTop), key_) != std::end(kTop);
+      case Where::Tally:
+        return std::find(std::begin(kTally), std::end(kTally), key_) != std::end(kTally);
+      default:
+        return true;  // the start, and characters
+    }
+  }
+
+  // A value of a field a later version adds is skipped, down to kMaxDepth levels inside it.
+  bool skipping() const { return depth_ > 0; }
+  bool skipped() const { return depth_ <= kMaxDepth; }
+  bool startSkipping() {
+    if (skipping() && !skipped()) return false;
+    ++depth_;
+    return true;
+  }
+  bool endSkipping() {
+    --depth_;
+    return true;
+  }
+  // A scalar value, not a number or a string the record wants there.
+  bool other() const { return skipping() ? skipped() : !known(); }
+
+  bool number(double v) {
+    if (skipping() || !known()) return other();
+    if (where_ == Where::As) {
+      std::pair<char32_t, std::int32_t> w;
+      if (!character(key_, w.first) || !count(v, w.second) || w.second == 0) return false;
+      tally_.takenFor.push_back(w);
+      return true;
+    }
+    if (where_ == Where::Tally) {
+      if (key_ == "sent") return tallySeen_ |= 1, count(v, tally_.sent);
+      if (key_ == "correct") return tallySeen_ |= 2, count(v, tally_.correct);
+      if (key_ == "missed") return tallySeen_ |= 4, count(v, tally_.missed);
+      return false;
+    }
+    if (where_ != Where::Top) return false;
+    if (key_ == "speed") return setting(v, r_.settings.speed) && bit(2);
+    if (key_ == "tone") return setting(v, r_.settings.tone) && bit(3);
+    if (key_ == "noise") return setting(v, r_.settings.noise) && bit(4);
+    if (key_ == "groups") return setting(v, r_.settings.groups) && bit(5);
+    if (key_ == "sent") return count(v, r_.sent) && bit(6);
+    if (key_ == "correct") return count(v, r_.correct) && bit(7);
+    if (key_ == "wrong") return count(v, r_.wrong) && bit(8);
+    if (key_ == "missed") return count(v, r_.missed) && bit(9);
+    if (key_ == "extra") return count(v, r_.extra) && bit(10);
+    return false;
+  }
+
+  bool endTally() {
+    if (tallySeen_ != 15) return false;
+    CharTally& t = tally_;
+    std::sort(t.takenFor.begin(), t.takenFor.end());
+    std::int64_t wrong = 0;
+    for (std::size_t k = 0; k < t.takenFor.size(); ++k) {
+      if (k > 0 && t.takenFor[k].first == t.takenFor[k - 1].first) return false;
+      wrong += t.takenFor[k].second;
+    }
+    if (std::int64_t{t.correct} + t.missed + wrong != t.sent) return false;
+    r_.chars.push_back(std::move(t));
+    return true;
+  }
+
+  CheckRecord& r_;
+  const bool standIns_;
+  Where where_ = Where::Start;
+  std::string key_;  // the field whose value comes next
+  int depth_ = 0;    // objects and arrays open inside a skipped value
+  unsigned seen_ = 0;
+  CharTally tally_;
+  unsigned tallySeen_ = 0;
+};
 
 }  // namespace
 
@@ -419,105 +483,45 @@ std::optional<std::int64_t> parseUtc(std::string_view text) {
 }
 
 std::string toJsonLine(const CheckRecord& r) {
-  std::string out;
-  out.reserve(256 + 48 * r.chars.size());
-  out += '{';
-  field(out, "time");
-  writeString(out, formatUtc(r.time));
-  out += ',';
-  field(out, "source");
-  writeString(out, kSourceNames[static_cast<int>(r.settings.source)]);
-  out += ',';
-  if (r.settings.source == TextSource::File) {
-    field(out, "file");
-    writeString(out, r.settings.file);
-    out += ',';
+  const bool standIns = r.settings.source == TextSource::File && needsStandIn(r.settings.file);
+  const auto text = [&](const std::string& s) { return standIns ? standIn(s, false) : s; };
+  nlohmann::ordered_json j;
+  j["time"] = formatUtc(r.time);
+  j["source"] = kSourceNames[static_cast<int>(r.settings.source)];
+  if (r.settings.source == TextSource::File) j["file"] = text(r.settings.file);
+  j["speed"] = r.settings.speed;
+  j["tone"] = r.settings.tone;
+  j["noise"] = r.settings.noise;
+  j["groups"] = r.settings.groups;
+  j["sent"] = r.sent;
+  j["correct"] = r.correct;
+  j["wrong"] = r.wrong;
+  j["missed"] = r.missed;
+  j["extra"] = r.extra;
+  nlohmann::ordered_json& chars = j["chars"] = nlohmann::ordered_json::object();
+  for (const CharTally& t : r.chars) {
+    nlohmann::ordered_json& c = chars[text(utf8Of(t.ch))];
+    c["sent"] = t.sent;
+    c["correct"] = t.correct;
+    c["missed"] = t.missed;
+    nlohmann::ordered_json& as = c["as"] = nlohmann::ordered_json::object();
+    for (const auto& [w, n] : t.takenFor) as[text(utf8Of(w))] = n;
   }
-  integer(out, "speed", r.settings.speed);
-  integer(out, "tone", r.settings.tone);
-  integer(out, "noise", r.settings.noise);
-  integer(out, "groups", r.settings.groups);
-  integer(out, "sent", r.sent);
-  integer(out, "correct", r.correct);
-  integer(out, "wrong", r.wrong);
-  integer(out, "missed", r.missed);
-  integer(out, "extra", r.extra);
-  field(out, "chars");
-  out += '{';
-  for (std::size_t k = 0; k < r.chars.size(); ++k) {
-    const CharTally& t = r.chars[k];
-    if (k > 0) out += ',';
-    writeChar(out, t.ch);
-    out += ":{";
-    integer(out, "sent", t.sent);
-    integer(out, "correct", t.correct);
-    integer(out, "missed", t.missed);
-    field(out, "as");
-    out += '{';
-    for (std::size_t w = 0; w < t.takenFor.size(); ++w) {
-      if (w > 0) out += ',';
-      writeChar(out, t.takenFor[w].first);
-      out += ':';
-      out += std::to_string(t.takenFor[w].second);
-    }
-    out += "}}";
-  }
-  out += "}}\n";
-  return out;
+  std::string line = withLongEscapes(j.dump());
+  if (standIns) line = original(line);
+  line += '\n';
+  return line;
 }
 
 std::optional<CheckRecord> fromJsonLine(std::string_view line) {
-  Reader in(line);
+  // The library would skip a byte order mark; the history never has one.
+  if (line.starts_with("\xEF\xBB\xBF")) return std::nullopt;
+  const bool standIns = needsStandIn(line);
   CheckRecord r;
-  unsigned seen = 0;
-  std::string buffer;
-  auto bit = [&](unsigned b) {
-    seen |= 1u << b;
-    return true;
-  };
-  const bool ok = in.object([&](std::string_view key) {
-    std::string_view text;
-    if (key == "time") {
-      if (!in.string(text, buffer)) return false;
-      const std::optional<std::int64_t> t = parseUtc(text);
-      return t && (r.time = *t, bit(0));
-    }
-    if (key == "source") {
-      if (!in.string(text, buffer)) return false;
-      for (int k = 0; k < 4; ++k) {
-        if (text == kSourceNames[k]) return r.settings.source = static_cast<TextSource>(k), bit(1);
-      }
-      return false;
-    }
-    if (key == "file") {
-      if (!in.string(text, buffer)) return false;
-      r.settings.file.assign(text);
-      return true;
-    }
-    if (key == "speed") return setting(in, r.settings.speed) && bit(2);
-    if (key == "tone") return setting(in, r.settings.tone) && bit(3);
-    if (key == "noise") return setting(in, r.settings.noise) && bit(4);
-    if (key == "groups") return setting(in, r.settings.groups) && bit(5);
-    if (key == "sent") return count(in, r.sent) && bit(6);
-    if (key == "correct") return count(in, r.correct) && bit(7);
-    if (key == "wrong") return count(in, r.wrong) && bit(8);
-    if (key == "missed") return count(in, r.missed) && bit(9);
-    if (key == "extra") return count(in, r.extra) && bit(10);
-    if (key == "chars") {
-      return in.object([&](std::string_view c) {
-        CharTally t;
-        return oneChar(c, t.ch) && readTally(in, t) && (r.chars.push_back(std::move(t)), true);
-      }) && bit(11);
-    }
-    return in.skipValue();
-  });
-  if (!ok || !in.atEnd() || seen != (1u << 12) - 1) return std::nullopt;
-  if (std::int64_t{r.correct} + r.wrong + r.missed != r.sent) return std::nullopt;
-  std::sort(r.chars.begin(), r.chars.end(),
-            [](const CharTally& a, const CharTally& b) { return a.ch < b.ch; });
-  for (std::size_t k = 1; k < r.chars.size(); ++k) {
-    if (r.chars[k].ch == r.chars[k - 1].ch) return std::nullopt;
-  }
+  RecordReader reader(r, standIns);
+  const bool read =
+      standIns ? Json::sax_parse(standIn(line, true), &reader) : Json::sax_parse(line, &reader);
+  if (!read || !reader.complete()) return std::nullopt;
   return r;
 }
 

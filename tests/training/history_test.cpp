@@ -117,17 +117,61 @@ std::string replaced(std::string s, const std::string& from, const std::string& 
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, DamagedLine,
-    testing::Values(std::string("not json"), std::string("[1,2]"), std::string("{}"),
-                    "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}",
-                    replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":-7"),
-                    replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":8"),
-                    replaced(toJsonLine(sampleRecord()), "\"speed\":12", "\"speed\":\"12\""),
-                    replaced(toJsonLine(sampleRecord()), "\"source\":\"file\"",
-                             "\"source\":\"radio\""),
-                    replaced(toJsonLine(sampleRecord()), "T", "t"),
-                    replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"шщ\":{"),
-                    replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"\xD1\":{"),
-                    toJsonLine(sampleRecord()) + "}"));
+    testing::Values(
+        std::string("not json"), std::string("[1,2]"), std::string("{}"),
+        "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}",
+        replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":-7"),
+        replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":8"),
+        replaced(toJsonLine(sampleRecord()), "\"speed\":12", "\"speed\":\"12\""),
+        replaced(toJsonLine(sampleRecord()), "\"source\":\"file\"", "\"source\":\"radio\""),
+        replaced(toJsonLine(sampleRecord()), "T", "t"),
+        replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"шщ\":{"),
+        replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"\xD1\":{"),
+        toJsonLine(sampleRecord()) + "}",
+        // What the JSON library alone would let pass:
+        "\xEF\xBB\xBF" + toJsonLine(sampleRecord()),  // a byte order mark
+        replaced(toJsonLine(sampleRecord()), "\"0\":{",
+                 "\"0\":{\"sent\":0,\"correct\":0,\"missed\":0,\"as\":{}},\"0\":{"),  // a character
+                                                                                      // twice
+        replaced(toJsonLine(sampleRecord()), "\"tone\":700", "\"tone\":700.5"),
+        replaced(toJsonLine(sampleRecord()), "\"tone\":700", "\"tone\":7e9")));
+
+// Other JSON forms of a record's values read as the same values, and write back as the history
+// writes them.
+struct OtherForm {
+  const char* name;
+  const char* from;     // as written
+  const char* other;    // in the line read
+  const char* written;  // when written back
+};
+void PrintTo(const OtherForm& c, std::ostream* os) { *os << c.name; }
+
+class HistoryLineForm : public testing::TestWithParam<OtherForm> {};
+
+TEST_P(HistoryLineForm, ReadsAsTheSameValue) {
+  const std::string line = toJsonLine(sampleRecord());
+  const std::optional<CheckRecord> r =
+      fromJsonLine(replaced(line, GetParam().from, GetParam().other));
+  ASSERT_TRUE(r.has_value());
+  EXPECT_EQ(toJsonLine(*r), replaced(line, GetParam().from, GetParam().written));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, HistoryLineForm,
+    testing::Values(
+        OtherForm{"Fraction", "\"tone\":700", "\"tone\":700.0", "\"tone\":700"},
+        OtherForm{"Exponent", "\"tone\":700", "\"tone\":0.7E+3", "\"tone\":700"},
+        OtherForm{"NegativeZero", "\"noise\":20", "\"noise\":-0", "\"noise\":0"},
+        OtherForm{"EscapedKey", "\"ш\":{", "\"\\u0448\":{", "\"ш\":{"},
+        OtherForm{"SurrogatePair", "урок", "\\ud83d\\ude00", "\xF0\x9F\x98\x80"},
+        OtherForm{"ControlCharacters", "урок", "\\b\\f\\n\\r\\t\\/\x7F",
+                  "\\u0008\\u000c\\u000a\\u000d\\u0009/\\u007f"},
+        OtherForm{"Nul", "урок", "\\u0000", "\\u0000"},
+        OtherForm{"NotUtf8", "урок", "\xFF\xD1", "\xFF\xD1"},
+        // The stand-ins this program gives bytes that are not UTF-8, as real characters.
+        OtherForm{"NotUtf8WithPrivateUse", "урок", "\xFF\xF4\x8F\xBE\x80\\udbff\\udf80",
+                  "\xFF\xF4\x8F\xBE\x80\xF4\x8F\xBE\x80"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HistoryLine, TimesComeBackToTheSecond) {
   // The start, a leap day, the day after a century's missing leap day, and a far date.
