@@ -93,7 +93,7 @@ TEST(Resampler, KeepsLevelsLengthAndTonesUpToTheTopTone) {
     EXPECT_EQ(out.size(), std::size_t{7256});  // 5000 × 640 / 441 = 7256.2
     double worst = 0;
     // Away from the ends, where the edge values stand in for the missing input; a constant level
-    // (0 Hz, the program's silence at the bottom) everywhere.
+    // (0 Hz) everywhere.
     const std::size_t edge = hz == 0 ? 0 : 200;
     for (std::size_t m = edge; m + edge < out.size(); ++m) {
       const double want = 0.5 * std::cos(2 * std::numbers::pi * hz * m / 16000) - 0.5;

@@ -7,10 +7,10 @@
 #include <cmath>
 #include <fstream>
 
-#include "synth/block_placement.h"
 #include "export/command_line.h"
 #include "export/exporter.h"
 #include "playback/transmission.h"
+#include "synth/block_placement.h"
 #include "synth/error.h"
 #include "synth/symbol_table.h"
 #include "tests/export/export_test_files.h"
@@ -82,18 +82,16 @@ TEST_P(ExportMatchesWindow, WavHoldsTheWindowsBlocksAtItsTickTimes) {
   }
   ASSERT_FALSE(device.opened);
 
-  // Each block at its tick time [ms] to the nearest sample; between blocks the level the block
-  // before ended on, before the first the silence of the blocks (0).
+  // Each block at its tick time [ms] to the nearest sample; before and between blocks the silent
+  // level, whatever noise sample a block ended on.
   std::vector<std::uint8_t> want;
-  std::uint8_t level = 0;
   const std::size_t tail =
       4 * static_cast<std::size_t>(samplesPerUnitFor(*unitDuration(s.speed, s.textKind)));
   for (const FakeDevice::Written& w : device.writes) {
     const auto start = static_cast<std::size_t>(std::floor(w.at * 11025 / 1000.0 + 0.5));
     ASSERT_GE(start + tail, want.size()) << "a tick came before the tone before had ended";
-    want.resize(start, level);  // fills a gap, or cuts the silent tail a tick comes inside
+    want.resize(start, kSilentLevel);  // fills a gap, or cuts the silent tail a tick comes inside
     want.insert(want.end(), w.block->begin(), w.block->end());
-    level = w.block->back();
   }
 
   FileText text;

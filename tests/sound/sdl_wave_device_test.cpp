@@ -51,7 +51,7 @@ class DiskDeviceTest : public ::testing::Test {
   std::filesystem::path file_;
 };
 
-TEST_F(DiskDeviceTest, HandsOverBlocksInOrderWithTheLastLevelBetweenThem) {
+TEST_F(DiskDeviceTest, HandsOverBlocksInOrderWithTheSilentLevelBetweenThem) {
   SdlWaveDevice device;
   ASSERT_TRUE(device.open());
   const auto first = toneBlock(600, 1, 42);
@@ -80,8 +80,8 @@ TEST_F(DiskDeviceTest, HandsOverBlocksInOrderWithTheLastLevelBetweenThem) {
   // disk driver falls behind real time when the machine is busy (its late callbacks write fewer
   // samples than the time that passed), so only the existence of the gap is certain.
   EXPECT_GT(b - (a + 600), 0);
-  EXPECT_TRUE(all(a + 600, b, 42));
-  EXPECT_TRUE(all(c + 400, static_cast<std::ptrdiff_t>(out.size()), 9));
+  EXPECT_TRUE(all(a + 600, b, OutputTimeline::kCentreLevel));
+  EXPECT_TRUE(all(c + 400, static_cast<std::ptrdiff_t>(out.size()), OutputTimeline::kCentreLevel));
 }
 
 TEST_F(DiskDeviceTest, PlaysABlockWhoseOwnerLetGoOfIt) {
