@@ -10,6 +10,7 @@
 #include "export/exporter.h"
 #include "export/resampler.h"
 #include "tests/export/export_test_files.h"
+#include "tests/harness/spectrum.h"
 
 namespace kelvak {
 namespace {
@@ -67,6 +68,30 @@ INSTANTIATE_TEST_SUITE_P(Formats, FormatRoundTrip,
                                            FormatCase{".opus", 16000, false, 0.05},
                                            FormatCase{".mp3", 11025, false, 0.2}),
                          [](const auto& info) { return std::string(info.param.extension + 1); });
+
+// The lossy coders add to the peaks, most of all to those of noise: decoded, a file stays within
+// full scale at the settings that peak highest.
+class LossyLevel : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LossyLevel, DecodesWithinFullScale) {
+  TempFolder folder;
+  for (int signal : {0, 64}) {
+    ExportSettings s;
+    s.speed = 30;
+    s.groups = 2;
+    s.signalPosition = signal;
+    s.noisePosition = 0;
+    Random random;
+    const std::string path = folder.path(std::string("out") + GetParam());
+    ASSERT_TRUE(writeExport(planTransmission(s, {}, random), path, std::nullopt));
+    const testing::Peaks p = testing::peaksOf(testing::readFloats(path));
+    EXPECT_LT(p.peak, 1.0) << "signal position " << signal;
+    EXPECT_GT(p.peak, 0.3) << "signal position " << signal;  // and not far below it
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, LossyLevel, ::testing::Values(".ogg", ".opus", ".mp3"),
+                         [](const auto& info) { return std::string(info.param + 1); });
 
 TEST(AudioFile, CancelledOrFailedExportLeavesNothing) {
   const TransmissionPlan plan = shortPlan();
