@@ -32,6 +32,7 @@
 #include "tests/harness/pulse_server.h"
 #include "tests/harness/realtime_timer.h"
 #include "tests/harness/recording_device.h"
+#include "tests/harness/spectrum.h"
 #include "tests/harness/tone_analysis.h"
 
 namespace {
@@ -255,6 +256,13 @@ int main(int argc, char** argv) {
   const double rate = recorder.measuredRate();
   std::printf("sink clock %.2f samples/s (%+.0f ppm against nominal)\n", rate,
               (rate / kSampleRate - 1) * 1e6);
+  // What an AC-coupled line output makes of it: steps of the mean level come out as thumps.
+  const auto coupled = testing::highPass(testing::centred(recorder.samples()), recorder.rate(), 20);
+  std::printf(
+      "after a 20 Hz high-pass: %.3f %% of the energy below 300 Hz, %.1f %% at %d +- 100 Hz\n",
+      100 * testing::bandShare(coupled, recorder.rate(), 0, 300),
+      100 * testing::bandShare(coupled, recorder.rate(), controls.freq - 100, controls.freq + 100),
+      controls.freq);
   std::printf("load average before %s, after %s\n", loadBefore.c_str(), loadAfter.c_str());
   return broken == 0 && underruns <= 0 ? 0 : 1;
 }

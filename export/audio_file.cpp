@@ -178,8 +178,9 @@ void AudioFileWriter::write(const std::uint8_t* samples, std::size_t n) {
       return;
     default:
       floats_.resize(n);
-      for (std::size_t i = 0; i < n; ++i)
-        floats_[i] = static_cast<float>(samples[i] - 128) / 128.0f;
+      for (std::size_t i = 0; i < n; ++i) {
+        floats_[i] = static_cast<float>(samples[i] - 128) / 128.0f * kLossyGain;
+      }
       if (resampler_) {
         resampled_.clear();
         resampler_->push(floats_.data(), n, resampled_);

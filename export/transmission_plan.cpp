@@ -98,7 +98,7 @@ std::size_t PlanRenderer::render(std::uint8_t* out, std::size_t n) {
         std::min(limit, next_ < symbols.size() ? symbols[next_].start : plan_.totalSamples);
     std::int64_t end = segmentEnd;
     if (next_ == 0) {
-      std::memset(out + filled, kLeadInLevel, static_cast<std::size_t>(end - position_));
+      std::memset(out + filled, kSilentLevel, static_cast<std::size_t>(end - position_));
     } else {
       const PlannedSymbol& s = symbols[next_ - 1];
       const std::vector<std::uint8_t>& block = *plan_.buffers.blocks[s.index];
@@ -108,7 +108,7 @@ std::size_t PlanRenderer::render(std::uint8_t* out, std::size_t n) {
         std::memcpy(out + filled, block.data() + (position_ - s.start),
                     static_cast<std::size_t>(end - position_));
       } else {
-        std::memset(out + filled, block.back(), static_cast<std::size_t>(end - position_));
+        std::memset(out + filled, kSilentLevel, static_cast<std::size_t>(end - position_));
       }
     }
     filled += static_cast<std::size_t>(end - position_);

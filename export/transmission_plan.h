@@ -14,10 +14,9 @@
 
 namespace kelvak {
 
-// The start signal comes one timer interval after Play: the first transmission's 1000 ms.
+// The start signal comes one timer interval after Play: the first transmission's 1000 ms, which
+// the output spends at the silent level.
 constexpr std::int64_t kLeadInMs = 1000;
-// The level the output holds before the first block: that of a silent unit without noise.
-constexpr std::uint8_t kLeadInLevel = 0;
 // Longest transmission a file may hold [samples]: about 54 hours, beyond what the spin ranges
 // allow.
 constexpr std::int64_t kMaxExportSamples = 0x7FFFFFFF;
@@ -66,7 +65,7 @@ class GeneratorPlan {
 };
 
 // Produces a plan's samples in pieces: blocks at their starts, a block cut where the next begins,
-// and between blocks the last sample of the block before, as the sound device holds it.
+// and between blocks the silent level, as the sound device holds it.
 class PlanRenderer {
  public:
   explicit PlanRenderer(const TransmissionPlan& plan) : plan_(plan) {}

@@ -39,8 +39,9 @@ class WaveDevice {
   // True while a written block has not finished playing.
   virtual bool busy() const = 0;
 
-  // Sleeps until everything written has been played. Bounded by the audio still queued plus a
-  // margin, so a dead or stuck server cannot hold the caller for long. True when all was played.
+  // Sleeps until everything written has been played, the last block to its end however long it
+  // is. Bounded by the audio still to be heard plus a margin; a server that goes away or stops
+  // taking sound ends the wait early, so it cannot hold the caller. True when all was played.
   virtual bool waitUntilPlayed() = 0;
 
   // Closes the output, dropping anything still queued. Does nothing when not open.

@@ -127,14 +127,11 @@ void OutputTimeline::render(std::uint8_t* out, std::size_t count, Clock::time_po
       std::memcpy(out + (pos - handedOut_), e.block->data() + (pos - e.start),
                   static_cast<std::size_t>(n));
       pos += n;
-      if (pos >= e.end) {
-        if (e.end > e.start) level_ = (*e.block)[static_cast<std::size_t>(e.end - e.start - 1)];
-        blocks_.pop_front();
-      }
+      if (pos >= e.end) blocks_.pop_front();
       continue;
     }
     const std::int64_t fillEnd = blocks_.empty() ? endPos : std::min(endPos, blocks_.front().start);
-    std::memset(out + (pos - handedOut_), level_, static_cast<std::size_t>(fillEnd - pos));
+    std::memset(out + (pos - handedOut_), kCentreLevel, static_cast<std::size_t>(fillEnd - pos));
     pos = fillEnd;
   }
   handedOut_ = endPos;

@@ -21,9 +21,9 @@ namespace kelvak {
 // Where a block meets the one before it, blockStart (playback/block_placement.h) decides: a block
 // due while the one before plays only its silent tail starts at its own time and cuts that tail;
 // one due while the one before still sounds tone starts where that tone ends. Blocks never
-// overlap and play in the order written. Between blocks the output holds the last sample of the
-// block before (the blocks end silent), so the device adds no steps of its own; before the first
-// block it holds the centre level 0x80.
+// overlap and play in the order written. Before, between and after blocks the output holds the
+// silent level 0x80, on which the blocks begin and end (give or take their noise), so the device
+// adds no steps of its own.
 //
 // The clock map has two sources. By default it is learned from the moments the callback runs
 // (SDL: the callback takes one period at a time, on the server's beat). A device whose server
@@ -36,7 +36,7 @@ class OutputTimeline {
  public:
   using Clock = std::chrono::steady_clock;
 
-  static constexpr std::uint8_t kCentreLevel = 0x80;
+  static constexpr std::uint8_t kCentreLevel = kSilentLevel;
   // How fast the clock map may slide back towards a sound card clock that runs slower than the
   // steady clock [samples of output per sample of steady time]; 200 ppm covers real crystals.
   static constexpr double kMaxDrift = 2e-4;
@@ -78,7 +78,7 @@ class OutputTimeline {
   // The audio callback: fills out[0, count) with the next samples. `now` is when it runs.
   void render(std::uint8_t* out, std::size_t count, Clock::time_point now);
 
-  // Drops every block not yet handed out; the output keeps its current level.
+  // Drops every block not yet handed out; the output holds the silent level from there on.
   void clear();
 
   // Every written sample has been handed out.
@@ -120,7 +120,6 @@ class OutputTimeline {
   std::deque<Entry> blocks_;
   std::int64_t handedOut_ = 0;  // the next sample the callback hands out [samples]
   std::int64_t lastEnd_ = 0;    // end of the last written block [samples]
-  std::uint8_t level_ = kCentreLevel;
   int lateWrites_ = 0;
   // Following the stream's clock: a smoothed map of which sample is heard when.
   bool streamClock_ = false;

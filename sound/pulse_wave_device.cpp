@@ -342,16 +342,15 @@ bool PulseWaveDevice::waitUntilPlayed() {
   {
     std::lock_guard lock(connection_->mutex);
     const OutputTimeline& t = connection_->timeline;
-    const double heard = t.positionAt(Clock::now());
-    const double toEnd = std::max(0.0, static_cast<double>(t.writtenEnd()) - heard);
-    const double toFirstEnd = std::max(0.0, static_cast<double>(t.firstPendingEnd()) - heard);
-    // The whole queue, but never much longer than the block now sounding: a stuck server, or a
-    // backlog of blocks typed into being, must not hold the window.
-    boundMs = std::min(msOf(static_cast<std::int64_t>(toEnd)),
-                       msOf(static_cast<std::int64_t>(toFirstEnd)) + kStopLimit.count());
+    // Everything still to be heard: the server's queue, the blocks not yet handed out and the last
+    // block whole, however long a slow speed makes it. A stuck server does not hold the window
+    // that long: it stops asking for sound, which ends the wait below.
+    const double toEnd = static_cast<double>(t.writtenEnd()) - t.positionAt(Clock::now());
+    boundMs = msOf(static_cast<std::int64_t>(std::max(0.0, toEnd)));
   }
   const auto deadline = Clock::now() + millis(boundMs) + kWaitMargin;
-  return waitWhileBusy([this] { return busy(); }, deadline, kWaitStep) && alive();
+  return waitWhileBusy([this] { return busy() && !stalled(); }, deadline, kWaitStep) && alive() &&
+         !stalled();
 }
 
 void PulseWaveDevice::close() {

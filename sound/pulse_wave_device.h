@@ -47,11 +47,10 @@ class PulseWaveDevice : public WaveDevice {
   // open() gives up on a server that has not answered by then, so that Play answers within a
   // second, the forming and the message box included; a working server answers in milliseconds.
   static constexpr std::chrono::milliseconds kOpenLimit{700};
-  // How long the server may go without asking for sound before it counts as stuck.
+  // How long the server may go without asking for sound before it counts as stuck; a wait for
+  // the sound to end gives up then.
   static constexpr std::chrono::milliseconds kStallLimit{300};
-  // waitUntilPlayed waits at most this long beyond the end of the block now sounding.
-  static constexpr std::chrono::milliseconds kStopLimit{800};
-  // Added to the time the queued sound takes, to bound waitUntilPlayed.
+  // Added to the time the sound still to be heard takes, to bound waitUntilPlayed.
   static constexpr std::chrono::milliseconds kWaitMargin{100};
   static constexpr std::chrono::milliseconds kWaitStep{2};
   // Real-time priority asked for the feeding thread (RealtimeKit grants up to 20 by default).

@@ -155,7 +155,8 @@ bool SdlWaveDevice::busy() const {
 
 bool SdlWaveDevice::waitUntilPlayed() {
   if (!isOpen()) return true;
-  // Everything still queued, the way to its place on the output and the server's own delay.
+  // Everything still queued (the last block whole), the way to its place on the output and the
+  // server's own delay. A server that stops asking for sound ends the wait before that.
   double boundMs = serverLatencyMs();
   {
     std::lock_guard lock(shared_->mutex);
@@ -163,7 +164,8 @@ bool SdlWaveDevice::waitUntilPlayed() {
     boundMs += 1000.0 * static_cast<double>(t.pendingSamples() + t.latency()) / kSampleRate;
   }
   const auto deadline = Clock::now() + millis(boundMs) + kWaitMargin;
-  return waitWhileBusy([this] { return busy(); }, deadline, kWaitStep) && alive();
+  return waitWhileBusy([this] { return busy() && !stalled(); }, deadline, kWaitStep) && alive() &&
+         !stalled();
 }
 
 void SdlWaveDevice::close() {

@@ -25,7 +25,8 @@ class SdlWaveDevice : public WaveDevice {
   // Added to one period to make the write latency: room for the clock map to be a little behind
   // the callbacks (it follows a fast sound card clock in steps of a few samples).
   static constexpr int kLatencyMargin = 22;  // [samples], 2 ms
-  // How long the callback may stay away before the server counts as stuck.
+  // How long the callback may stay away before the server counts as stuck; a wait for the sound
+  // to end gives up then.
   static constexpr std::chrono::milliseconds kStallLimit{300};
   // How long open() waits for the closing of a device whose server was stuck.
   static constexpr std::chrono::milliseconds kPendingCloseWait{300};
@@ -33,7 +34,7 @@ class SdlWaveDevice : public WaveDevice {
   static constexpr std::chrono::milliseconds kServerAllowance{20};
   // The last sample counts as played only once the server has asked for this many periods more.
   static constexpr int kPeriodsAfterLast = 2;
-  // Added to the audio still queued to bound waitUntilPlayed.
+  // Added to the audio still queued (the last block whole) to bound waitUntilPlayed.
   static constexpr std::chrono::milliseconds kWaitMargin{250};
   // Step of waitUntilPlayed's sleeps.
   static constexpr std::chrono::milliseconds kWaitStep{2};

@@ -1,10 +1,11 @@
 // Symbol block synthesis.
 //
-// Every sample is the tone of its index within the symbol (when its unit is on) plus one noise
-// draw, so the forming works in three steps that give the same bytes as the sample-by-sample
-// formula: a tone table for every sample index a symbol can sound at (the phase starts again in
-// every symbol, so the tone depends only on the index), then each block copied together from tone
-// runs and silence, unit by unit, then the noise added over the whole block. All on the calling
+// Every sample is the tone of its index within the symbol (when its unit is on) or the silent
+// level, plus one noise draw centred on zero, held within 0..255; so the forming works in three
+// steps that give the same bytes as the sample-by-sample formula: a tone table for every sample
+// index a symbol can sound at (the phase starts again in every symbol, so the tone depends only on
+// the index), then each block copied together from tone runs and silence, unit by unit, then the
+// noise added over the whole block. All on the calling
 // thread: a second thread was measured to gain under a tenth on two idle cores and to double the
 // time when the other core is busy.
 #include "synth/buffer_forming.h"
@@ -124,8 +125,8 @@ SymbolBuffers formSymbolBuffers(const FormingSettings& settings, Random& random,
     throw KelvakError("Out of memory while forming the sound buffers");
   }
 
-  // Tone of every sample index, kept modulo 256 like the sums it enters; only for units that
-  // sound in some symbol.
+  // Tone of every sample index (127 - A .. 127 + A, within a byte for the sliders' levels); only
+  // for units that sound in some symbol.
   for (std::size_t unit = 0; spu > 0 && unit < 32;) {
     if (!((soundingAnywhere >> unit) & 1u)) {
       ++unit;
@@ -147,7 +148,7 @@ SymbolBuffers formSymbolBuffers(const FormingSettings& settings, Random& random,
       if (pattern & 1u) {
         std::memcpy(data + unit * spu, tones.data() + unit * spu, spu);
       } else {
-        std::memset(data + unit * spu, 0, spu);
+        std::memset(data + unit * spu, kSilentLevel, spu);
       }
     }
     // One draw per sample, in sample order; none at noise level 0.

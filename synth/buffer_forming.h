@@ -19,8 +19,8 @@ struct FormingSettings {
   int speed = 12;           // groups per minute, 0..30
   int textKind = 0;         // 0 digits, 1 letters, 2 mixture
   int frequency = 500;      // tone [Hz], 100..5000
-  int signalPosition = 0;   // vertical slider, amplitude = 127 - position
-  int noisePosition = 127;  // vertical slider, noise level = 127 - position
+  int signalPosition = 0;   // vertical slider 0..127, amplitude = 127 - position
+  int noisePosition = 127;  // vertical slider 0..127, noise level = 127 - position
 };
 
 struct SymbolBuffers {
@@ -47,7 +47,9 @@ std::int32_t samplesPerUnitFor(std::int32_t unitMs);
 // Called after each symbol is formed with its index 0..45.
 using FormingProgress = std::function<void(int)>;
 
-// Forms all 46 blocks. previousUnitMs stands when the text kind is out of range. Throws before
+// Forms all 46 blocks. A sample is the tone, 127 + A * sine, where its unit sounds and the silent
+// level 0x80 where it does not, plus random(2 * N) - N for the noise level N, held within 0..255.
+// previousUnitMs stands when the text kind is out of range. Throws before
 // allocating or drawing anything at speed 0 (the generator and `recycle` stay as they were);
 // throws KelvakError on a failed allocation, before any draw. When `recycle` is given (a set this
 // function formed earlier), the memory of its blocks that nobody else still holds may be reused;

@@ -1,6 +1,7 @@
 // The exact arithmetic pieces behind fast buffer forming.
 #include "synth/forming_kernels.h"
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cmath>
@@ -119,11 +120,17 @@ inline std::uint32_t drawnValue(std::uint64_t state) {
   return static_cast<std::uint32_t>(state >> 32) & 0x7FFFFFFFu;
 }
 
-// Adds kChunk draws to out[0..kChunk): first the values of all streams in turn, then their
-// remainders, two loops the compiler can each spread over vector lanes.
+// A sample plus a centred noise value, held within the byte's range.
+inline std::uint8_t saturated(std::uint8_t sample, std::uint32_t noise, std::int32_t centre) {
+  const std::int32_t sum = sample + static_cast<std::int32_t>(noise) - centre;
+  return static_cast<std::uint8_t>(std::clamp(sum, 0, 255));
+}
+
+// Adds kChunk centred draws to out[0..kChunk): first the values of all streams in turn, then
+// their remainders, two loops the compiler can each spread over vector lanes.
 KELVAK_VECTOR_CLONES
 void noiseChunk(std::uint8_t* __restrict out, std::uint64_t* __restrict streams,
-                std::uint64_t magic, unsigned shift, std::uint32_t divisor) {
+                std::uint64_t magic, unsigned shift, std::uint32_t divisor, std::int32_t centre) {
   alignas(64) std::uint32_t values[kChunk];
   for (std::size_t round = 0; round < kChunk / kStreams; ++round) {
     for (std::size_t t = 0; t < kStreams; ++t) {
@@ -134,7 +141,7 @@ void noiseChunk(std::uint8_t* __restrict out, std::uint64_t* __restrict streams,
   for (std::size_t i = 0; i < kChunk; ++i) {
     const std::uint32_t v = values[i];
     const auto quotient = static_cast<std::uint32_t>((v * magic) >> shift);
-    out[i] = static_cast<std::uint8_t>(out[i] + (v - quotient * divisor));
+    out[i] = saturated(out[i], v - quotient * divisor, centre);
   }
 }
 
@@ -187,6 +194,7 @@ void fillTones(std::uint8_t* out, std::uint32_t first, std::uint32_t count, doub
 std::uint64_t addNoise(std::uint8_t* out, std::size_t count, std::uint64_t state,
                        const Remainder31& remainder) {
   const std::uint64_t start = state;
+  const auto centre = static_cast<std::int32_t>(remainder.divisor() / 2);
   // streams[t] is the state whose value is the draw for sample j + t.
   std::uint64_t streams[kStreams];
   for (std::size_t t = 0; t < kStreams; ++t) {
@@ -195,10 +203,10 @@ std::uint64_t addNoise(std::uint8_t* out, std::size_t count, std::uint64_t state
   }
   std::size_t j = 0;
   for (; count - j >= kChunk; j += kChunk) {
-    noiseChunk(out + j, streams, remainder.magic(), remainder.shift(), remainder.divisor());
+    noiseChunk(out + j, streams, remainder.magic(), remainder.shift(), remainder.divisor(), centre);
   }
   for (std::size_t t = 0; j < count; ++j, t = (t + 1) % kStreams) {
-    out[j] = static_cast<std::uint8_t>(out[j] + remainder(drawnValue(streams[t])));
+    out[j] = saturated(out[j], remainder(drawnValue(streams[t])), centre);
     streams[t] = kLeap.apply(streams[t]);
   }
   return GeneratorJump::over(count).apply(start);

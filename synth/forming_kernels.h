@@ -78,10 +78,11 @@ int guardedTone(double step, std::int64_t j, int amplitude);
 void fillTones(std::uint8_t* out, std::uint32_t first, std::uint32_t count, double step,
                int amplitude);
 
-// Adds the next `count` draws of the generator, each reduced by `remainder`, to out[0..count) in
-// bytes (so modulo 256), starting from the state `state`; returns the state after the last draw.
-// The draws are made by several interleaved copies of the generator, each jumping over the
-// others' draws, so that consecutive multiplications do not wait for one another.
+// Adds the next `count` draws of the generator, each reduced by `remainder` and centred on zero
+// (less half the divisor, rounded down), to out[0..count), each sum held within 0..255; starts from
+// the state `state` and returns the state after the last draw. The draws are made by several
+// interleaved copies of the generator, each jumping over the others' draws, so that consecutive
+// multiplications do not wait for one another.
 std::uint64_t addNoise(std::uint8_t* out, std::size_t count, std::uint64_t state,
                        const Remainder31& remainder);
 

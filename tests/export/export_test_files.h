@@ -57,6 +57,19 @@ inline SoundFile readSoundFile(const std::string& path, bool read) {
   return out;
 }
 
+// A file's samples as libsndfile decodes them to floating point, not limited to full scale.
+inline std::vector<float> readFloats(const std::string& path) {
+  SF_INFO info{};
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  if (!f) throw std::runtime_error("cannot open " + path + ": " + sf_strerror(nullptr));
+  sf_command(f, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_FALSE);
+  std::vector<float> out(static_cast<std::size_t>(info.frames * info.channels));
+  out.resize(
+      static_cast<std::size_t>(sf_read_float(f, out.data(), static_cast<sf_count_t>(out.size()))));
+  sf_close(f);
+  return out;
+}
+
 inline std::string readText(const std::string& path) {
   std::stringstream ss;
   ss << std::ifstream(path, std::ios::binary).rdbuf();

@@ -2,8 +2,11 @@
 // stalled feeding thread bridged by the queue, and a frozen server that never holds the window.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -218,6 +221,25 @@ TEST_F(PulseSoundTest, AFrozenServerHoldsNeitherStopNorExit) {
   start = Clock::now();
   device.close();
   EXPECT_LT(msSince(start), 500.0);
+}
+
+// At speed 3 the long zero sounds for over four seconds, and the tick that sends it as the last
+// character ends the transmission at once, while the character before it still plays: the wait
+// for the sound must cover the last block whole, so all five dashes are heard.
+TEST_F(PulseSoundTest, TheLastCharacterIsHeardToItsEndAtASlowSpeed) {
+  const auto text = std::filesystem::temp_directory_path() /
+                    ("kelvak-last-character-" + std::to_string(getpid()) + ".txt");
+  std::ofstream(text) << "50";  // the shortest digit, then the long zero in the same group
+  Live live(1);
+  live.controls.speedValue = 3;
+  live.controls.longZeroChecked = true;
+  live.transmission.loadFile(text.string());
+  live.controls.groupsText = "1";  // beyond the file's text: it ends at its one character
+  const auto checks = live.play(recorder_);
+  std::filesystem::remove(text);
+  ASSERT_EQ(checks.size(), 3u);
+  EXPECT_EQ(checks[2].sent, kLongZero);
+  expectAllIntact(checks);
 }
 
 // Stop ends a transmission with a character pause of 0 at once: the sound never fell behind.

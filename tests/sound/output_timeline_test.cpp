@@ -100,7 +100,9 @@ TEST(OutputTimeline, BlocksComeOutInTheOrderWrittenAndBackToBackWhenTheyOverlap)
   }
 }
 
-TEST(OutputTimeline, SilenceBetweenBlocksHoldsTheLevelThePreviousBlockEndedOn) {
+// The blocks end on their last noise sample; the output holds the silent level all the same,
+// before, between and after them.
+TEST(OutputTimeline, HoldsTheSilentLevelWhereNoBlockPlays) {
   Driver d;
   double t = d.regular(0, 50);
   const auto first = toneBlock(100, 1, 37);
@@ -111,14 +113,13 @@ TEST(OutputTimeline, SilenceBetweenBlocksHoldsTheLevelThePreviousBlockEndedOn) {
   const std::int64_t a = d.find(first), b = d.find(second);
   ASSERT_GE(a, 0);
   ASSERT_GT(b, a + 100);
-  // Before the first block: the centre level; between: the first block's last sample; after:
-  // the second block's.
-  EXPECT_TRUE(std::all_of(d.out.begin(), d.out.begin() + a,
-                          [](std::uint8_t v) { return v == OutputTimeline::kCentreLevel; }));
-  EXPECT_TRUE(std::all_of(d.out.begin() + a + 100, d.out.begin() + b,
-                          [](std::uint8_t v) { return v == 37; }));
-  EXPECT_TRUE(
-      std::all_of(d.out.begin() + b + 100, d.out.end(), [](std::uint8_t v) { return v == 0; }));
+  auto silent = [&](std::int64_t from, std::int64_t to) {
+    return std::all_of(d.out.begin() + from, d.out.begin() + to,
+                       [](std::uint8_t v) { return v == OutputTimeline::kCentreLevel; });
+  };
+  EXPECT_TRUE(silent(0, a));
+  EXPECT_TRUE(silent(a + 100, b));
+  EXPECT_TRUE(silent(b + 100, static_cast<std::int64_t>(d.out.size())));
 }
 
 TEST(OutputTimeline, HoldsABlockUntilItHasBeenHandedOut) {
@@ -161,11 +162,11 @@ TEST(OutputTimeline, TellsWhatIsStillToPlayAndWhenTheLastSampleWentOut) {
   EXPECT_NEAR(drainedMs, static_cast<double>(k) * period, 1e-3);
 }
 
-TEST(OutputTimeline, ClearDropsWhatIsQueuedAndKeepsTheLevel) {
+TEST(OutputTimeline, ClearDropsWhatIsQueuedAndHoldsTheSilentLevel) {
   Driver d;
   double t = d.regular(0, 50);
   d.timeline.write(toneBlock(50, 1, 99), d.at(t));
-  t = d.regular(t, t + 30);  // played: the level is now 99
+  t = d.regular(t, t + 30);  // played, ending on 99
   std::weak_ptr<const std::vector<std::uint8_t>> watch;
   {
     auto queued = toneBlock(400, 2);
@@ -178,7 +179,7 @@ TEST(OutputTimeline, ClearDropsWhatIsQueuedAndKeepsTheLevel) {
   const std::size_t from = d.out.size();
   d.regular(t, t + 60);
   EXPECT_TRUE(std::all_of(d.out.begin() + static_cast<std::ptrdiff_t>(from), d.out.end(),
-                          [](std::uint8_t v) { return v == 99; }));
+                          [](std::uint8_t v) { return v == OutputTimeline::kCentreLevel; }));
 }
 
 TEST(OutputTimeline, NeverWritesIntoSamplesAlreadyHandedOut) {

@@ -51,7 +51,7 @@ class DiskDeviceTest : public ::testing::Test {
   std::filesystem::path file_;
 };
 
-TEST_F(DiskDeviceTest, HandsOverBlocksInOrderWithTheLastLevelBetweenThem) {
+TEST_F(DiskDeviceTest, HandsOverBlocksInOrderWithTheSilentLevelBetweenThem) {
   SdlWaveDevice device;
   ASSERT_TRUE(device.open());
   const auto first = toneBlock(600, 1, 42);
@@ -80,8 +80,8 @@ TEST_F(DiskDeviceTest, HandsOverBlocksInOrderWithTheLastLevelBetweenThem) {
   // disk driver falls behind real time when the machine is busy (its late callbacks write fewer
   // samples than the time that passed), so only the existence of the gap is certain.
   EXPECT_GT(b - (a + 600), 0);
-  EXPECT_TRUE(all(a + 600, b, 42));
-  EXPECT_TRUE(all(c + 400, static_cast<std::ptrdiff_t>(out.size()), 9));
+  EXPECT_TRUE(all(a + 600, b, OutputTimeline::kCentreLevel));
+  EXPECT_TRUE(all(c + 400, static_cast<std::ptrdiff_t>(out.size()), OutputTimeline::kCentreLevel));
 }
 
 TEST_F(DiskDeviceTest, PlaysABlockWhoseOwnerLetGoOfIt) {
@@ -95,15 +95,31 @@ TEST_F(DiskDeviceTest, PlaysABlockWhoseOwnerLetGoOfIt) {
   EXPECT_NE(std::search(out.begin(), out.end(), expected.begin(), expected.end()), out.end());
 }
 
+// A slow speed's last block, seconds long, written right behind another: the wait covers it
+// whole, and all of it is handed over before the device closes.
+TEST_F(DiskDeviceTest, WaitingCoversALongLastBlockWhole) {
+  SdlWaveDevice device;
+  ASSERT_TRUE(device.open());
+  const auto before = toneBlock(2000, 7, 0);
+  const auto last = toneBlock(16538, 8, 0);  // 1.5 s
+  ASSERT_TRUE(device.write(before));
+  ASSERT_TRUE(device.write(last));
+  EXPECT_TRUE(device.waitUntilPlayed());
+  device.close();
+  EXPECT_GE(find(output(), last), 0);
+}
+
 // The driver sleeps two seconds between callbacks: a server that has stopped taking sound.
-// Waiting gives up long before the block could have played.
+// Waiting gives up soon after it stopped, long before the three-second block could have played.
 TEST_F(DiskDeviceTest, WaitingForAStuckOutputIsBounded) {
   setenv("SDL_DISKAUDIODELAY", "2000", 1);
   SdlWaveDevice device;
   ASSERT_TRUE(device.open());
   std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the first callback
-  ASSERT_TRUE(device.write(toneBlock(1100, 5, 0)));            // 100 ms
+  ASSERT_TRUE(device.write(toneBlock(33075, 5, 0)));
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(device.waitUntilPlayed());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
   // Closing does not wait for the driver's sleep either; the device can be opened again once
   // the driver lets go.
   device.close();

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <numeric>
 
 #include "base/error.h"
+#include "synth/symbol_table.h"
 
 namespace kelvak {
 namespace {
@@ -74,22 +76,86 @@ TEST(BufferForming, DefaultSettingsGiveTheKnownSizesAndDrawNothing) {
   EXPECT_EQ(progress, all);
 }
 
-TEST(BufferForming, FullLevelWithoutNoiseSpansZeroTo254AndSilenceIsZero) {
+TEST(BufferForming, FullLevelWithoutNoiseStartsEverySymbolOnItsPhase) {
   Random random;
-  FormingSettings s;
-  s.signalPosition = 0;
-  s.noisePosition = 127;
-  const SymbolBuffers b = formSymbolBuffers(s, random, 0);
+  const SymbolBuffers b = formSymbolBuffers(FormingSettings{}, random, 0);
   const auto& dot = *b.blocks[15];  // one unit on, four off
   const auto spu = static_cast<std::size_t>(b.samplesPerUnit);
+  EXPECT_EQ(dot[0], 127);  // the phase restarts at every symbol
   EXPECT_EQ(*std::min_element(dot.begin(), dot.begin() + spu), 0);
   // 254 needs a sine of exactly 1; the samples of a 500 Hz dot peak just below it.
   EXPECT_GE(*std::max_element(dot.begin(), dot.begin() + spu), 253);
-  EXPECT_EQ(dot[0], 127);  // the phase restarts at every symbol
-  EXPECT_TRUE(std::all_of(dot.begin() + spu, dot.end(), [](std::uint8_t v) { return v == 0; }));
 }
 
-TEST(BufferForming, SignalAtTheBottomIsAConstant127) {
+TEST(BufferForming, FullNoiseDrawsOncePerSample) {
+  Random random;
+  FormingSettings s;
+  s.noisePosition = 0;
+  s.speed = 30;
+  const SymbolBuffers b = formSymbolBuffers(s, random, 0);
+  Random replay;
+  for (std::size_t n = totalBytes(b); n > 0; --n) replay.next();
+  EXPECT_EQ(random.state(), replay.state());
+}
+
+// Silence sits on the zero level 0x80 with the noise spread evenly around it, and tone plus noise
+// is held at 0 and 255 rather than wrapping round: no sample strays further from its noiseless
+// value than the noise level, and only a sum beyond the range ever reaches 255.
+struct LevelCase {
+  const char* name;
+  int signalPosition;
+  int noisePosition;
+  int silentLow, silentHigh;  // the range the silent samples fill
+  bool saturates;             // tone peaks plus noise pass the top of the range
+};
+void PrintTo(const LevelCase& c, std::ostream* os) { *os << c.name; }
+
+class FormingLevels : public testing::TestWithParam<LevelCase> {};
+
+TEST_P(FormingLevels, SilenceIsCentredAndSumsSaturate) {
+  const LevelCase& c = GetParam();
+  FormingSettings s{30, 0, 500, c.signalPosition, c.noisePosition};
+  Random random;
+  const SymbolBuffers noisy = formSymbolBuffers(s, random, 0);
+  s.noisePosition = 127;
+  const SymbolBuffers clean = formSymbolBuffers(s, random, 0);
+  const int noise = 127 - c.noisePosition;
+  const auto spu = static_cast<std::size_t>(noisy.samplesPerUnit);
+  int silentLow = 255, silentHigh = 0, top = 0;
+  double silentSum = 0;
+  std::size_t silentCount = 0;
+  for (int i = 0; i < kSymbolCount; ++i) {
+    const auto& a = *noisy.blocks[i];
+    const auto& b = *clean.blocks[i];
+    for (std::size_t j = 0; j < a.size(); ++j) {
+      ASSERT_LE(std::abs(a[j] - b[j]), noise) << "symbol " << i << " sample " << j;
+      top = std::max<int>(top, a[j]);
+      if (!((SymbolTable[i].pattern >> (j / spu)) & 1u)) {
+        ASSERT_EQ(b[j], kSilentLevel);
+        silentLow = std::min<int>(silentLow, a[j]);
+        silentHigh = std::max<int>(silentHigh, a[j]);
+        silentSum += a[j];
+        ++silentCount;
+      }
+    }
+  }
+  EXPECT_EQ(silentLow, c.silentLow);
+  EXPECT_EQ(silentHigh, c.silentHigh);
+  // Evenly around the zero level: random(2N) - N has the mean -1/2.
+  EXPECT_NEAR(silentSum / static_cast<double>(silentCount), noise > 0 ? 127.5 : 128.0, 0.5);
+  EXPECT_EQ(top == 255, c.saturates);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, FormingLevels,
+                         testing::Values(LevelCase{"FullSignalNoNoise", 0, 127, 128, 128, false},
+                                         LevelCase{"FullSignalFullNoise", 0, 0, 1, 254, true},
+                                         LevelCase{"NoSignalFullNoise", 127, 0, 1, 254, false},
+                                         LevelCase{"HalfSignalHalfNoise", 64, 64, 65, 190, false},
+                                         LevelCase{"FullSignalLittleNoise", 0, 126, 127, 128,
+                                                   false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BufferForming, SignalAtTheBottomIsAConstant127OverSilence) {
   Random random;
   FormingSettings s;
   s.signalPosition = 127;
@@ -98,28 +164,8 @@ TEST(BufferForming, SignalAtTheBottomIsAConstant127) {
   const auto on = static_cast<std::size_t>(3 * b.samplesPerUnit);
   EXPECT_TRUE(
       std::all_of(dash.begin(), dash.begin() + on, [](std::uint8_t v) { return v == 127; }));
-  EXPECT_TRUE(std::all_of(dash.begin() + on, dash.end(), [](std::uint8_t v) { return v == 0; }));
-}
-
-TEST(BufferForming, FullNoiseDrawsOncePerSampleAndWraps) {
-  Random random;
-  FormingSettings s;
-  s.noisePosition = 0;
-  s.speed = 30;
-  const SymbolBuffers b = formSymbolBuffers(s, random, 0);
-  // One draw per sample: replay the same number of draws on a second generator.
-  Random replay;
-  for (std::size_t n = totalBytes(b); n > 0; --n) replay.next();
-  EXPECT_EQ(random.state(), replay.state());
-  // Silent samples are uniform over 0..253; tone sums wrap past 255 to small values.
-  const auto& dot = *b.blocks[15];
-  const auto spu = static_cast<std::size_t>(b.samplesPerUnit);
-  EXPECT_LE(*std::max_element(dot.begin() + spu, dot.end()), 253);
-  bool wrapped = false;
-  for (std::size_t j = 0; j < spu; ++j) {
-    if (dot[j] < 20) wrapped = true;
-  }
-  EXPECT_TRUE(wrapped);
+  EXPECT_TRUE(
+      std::all_of(dash.begin() + on, dash.end(), [](std::uint8_t v) { return v == kSilentLevel; }));
 }
 
 TEST(BufferForming, SpeedZeroFailsBeforeAllocatingOrDrawing) {

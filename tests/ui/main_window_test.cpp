@@ -414,12 +414,13 @@ TEST_P(SoundChange, WhilePausedOnlyMarksTheSoundStaleUntilThePauseEnds) {
 
 bool allTonesAt127(const TForm1& f, const std::vector<std::uint8_t>&) {
   const auto& dot = *f.engine().buffers().blocks[15];
-  return std::all_of(dot.begin(), dot.end(), [](std::uint8_t s) { return s == 0 || s == 127; }) &&
+  return std::all_of(dot.begin(), dot.end(),
+                     [](std::uint8_t s) { return s == kSilentLevel || s == 127; }) &&
          std::count(dot.begin(), dot.end(), 127) > 0;
 }
 bool silenceIsNoisy(const TForm1& f, const std::vector<std::uint8_t>&) {
   const auto& dot = *f.engine().buffers().blocks[15];
-  return std::any_of(dot.end() - 100, dot.end(), [](std::uint8_t s) { return s != 0; });
+  return std::any_of(dot.end() - 100, dot.end(), [](std::uint8_t s) { return s != kSilentLevel; });
 }
 bool fasterUnit(const TForm1& f, const std::vector<std::uint8_t>&) {
   return f.engine().unitMs() == 32;  // digits at speed 20
