@@ -1,6 +1,7 @@
 // Reading the help document: rich text first, plain text when the file is not rich text.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -15,6 +16,10 @@ namespace kelvak {
 // UTF-16), and bytes that begin with "{\rtf", which claim to be rich text: showing such a file's
 // markup to the user would be no help.
 std::optional<RichDocument> readPlainText(std::string_view bytes);
+
+// The largest help document read [bytes]. The program's own guide is some 30 kB; a document
+// many times that still shows at once, and anything larger is no guide but a wrong file.
+inline constexpr std::size_t kMaxHelpDocumentBytes = 1u << 20;
 
 enum class DocumentFormat { RichText, PlainText };
 
