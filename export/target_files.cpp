@@ -12,7 +12,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -24,6 +23,9 @@ namespace {
 
 constexpr std::size_t kMaxName = NAME_MAX;  // [bytes], in every file system the program writes
 constexpr const char* kPartSuffix = ".part";
+constexpr const char* kSymbolicLink =
+    "a symbolic link, which is not replaced: name the file itself";
+constexpr const char* kNotRegular = "not a regular file, which alone may be replaced";
 
 std::atomic<unsigned> counter{0};
 
@@ -110,35 +112,30 @@ void removeStaleTemporaries(const std::string& folder) {
   }
 }
 
-TargetFile::TargetFile(const std::string& path) : path_(path), resolved_(path) {
+TargetFile::TargetFile(const std::string& path) : path_(path) {
   if (path.empty() || nameOf(path).empty()) refuse(path, "no file name");
   struct stat info {};
   if (::lstat(path.c_str(), &info) == 0) {
-    if (S_ISLNK(info.st_mode)) {
-      // The link stays; the file it leads to is what gets written.
-      char* real = ::realpath(path.c_str(), nullptr);
-      if (!real) refuse(path, "a link that leads nowhere");
-      resolved_ = real;
-      std::free(real);
-      if (::lstat(resolved_.c_str(), &info) != 0) refuse(path, std::strerror(errno));
-    }
+    // A link is never replaced, nor followed: one planted in a shared folder would turn the
+    // export onto any file the user may write, and /dev/stdout leads wherever the output goes.
+    if (S_ISLNK(info.st_mode)) refuse(path, kSymbolicLink);
     if (S_ISDIR(info.st_mode)) refuse(path, std::strerror(EISDIR));
-    if (!S_ISREG(info.st_mode)) refuse(path, "not a regular file, which alone may be replaced");
+    if (!S_ISREG(info.st_mode)) refuse(path, kNotRegular);
     exists_ = true;
     device_ = info.st_dev;
     inode_ = info.st_ino;
   } else if (errno != ENOENT) {
     refuse(path, std::strerror(errno));
   }
-  name_ = nameOf(resolved_);
-  const std::string folder = folderOf(resolved_);
+  name_ = nameOf(path_);
+  const std::string folder = folderOf(path_);
   struct stat folderInfo {};
   if (::stat(folder.c_str(), &folderInfo) != 0) refuse(path, std::strerror(errno));
   if (!S_ISDIR(folderInfo.st_mode)) refuse(path, std::strerror(ENOTDIR));
   folderDevice_ = folderInfo.st_dev;
   folderInode_ = folderInfo.st_ino;
   removeStaleTemporaries(folder);
-  std::tie(temporary_, fd_) = createTemporary(resolved_, path);
+  std::tie(temporary_, fd_) = createTemporary(path_, path);
 }
 
 TargetFile::~TargetFile() {
@@ -202,7 +199,7 @@ void commitTargets(const std::vector<TargetFile*>& targets) {
     if (std::none_of(locks.begin(), locks.end(), [t](const FolderLock& l) {
           return l.device == t->folderDevice_ && l.inode == t->folderInode_;
         })) {
-      locks.push_back({t->folderDevice_, t->folderInode_, folderOf(t->resolved_)});
+      locks.push_back({t->folderDevice_, t->folderInode_, folderOf(t->path_)});
     }
   }
   std::sort(locks.begin(), locks.end(), [](const FolderLock& a, const FolderLock& b) {
@@ -228,10 +225,10 @@ void commitTargets(const std::vector<TargetFile*>& targets) {
   // replaced passes its permissions and owner on.
   for (TargetFile* t : targets) {
     struct stat info {};
-    if (::lstat(t->resolved_.c_str(), &info) == 0) {
+    if (::lstat(t->path_.c_str(), &info) == 0) {
+      if (S_ISLNK(info.st_mode)) refuse(t->path_, kSymbolicLink);
       if (S_ISDIR(info.st_mode)) refuse(t->path_, std::strerror(EISDIR));
-      if (!S_ISREG(info.st_mode))
-        refuse(t->path_, "not a regular file, which alone may be replaced");
+      if (!S_ISREG(info.st_mode)) refuse(t->path_, kNotRegular);
       if (::chmod(t->temporary_.c_str(), info.st_mode & 07777) != 0) t->fail(errno);
       struct stat mine {};
       if (::stat(t->temporary_.c_str(), &mine) == 0 &&
@@ -255,29 +252,29 @@ void commitTargets(const std::vector<TargetFile*>& targets) {
   std::vector<Step> steps;
   for (TargetFile* t : targets) {
     struct stat info {};
-    Step step{t, ::lstat(t->resolved_.c_str(), &info) == 0, {}};
-    const std::string kept = (std::filesystem::path(folderOf(t->resolved_)) /
-                              temporaryName(t->name_, ::getpid(), counter++))
-                                 .string();
-    if (step.existed && ::link(t->resolved_.c_str(), kept.c_str()) == 0) step.kept = kept;
+    Step step{t, ::lstat(t->path_.c_str(), &info) == 0, {}};
+    const std::string kept =
+        (std::filesystem::path(folderOf(t->path_)) / temporaryName(t->name_, ::getpid(), counter++))
+            .string();
+    if (step.existed && ::link(t->path_.c_str(), kept.c_str()) == 0) step.kept = kept;
     steps.push_back(std::move(step));
   }
   auto undo = [&] {
     for (Step& s : steps) {
       if (s.renamed) {
         if (!s.kept.empty()) {
-          ::rename(s.kept.c_str(), s.target->resolved_.c_str());
+          ::rename(s.kept.c_str(), s.target->path_.c_str());
           s.kept.clear();
         } else if (!s.existed) {
           // A file that stood there but could not be kept is better replaced than gone.
-          ::unlink(s.target->resolved_.c_str());
+          ::unlink(s.target->path_.c_str());
         }
       }
       if (!s.kept.empty()) ::unlink(s.kept.c_str());
     }
   };
   for (Step& s : steps) {
-    if (::rename(s.target->temporary_.c_str(), s.target->resolved_.c_str()) != 0) {
+    if (::rename(s.target->temporary_.c_str(), s.target->path_.c_str()) != 0) {
       const int error = errno;
       undo();
       s.target->fail(error);

@@ -33,9 +33,9 @@ struct FileIdentity {
 };
 
 // One file to write. The target may be missing (it is made) or a regular file (it is replaced,
-// keeping its permissions and, where allowed, its owner). A symbolic link to a regular file is
-// followed: the file it leads to is written and the link stays. Anything else is refused: a
-// folder, a device, a FIFO, a socket, a link that leads nowhere.
+// keeping its permissions and, where allowed, its owner). Anything else is refused: a folder, a
+// device, a FIFO, a socket, and a symbolic link, wherever it leads (the folders on the way may be
+// links).
 class TargetFile {
  public:
   // Checks the target, removes stale temporary files of exports that died in its folder, and
@@ -64,8 +64,7 @@ class TargetFile {
   friend void commitTargets(const std::vector<TargetFile*>& targets);
   void flushAndClose();
 
-  std::string path_;      // as given
-  std::string resolved_;  // the name written: a link's target, or the path itself
+  std::string path_;  // as given
   std::string temporary_;
   int fd_ = -1;
   bool exists_ = false;  // a regular file stood there when checked
