@@ -1,6 +1,7 @@
 // Reading the help document: rich text first, plain text when the file is not rich text.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -15,6 +16,11 @@ namespace kelvak {
 // UTF-16), and bytes that begin with "{\rtf", which claim to be rich text: showing such a file's
 // markup to the user would be no help.
 std::optional<RichDocument> readPlainText(std::string_view bytes);
+
+// The largest help document read [bytes]. The program's own guide is some 30 kB; one of 128 kB
+// made of short formatted paragraphs shows in under 0.1 s even on a busy machine, and a larger
+// file is no guide but a wrong file that would hold the window.
+inline constexpr std::size_t kMaxHelpDocumentBytes = 128u << 10;
 
 enum class DocumentFormat { RichText, PlainText };
 

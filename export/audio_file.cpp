@@ -1,14 +1,12 @@
-// Writing sound files through libsndfile, by way of a temporary file beside the target.
+// Writing sound files through libsndfile into a target's temporary file.
 #include "export/audio_file.h"
 
-#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -78,88 +76,99 @@ std::string knownExtensions() {
   return s;
 }
 
-std::string createTemporaryBeside(const std::string& target) {
-  static std::atomic<unsigned> counter{0};
-  const std::filesystem::path t(target);
-  if (t.filename().empty())
-    throw UnwritablePathError("cannot write '" + target + "': no file name");
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = "." + t.filename().string() + "." + std::to_string(::getpid()) + "-" +
-                             std::to_string(counter++) + ".part";
-    const std::string path = (t.parent_path() / name).string();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return path;
-    }
-    if (errno != EEXIST) {
-      throw UnwritablePathError("cannot write '" + target + "': " + std::strerror(errno));
-    }
-  }
-  throw UnwritablePathError("cannot write '" + target + "': no free temporary name beside it");
-}
-
 namespace {
 
-void renameOver(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) != 0) {
-    const int e = errno;
-    std::remove(from.c_str());
-    throw UnwritablePathError("cannot write '" + to + "': " + std::strerror(e));
+// The file's input/output as libsndfile asks for it, on the target's descriptor. Every write is
+// checked here: a failure is kept in the writer's ioError (nothing may be thrown through the
+// encoder), and the writer looks at it after every call.
+AudioFileWriter& writerOf(void* user) { return *static_cast<AudioFileWriter*>(user); }
+
+struct Io {
+  static int fdOf(void* user);
+  static sf_count_t length(void* user) {
+    struct stat info {};
+    return ::fstat(fdOf(user), &info) == 0 ? info.st_size : -1;
   }
-}
+  static sf_count_t seek(sf_count_t offset, int whence, void* user) {
+    return ::lseek(fdOf(user), offset, whence);
+  }
+  static sf_count_t read(void* data, sf_count_t count, void* user) {
+    sf_count_t done = 0;
+    while (done < count) {
+      const ssize_t n = ::read(fdOf(user), static_cast<char*>(data) + done,
+                               static_cast<std::size_t>(count - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += n;
+    }
+    return done;
+  }
+  static sf_count_t write(const void* data, sf_count_t count, void* user) {
+    AudioFileWriter& w = writerOf(user);
+    if (w.ioError != 0) return 0;
+    sf_count_t done = 0;
+    while (done < count) {
+      const ssize_t n = ::write(fdOf(user), static_cast<const char*>(data) + done,
+                                static_cast<std::size_t>(count - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        w.ioError = n < 0 ? errno : ENOSPC;  // a write of nothing: no room
+        break;
+      }
+      done += n;
+    }
+    return done;
+  }
+  static sf_count_t tell(void* user) { return ::lseek(fdOf(user), 0, SEEK_CUR); }
+};
+
+SF_VIRTUAL_IO kIo = {Io::length, Io::seek, Io::read, Io::write, Io::tell};
 
 }  // namespace
 
-void writeTextFileAtomically(const std::string& target, const std::string& text) {
-  const std::string tmp = createTemporaryBeside(target);
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (f) ok = std::fclose(f) == 0 && ok;
-  if (!ok) {
-    const int e = errno;
-    std::remove(tmp.c_str());
-    throw UnwritablePathError("cannot write '" + target + "': " + std::strerror(e));
-  }
-  renameOver(tmp, target);
-}
-
-AudioFileWriter::AudioFileWriter(const std::string& target) : target_(target) {
-  const std::optional<AudioFormat> format = audioFormatForPath(target);
+AudioFileWriter::AudioFileWriter(TargetFile& target) : target_(target) {
+  const std::optional<AudioFormat> format = audioFormatForPath(target.path());
   if (!format) {
-    throw KelvakError("unknown file extension of '" + target + "': use " + knownExtensions());
+    throw KelvakError("unknown file extension of '" + target.path() + "': use " +
+                      knownExtensions());
   }
   format_ = *format;
-  temporary_ = createTemporaryBeside(target);
   SF_INFO sfInfo{};
   sfInfo.samplerate = audioFileRate(format_);
   sfInfo.channels = 1;
   sfInfo.format = info(format_).sndfileFormat;
-  file_ = sf_open(temporary_.c_str(), SFM_WRITE, &sfInfo);
+  file_ = sf_open_virtual(&kIo, SFM_WRITE, &sfInfo, this);
   if (!file_) {
-    const std::string why = sf_strerror(nullptr);
-    std::remove(temporary_.c_str());
+    if (ioError != 0) target_.fail(ioError);
     throw AudioWriteError("cannot write " + std::string(audioFormatName(format_)) + " file '" +
-                          target + "': " + why);
+                          target.path() + "': " + sf_strerror(nullptr));
   }
   if (format_ == AudioFormat::Opus) {
     resampler_ = std::make_unique<Resampler>(kProgramRate, kOpusRate);
   }
 }
 
+int Io::fdOf(void* user) { return writerOf(user).target().fd(); }
+
 AudioFileWriter::~AudioFileWriter() {
   if (file_) sf_close(sf(file_));
-  if (!committed_) std::remove(temporary_.c_str());
 }
 
-void AudioFileWriter::fail(const std::string& what) {
-  const std::string why = file_ ? sf_strerror(sf(file_)) : what;
-  throw AudioWriteError("cannot write '" + target_ + "': " + why);
+void AudioFileWriter::fail() {
+  // The file's own error first: the encoder's word for it is often only "internal error".
+  if (ioError != 0) target_.fail(ioError);
+  const std::string why = file_ ? sf_strerror(sf(file_)) : "write failed";
+  throw AudioWriteError("cannot write '" + target_.path() + "': " + why);
+}
+
+void AudioFileWriter::check() {
+  if (ioError != 0) fail();
 }
 
 void AudioFileWriter::writeFloats(const float* data, std::size_t n) {
   const auto count = static_cast<sf_count_t>(n);
-  if (sf_write_float(sf(file_), data, count) != count) fail("write failed");
+  if (sf_write_float(sf(file_), data, count) != count) fail();
+  check();
 }
 
 void AudioFileWriter::write(const std::uint8_t* samples, std::size_t n) {
@@ -168,13 +177,15 @@ void AudioFileWriter::write(const std::uint8_t* samples, std::size_t n) {
   switch (format_) {
     case AudioFormat::Wav:
       // The file's own sample format: the bytes go in as they are.
-      if (sf_write_raw(sf(file_), samples, count) != count) fail("write failed");
+      if (sf_write_raw(sf(file_), samples, count) != count) fail();
+      check();
       return;
     case AudioFormat::Flac:
       // Unsigned 8 bit less 128 is the signed 8-bit sample; libsndfile keeps the top byte.
       shorts_.resize(n);
       for (std::size_t i = 0; i < n; ++i) shorts_[i] = static_cast<short>((samples[i] - 128) * 256);
-      if (sf_write_short(sf(file_), shorts_.data(), count) != count) fail("write failed");
+      if (sf_write_short(sf(file_), shorts_.data(), count) != count) fail();
+      check();
       return;
     default:
       floats_.resize(n);
@@ -191,18 +202,19 @@ void AudioFileWriter::write(const std::uint8_t* samples, std::size_t n) {
   }
 }
 
-void AudioFileWriter::commit() {
+void AudioFileWriter::finish() {
   if (resampler_) {
     resampled_.clear();
     resampler_->finish(resampled_);
     writeFloats(resampled_.data(), resampled_.size());
   }
+  // Closing writes what the encoder still holds and the header's final sizes.
   const int closed = sf_close(sf(file_));
   file_ = nullptr;
-  if (closed != 0)
-    throw AudioWriteError("cannot write '" + target_ + "': " + sf_error_number(closed));
-  renameOver(temporary_, target_);
-  committed_ = true;
+  check();
+  if (closed != 0) {
+    throw AudioWriteError("cannot write '" + target_.path() + "': " + sf_error_number(closed));
+  }
 }
 
 }  // namespace kelvak

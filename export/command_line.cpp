@@ -235,12 +235,15 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
                      const volatile std::sig_atomic_t* stop) {
   try {
     FileText text;
+    std::optional<FileIdentity> source;
     if (options.textFile) {
-      if (!std::ifstream(*options.textFile, std::ios::binary)) {
-        throw UsageError("--file: cannot read '" + *options.textFile +
-                         "': " + std::strerror(errno));
+      try {
+        RegularFile file(*options.textFile);
+        source = FileIdentity{file.device(), file.inode()};
+        text = readFileText(file);
+      } catch (const FileReadError& e) {
+        throw UsageError("--file: cannot read '" + *options.textFile + "': " + e.what());
       }
-      text = readFileText(*options.textFile);
     }
     const TransmissionSettings settings = settingsFor(options, text);
     Random random;
@@ -263,9 +266,9 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
       shown = true;
       return true;
     };
-    const bool written =
-        writeExport(plan, options.audioPath,
-                    options.writeKey ? options.keyPath : std::optional<std::string>{}, progress);
+    const bool written = writeExport(
+        plan, options.audioPath, options.writeKey ? options.keyPath : std::optional<std::string>{},
+        progress, source);
     if (shown) err << "\n";
     if (!written) {
       err << "kelvak: stopped; " << options.audioPath << " was not written\n";
@@ -303,7 +306,11 @@ std::optional<int> runCommandLine(int argc, const char* const* argv) {
     case CommandLine::Action::Window:
       return std::nullopt;
     case CommandLine::Action::Help:
-      std::cout << helpText();
+      // A help that could not be written (a full disk, a closed pipe) was not shown.
+      if (!(std::cout << helpText() << std::flush)) {
+        std::cerr << "kelvak: --help: cannot write the help to standard output\n";
+        return kExitFailure;
+      }
       return kExitOk;
     case CommandLine::Action::Export:
       break;

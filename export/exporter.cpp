@@ -1,7 +1,6 @@
 // Streaming a transmission's samples into a sound file, then naming it and its key.
 #include "export/exporter.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -20,8 +19,27 @@ std::string defaultKeyPath(const std::string& audioPath) {
 std::string answerKeyText(const TransmissionPlan& plan) { return plan.answerKey + "\n"; }
 
 bool writeExport(const TransmissionPlan& plan, const std::string& audioPath,
-                 const std::optional<std::string>& keyPath, const ExportProgress& progress) {
-  AudioFileWriter writer(audioPath);
+                 const std::optional<std::string>& keyPath, const ExportProgress& progress,
+                 const std::optional<FileIdentity>& source) {
+  // Every name is checked, and its temporary file made, before the first sample.
+  TargetFile audio(audioPath);
+  std::optional<TargetFile> key;
+  if (keyPath) {
+    key.emplace(*keyPath);
+    if (key->sameAs(audio)) {
+      throw UnwritablePathError("cannot write '" + *keyPath + "': it is the sound file '" +
+                                audioPath + "' itself");
+    }
+  }
+  if (source) {
+    for (const TargetFile* t : {&audio, key ? &*key : nullptr}) {
+      if (t && t->isFile(source->device, source->inode)) {
+        throw UnwritablePathError("cannot write '" + t->path() + "': it is the text file sent");
+      }
+    }
+  }
+
+  AudioFileWriter writer(audio);
   PlanRenderer renderer(plan);
   std::vector<std::uint8_t> chunk(kChunk);
   if (progress && !progress(0, plan.totalSamples)) return false;
@@ -29,12 +47,13 @@ bool writeExport(const TransmissionPlan& plan, const std::string& audioPath,
     writer.write(chunk.data(), n);
     if (progress && !progress(renderer.position(), plan.totalSamples)) return false;
   }
-  if (keyPath) writeTextFileAtomically(*keyPath, answerKeyText(plan));
-  try {
-    writer.commit();
-  } catch (...) {
-    if (keyPath) std::remove(keyPath->c_str());
-    throw;
+  writer.finish();
+  if (key) {
+    const std::string text = answerKeyText(plan);
+    key->write(text.data(), text.size());
+    commitTargets({&*key, &audio});
+  } else {
+    commitTargets({&audio});
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "export/target_files.h"
 #include "export/transmission_plan.h"
 
 namespace kelvak {
@@ -22,9 +23,13 @@ std::string answerKeyText(const TransmissionPlan& plan);
 
 // Writes the plan's samples to audioPath (format by extension) and, when keyPath is given, the
 // answer key. Returns false when progress cancelled it. Either both files are complete under their
-// names, or neither name was touched: nothing half-written is left on cancel or failure. Throws
-// UnwritablePathError or KelvakError.
+// names, or neither name was touched: nothing half-written is left on cancel or failure, and every
+// file that stood before stands unchanged. The names are checked before the first sample (see
+// TargetFile); the key and the sound file must be two files, and neither may be `source`, the
+// file the text was read from. Throws UnwritablePathError for a name refused, AudioWriteError for
+// a write that failed, KelvakError.
 bool writeExport(const TransmissionPlan& plan, const std::string& audioPath,
-                 const std::optional<std::string>& keyPath, const ExportProgress& progress = {});
+                 const std::optional<std::string>& keyPath, const ExportProgress& progress = {},
+                 const std::optional<FileIdentity>& source = std::nullopt);
 
 }  // namespace kelvak

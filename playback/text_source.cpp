@@ -1,13 +1,8 @@
 // Text sources: file decoding and the choice of the symbol for each tick.
 #include "playback/text_source.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <optional>
 
 #include "synth/symbol_table.h"
@@ -172,29 +167,31 @@ FileText FileTextDecoder::finish() {
   return text;
 }
 
-FileText readFileText(const std::string& path) {
+FileText readFileText(RegularFile& file) {
   FileTextDecoder decoder;
-  // Not blocking: opening a FIFO would otherwise wait for a writer, and a device for its line.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return decoder.finish();
-  struct stat info {};
-  // Only a regular file has an end to read to: /dev/zero or a FIFO would never end or would wait.
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return decoder.finish();
-  }
   std::array<std::uint8_t, 64 * 1024> piece;
   std::size_t total = 0;
-  while (total < kMaxFileBytes && !decoder.settled()) {
-    const std::size_t want = std::min(piece.size(), kMaxFileBytes - total);
-    const ssize_t got = ::read(fd, piece.data(), want);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    decoder.feed(piece.data(), static_cast<std::size_t>(got));
-    total += static_cast<std::size_t>(got);
+  try {
+    while (total < kMaxFileBytes && !decoder.settled()) {
+      const std::size_t want = std::min(piece.size(), kMaxFileBytes - total);
+      const std::size_t got = file.read(piece.data(), want);
+      if (got == 0) break;
+      decoder.feed(piece.data(), got);
+      total += got;
+    }
+  } catch (const FileReadError&) {
+    // What was read before the failure stays.
   }
-  ::close(fd);
   return decoder.finish();
+}
+
+FileText readFileText(const std::string& path) {
+  try {
+    RegularFile file(path);
+    return readFileText(file);
+  } catch (const FileReadError&) {
+    return FileText{};
+  }
 }
 
 int nextSymbolIndex(const SymbolChoice& choice, std::int32_t counter, const FileText& text,

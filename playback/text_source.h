@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "synth/random.h"
+#include "text/regular_file.h"
 #include "text/utf16.h"
 #include "text/utf8.h"
 
@@ -61,10 +62,11 @@ class FileTextDecoder {
   Utf16Decoder utf16_{ByteOrder::Little};
 };
 
-// Reads a regular file in pieces, up to kMaxFileBytes and only until the result is settled.
-// Opening never waits (a FIFO or a device is not waited for), and anything but a regular file
-// loads as a file that cannot be opened: an empty text. A read that fails part-way keeps what
-// was read before the failure.
+// Reads a regular file in pieces, up to kMaxFileBytes and only until the result is settled. A read
+// that fails part-way keeps what was read before the failure.
+FileText readFileText(RegularFile& file);
+// The same by name. A file that cannot be opened, or breaks the rule of RegularFile (a FIFO or a
+// device is not waited for), loads as an empty text.
 FileText readFileText(const std::string& path);
 
 // The settings that choose a symbol, read from the window at every tick.

@@ -45,8 +45,9 @@ class PulseWaveDevice : public WaveDevice {
   static constexpr std::int64_t kLatencyMargin = 110;
   static constexpr std::int64_t kLatencyLimit = 5512;
   // open() gives up on a server that has not answered by then, so that Play answers within a
-  // second, the forming and the message box included; a working server answers in milliseconds.
-  static constexpr std::chrono::milliseconds kOpenLimit{700};
+  // second, the forming and the message box included, also with two busy loops beside it (the box
+  // then comes some 200 ms after the limit); a working server answers in milliseconds.
+  static constexpr std::chrono::milliseconds kOpenLimit{500};
   // How long the server may go without asking for sound before it counts as stuck; a wait for
   // the sound to end gives up then.
   static constexpr std::chrono::milliseconds kStallLimit{300};

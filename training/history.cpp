@@ -2,6 +2,7 @@
 #include "training/history.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "text/regular_file.h"
 
 namespace kelvak {
 
@@ -38,42 +40,49 @@ void History::append(const CheckRecord& record) const {
     std::filesystem::create_directories(file.parent_path(), ec);
     if (ec) fail(kHistoryWriteFailed, ec.value());
   }
-  Fd fd{::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644)};
+  // Not blocking: a FIFO without a reader is refused at once instead of waited for.
+  Fd fd{
+      ::open(path_.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644)};
   if (fd.fd < 0) fail(kHistoryWriteFailed, errno);
+  struct stat st {};
+  if (::fstat(fd.fd, &st) != 0) fail(kHistoryWriteFailed, errno);
+  // /dev/null would take every record and keep none.
+  if (!S_ISREG(st.st_mode)) {
+    throw KelvakError(std::string(kHistoryWriteFailed) + ": " + kNotRegularFile);
+  }
+  // One writer at a time, so the end seen below is the end written to. Programs that do not take
+  // the lock still never mix their records with ours: every record is one write().
+  while (::flock(fd.fd, LOCK_EX) != 0) {
+    if (errno != EINTR) fail(kHistoryWriteFailed, errno);
+  }
+  if (::fstat(fd.fd, &st) != 0) fail(kHistoryWriteFailed, errno);
+  const off_t before = st.st_size;
 
   // A line left open by a program that died while writing would swallow this record.
-  struct stat st {};
-  if (::fstat(fd.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    Fd reader{::open(path_.c_str(), O_RDONLY | O_CLOEXEC)};
-    char last = '\n';
-    if (reader.fd >= 0 && ::pread(reader.fd, &last, 1, st.st_size - 1) == 1 && last != '\n') {
-      line.insert(line.begin(), '\n');
-    }
+  char last = '\n';
+  if (before > 0 && ::pread(fd.fd, &last, 1, before - 1) == 1 && last != '\n') {
+    line.insert(line.begin(), '\n');
   }
 
   ssize_t written;
   do {
     written = ::write(fd.fd, line.data(), line.size());
   } while (written < 0 && errno == EINTR);
-  if (written < 0) fail(kHistoryWriteFailed, errno);
-  if (static_cast<std::size_t>(written) != line.size()) fail(kHistoryWriteFailed, ENOSPC);
+  if (written >= 0 && static_cast<std::size_t>(written) == line.size()) return;
+  const int error = written < 0 ? errno : ENOSPC;
+  // A record cut short (a full disk) is taken back, so no damaged line stays behind.
+  if (written > 0 && ::ftruncate(fd.fd, before) != 0) fail(kHistoryWriteFailed, errno);
+  fail(kHistoryWriteFailed, error);
 }
 
 HistoryContents History::load() const {
   HistoryContents out;
-  Fd fd{::open(path_.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (fd.fd < 0) {
-    if (errno == ENOENT) return out;
-    fail("История не прочитана", errno);
-  }
   std::string bytes;
-  char buf[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd.fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fail("История не прочитана", errno);
-    if (n == 0) break;
-    bytes.append(buf, static_cast<std::size_t>(n));
+  try {
+    bytes = readWholeFile(path_, kMaxHistoryBytes);
+  } catch (const FileReadError& e) {
+    if (e.missing()) return out;
+    throw KelvakError(std::string(kHistoryReadFailed) + ": " + e.what());
   }
 
   std::string_view rest(bytes);

@@ -2,10 +2,8 @@
 #include "ui/help_window.h"
 
 #include <QApplication>
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QPalette>
 #include <QPushButton>
 #include <QScrollBar>
@@ -16,6 +14,7 @@
 
 #include "base/error.h"
 #include "document/document_reader.h"
+#include "text/regular_file.h"
 #include "ui/rich_text_view.h"
 #include "ui/window_resources.h"
 #include "ui_help_window.h"
@@ -54,23 +53,21 @@ void TForm2::FormCreate(QObject* /*Sender*/) {
   // it finds its guide wherever it is started; then beside a program run from its build tree.
   const QStringList places = {name, QDir(program).filePath(kDataFromProgram + ("/" + name)),
                               QDir(program).filePath(name)};
-  QFile file;
-  const auto opened = [&file](const QString& place) {
-    file.setFileName(place);
-    return !QFileInfo(place).isDir() && file.open(QIODevice::ReadOnly);
-  };
-  if (std::none_of(places.begin(), places.end(), opened)) {
-    throw kelvak::KelvakError(std::string("Cannot open file ") + kHelpFileName);
+  // Each place is read under the rule every file is: a FIFO, a device or a document beyond the
+  // bound is passed over like a file that cannot be opened.
+  std::optional<std::string> bytes;
+  for (const QString& place : places) {
+    try {
+      bytes = kelvak::readWholeFile(QFile::encodeName(place).toStdString(),
+                                    kelvak::kMaxHelpDocumentBytes);
+      break;
+    } catch (const kelvak::FileReadError&) {
+    }
   }
-  const QByteArray bytes = file.readAll();
-  const bool readFailed = file.error() != QFileDevice::NoError;
-  file.close();
+  if (!bytes) throw kelvak::KelvakError(std::string("Cannot open file ") + kHelpFileName);
 
   ui_->RichEdit1->clear();
-  const std::optional<kelvak::LoadedDocument> loaded =
-      readFailed ? std::nullopt
-                 : kelvak::readDocument(
-                       std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  const std::optional<kelvak::LoadedDocument> loaded = kelvak::readDocument(*bytes);
   if (!loaded) throw kelvak::KelvakError("Failed to Load Stream");
   kelvak::fillTextDocument(*ui_->RichEdit1->document(), loaded->document);
   ui_->RichEdit1->moveCursor(QTextCursor::Start);

@@ -25,9 +25,11 @@ class TForm2 : public QDialog {
 
   // Loads "Справка.rtf" into RichEdit1, as rich text or else as plain text. The document is
   // looked for in the current directory, then in the installed data folder found from the
-  // program's folder, then beside the program (the build tree). Throws kelvak::KelvakError
-  // "Cannot open file Справка.rtf" when it can be opened in none of these and "Failed to Load
-  // Stream" when it can be read neither way; the window stays usable.
+  // program's folder, then beside the program (the build tree). A place whose file breaks the
+  // rule of every file read (no regular file, such as a folder, a FIFO or a device, or larger
+  // than kMaxHelpDocumentBytes) is passed over like one that cannot be opened. Throws
+  // kelvak::KelvakError "Cannot open file Справка.rtf" when it can be opened in none of these
+  // and "Failed to Load Stream" when it can be read neither way; the window stays usable.
   void FormCreate(QObject* Sender);
 
   // The folder the program runs from; the application's own unless a test sets another.

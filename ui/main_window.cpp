@@ -379,8 +379,12 @@ void TForm1::StopButtonClick(QObject*) { engine_.stopPlayback(); }
 void TForm1::PauseButtonClick(QObject*) { engine_.pause(); }
 void TForm1::Timer1Timer(QObject*) { engine_.tick(); }
 
-void TForm1::SaveSoundClick(QObject*) {
-  kelvak::exportSoundFile(this, *this, random_, engine_.fileText(), engine_.unitMs(), fileDialog_);
+void TForm1::SaveSoundClick(QObject* Sender) {
+  // F10 during the export ends the program as it does elsewhere, once the export has cleaned up.
+  if (kelvak::exportSoundFile(this, *this, random_, engine_.fileText(), engine_.unitMs(),
+                              fileDialog_)) {
+    N4Click(Sender);
+  }
 }
 
 // --- what the transmission reads and writes ---

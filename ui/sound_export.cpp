@@ -2,6 +2,7 @@
 // thread of their own, so the window (and a transmission it plays) goes on meanwhile.
 #include "ui/sound_export.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
@@ -44,7 +45,7 @@ QString filterSuffix(const QString& filter) {
 
 }  // namespace
 
-void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
+bool exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
                      const FileText& fileText, std::int32_t unitMs,
                      const std::function<bool(QFileDialog&)>& presentDialog) {
   QFileDialog dialog(parent, QString::fromUtf8(kDialogTitle));
@@ -55,11 +56,11 @@ void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
   dialog.setDefaultSuffix(filterSuffix(dialog.selectedNameFilter()));
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                    [&dialog](const QString& f) { dialog.setDefaultSuffix(filterSuffix(f)); });
-  if (!presentDialog(dialog)) return;
+  if (!presentDialog(dialog)) return false;
   // A name typed without any extension takes the format chosen last.
   dialog.setDefaultSuffix(filterSuffix(dialog.selectedNameFilter()));
   const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty()) return;
+  if (chosen.isEmpty()) return false;
   const std::string audioPath = QFile::encodeName(chosen.front()).toStdString();
 
   GeneratorPlan planned(settingsFrom(controls), fileText, random, unitMs);
@@ -93,6 +94,17 @@ void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
   progress.setAutoReset(false);
   progress.setAutoClose(false);
   QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] { cancel = true; });
+  // The dialog holds the keyboard, so the main window's F10 is the dialog's too: it cancels the
+  // export and ends the program once the export has cleaned up.
+  bool quit = false;
+  QAction quitAction(&progress);
+  quitAction.setShortcut(Qt::Key_F10);
+  progress.addAction(&quitAction);
+  QObject::connect(&quitAction, &QAction::triggered, &loop, [&] {
+    quit = true;
+    cancel = true;
+    loop.quit();
+  });
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, &progress, [&] {
     const std::int64_t total = std::max<std::int64_t>(plan.totalSamples, 1);
@@ -106,11 +118,12 @@ void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
   worker.join();
   progress.close();
 
-  if (failure) {
+  if (failure && !quit) {
     planned.giveBack();
     std::rethrow_exception(failure);
   }
   if (!completed) planned.giveBack();
+  return quit;
 }
 
 }  // namespace kelvak

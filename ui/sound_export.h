@@ -19,8 +19,10 @@ inline constexpr const char* kSaveSoundCaption = "Сохранить в звук
 // confirmed), then writes the transmission with the window's generator, so the next Play goes on
 // from where the file ends. A long export shows a progress dialog with a cancel button. A cancelled
 // or failed export leaves no file, and leaves the generator as it was unless something else drew
-// from it meanwhile. Throws KelvakError for a failure, for the window's error report.
-void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
+// from it meanwhile. F10 in the progress dialog cancels the export likewise; then the result is
+// true: the user asked to end the program. Throws KelvakError for a failure, for the window's
+// error report.
+bool exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
                      const FileText& fileText, std::int32_t unitMs,
                      const std::function<bool(QFileDialog&)>& presentDialog);
 

@@ -1,9 +1,21 @@
 // The command line: option values and ranges, the messages for bad input, exit codes and files.
 #include "export/command_line.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <map>
 #include <sstream>
 
 #include "tests/export/export_test_files.h"
@@ -12,6 +24,16 @@ namespace kelvak {
 namespace {
 
 using testing::TempFolder;
+
+// The names in a folder, hidden ones too, sorted.
+std::vector<std::string> folderNames(const std::string& dir) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    out.push_back(e.path().filename().string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
 
 // The words of a command line written as one string.
 std::vector<std::string> words(const std::string& line) {
@@ -97,27 +119,257 @@ INSTANTIATE_TEST_SUITE_P(
                  "--key and --no-key exclude each other"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(CommandLineExport, BadFilesGiveExitCodeTwoAndLeaveNothing) {
-  TempFolder folder;
-  std::ofstream(folder.path("text.txt")) << "12345 67890 1";  // two whole groups
-  auto run = [&](const std::string& line) {
-    std::ostringstream err;
-    const int code = runExportCommand(parseCommandLine(words(line)).options, err, false);
-    return std::to_string(code) + " " + err.str();
-  };
-  const std::string wav = folder.path("a.wav"), text = folder.path("text.txt");
-  EXPECT_EQ(
-      run("--export " + folder.path("none/a.wav")),
-      "2 kelvak: cannot write '" + folder.path("none/a.wav") + "': No such file or directory\n");
-  EXPECT_EQ(run("--export " + wav + " --file " + folder.path("gone.txt")),
-            "2 kelvak: --file: cannot read '" + folder.path("gone.txt") +
-                "': No such file or directory\n");
-  EXPECT_EQ(run("--export " + wav + " --file " + text + " --groups 3"),
-            "2 kelvak: --groups: 3 is out of range 0..2 (the whole groups of '" + text + "')\n");
-  EXPECT_EQ(folder.names(), std::vector<std::string>{"text.txt"});
-  EXPECT_EQ(run("--export " + wav + " --file " + text), "0 ");
-  EXPECT_EQ(testing::readText(folder.path("a.key.txt")), "12345 67890 \n");
+// --- exports and the files around them ---
+
+namespace fs = std::filesystem;
+
+// Everything in a folder, by name: kind, permissions and contents (a link's target), so that a
+// change to any file shows.
+std::map<std::string, std::string> snapshot(const std::string& dir) {
+  std::map<std::string, std::string> out;
+  for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator();
+       ++it) {
+    const fs::file_status st = it->symlink_status();
+    std::string& entry = out[fs::relative(it->path(), dir).string()];
+    entry = std::to_string(static_cast<int>(st.type())) + " " +
+            std::to_string(static_cast<int>(st.permissions())) + " ";
+    if (st.type() == fs::file_type::symlink) entry += fs::read_symlink(it->path()).string();
+    if (st.type() == fs::file_type::regular) entry += testing::readText(it->path().string());
+  }
+  return out;
 }
+
+// A process of that number that has ended.
+pid_t endedProcess() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  return child;
+}
+
+enum class Run { Export, TwoAtOnce, HelpToFullDevice };
+
+struct FileCase {
+  const char* name;
+  std::string line;  // "@" stands for the case's folder
+  int code;
+  const char* says;                            // a part of the one line on standard error
+  void (*prepare)(const std::string& dir);     // the files that stand before
+  void (*check)(const std::string& dir) = {};  // after an export that succeeded
+  Run run = Run::Export;
+};
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
+
+void write(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+const std::string kLongName = std::string(246, 'n') + ".wav";  // 250 bytes
+
+class ExportFiles : public ::testing::TestWithParam<FileCase> {
+ protected:
+  TempFolder folder;
+  std::string dir = folder.path("");
+  bool mounted = false;
+  void TearDown() override {
+    if (mounted) umount2((dir + "full").c_str(), MNT_DETACH);
+  }
+
+  int exportWith(const std::string& line, std::ostream& err) {
+    return runExportCommand(parseCommandLine(words(line)).options, err, false);
+  }
+  // Runs the case in a process of its own, for what needs one; returns its exit code.
+  template <typename F>
+  static int inChild(F body) {
+    const pid_t child = fork();
+    if (child == 0) _exit(body());
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+};
+
+TEST_P(ExportFiles, NeverHarmAFileNorHideAFailure) {
+  const FileCase& c = GetParam();
+  std::string line = c.line;
+  for (std::size_t at; (at = line.find('@')) != std::string::npos;) line.replace(at, 1, dir);
+  if (line.find(dir + "full/") != std::string::npos) {
+    // A disk of 64 kB: full long before the first minute of sound.
+    fs::create_directory(dir + "full");
+    if (mount("kelvak", (dir + "full").c_str(), "tmpfs", 0, "size=64k") != 0) {
+      GTEST_SKIP() << "no small file system to fill: mount: " << std::strerror(errno);
+    }
+    mounted = true;
+  }
+  if (c.prepare) c.prepare(dir);
+  const auto before = snapshot(dir);
+
+  std::ostringstream err;
+  int code = 0;
+  const auto started = std::chrono::steady_clock::now();
+  switch (c.run) {
+    case Run::Export:
+      code = exportWith(line, err);
+      break;
+    case Run::TwoAtOnce:
+      // Two exports of different groups to one pair of names, again and again: the pair left must
+      // belong together, as the key of a separate export of the same groups tells.
+      for (int round = 0; round < 8 && code == 0; ++round) {
+        const pid_t a = fork();
+        if (a == 0) _exit(exportWith(line + " --seed " + std::to_string(2 * round), std::cerr));
+        code = exportWith(line + " --seed " + std::to_string(2 * round + 1), err);
+        int status = 0;
+        waitpid(a, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        const std::string sound = testing::readText(dir + "pair.wav");
+        bool matched = false;
+        for (int seed : {2 * round, 2 * round + 1}) {
+          ASSERT_EQ(
+              exportWith("--export " + dir + "ref.wav --groups 3 --seed " + std::to_string(seed),
+                         err),
+              0);
+          if (testing::readText(dir + "ref.wav") == sound) {
+            EXPECT_EQ(testing::readText(dir + "ref.key.txt"),
+                      testing::readText(dir + "pair.key.txt"))
+                << "round " << round;
+            matched = true;
+          }
+        }
+        EXPECT_TRUE(matched) << "round " << round;
+      }
+      break;
+    case Run::HelpToFullDevice:
+      code = inChild([&] {
+        const int full = open("/dev/full", O_WRONLY);
+        dup2(full, STDOUT_FILENO);
+        dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
+        const char* argv[] = {"kelvak", "--help"};
+        return runCommandLine(2, argv).value_or(-1);
+      });
+      break;
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+  EXPECT_EQ(code, c.code) << err.str();
+  const std::string said = err.str();
+  if (c.run == Run::Export) {
+    // One line, or none for a success.
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.code == 0 ? 0 : 1) << said;
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+  }
+  if (c.code != 0) {
+    // Every file that stood before stands unchanged, and nothing was added.
+    EXPECT_EQ(snapshot(dir), before);
+    // A name refused is refused before the first sample, even of hours of sound.
+    if (c.code == kExitUsage) {
+      EXPECT_LT(seconds, 1.0);
+    }
+  } else if (c.check) {
+    c.check(dir);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExportFiles,
+    ::testing::Values(
+        FileCase{"FullDiskWithoutKey", "--export @full/a.mp3 --no-key --groups 999 --speed 1", 1,
+                 "No space left", [](const std::string& d) { write(d + "full/a.mp3", "good"); }},
+        FileCase{"FullDiskWithKey", "--export @full/a.mp3 --groups 999 --speed 1", 1,
+                 "No space left",
+                 [](const std::string& d) {
+                   write(d + "full/a.mp3", "good");
+                   write(d + "full/a.key.txt", "key");
+                 }},
+        FileCase{"KeyIsADevice", "--export @a.wav --key @null", 2, "not a regular file",
+                 [](const std::string& d) {
+                   if (mknod((d + "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+                     symlink("/dev/null", (d + "null").c_str());  // refused all the same
+                   }
+                 }},
+        FileCase{"KeyIsAFifo", "--export @a.wav --key @fifo", 2, "not a regular file",
+                 [](const std::string& d) { mkfifo((d + "fifo").c_str(), 0666); }},
+        FileCase{"SoundIsALink", "--export @link.wav", 2, "symbolic link",
+                 [](const std::string& d) {
+                   write(d + "real.wav", "real");
+                   symlink("real.wav", (d + "link.wav").c_str());
+                 }},
+        FileCase{"SoundIsAFolder", "--export @a.wav --groups 999 --speed 1", 2, "Is a directory",
+                 [](const std::string& d) {
+                   fs::create_directory(d + "a.wav");
+                   write(d + "a.key.txt", "old");
+                 }},
+        FileCase{"KeyInAMissingFolder", "--export @a.mp3 --key @none/k.txt --groups 999 --speed 1",
+                 2, "No such file", [](const std::string& d) { write(d + "a.mp3", "old"); }},
+        FileCase{"KeyIsTheTextFile", "--export @a.wav --file @t.txt --key @t.txt", 2, "text file",
+                 [](const std::string& d) { write(d + "t.txt", "12345 67890"); }},
+        FileCase{"KeyIsTheSoundFileByAnotherName", "--export @a.wav --key @./a.wav", 2,
+                 "sound file", [](const std::string&) {}},
+        FileCase{"KeyIsAHardLinkOfTheSoundFile", "--export @a.wav --key @k.txt", 2, "sound file",
+                 [](const std::string& d) {
+                   write(d + "a.wav", "old");
+                   link((d + "a.wav").c_str(), (d + "k.txt").c_str());
+                 }},
+        FileCase{"TextIsAFifo", "--export @a.wav --file @fifo", 2, "--file: cannot read",
+                 [](const std::string& d) { mkfifo((d + "fifo").c_str(), 0666); }},
+        FileCase{"TextIsEndless", "--export @a.wav --file /dev/zero", 2, "--file: cannot read",
+                 [](const std::string&) {}},
+        FileCase{"TextIsAFolder", "--export @a.wav --file @", 2, "--file: cannot read",
+                 [](const std::string&) {}},
+        FileCase{"TextIsMissing", "--export @a.wav --file @gone.txt", 2, "--file: cannot read",
+                 [](const std::string&) {}},
+        FileCase{"GroupsBeyondTheText", "--export @a.wav --file @t.txt --groups 3", 2,
+                 "out of range 0..2",
+                 [](const std::string& d) { write(d + "t.txt", "12345 67890 1"); }},
+        FileCase{"FromATextFile", "--export @a.wav --file @t.txt", 0, "",
+                 [](const std::string& d) { write(d + "t.txt", "12345 67890 1"); },
+                 [](const std::string& d) {
+                   EXPECT_EQ(testing::readText(d + "a.key.txt"), "12345 67890 \n");
+                   EXPECT_EQ(testing::readText(d + "t.txt"), "12345 67890 1");
+                 }},
+        FileCase{"ReplacedFilesKeepTheirPermissions", "--export @a.wav --groups 1", 0, "",
+                 [](const std::string& d) {
+                   write(d + "a.wav", "old");
+                   write(d + "a.key.txt", "old");
+                   chmod((d + "a.wav").c_str(), 0640);
+                   chmod((d + "a.key.txt").c_str(), 0604);
+                 },
+                 [](const std::string& d) {
+                   EXPECT_EQ(fs::status(d + "a.wav").permissions(), fs::perms(0640));
+                   EXPECT_EQ(fs::status(d + "a.key.txt").permissions(), fs::perms(0604));
+                   EXPECT_GT(fs::file_size(d + "a.wav"), 1000u);
+                 }},
+        FileCase{"ANameOf250Bytes", "--export @" + kLongName + " --no-key --groups 1", 0, "",
+                 [](const std::string&) {},
+                 [](const std::string& d) { EXPECT_GT(fs::file_size(d + kLongName), 1000u); }},
+        FileCase{"LeftoversOfAKilledExportGo", "--export @a.wav --no-key --groups 1", 0, "",
+                 [](const std::string& d) {
+                   write(d + ".a.wav." + std::to_string(endedProcess()) + "-0.part", "dead");
+                   write(d + ".a.wav." + std::to_string(getppid()) + "-7.part", "alive");
+                   write(d + ".a.wav.1-x.part", "not ours");
+                 },
+                 [](const std::string& d) {
+                   std::vector<std::string> left = {
+                       ".a.wav." + std::to_string(getppid()) + "-7.part", ".a.wav.1-x.part",
+                       "a.wav"};
+                   std::sort(left.begin(), left.end());
+                   EXPECT_EQ(folderNames(d), left);
+                 }},
+        FileCase{"TwoExportsAtOnceLeaveOnePair",
+                 "--export @pair.wav --groups 3",
+                 0,
+                 "",
+                 [](const std::string&) {},
+                 {},
+                 Run::TwoAtOnce},
+        FileCase{"HelpThatCannotBeWritten",
+                 "",
+                 1,
+                 "",
+                 [](const std::string&) {},
+                 {},
+                 Run::HelpToFullDevice}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kelvak

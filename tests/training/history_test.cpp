@@ -3,12 +3,16 @@
 #include "training/history.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "base/error.h"
 #include "training/progress.h"
@@ -242,6 +246,14 @@ INSTANTIATE_TEST_SUITE_P(
                                }},
                     Unwritable{"fullDisk",
                                [](const fs::path&) { return std::string("/dev/full"); }},
+                    // Would take the record and keep nothing.
+                    Unwritable{"devNull", [](const fs::path&) { return std::string("/dev/null"); }},
+                    // Would wait for a reader for ever.
+                    Unwritable{"fifo",
+                               [](const fs::path& d) {
+                                 mkfifo((d / "history.jsonl").c_str(), 0644);
+                                 return (d / "history.jsonl").string();
+                               }},
                     Unwritable{"folderIsAFile",
                                [](const fs::path& d) {
                                  std::ofstream(d / "plain") << "x";
@@ -274,6 +286,10 @@ TEST_F(HistoryTest, TwoWritersAtOnceKeepEveryRecordWhole) {
   }
   const HistoryContents read = h.load();
   EXPECT_TRUE(read.damagedLines.empty());
+  // Nor a line end put in for a line that only seemed open while the other one wrote.
+  std::stringstream bytes;
+  bytes << std::ifstream(file(), std::ios::binary).rdbuf();
+  EXPECT_EQ(bytes.str().find("\n\n"), std::string::npos);
   ASSERT_EQ(read.records.size(), 1u + 2 * kEach);
   std::int64_t next[2] = {1'800'000'000, 1'800'000'000};
   for (std::size_t i = 1; i < read.records.size(); ++i) {
@@ -281,6 +297,70 @@ TEST_F(HistoryTest, TwoWritersAtOnceKeepEveryRecordWhole) {
     ASSERT_TRUE(w == 0 || w == 1);
     EXPECT_EQ(read.records[i].time, next[w]++);  // each writer's records in its own order
   }
+}
+
+// A history that cannot be read, and how it is made: it names the reason, and never waits or
+// reads without end.
+struct Unreadable {
+  const char* name;
+  void (*make)(const std::string& path);
+};
+
+class UnreadableHistory : public testing::TestWithParam<Unreadable> {};
+
+TEST_P(UnreadableHistory, IsReportedAtOnce) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("kelvak_unreadable_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string path = (dir / "history.jsonl").string();
+  GetParam().make(path);
+  const auto started = std::chrono::steady_clock::now();
+  std::string said;
+  try {
+    History(path).load();
+  } catch (const KelvakError& e) {
+    said = e.what();
+  }
+  const auto took = std::chrono::steady_clock::now() - started;
+  fs::remove_all(dir);
+  EXPECT_EQ(said.rfind(kHistoryReadFailed, 0), 0u) << said;
+  EXPECT_LT(took, std::chrono::milliseconds(100));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnreadableHistory,
+    testing::Values(Unreadable{"fifo", [](const std::string& p) { mkfifo(p.c_str(), 0644); }},
+                    Unreadable{"endless",
+                               [](const std::string& p) { fs::create_symlink("/dev/zero", p); }},
+                    Unreadable{"folder", [](const std::string& p) { fs::create_directory(p); }},
+                    Unreadable{"beyondTheBound",
+                               [](const std::string& p) {
+                                 std::ofstream(p) << "x";
+                                 fs::resize_file(p, kMaxHistoryBytes + 1);  // sparse
+                               }}),
+    [](const testing::TestParamInfo<Unreadable>& info) { return std::string(info.param.name); });
+
+TEST_F(HistoryTest, ARecordCutShortByAFullDiskIsTakenBack) {
+  fs::create_directories(dir / "sub");
+  if (mount("kelvak", (dir / "sub").c_str(), "tmpfs", 0, "size=16k") != 0) {
+    GTEST_SKIP() << "no small file system to fill: mount: " << std::strerror(errno);
+  }
+  const History h(file());
+  int written = 0;
+  for (; written < 1000; ++written) {
+    try {
+      h.append(sampleRecord(1'796'000'000 + written));
+    } catch (const KelvakError&) {
+      break;
+    }
+  }
+  const HistoryContents read = h.load();
+  const auto size = fs::file_size(file());
+  umount2((dir / "sub").c_str(), MNT_DETACH);
+  ASSERT_LT(written, 1000) << "the disk never filled";
+  EXPECT_EQ(read.records.size(), static_cast<std::size_t>(written));
+  EXPECT_TRUE(read.damagedLines.empty());
+  EXPECT_EQ(size % toJsonLine(sampleRecord()).size(), 0u);  // whole records only
 }
 
 TEST(Progress, WorstCharactersFirstAndTheMostFrequentConfusions) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QFontInfo>
@@ -13,11 +14,13 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "base/error.h"
+#include "document/document_reader.h"
 #include "tests/ui/qt_test_app.h"
 #include "ui_help_window.h"
 
@@ -137,11 +140,42 @@ TEST_F(HelpWindow, MissingDocumentRaisesCannotOpenWithItsName) {
   EXPECT_TRUE(form.isVisible());
 }
 
-TEST_F(HelpWindow, DirectoryOfThatNameCannotBeOpened) {
-  fs::create_directory(kHelpName);
+// What may stand under the document's name and is no document: passed over at once, like a
+// missing one, so the window appears and the next place is tried.
+struct Unusable {
+  const char* name;
+  void (*make)(const fs::path& path);
+};
+
+void PrintTo(const Unusable& c, std::ostream* os) { *os << c.name; }
+
+class HelpWindowUnusable : public HelpWindow, public testing::WithParamInterface<Unusable> {};
+
+TEST_P(HelpWindowUnusable, IsPassedOverAtOnce) {
+  GetParam().make(kHelpName);
+  fs::create_directory("bin");
   TForm2 form;
+  form.setProgramFolder("bin");
+  const auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(100));
+  writeHelp("beside", "bin");
+  EXPECT_EQ(load(form), "");
+  EXPECT_EQ(shownText(form), "beside");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, HelpWindowUnusable,
+    testing::Values(Unusable{"folder", [](const fs::path& p) { fs::create_directory(p); }},
+                    Unusable{"fifo", [](const fs::path& p) { mkfifo(p.c_str(), 0644); }},
+                    Unusable{"endless",
+                             [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
+                    Unusable{"beyondTheBound",
+                             [](const fs::path& p) {
+                               std::ofstream(p) << "x";
+                               fs::resize_file(p, kMaxHelpDocumentBytes + 1);
+                             }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Where copies of the document lie when the program is started from another folder: in that
 // folder, in the installed data folder beside the program's bin folder, beside the program.
@@ -182,16 +216,6 @@ INSTANTIATE_TEST_SUITE_P(Layouts, HelpWindowPlaces,
                                          PlacesCase{"buildTree", false, false, true, "beside"},
                                          PlacesCase{"nowhere", false, false, false, ""}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(HelpWindow, AFolderOfThatNameIsPassedOver) {
-  fs::create_directories("bin");
-  fs::create_directory(kHelpName);
-  writeHelp("beside", "bin");
-  TForm2 form;
-  form.setProgramFolder("bin");
-  EXPECT_EQ(load(form), "");
-  EXPECT_EQ(shownText(form), "beside");
-}
 
 TEST_F(HelpWindow, LoadingReplacesTheContent) {
   writeHelp("first");

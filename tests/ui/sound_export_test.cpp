@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -111,6 +115,38 @@ TEST_F(SoundExportTest, TakesTheFileTextAndTheChosenFormatsExtension) {
   EXPECT_TRUE(std::filesystem::exists(path("lesson.mp3")));
   EXPECT_EQ(read("lesson.key.txt"), "кот12 345ми \n");
   EXPECT_EQ(read("lesson.txt"), "кот 12345 мир");  // the source text is left alone
+}
+
+TEST_F(SoundExportTest, F10DuringTheExportCancelsItAndEndsTheProgram) {
+  form->show();
+  form->ui().Edit1->setText("999");  // well over a minute of encoding
+  QTimer start, press, guard;
+  start.setSingleShot(true);
+  QObject::connect(&start, &QTimer::timeout, [this] { save("long", "MP3"); });
+  // F10 once the progress dialog shows, in that dialog: it holds the keyboard.
+  bool waiting = false;
+  QObject::connect(&press, &QTimer::timeout, [&press, &waiting] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (qobject_cast<QProgressDialog*>(w) && w->isVisible() && !waiting) {
+        w->activateWindow();
+        waiting = true;
+        const bool active = QTest::qWaitForWindowActive(w, 500);
+        waiting = false;
+        if (!active) return;  // again at the next turn
+        press.stop();
+        QTest::keyClick(w, Qt::Key_F10);
+        return;
+      }
+    }
+  });
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+  start.start(0);
+  press.start(50);
+  guard.start(20000);
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_TRUE(std::filesystem::is_empty(dir));  // nothing written, nothing left behind
+  EXPECT_TRUE(reports.empty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The training menu on the main window and its two windows, driven as a learner uses them, with a
 // fake sound device, a hand-ticked timer and a history file of the test's own.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -154,15 +155,28 @@ TEST_F(TrainingWindowsTest, ACheckShowsTheErrorsAndIsRecordedOncePerTransmission
 }
 
 TEST_F(TrainingWindowsTest, AnUnwritableHistoryIsSaidInTheWindowAndTheResultStays) {
-  training.reset();
-  training = std::make_unique<TrainingMenu>(*form, gate, "/dev/full");
-  playToEnd("1");
-  CheckWindow& w = training->checkWindow();
-  w.show();
-  w.copyEdit->setText("80648");
-  w.check();
-  EXPECT_EQ(w.result().correct, 5);
-  EXPECT_TRUE(w.historyLabel->text().startsWith(kHistoryWriteFailed));
+  fs::create_directories(dir);
+  const std::string fifo = (dir / "fifo.jsonl").string();
+  mkfifo(fifo.c_str(), 0644);
+  // A full disk, a device that keeps nothing, and a FIFO no one reads, which must not hold the
+  // window: neither Check nor Statistics waits for it.
+  for (const std::string& path : {std::string("/dev/full"), std::string("/dev/null"), fifo}) {
+    training.reset();
+    training = std::make_unique<TrainingMenu>(*form, gate, path);
+    playToEnd("1");
+    CheckWindow& w = training->checkWindow();
+    w.show();
+    w.copyEdit->setText(QString::fromStdString(pane()));
+    w.check();
+    EXPECT_EQ(w.result().correct, 5) << path;
+    EXPECT_TRUE(w.historyLabel->text().startsWith(kHistoryWriteFailed)) << path;
+    if (path == fifo) {
+      training->statistics->trigger();
+      const QString note = training->statisticsWindow().noteLabel->text();
+      EXPECT_TRUE(note.startsWith(kHistoryReadFailed) && note.contains("fifo.jsonl"))
+          << note.toStdString();
+    }
+  }
 }
 
 TEST_F(TrainingWindowsTest, NothingIsCheckedBeforeOrDuringATransmission) {

@@ -1,0 +1,95 @@
+// The files an export writes: checked before any work, written under a temporary name beside
+// them, and given their names only when whole, under a lock, so that nothing that stood before is
+// harmed by an export that fails, is refused or runs at the same time as another.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+
+namespace kelvak {
+
+// The target cannot be written, or is no file the export may replace: the user's input, found
+// before any work.
+class UnwritablePathError : public KelvakError {
+ public:
+  using KelvakError::KelvakError;
+};
+
+// Writing failed part-way (an encoder error, a full disk): the export itself failed.
+class AudioWriteError : public KelvakError {
+ public:
+  using KelvakError::KelvakError;
+};
+
+// A file as the system knows it, whatever name it is reached by.
+struct FileIdentity {
+  dev_t device;
+  ino_t inode;
+};
+
+// One file to write. The target may be missing (it is made) or a regular file (it is replaced,
+// keeping its permissions and, where allowed, its owner). Anything else is refused: a folder, a
+// device, a FIFO, a socket, and a symbolic link, wherever it leads (the folders on the way may be
+// links).
+class TargetFile {
+ public:
+  // Checks the target, removes stale temporary files of exports that died in its folder, and
+  // creates this one's temporary file. Throws UnwritablePathError.
+  explicit TargetFile(const std::string& path);
+  // Removes the temporary file unless it was committed.
+  ~TargetFile();
+  TargetFile(const TargetFile&) = delete;
+  TargetFile& operator=(const TargetFile&) = delete;
+
+  const std::string& path() const { return path_; }            // as given
+  const std::string& temporary() const { return temporary_; }  // being written
+  int fd() const { return fd_; }
+
+  // Writes every byte at the file's offset. Throws AudioWriteError; a short write is a failure.
+  void write(const void* data, std::size_t n);
+  // True when both name the same file, or the same name in the same folder.
+  bool sameAs(const TargetFile& other) const;
+  // True when the target is the file of this identity.
+  bool isFile(dev_t device, ino_t inode) const;
+
+  // Throws AudioWriteError naming the target and the reason for errno `error`.
+  [[noreturn]] void fail(int error) const;
+
+ private:
+  friend void commitTargets(const std::vector<TargetFile*>& targets);
+  void flushAndClose();
+
+  std::string path_;  // as given
+  std::string temporary_;
+  int fd_ = -1;
+  bool exists_ = false;  // a regular file stood there when checked
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  dev_t folderDevice_ = 0;
+  ino_t folderInode_ = 0;
+  std::string name_;  // the file name within its folder
+  bool committed_ = false;
+};
+
+// Makes every target whole on disk and gives each its name, holding a lock on their folders, so
+// that of two exports to the same names the pair left belongs together. Before the first rename
+// each target is checked again; when a rename fails, the names already replaced get their files
+// back, so either every target has its new file or none was touched. Throws UnwritablePathError
+// (a target changed into something that may not be replaced) or AudioWriteError.
+void commitTargets(const std::vector<TargetFile*>& targets);
+
+// A temporary name for `name` in its folder: hidden, with the process and a counter, and within
+// the file system's bound on a name (255 bytes): a long name is shortened, never within a UTF-8
+// character.
+std::string temporaryName(const std::string& name, long pid, unsigned counter);
+
+// Removes, in `folder`, the temporary files of exports whose process is gone (killed before it
+// could clean up): regular files of this user named as temporaryName names them.
+void removeStaleTemporaries(const std::string& folder);
+
+}  // namespace kelvak
