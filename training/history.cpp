@@ -11,13 +11,14 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/system_reason.h"
 
 namespace kelvak {
 
 namespace {
 
 [[noreturn]] void fail(const char* what, int err) {
-  throw KelvakError(std::string(what) + ": " + std::strerror(err));
+  throw KelvakError(std::string(what) + ": " + systemReason(err));
 }
 
 // Closes the descriptor on every way out.
