@@ -67,8 +67,9 @@ void wholeTicks(QValueAxis* axis, double anchor, double step) {
   axis->setLabelFormat("%d");
 }
 
-// How long, as "1 ч 05 мин" or "12 мин".
+// How long, as "1 ч 05 мин", "12 мин" or "40 с".
 QString duration(std::int64_t seconds) {
+  if (seconds < 60) return QString::fromUtf8("%1 с").arg(seconds);
   const std::int64_t minutes = (seconds + 30) / 60;
   if (minutes < 60) return QString::fromUtf8("%1 мин").arg(minutes);
   return QString::fromUtf8("%1 ч %2 мин").arg(minutes / 60).arg(minutes % 60, 2, 10, QChar('0'));
@@ -331,7 +332,7 @@ void StatisticsWindow::drawAccuracy() {
 
 void StatisticsWindow::drawChars() {
   // The worst characters are what there is to practise; all of them would not be legible.
-  constexpr std::size_t kShown = 20;
+  constexpr std::size_t kShown = 15;
   const std::size_t shown = std::min(kShown, progress_.chars.size());
   QChart* chart =
       newChart(shown == 0 ? QString::fromUtf8("Доля верно принятых знаков: проверок нет")
