@@ -7,7 +7,7 @@
 # to a build folder that holds both programs already, nothing is installed or built.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$here/docs}
+out=$(realpath -m "${1:-$here/docs}")
 build=${KELVAK_BUILD:-}
 if [ -z "$build" ]; then
   build=$here/build
