@@ -121,7 +121,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       if (kind < 0) throw UsageError("--text: '" + v + "' is not one of digits, letters, mixture");
       o.textKind = kind;
     } else if (name == "--groups") {
-      o.groups = static_cast<int>(integerValue(name, v, {0, kMaxGroups}));
+      o.allGroups = v == "all";
+      o.groups.reset();
+      if (!o.allGroups) o.groups = static_cast<int>(integerValue(name, v, {0, kMaxGroups}));
     } else if (name == "--speed") {
       // Speed 0 is on the window's slider, but no transmission can be formed there.
       o.speed = static_cast<int>(integerValue(name, v, {1, 30}));
@@ -158,6 +160,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   }
   if (!exportGiven) throw UsageError("--export FILE is needed (kelvak --help lists the options)");
   if (keyGiven && noKey) throw UsageError("--key and --no-key exclude each other");
+  if (o.allGroups && !o.textFile) throw UsageError("--groups all needs --file");
   if (o.audioPath.empty()) throw UsageError("--export needs a file name");
   if (!audioFormatForPath(o.audioPath)) {
     throw UsageError("--export: unknown file extension of '" + o.audioPath + "': use " +
@@ -184,6 +187,7 @@ std::string helpText() {
          "  --text KIND          digits, letters or mixture (digits)\n"
          "  --groups N           groups of five characters, 0..999 (30; with --file, the\n"
          "                       file's whole groups, and at most that)\n"
+         "  --groups all         with --file: every whole group of the file, beyond 999 too\n"
          "  --speed N            groups per minute, 1..30 (12)\n"
          "  --tone N             tone frequency in Hz, 100..5000 (500)\n"
          "  --signal P           signal level in percent, 0..100 (100)\n"
@@ -237,7 +241,16 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
         throw UsageError("--file: cannot read '" + *options.textFile +
                          "': " + std::strerror(errno));
       }
-      text = readFileText(*options.textFile);
+      // Read whole, to tell the learner how much of a long file is left out.
+      text = readFileText(*options.textFile, kMaxFileBytes);
+      if (!options.allGroups && text.count() > kMaxFileSymbols) {
+        if (!options.groups) {
+          err << "kelvak: '" << *options.textFile << "' holds " << text.groups()
+              << " whole groups; the first " << kMaxGroups
+              << " are exported (--groups all exports them all)\n";
+        }
+        text.symbols.resize(kMaxFileSymbols);
+      }
     }
     const TransmissionSettings settings = settingsFor(options, text);
     Random random;

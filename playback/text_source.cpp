@@ -51,14 +51,6 @@ const Lookup& lookup() {
   return tables;
 }
 
-bool full(const std::vector<std::uint8_t>& reading) {
-  return reading.size() >= static_cast<std::size_t>(kMaxFileSymbols);
-}
-
-void keep(std::vector<std::uint8_t>& reading, int index) {
-  if (index >= 0 && !full(reading)) reading.push_back(static_cast<std::uint8_t>(index));
-}
-
 }  // namespace
 
 bool FileTextDecoder::settled() const {
@@ -168,12 +160,14 @@ FileText FileTextDecoder::finish() {
   const bool unicode = form_ == Form::Utf16 || (utf8Valid_ && utf8MultiByte_);
   FileText text;
   text.symbols = unicode ? std::move(unicode_) : std::move(cp1251_);
-  *this = FileTextDecoder();
+  text.more = text.symbols.size() > max_;
+  if (text.more) text.symbols.resize(max_);
+  *this = FileTextDecoder(max_);
   return text;
 }
 
-FileText readFileText(const std::string& path) {
-  FileTextDecoder decoder;
+FileText readFileText(const std::string& path, std::size_t maxSymbols) {
+  FileTextDecoder decoder(maxSymbols);
   // Not blocking: opening a FIFO would otherwise wait for a writer, and a device for its line.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return decoder.finish();
