@@ -18,8 +18,12 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QtCharts/QBarSeries>
+#include <QtCharts/QBarSet>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -414,6 +418,45 @@ TEST_F(TrainingWindowsTest, StatisticsShowEveryGoodRecordAndSayWhichLinesWereDam
   ASSERT_GE(w.confusionList->count(), 2);
   EXPECT_EQ(w.confusionList->item(0)->text(), QString::fromUtf8("ш принят за щ: 6"));
   EXPECT_EQ(w.progress().chars.front().ch, U'ш');  // never right, and sent most
+}
+
+TEST_F(TrainingWindowsTest, StatisticsAxesAndBarsShowWholeNumbersThatFitTheData) {
+  const History h(historyPath());
+  RecordSettings s;
+  for (int checks = 1; checks <= 3; ++checks) {
+    s.speed = 13 + checks;  // 14..16: the speed axis must reach past 15 in whole steps
+    h.append(makeRecord(checkCopy(U"шшщ12345", U"шщщ12345"), s, 1'796'000'000 + checks));
+    training->statistics->trigger();
+    StatisticsWindow& w = training->statisticsWindow();
+    const auto axes = w.accuracyView->chart()->axes();
+    ASSERT_EQ(axes.size(), 3);
+    for (QAbstractAxis* a : axes) {
+      const auto* v = qobject_cast<QValueAxis*>(a);
+      ASSERT_NE(v, nullptr);
+      // Every tick on a whole number, at most once per check on the x axis.
+      EXPECT_EQ(v->tickType(), QValueAxis::TicksDynamic);
+      EXPECT_GE(v->tickInterval(), 1);
+      EXPECT_EQ(v->tickInterval(), std::round(v->tickInterval()));
+      EXPECT_EQ(v->tickAnchor(), std::round(v->tickAnchor()));
+    }
+    const auto* x = qobject_cast<QValueAxis*>(axes[0]);
+    const auto* speed = qobject_cast<QValueAxis*>(axes[2]);
+    EXPECT_LE(x->min(), 1);
+    EXPECT_GE(x->max(), checks);
+    EXPECT_GE(speed->max(), s.speed);
+    EXPECT_EQ(std::fmod(speed->max(), speed->tickInterval()), 0);
+    // The bars: whole percents, the scale starting below the lowest and ending at 100.
+    const auto* bars = qobject_cast<QBarSeries*>(w.charsView->chart()->series().at(0));
+    ASSERT_NE(bars, nullptr);
+    const QBarSet* set = bars->barSets().at(0);
+    const auto* y = qobject_cast<QValueAxis*>(w.charsView->chart()->axes(Qt::Vertical).at(0));
+    for (int k = 0; k < set->count(); ++k) {
+      EXPECT_EQ(set->at(k), std::round(set->at(k)));
+      EXPECT_LT(y->min(), set->at(k));
+    }
+    EXPECT_EQ(y->max(), 100);
+    EXPECT_GE(bars->labelsPrecision(), 3);  // 100 stays 100 on its bar
+  }
 }
 
 TEST_F(TrainingWindowsTest, ANewSequenceSendsOtherGroupsThanTheFixedStart) {
