@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
@@ -15,6 +16,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
@@ -226,8 +228,12 @@ TEST_F(TrainingWindowsTest, TheResultNamesEveryErrorInWordsAndWhatWasExtra) {
   CheckWindow& w = training->checkWindow();
   w.copyEdit->setText(QString::fromUtf8("8048 26567ЖЖ"));
   w.check();
-  // The accessible text names each sent and written character of the errors, in text order.
-  const QString words = w.resultView->accessibleDescription();
+  // What a screen reader hears of the view: its name, and each sent and written character of the
+  // errors, in text order.
+  QAccessibleInterface* view = QAccessible::queryAccessibleInterface(w.resultView);
+  ASSERT_NE(view, nullptr);
+  EXPECT_FALSE(view->text(QAccessible::Name).isEmpty());
+  const QString words = view->text(QAccessible::Description);
   EXPECT_EQ(words, w.resultView->errorsText());
   const auto six = words.indexOf('6'), one = words.indexOf('1', six),
              five = words.indexOf('5', one);
@@ -245,6 +251,13 @@ TEST_F(TrainingWindowsTest, TheResultNamesEveryErrorInWordsAndWhatWasExtra) {
   w.check();
   EXPECT_NE(w.missedLabel->text(), allReceived);  // not "all received" with 3 extra beside
   EXPECT_TRUE(w.missedLabel->text().contains(QString::fromUtf8("3 ×3")));
+
+  // A row longer than the view scrolls sideways, so its last group can be brought into sight.
+  w.resize(300, 400);
+  w.show();
+  w.copyEdit->setText("80648 26167" + QString(60, '3'));
+  w.check();
+  EXPECT_GT(w.resultView->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(TrainingWindowsTest, ALatinCopyCountsAsTheCyrillicLettersOfTheSameCode) {
@@ -352,6 +365,17 @@ TEST_F(TrainingWindowsTest, AnOpenStatisticsWindowShowsANewCheckAtOnce) {
   ASSERT_NE(accuracy, nullptr);
   EXPECT_EQ(accuracy->count(), 1);
   EXPECT_TRUE(accuracy->pointsVisible());
+  // A screen reader hears a name for every part and the charts' figures in words.
+  for (QWidget* part :
+       {static_cast<QWidget*>(s.accuracyView), static_cast<QWidget*>(s.charsView),
+        static_cast<QWidget*>(s.confusionList), static_cast<QWidget*>(s.daysTable)}) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(part);
+    ASSERT_NE(a, nullptr);
+    EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << part->objectName().toStdString();
+  }
+  EXPECT_TRUE(QAccessible::queryAccessibleInterface(s.charsView)
+                  ->text(QAccessible::Description)
+                  .contains(QString::fromUtf8("8")));  // the 8 was sent and received once
   // The keyboard starts at the filters, not at a chart.
   EXPECT_EQ(s.focusProxy(), s.sourceFilter);
   EXPECT_EQ(s.accuracyView->focusPolicy(), Qt::NoFocus);
