@@ -108,7 +108,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     o.textKind = kind;
   });
   valued("--groups", [&](const std::string& v) {
-    o.groups = static_cast<int>(integerValue("--groups", v, {0, kMaxGroups}));
+    o.allGroups = v == "all";
+    o.groups.reset();
+    if (!o.allGroups) o.groups = static_cast<int>(integerValue("--groups", v, {0, kMaxGroups}));
   });
   // Speed 0 is on the window's slider, but no transmission can be formed there.
   ranged("--speed", o.speed, {1, 30});
@@ -161,6 +163,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   }
   if (!exportGiven) throw UsageError("--export FILE is needed (kelvak --help lists the options)");
   if (keyGiven && noKey) throw UsageError("--key and --no-key exclude each other");
+  if (o.allGroups && !o.textFile) throw UsageError("--groups all needs --file");
   if (o.audioPath.empty()) throw UsageError("--export needs a file name");
   if (!audioFormatForPath(o.audioPath)) {
     throw UsageError("--export: unknown file extension of '" + o.audioPath + "': use " +
@@ -187,6 +190,7 @@ std::string helpText() {
          "  --text KIND          digits, letters or mixture (digits)\n"
          "  --groups N           groups of five characters, 0..999 (30; with --file, the\n"
          "                       file's whole groups, and at most that)\n"
+         "  --groups all         with --file: every whole group of the file, beyond 999 too\n"
          "  --speed N            groups per minute, 1..30 (12)\n"
          "  --tone N             tone frequency in Hz, 100..5000 (500)\n"
          "  --signal P           signal level in percent, 0..100 (100)\n"
@@ -240,10 +244,19 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
       try {
         RegularFile file(*options.textFile);
         source = FileIdentity{file.device(), file.inode()};
-        text = readFileText(file);
+        text = readFileText(file, kMaxFileBytes);
       } catch (const FileReadError& e) {
         throw UsageError("--file: cannot read '" + *options.textFile + "': " + e.what());
       }
+    }
+    if (options.textFile && !options.allGroups && text.count() > kMaxFileSymbols) {
+      // Read whole, to tell the learner how much of a long file is left out.
+      if (!options.groups) {
+        err << "kelvak: '" << *options.textFile << "' holds " << text.groups()
+            << " whole groups; the first " << kMaxGroups
+            << " are exported (--groups all exports them all)\n";
+      }
+      text.symbols.resize(kMaxFileSymbols);
     }
     const TransmissionSettings settings = settingsFor(options, text);
     Random random;

@@ -31,6 +31,7 @@ struct ExportOptions {
   std::optional<std::string> textFile;  // the file source instead of random groups
   int textKind = 0;
   std::optional<int> groups;  // default kDefaultGroups, or the file's whole groups with a text file
+  bool allGroups = false;     // --groups all: every whole group of the text file, beyond 999 too
   int speed = kDefaultSpeed;
   int frequency = kDefaultFrequency;
   int signalPercent = 100;

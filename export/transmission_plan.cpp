@@ -21,7 +21,8 @@ std::int32_t wrap32(std::int64_t v) {
 
 TransmissionPlan planTransmission(const TransmissionSettings& settings, const FileText& text,
                                   Random& random, std::int32_t previousUnitMs) {
-  if (settings.groups < 0 || settings.groups > kMaxGroups) {
+  // A text file bounds its own transmission: an export may send all of it, beyond the field's 999.
+  if (settings.groups < 0 || (settings.randomSource && settings.groups > kMaxGroups)) {
     throw KelvakError("The group count " + std::to_string(settings.groups) +
                       " is out of range 0.." + std::to_string(kMaxGroups));
   }

@@ -38,10 +38,11 @@ struct TransmissionPlan {
 
 // Forms the blocks and chooses every symbol with `random`, drawing exactly what Play and its ticks
 // would draw, in their order: the forming first, then one choice per tick. previousUnitMs stands
-// for a text kind outside 0..2, as in the window. Throws KelvakError for a negative group count,
-// for pauses that would keep the transmission standing still (an interval of 0 or less [ms]) and
-// for a transmission longer than kMaxExportSamples. The file text is read only with the file
-// source; a group count beyond it ends the transmission at its last symbol, as a tick does.
+// for a text kind outside 0..2, as in the window. Throws KelvakError for a negative group count
+// (above 999 with random groups), for pauses that would keep the transmission standing still (an
+// interval of 0 or less [ms]) and for a transmission longer than kMaxExportSamples. The file text
+// is read only with the file source; a group count beyond it ends the transmission at its last
+// symbol, as a tick does.
 TransmissionPlan planTransmission(const TransmissionSettings& settings, const FileText& text,
                                   Random& random, std::int32_t previousUnitMs = 0);
 

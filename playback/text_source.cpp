@@ -46,14 +46,6 @@ const Lookup& lookup() {
   return tables;
 }
 
-bool full(const std::vector<std::uint8_t>& reading) {
-  return reading.size() >= static_cast<std::size_t>(kMaxFileSymbols);
-}
-
-void keep(std::vector<std::uint8_t>& reading, int index) {
-  if (index >= 0 && !full(reading)) reading.push_back(static_cast<std::uint8_t>(index));
-}
-
 }  // namespace
 
 bool FileTextDecoder::settled() const {
@@ -163,12 +155,14 @@ FileText FileTextDecoder::finish() {
   const bool unicode = form_ == Form::Utf16 || (utf8Valid_ && utf8MultiByte_);
   FileText text;
   text.symbols = unicode ? std::move(unicode_) : std::move(cp1251_);
-  *this = FileTextDecoder();
+  text.more = text.symbols.size() > max_;
+  if (text.more) text.symbols.resize(max_);
+  *this = FileTextDecoder(max_);
   return text;
 }
 
-FileText readFileText(RegularFile& file) {
-  FileTextDecoder decoder;
+FileText readFileText(RegularFile& file, std::size_t maxSymbols) {
+  FileTextDecoder decoder(maxSymbols);
   std::array<std::uint8_t, 64 * 1024> piece;
   std::size_t total = 0;
   try {
@@ -185,10 +179,10 @@ FileText readFileText(RegularFile& file) {
   return decoder.finish();
 }
 
-FileText readFileText(const std::string& path) {
+FileText readFileText(const std::string& path, std::size_t maxSymbols) {
   try {
     RegularFile file(path);
-    return readFileText(file);
+    return readFileText(file, maxSymbols);
   } catch (const FileReadError&) {
     return FileText{};
   }

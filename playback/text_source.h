@@ -20,6 +20,7 @@ constexpr std::int32_t kRandomGroupCountMax = 999;
 // Symbol indices 0..44 taken from a text file, in file order.
 struct FileText {
   std::vector<std::uint8_t> symbols;
+  bool more = false;  // the file holds more symbols than were kept
   std::int32_t count() const { return static_cast<std::int32_t>(symbols.size()); }
   // Whole groups of five; a final partial group is never sent.
   std::int32_t groups() const { return count() / 5; }
@@ -35,10 +36,12 @@ constexpr std::size_t kMaxFileBytes = 8u << 20;
 // is matched as Windows-1251, unless it is valid UTF-8 holding multi-byte characters: then it is
 // decoded as UTF-8 (a byte-order mark is dropped) and matched character by character. A sequence
 // cut off by the end of what was read does not make a file invalid. Only the first
-// kMaxFileSymbols symbols of each reading are kept, and once every reading still in question is
+// maxSymbols symbols of each reading are kept, and once every reading still in question is
 // full the result is decided on the bytes so far: later bytes change nothing.
 class FileTextDecoder {
  public:
+  explicit FileTextDecoder(std::size_t maxSymbols = kMaxFileSymbols)
+      : max_(maxSymbols), limit_(maxSymbols + 1) {}
   void feed(const std::uint8_t* data, std::size_t size);
   FileText finish();
   // True when no further byte can change the result.
@@ -49,6 +52,13 @@ class FileTextDecoder {
   void begin(const std::uint8_t* head, std::size_t size);
   void feedBytes(const std::uint8_t* data, std::size_t size);
   void feedUtf16(const std::uint8_t* data, std::size_t size);
+  // A reading keeps one symbol beyond the most: then the file is known to hold more.
+  bool full(const std::vector<std::uint8_t>& reading) const { return reading.size() >= limit_; }
+  void keep(std::vector<std::uint8_t>& reading, int index) const {
+    if (index >= 0 && !full(reading)) reading.push_back(static_cast<std::uint8_t>(index));
+  }
+
+  std::size_t max_, limit_;
 
   Form form_ = Form::Undecided;
   std::uint8_t head_[2] = {};  // the first bytes, until the byte-order mark is known
@@ -62,12 +72,13 @@ class FileTextDecoder {
   Utf16Decoder utf16_{ByteOrder::Little};
 };
 
-// Reads a regular file in pieces, up to kMaxFileBytes and only until the result is settled. A read
-// that fails part-way keeps what was read before the failure.
-FileText readFileText(RegularFile& file);
+// Reads a regular file in pieces, up to kMaxFileBytes and only until the result is settled,
+// keeping maxSymbols symbols of each reading. A read that fails part-way keeps what was read
+// before the failure.
+FileText readFileText(RegularFile& file, std::size_t maxSymbols = kMaxFileSymbols);
 // The same by name. A file that cannot be opened, or breaks the rule of RegularFile (a FIFO or a
 // device is not waited for), loads as an empty text.
-FileText readFileText(const std::string& path);
+FileText readFileText(const std::string& path, std::size_t maxSymbols = kMaxFileSymbols);
 
 // The settings that choose a symbol, read from the window at every tick.
 struct SymbolChoice {

@@ -65,6 +65,8 @@ class Transmission {
   // --- training ---
   // The text of the last transmission, also of one stopped early.
   const SentText& lastSent() const { return sent_; }
+  // The text file chosen last; empty before the first.
+  const std::string& filePath() const { return filePath_; }
   // While set, the pane receives nothing during a transmission, and everything sent appears at
   // once when the transmission ends or is stopped. Set during a transmission, it clears the pane;
   // cleared, it shows at once what was sent so far.

@@ -13,5 +13,6 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "Start it from a desktop session, or set DISPLAY." >&2
   exit 1
 fi
+echo "Kelvak is $here/build/app/kelvak (the export examples of the README call it so)."
 cd "$here/build/app"
 exec ./kelvak

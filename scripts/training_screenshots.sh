@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
 # Photographs the training windows as a learner meets them: starts Kelvak on a virtual screen with a
 # history of 60 earlier checks, hides the text, plays two groups at speed 30, checks a copy with a
-# few errors and opens the statistics. Writes docs/training_menu.png, docs/check_window.png and
-# docs/statistics_window.png (or into the folder given as the first argument).
+# few errors and opens the statistics, on its accuracy and its characters. Writes
+# docs/training_menu.png, docs/check_window.png, docs/statistics_window.png and
+# docs/statistics_chars.png (or into the folder given as the first argument). With KELVAK_BUILD set
+# to a build folder that holds both programs already, nothing is installed or built.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$here/docs}
-"$here/scripts/install-deps.sh" test
-cmake -S "$here" -B "$here/build" >/dev/null
-cmake --build "$here/build" -j"$(nproc)" --target kelvak kelvak_write_sample_history
+out=$(realpath -m "${1:-$here/docs}")
+build=${KELVAK_BUILD:-}
+if [ -z "$build" ]; then
+  build=$here/build
+  "$here/scripts/install-deps.sh" test
+  cmake -S "$here" -B "$build" >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target kelvak kelvak_write_sample_history
+fi
 
 work=$(mktemp -d)
 # A private data folder, so the learner's own history stays out of the pictures and untouched.
 export XDG_DATA_HOME="$work/share" XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_DATA_HOME/kelvak"
-"$here/build/bench/kelvak_write_sample_history" "$XDG_DATA_HOME/kelvak/history.jsonl" 60
+"$build/bench/kelvak_write_sample_history" "$XDG_DATA_HOME/kelvak/history.jsonl" 60
 export SDL_AUDIODRIVER=dummy  # the pictures need no sound
 
 source "$here/scripts/virtual_screen.sh"
@@ -50,7 +56,7 @@ shoot() {
 }
 
 cd "$here/data" 2>/dev/null || cd "$here"
-"$here/build/app/kelvak" &
+"$build/app/kelvak" &
 app=$!
 main=$(find_window '^Kelvak$')
 # No window manager runs here, so the window is given the focus by hand, as a desktop would.
@@ -80,3 +86,6 @@ xdotool key alt+Cyrillic_en Cyrillic_te  # statistics
 stats=$(find_window '^Статистика$')
 sleep 0.8
 shoot "$out/statistics_window.png" "$stats"
+xdotool key alt+Cyrillic_ze              # the characters' section
+sleep 0.5
+shoot "$out/statistics_chars.png" "$stats"

@@ -391,11 +391,6 @@ std::int32_t CharTally::takenForCount(char32_t written) const {
   return 0;
 }
 
-double CheckRecord::accuracyPercent() const {
-  const std::int64_t all = std::int64_t{sent} + extra;
-  return all == 0 ? 0.0 : 100.0 * correct / static_cast<double>(all);
-}
-
 const CharTally* CheckRecord::tally(char32_t sentChar) const {
   for (const CharTally& t : chars) {
     if (t.ch == sentChar) return &t;

@@ -44,7 +44,6 @@ struct CheckRecord {
   std::int32_t sent = 0, correct = 0, wrong = 0, missed = 0, extra = 0;
   std::vector<CharTally> chars;  // by sent character in ascending order
 
-  double accuracyPercent() const;                   // as CheckResult::accuracyPercent
   const CharTally* tally(char32_t sentChar) const;  // null when it was not sent
 };
 

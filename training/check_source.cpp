@@ -8,21 +8,38 @@
 
 namespace kelvak {
 
+RecordSettings recordSettingsFor(const FormingSettings& sound, bool fromFile,
+                                 const std::string& filePath, std::size_t symbols) {
+  RecordSettings s;
+  const int kind = std::clamp(sound.textKind, 0, 2);
+  s.source = fromFile ? TextSource::File : static_cast<TextSource>(kind);
+  if (fromFile) {
+    const std::size_t slash = filePath.find_last_of('/');
+    s.file = slash == std::string::npos ? filePath : filePath.substr(slash + 1);
+  }
+  s.speed = sound.speed;
+  s.tone = sound.frequency;
+  s.noise = levelPercent(sound.noisePosition);
+  s.groups = static_cast<int>((symbols + 4) / 5);
+  return s;
+}
+
 CheckSource checkSourceFor(const SentText& last, bool running) {
   CheckSource s;
   for (std::uint8_t i : last.symbols) s.sent += SymbolTable[i].unicode;
   s.number = last.number;
   s.running = running;
-  const int kind = std::clamp(last.sound.textKind, 0, 2);
-  s.settings.source = last.fromFile ? TextSource::File : static_cast<TextSource>(kind);
-  if (last.fromFile) {
-    const std::size_t slash = last.filePath.find_last_of('/');
-    s.settings.file = slash == std::string::npos ? last.filePath : last.filePath.substr(slash + 1);
-  }
-  s.settings.speed = last.sound.speed;
-  s.settings.tone = last.sound.frequency;
-  s.settings.noise = levelPercent(last.sound.noisePosition);
-  s.settings.groups = static_cast<int>((last.symbols.size() + 4) / 5);
+  s.settings = recordSettingsFor(last.sound, last.fromFile, last.filePath, last.symbols.size());
+  return s;
+}
+
+CheckSource checkSourceForKey(std::u32string_view keyText, const RecordSettings& settings,
+                              std::uint32_t number) {
+  CheckSource s;
+  s.sent = normalizeForCheck(keyText);
+  s.number = number;
+  s.settings = settings;
+  s.settings.groups = static_cast<int>((s.sent.size() + 4) / 5);
   return s;
 }
 

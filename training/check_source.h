@@ -19,8 +19,18 @@ struct CheckSource {
   RecordSettings settings;
 };
 
-// The last transmission as a check sees it; the history names a file by its name alone.
+// The settings a record names for a transmission of `symbols` characters formed with `sound`; the
+// history names a file by its name alone.
+RecordSettings recordSettingsFor(const FormingSettings& sound, bool fromFile,
+                                 const std::string& filePath, std::size_t symbols);
+
+// The last transmission as a check sees it.
 CheckSource checkSourceFor(const SentText& last, bool running);
+
+// An answer key's text as a check sees it: what it holds is what was sent. `number` tells the key
+// from the transmissions, for the once-per-transmission rule; every key read gets its own.
+CheckSource checkSourceForKey(std::u32string_view keyText, const RecordSettings& settings,
+                              std::uint32_t number);
 
 // Records checks in a history, one per transmission: checking again after fixing a typo must not
 // count twice.

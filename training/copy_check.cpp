@@ -2,8 +2,12 @@
 #include "training/copy_check.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
-#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "synth/symbol_table.h"
 
 namespace kelvak {
 
@@ -41,8 +45,6 @@ char32_t foldCase(char32_t c) {
 
 // Directions of the traceback, one byte per cell.
 constexpr std::uint8_t kDiagonal = 0, kUp = 1, kLeft = 2;
-
-constexpr std::int32_t kFar = std::numeric_limits<std::int32_t>::max() / 2;
 
 // The edit distance alone, 64 cells at a time: the bit-vector method for the full table, with
 // the sent text as the pattern in blocks of 64 rows.
@@ -95,72 +97,87 @@ std::int32_t bitDistance(std::u32string_view a, std::u32string_view b) {
   return score;
 }
 
-// The table restricted to the diagonals kLo <= j - i <= kHi, with the choice made in every cell.
+// What an alignment up to a cell costs: the errors in the high half, the missed and extra
+// characters among them in the low half. Compared as one number, fewer errors come first and,
+// among those, fewer missed and extra ones, that is more wrong ones.
+using Cost = std::int64_t;
+constexpr Cost kOneError = Cost{1} << 32;
+constexpr Cost kMatch = 0, kWrongStep = kOneError, kGapStep = kOneError + 1;
+constexpr Cost kFar = std::numeric_limits<Cost>::max() / 4;
+
+std::int32_t errorsOf(Cost c) { return static_cast<std::int32_t>(c >> 32); }
+
+// The traceback's choices, row by row, each row only over the cells that were worked out.
 struct Table {
-  std::int32_t kLo = 0, width = 0;
-  std::unique_ptr<std::uint8_t[]> dir;
+  std::vector<std::uint8_t> dir;
+  std::vector<std::size_t> rowStart;
+  std::vector<std::int32_t> rowLo;
   std::uint8_t at(std::int32_t i, std::int32_t j) const {
-    return dir[static_cast<std::size_t>(i) * static_cast<std::size_t>(width) +
-               static_cast<std::size_t>(j - i - kLo)];
+    const auto row = static_cast<std::size_t>(i);
+    return dir[rowStart[row] + static_cast<std::size_t>(j - rowLo[row])];
   }
 };
 
-// `d` is the distance: a cell whose cost so far plus the least the rest can cost exceeds it lies on
-// no best alignment, so each row is trimmed from both ends to the cells that still may.
+// `d` is the distance: a cell whose errors so far plus the least the rest can cost exceed it lies
+// on no best alignment, so each row is trimmed from both ends to the cells that still may. Where
+// two choices cost the same, the traceback takes a missed or an extra character before a match, so
+// that it is the later characters that go unmatched: a copy written twice keeps its first copy.
 Table fillBand(std::u32string_view a, std::u32string_view b, std::int32_t kLo, std::int32_t kHi,
                std::int32_t d) {
   const std::int32_t n = static_cast<std::int32_t>(a.size());
   const std::int32_t m = static_cast<std::int32_t>(b.size());
   const std::int32_t delta = m - n;
   Table t;
-  t.kLo = kLo;
-  t.width = kHi - kLo + 1;
-  // Every cell an alignment can pass is written before the traceback reads it.
-  t.dir.reset(
-      new std::uint8_t[static_cast<std::size_t>(n + 1) * static_cast<std::size_t>(t.width)]);
-  std::vector<std::int32_t> prev(static_cast<std::size_t>(m) + 2, kFar), cur(prev.size(), kFar);
-  auto hopeless = [&](std::int32_t cost, std::int32_t i, std::int32_t j) {
-    return cost + std::abs(delta - (j - i)) > d;
+  t.rowStart.resize(static_cast<std::size_t>(n) + 1);
+  t.rowLo.resize(static_cast<std::size_t>(n) + 1);
+  std::vector<Cost> prev(static_cast<std::size_t>(m) + 2, kFar), cur(prev.size(), kFar);
+  auto hopeless = [&](Cost cost, std::int32_t i, std::int32_t j) {
+    return errorsOf(cost) + std::abs(delta - (j - i)) > d;
   };
   std::int32_t liveLo = 0, liveHi = std::min(m, kHi);
   for (std::int32_t j = 0; j <= liveHi; ++j) {
-    prev[static_cast<std::size_t>(j)] = j;
-    t.dir[static_cast<std::size_t>(j - kLo)] = kLeft;
+    prev[static_cast<std::size_t>(j)] = j * kGapStep;
+    t.dir.push_back(kLeft);
   }
-  while (liveHi > 0 && hopeless(liveHi, 0, liveHi)) prev[static_cast<std::size_t>(liveHi--)] = kFar;
+  while (liveHi > 0 && hopeless(prev[static_cast<std::size_t>(liveHi)], 0, liveHi)) {
+    prev[static_cast<std::size_t>(liveHi--)] = kFar;
+  }
 
   for (std::int32_t i = 1; i <= n; ++i) {
     // Cells left of the last row's first live cell can only be reached from dead ones.
     const std::int32_t lo = std::max({0, i + kLo, liveLo});
     const std::int32_t hi = std::min({m, i + kHi, liveHi + 1});
-    std::uint8_t* row = &t.dir[static_cast<std::size_t>(i) * static_cast<std::size_t>(t.width)];
-    const std::int32_t shift = i + kLo;
+    t.rowStart[static_cast<std::size_t>(i)] = t.dir.size();
+    t.rowLo[static_cast<std::size_t>(i)] = lo;
+    t.dir.resize(t.dir.size() + static_cast<std::size_t>(hi - lo + 1));
+    std::uint8_t* row = t.dir.data() + t.rowStart[static_cast<std::size_t>(i)];
     std::int32_t j = lo;
     if (j == 0) {
-      cur[0] = prev[0] + 1;
-      row[-shift] = kUp;
+      cur[0] = prev[0] + kGapStep;
+      row[0] = kUp;  // lo is 0
       ++j;
     } else {
       cur[static_cast<std::size_t>(j) - 1] = kFar;
     }
     const char32_t ca = a[static_cast<std::size_t>(i) - 1];
-    const std::int32_t* up = prev.data();
-    std::int32_t* out = cur.data();
-    std::int32_t left = out[j - 1];  // kept in a register: each cell waits for the one before
+    const Cost* up = prev.data();
+    Cost* out = cur.data();
+    Cost left = out[j - 1];  // kept in a register: each cell waits for the one before
     for (; j <= hi; ++j) {
       // Branch-free: wrong, missed and extra are equally likely in a copy.
-      const std::int32_t diagonal = up[j - 1] + (ca == b[static_cast<std::size_t>(j) - 1] ? 0 : 1);
-      const std::int32_t fromUp = up[j] + 1;
-      const std::int32_t fromLeft = left + 1;
-      std::int32_t best = diagonal;
-      std::uint8_t how = kDiagonal;
-      how = fromUp < best ? kUp : how;
-      best = fromUp < best ? fromUp : best;
-      how = fromLeft < best ? kLeft : how;
-      best = fromLeft < best ? fromLeft : best;
+      const Cost diagonal =
+          up[j - 1] + (ca == b[static_cast<std::size_t>(j) - 1] ? kMatch : kWrongStep);
+      const Cost fromUp = up[j] + kGapStep;
+      const Cost fromLeft = left + kGapStep;
+      Cost best = fromLeft;
+      std::uint8_t how = kLeft;
+      how = fromUp <= best ? kUp : how;
+      best = fromUp <= best ? fromUp : best;
+      how = diagonal < best ? kDiagonal : how;
+      best = diagonal < best ? diagonal : best;
       out[j] = best;
       left = best;
-      row[j - shift] = how;
+      row[j - lo] = how;
     }
     if (hi + 1 <= m) cur[static_cast<std::size_t>(hi) + 1] = kFar;
     liveLo = lo;
@@ -174,9 +191,32 @@ Table fillBand(std::u32string_view a, std::u32string_view b, std::int32_t kLo, s
 
 }  // namespace
 
-double CheckResult::accuracyPercent() const {
-  const std::int32_t all = sent + extra;
-  return all == 0 ? 0.0 : 100.0 * correct / all;
+double accuracyPercent(std::int64_t sent, std::int64_t correct, std::int64_t extra) {
+  const std::int64_t all = sent + extra;
+  return all == 0 ? 0.0 : 100.0 * static_cast<double>(correct) / static_cast<double>(all);
+}
+
+std::optional<char32_t> cyrillicOfLatin(char32_t c) {
+  // The international codes of the Latin letters, a to z.
+  static constexpr const char* kLatinCodes[26] = {
+      ".-",   "-...", "-.-.", "-..",  ".",   "..-.", "--.",  "....", "..",
+      ".---", "-.-",  ".-..", "--",   "-.",  "---",  ".--.", "--.-", ".-.",
+      "...",  "-",    "..-",  "...-", ".--", "-..-", "-.--", "--.."};
+  static const std::array<char32_t, 26> kCyrillic = [] {
+    std::array<char32_t, 26> out{};
+    for (std::size_t k = 0; k < out.size(); ++k) {
+      for (const Symbol& s : SymbolTable) {
+        if (s.unicode >= U'а' && s.unicode <= U'я' &&
+            std::string_view(s.elements) == kLatinCodes[k]) {
+          out[k] = s.unicode;
+        }
+      }
+    }
+    return out;
+  }();
+  if (c >= U'A' && c <= U'Z') c += 0x20;
+  if (c < U'a' || c > U'z' || kCyrillic[c - U'a'] == 0) return std::nullopt;
+  return kCyrillic[c - U'a'];
 }
 
 std::vector<std::pair<char32_t, std::int32_t>> CheckResult::missedCharacters() const {
@@ -204,12 +244,17 @@ std::u32string normalizeForCheck(std::u32string_view text) {
 }
 
 CheckResult checkCopy(std::u32string_view sentText, std::u32string_view copyText) {
-  const std::u32string a = normalizeForCheck(sentText);
+  CheckResult r;
+  std::u32string a = normalizeForCheck(sentText);
   std::u32string b = normalizeForCheck(copyText);
-  std::u32string overhang;
-  if (b.size() > a.size() + kMaxOverhang) {
-    overhang = b.substr(a.size() + kMaxOverhang);
-    b.resize(a.size() + kMaxOverhang);
+  for (char32_t& c : a) c = cyrillicOfLatin(c).value_or(c);
+  for (char32_t& c : b) {
+    const std::optional<char32_t> cyrillic = cyrillicOfLatin(c);
+    if (!cyrillic) continue;
+    const auto seen = std::find_if(r.readAsCyrillic.begin(), r.readAsCyrillic.end(),
+                                   [&](const auto& p) { return p.first == c; });
+    if (seen == r.readAsCyrillic.end()) r.readAsCyrillic.emplace_back(c, *cyrillic);
+    c = *cyrillic;
   }
   const std::int32_t n = static_cast<std::int32_t>(a.size());
   const std::int32_t m = static_cast<std::int32_t>(b.size());
@@ -221,7 +266,6 @@ CheckResult checkCopy(std::u32string_view sentText, std::u32string_view copyText
   const std::int32_t kLo = -((d - delta) / 2), kHi = (d + delta) / 2;
   const Table table = fillBand(a, b, kLo, kHi, d);
 
-  CheckResult r;
   r.steps.reserve(static_cast<std::size_t>(std::max(n, m)) + static_cast<std::size_t>(d));
   std::int32_t i = n, j = m;
   while (i > 0 || j > 0) {
@@ -239,7 +283,6 @@ CheckResult checkCopy(std::u32string_view sentText, std::u32string_view copyText
     }
   }
   std::reverse(r.steps.begin(), r.steps.end());
-  for (char32_t c : overhang) r.steps.push_back({Mark::Extra, 0, c});
 
   for (const AlignedChar& s : r.steps) {
     switch (s.mark) {

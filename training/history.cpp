@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/system_reason.h"
 #include "text/regular_file.h"
 
 namespace kelvak {
@@ -19,7 +20,7 @@ namespace kelvak {
 namespace {
 
 [[noreturn]] void fail(const char* what, int err) {
-  throw KelvakError(std::string(what) + ": " + std::strerror(err));
+  throw KelvakError(std::string(what) + ": " + systemReason(err));
 }
 
 // Closes the descriptor on every way out.

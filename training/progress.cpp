@@ -7,7 +7,12 @@
 
 namespace kelvak {
 
-Progress summarize(const std::vector<CheckRecord>& records) {
+std::int64_t sendingSeconds(int groups, int speed) {
+  if (groups <= 0 || speed <= 0) return 0;
+  return (std::int64_t{groups} * 60 + speed / 2) / speed;
+}
+
+Progress summarize(const std::vector<CheckRecord>& records, const ProgressFilter& filter) {
   Progress p;
   p.checks.reserve(records.size());
   // Few distinct characters: plain vectors searched from the front beat maps here.
@@ -15,7 +20,17 @@ Progress summarize(const std::vector<CheckRecord>& records) {
   std::vector<Confusion> confusions;
   for (const CheckRecord& r : records) {
     if (r.sent == 0) continue;  // a check of nothing says nothing about progress
-    p.checks.push_back({r.time, r.accuracyPercent(), r.settings.speed});
+    if (filter.source && r.settings.source != *filter.source) continue;
+    if (r.time < filter.since) continue;
+    const std::int64_t day =
+        filter.dayOf ? filter.dayOf(r.time) : (r.time >= 0 ? r.time : r.time - 86399) / 86400;
+    auto d =
+        std::find_if(p.days.begin(), p.days.end(), [&](const DayTotal& x) { return x.day == day; });
+    if (d == p.days.end()) d = p.days.insert(p.days.end(), DayTotal{day, 0, 0, 0});
+    ++d->checks;
+    d->chars += r.sent;
+    d->seconds += sendingSeconds(r.settings.groups, r.settings.speed);
+    p.checks.push_back({r.time, accuracyPercent(r.sent, r.correct, r.extra), r.settings.speed});
     for (const CharTally& t : r.chars) {
       auto s = std::find_if(chars.begin(), chars.end(),
                             [&](const CharShare& x) { return x.ch == t.ch; });
@@ -35,6 +50,9 @@ Progress summarize(const std::vector<CheckRecord>& records) {
   // Records are appended as checks are made, but two programs or a changed clock may interleave.
   std::stable_sort(p.checks.begin(), p.checks.end(),
                    [](const ProgressPoint& a, const ProgressPoint& b) { return a.time < b.time; });
+
+  std::sort(p.days.begin(), p.days.end(),
+            [](const DayTotal& a, const DayTotal& b) { return a.day < b.day; });
 
   // Sorted by character first, so that equal places do not depend on the history's order.
   std::sort(chars.begin(), chars.end(),

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <limits>
+#include <optional>
 #include <vector>
 
 #include "training/check_record.h"
@@ -22,6 +25,22 @@ struct CharShare {
   double share() const { return sent == 0 ? 0.0 : 100.0 * static_cast<double>(correct) / sent; }
 };
 
+// One day's practice.
+struct DayTotal {
+  std::int64_t day = 0;  // as ProgressFilter::dayOf numbers it
+  std::int64_t checks = 0;
+  std::int64_t chars = 0;    // characters sent
+  std::int64_t seconds = 0;  // the checked transmissions' sending time [s]
+};
+
+// Which records count.
+struct ProgressFilter {
+  std::optional<TextSource> source;                               // nothing: every text kind
+  std::int64_t since = std::numeric_limits<std::int64_t>::min();  // [s] since 1970 UTC
+  // The day a time falls on, as a number that grows by one a day; days in UTC when empty.
+  std::function<std::int64_t(std::int64_t time)> dayOf;
+};
+
 struct Confusion {
   char32_t sent = 0;
   char32_t takenFor = 0;
@@ -32,10 +51,14 @@ struct Progress {
   std::vector<ProgressPoint> checks;  // in time order
   std::vector<CharShare> chars;       // worst share first; equal shares: more often sent first
   std::vector<Confusion> confusions;  // most frequent first, at most kMaxConfusions
+  std::vector<DayTotal> days;         // in day order
 };
 
 inline constexpr std::size_t kMaxConfusions = 20;
 
-Progress summarize(const std::vector<CheckRecord>& records);
+// The sending time of a transmission of `groups` groups at `speed` groups per minute [s].
+std::int64_t sendingSeconds(int groups, int speed);
+
+Progress summarize(const std::vector<CheckRecord>& records, const ProgressFilter& filter = {});
 
 }  // namespace kelvak

@@ -3,8 +3,11 @@
 #include "ui/check_result_view.h"
 
 #include <QFontMetrics>
+#include <QLocale>
 #include <QPainter>
 #include <QScrollBar>
+
+#include "ui/focus_frame.h"
 
 namespace kelvak {
 
@@ -28,10 +31,13 @@ CheckResultView::CheckResultView(QWidget* parent) : QAbstractScrollArea(parent) 
   errorFont_.setUnderline(true);
   viewport()->setBackgroundRole(QPalette::Base);
   setFocusPolicy(Qt::StrongFocus);  // the keys scroll it
+  setAccessibleName(QString::fromUtf8("Результат проверки"));
 }
 
 void CheckResultView::clear() {
   rows_.clear();
+  errorsText_.clear();
+  setAccessibleDescription(QString());
   updateScrollBar();
   viewport()->update();
 }
@@ -40,7 +46,24 @@ void CheckResultView::setResult(const CheckResult& result) {
   rows_.clear();
   rows_.emplace_back();
   int sent = 0;
+  QStringList errors;
   for (const AlignedChar& s : result.steps) {
+    // Numbered as the learner counts: the sent character, or the one an extra follows.
+    const QString at = QString::number(s.mark == Mark::Extra ? sent : sent + 1);
+    switch (s.mark) {
+      case Mark::Correct:
+        break;
+      case Mark::Wrong:
+        errors << QString::fromUtf8("знак %1: передано %2, записано %3")
+                      .arg(at, text(s.sent), text(s.written));
+        break;
+      case Mark::Missed:
+        errors << QString::fromUtf8("знак %1: передано %2, не записано").arg(at, text(s.sent));
+        break;
+      case Mark::Extra:
+        errors << QString::fromUtf8("после знака %1 лишний %2").arg(at, text(s.written));
+        break;
+    }
     Cell cell;
     cell.mark = s.mark;
     switch (s.mark) {
@@ -68,8 +91,13 @@ void CheckResultView::setResult(const CheckResult& result) {
     }
   }
   if (rows_.back().empty()) rows_.pop_back();
+  errorsText_ = errors.isEmpty() ? QString::fromUtf8("Ошибок нет.")
+                                 : QString::fromUtf8("Ошибок: %1. ").arg(errors.size()) +
+                                       errors.join("; ") + ".";
+  setAccessibleDescription(errorsText_);
   updateScrollBar();
   verticalScrollBar()->setValue(0);
+  horizontalScrollBar()->setValue(0);
   viewport()->update();
 }
 
@@ -86,6 +114,8 @@ QStringList CheckResultView::rowTexts() const {
   return out;
 }
 
+QString CheckResultView::errorsText() const { return errorsText_; }
+
 int CheckResultView::rowHeight() const { return QFontMetrics(font_).height() * 2 + 8; }
 
 void CheckResultView::updateScrollBar() {
@@ -93,11 +123,28 @@ void CheckResultView::updateScrollBar() {
   verticalScrollBar()->setRange(0, std::max(0, total - viewport()->height()));
   verticalScrollBar()->setPageStep(viewport()->height());
   verticalScrollBar()->setSingleStep(rowHeight());
+  std::size_t widest = 0;
+  for (const auto& row : rows_) widest = std::max(widest, row.size());
+  const int cell = QFontMetrics(font_).horizontalAdvance(QLatin1Char('0'));
+  const int width = static_cast<int>(widest) * cell + 2 * kMargin;
+  horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
+  horizontalScrollBar()->setPageStep(viewport()->width());
+  horizontalScrollBar()->setSingleStep(cell * 5);
 }
 
 void CheckResultView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
   updateScrollBar();
+}
+
+void CheckResultView::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  viewport()->update();
+}
+
+void CheckResultView::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  viewport()->update();
 }
 
 void CheckResultView::paintEvent(QPaintEvent*) {
@@ -110,7 +157,7 @@ void CheckResultView::paintEvent(QPaintEvent*) {
   for (int r = first; r < static_cast<int>(rows_.size()); ++r) {
     const int y = kMargin + r * rowHeight() - top;
     if (y > viewport()->height()) break;
-    int x = kMargin;
+    int x = kMargin - horizontalScrollBar()->value();
     for (const Cell& c : rows_[static_cast<std::size_t>(r)]) {
       const bool error = c.mark == Mark::Wrong || c.mark == Mark::Missed;
       p.setFont(error ? errorFont_ : font_);
@@ -123,6 +170,7 @@ void CheckResultView::paintEvent(QPaintEvent*) {
       x += cell;
     }
   }
+  if (hasFocus()) drawFocusFrame(p, viewport()->rect(), *this);
 }
 
 }  // namespace kelvak

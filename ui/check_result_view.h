@@ -1,6 +1,7 @@
 // The check's result drawn as a teacher marks a copy: the sent text in groups, every error bold
 // and underlined, and beneath it what was written ("–" for nothing); an extra character shows as
-// "+" with the character beneath. Colours only repeat what the marks say.
+// "+" with the character beneath. Colours only repeat what the marks say. A row longer than the
+// view scrolls sideways; a screen reader hears the errors as text.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -24,10 +25,15 @@ class CheckResultView : public QAbstractScrollArea {
 
   // Every row as two lines, the sent text above and the marks below, as drawn.
   QStringList rowTexts() const;
+  // Every error in words, in text order: where, what was sent and what was written. The view's
+  // accessible description.
+  QString errorsText() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   struct Cell {
@@ -39,6 +45,7 @@ class CheckResultView : public QAbstractScrollArea {
   int rowHeight() const;
 
   std::vector<std::vector<Cell>> rows_;
+  QString errorsText_;
   QFont font_;
   QFont errorFont_;
 };

@@ -2,14 +2,18 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "training/check_source.h"
 #include "training/copy_check.h"
 #include "training/history.h"
 
+class QComboBox;
+class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -24,20 +28,38 @@ class CheckWindow : public QDialog {
  public:
   // Runs an event handler, reporting what it throws (the window's error gate).
   using Dispatch = std::function<void(const std::function<void()>&)>;
+  // The settings a key file read from disk is recorded with.
+  using KeySettings = std::function<RecordSettings(const std::string& keyPath)>;
 
-  // `source` is asked at every check; every first check of a transmission goes into `history`.
-  // The check button's handler runs through `dispatch`; without one it runs as it is.
+  // `source` is asked at every check against the last transmission; every first check of a
+  // transmission or a key goes into `history`. The buttons' handlers run through `dispatch`;
+  // without one they run as they are.
   CheckWindow(const History& history, std::function<CheckSource()> source, Dispatch dispatch = {},
               QWidget* parent = nullptr);
 
-  // Compares the typed copy with the last transmission, shows the result and records it.
+  // Compares the typed copy with the chosen text, shows the result and records it.
   void check();
   // Shows the window without blocking, or brings it to the front when it is open already.
   void showInFront();
+  // A new transmission began: the result shown belongs to an earlier one, so it goes, and the
+  // check is against the transmission again.
+  void transmissionStarted();
+  // Reads an answer key (UTF-8 text) and makes it the text to check against, recorded with
+  // `settings`. Throws KelvakError when the file cannot be read.
+  void useKey(const std::string& keyPath, const RecordSettings& settings);
+  // Asks for a key file with an open dialog and uses it with the settings `keySettings` gives.
+  void openKey();
+
+  void setKeySettings(KeySettings keySettings) { keySettings_ = std::move(keySettings); }
+  void setFileDialogPresenter(std::function<bool(QFileDialog&)> present) {
+    presentDialog_ = std::move(present);
+  }
 
   // The last result shown, for tests.
   const CheckResult& result() const { return result_; }
 
+  QComboBox* againstBox = nullptr;  // the last transmission, then the keys read
+  QPushButton* openKeyButton = nullptr;
   QLineEdit* copyEdit = nullptr;
   QPushButton* checkButton = nullptr;
   CheckResultView* resultView = nullptr;
@@ -45,13 +67,27 @@ class CheckWindow : public QDialog {
   QLabel* missedLabel = nullptr;
   QLabel* historyLabel = nullptr;  // what became of the record
 
+ signals:
+  // A check went into the history.
+  void recorded();
+
  private:
+  struct Key {
+    std::string path;
+    CheckSource source;
+  };
+  void run(const std::function<void()>& handler);
+  void clearResult();
   void record(const CheckSource& source);
 
   const History& history_;
   CheckRecorder recorder_;
   std::function<CheckSource()> source_;
   Dispatch dispatch_;
+  KeySettings keySettings_;
+  std::function<bool(QFileDialog&)> presentDialog_;
+  std::vector<Key> keys_;  // the keys read, in the order of againstBox's items after the first
+  std::uint32_t keysRead_ = 0;
   CheckResult result_;
 };
 

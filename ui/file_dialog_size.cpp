@@ -1,9 +1,13 @@
-// Sizing of Qt's own file dialog: wide enough that sizes, types, dates and places read in full.
+// Sizing of Qt's own file dialog: wide enough that sizes, types, dates and places read in full, and
+// in Russian.
 #include "ui/file_dialog_size.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QListView>
+#include <QLocale>
 #include <QSplitter>
 #include <QTreeView>
 
@@ -12,11 +16,42 @@ namespace kelvak {
 namespace {
 
 constexpr QSize kDialogSize{820, 480};  // [px] room for the detail columns in Russian
-constexpr int kNameWidth = 260;         // [px] the name column at least
+
+// The file list's size, kind and date in Russian: Qt's file model writes them in the system's
+// language, which under the C locale is English, whatever translation the program loads.
+class RussianFileColumns : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || index.column() == 0) {
+      return QIdentityProxyModel::data(index, role);
+    }
+    const QModelIndex source = mapToSource(index);
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    switch (index.column()) {
+      case 1:
+        return files->isDir(source) ? QVariant(QString())
+                                    : QVariant(russian.formattedDataSize(files->size(source)));
+      case 2: {
+        if (files->isDir(source)) return QString::fromUtf8("Папка");
+        const QString suffix = files->fileInfo(source).suffix();
+        return suffix.isEmpty() ? QString::fromUtf8("Файл")
+                                : QString::fromUtf8("Файл %1").arg(suffix.toUpper());
+      }
+      case 3:
+        return russian.toString(files->lastModified(source), "dd.MM.yyyy HH:mm");
+      default:
+        return QIdentityProxyModel::data(index, role);
+    }
+  }
+};
+constexpr int kNameWidth = 260;  // [px] the name column at least
 
 }  // namespace
 
 void fitFileDialog(QFileDialog& dialog) {
+  if (!dialog.proxyModel()) dialog.setProxyModel(new RussianFileColumns(&dialog));
   // These parts of Qt's dialog carry fixed object names.
   if (auto* details = dialog.findChild<QTreeView*>("treeView")) {
     QHeaderView* header = details->header();

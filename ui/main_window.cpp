@@ -20,6 +20,7 @@
 #include <optional>
 
 #include "playback/settings.h"
+#include "training/check_source.h"
 #include "ui/about_box.h"
 #include "ui/accessible_names.h"
 #include "ui/file_dialog_size.h"
@@ -374,16 +375,36 @@ void TForm1::Kelvak1Click(QObject*) {
   if (Form2) Form2->showInFront();
 }
 
-void TForm1::PlayButtonClick(QObject*) { engine_.play(); }
+void TForm1::PlayButtonClick(QObject*) {
+  // A failed start has cleared the last transmission as well.
+  try {
+    engine_.play();
+  } catch (...) {
+    if (trainingEvents_.transmissionStarted) trainingEvents_.transmissionStarted();
+    throw;
+  }
+  if (trainingEvents_.transmissionStarted) trainingEvents_.transmissionStarted();
+}
 void TForm1::StopButtonClick(QObject*) { engine_.stopPlayback(); }
 void TForm1::PauseButtonClick(QObject*) { engine_.pause(); }
 void TForm1::Timer1Timer(QObject*) { engine_.tick(); }
 
 void TForm1::SaveSoundClick(QObject* Sender) {
+  const kelvak::ExportOutcome outcome = kelvak::exportSoundFile(
+      this, *this, random_, engine_.fileText(), engine_.filePath(), engine_.unitMs(), fileDialog_);
   // F10 during the export ends the program as it does elsewhere, once the export has cleaned up.
-  if (kelvak::exportSoundFile(this, *this, random_, engine_.fileText(), engine_.unitMs(),
-                              fileDialog_)) {
+  if (outcome.quit) {
     N4Click(Sender);
+    return;
+  }
+  if (!outcome.saved) return;
+  const kelvak::SavedExport& saved = *outcome.saved;
+  setStatusText(kelvak::savedExportStatus(saved));
+  if (trainingEvents_.exported) {
+    trainingEvents_.exported(
+        {saved.keyPath,
+         kelvak::recordSettingsFor(saved.settings.forming(), !saved.settings.randomSource,
+                                   engine_.filePath(), saved.symbols)});
   }
 }
 

@@ -87,6 +87,12 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   void setTransmittedTextHidden(bool hidden) override { engine_.setTextHidden(hidden); }
   void reseedGenerator(std::uint64_t state) override { random_.setState(state); }
   void showStatus(const std::string& utf8) override { setStatusText(utf8); }
+  kelvak::TransmissionSettings windowSettings() const override {
+    return kelvak::settingsFrom(*this);
+  }
+  void setTrainingEvents(kelvak::TrainingEvents events) override {
+    trainingEvents_ = std::move(events);
+  }
 
   // --- seams for tests: what would otherwise wait for the user ---
   void setFileDialogPresenter(FileDialogPresenter present) { fileDialog_ = std::move(present); }
@@ -165,5 +171,6 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
 
   FileDialogPresenter fileDialog_;
   kelvak::BoxPresenter messageBox_;
+  kelvak::TrainingEvents trainingEvents_;
   std::unique_ptr<Ui::TForm1> ui_;
 };

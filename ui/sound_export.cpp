@@ -7,21 +7,24 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <thread>
 
 #include "export/audio_file.h"
 #include "export/exporter.h"
+#include "ui/file_dialog_size.h"
 
 namespace kelvak {
 
 namespace {
 
 const char* const kDialogTitle = "Сохранить в звуковой файл";
-const char* const kProgressText = "Сохранение в звуковой файл...";
+const char* const kProgressText = "Сохранение в звуковой файл %1...";
 const char* const kCancelText = "Отмена";
 constexpr int kProgressSteps = 1000;
 constexpr int kProgressDelayMs = 500;  // a short export finishes before any dialog shows
@@ -37,6 +40,12 @@ QStringList nameFilters() {
   return out;
 }
 
+// The folder of the last export of this run; empty: the start folder.
+QString& lastFolder() {
+  static QString folder;
+  return folder;
+}
+
 // The extension a filter names, without its dot: "WAV (*.wav)" gives "wav".
 QString filterSuffix(const QString& filter) {
   const int star = filter.indexOf("*.");
@@ -45,25 +54,53 @@ QString filterSuffix(const QString& filter) {
 
 }  // namespace
 
-bool exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
-                     const FileText& fileText, std::int32_t unitMs,
-                     const std::function<bool(QFileDialog&)>& presentDialog) {
+std::string savedExportStatus(const SavedExport& saved) {
+  return "Сохранено: " + saved.audioPath + "; ключ: " + saved.keyPath;
+}
+
+QString suggestedExportName(const TransmissionSettings& settings, const std::string& filePath,
+                            const QDate& day) {
+  static const char* const kKinds[] = {"цифры", "буквы", "смесь"};
+  QString kind;
+  if (!settings.randomSource && !filePath.empty()) {
+    kind = QFileInfo(QFile::decodeName(filePath.c_str())).completeBaseName();
+  } else {
+    kind = QString::fromUtf8(kKinds[std::clamp(settings.textKind, 0, 2)]);
+  }
+  return QString::fromUtf8("%1_скорость%2_%3")
+      .arg(kind)
+      .arg(settings.speed)
+      .arg(day.toString(Qt::ISODate));
+}
+
+ExportOutcome exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
+                              const FileText& fileText, const std::string& filePath,
+                              std::int32_t unitMs,
+                              const std::function<bool(QFileDialog&)>& presentDialog) {
+  const TransmissionSettings settings = settingsFrom(controls);
   QFileDialog dialog(parent, QString::fromUtf8(kDialogTitle));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // The file list's dates and kinds in Russian whatever the system's language, as the program.
+  dialog.setLocale(QLocale(QLocale::Russian, QLocale::Russia));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters(nameFilters());
   dialog.setDefaultSuffix(filterSuffix(dialog.selectedNameFilter()));
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                    [&dialog](const QString& f) { dialog.setDefaultSuffix(filterSuffix(f)); });
-  if (!presentDialog(dialog)) return false;
+  if (!lastFolder().isEmpty()) dialog.setDirectory(lastFolder());
+  dialog.selectFile(suggestedExportName(settings, filePath, QDate::currentDate()) + "." +
+                    filterSuffix(dialog.selectedNameFilter()));
+  fitFileDialog(dialog);
+  if (!presentDialog(dialog)) return {};
   // A name typed without any extension takes the format chosen last.
   dialog.setDefaultSuffix(filterSuffix(dialog.selectedNameFilter()));
   const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty()) return false;
+  if (chosen.isEmpty()) return {};
   const std::string audioPath = QFile::encodeName(chosen.front()).toStdString();
+  lastFolder() = QFileInfo(chosen.front()).absolutePath();
 
-  GeneratorPlan planned(settingsFrom(controls), fileText, random, unitMs);
+  GeneratorPlan planned(settings, fileText, random, unitMs);
   const TransmissionPlan& plan = planned.plan();
 
   std::atomic<std::int64_t> done{0};
@@ -85,8 +122,9 @@ bool exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
 
-  QProgressDialog progress(QString::fromUtf8(kProgressText), QString::fromUtf8(kCancelText), 0,
-                           kProgressSteps, parent);
+  QProgressDialog progress(
+      QString::fromUtf8(kProgressText).arg(QFileInfo(chosen.front()).fileName()),
+      QString::fromUtf8(kCancelText), 0, kProgressSteps, parent);
   progress.setWindowTitle(QString::fromUtf8(kDialogTitle));
   progress.setMinimumWidth(progress.fontMetrics().horizontalAdvance(progress.labelText()) * 3 / 2);
   progress.setWindowModality(Qt::WindowModal);
@@ -122,8 +160,14 @@ bool exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
     planned.giveBack();
     std::rethrow_exception(failure);
   }
-  if (!completed) planned.giveBack();
-  return quit;
+  if (!completed) {
+    planned.giveBack();
+    return {std::nullopt, quit};
+  }
+  SavedExport saved{audioPath, defaultKeyPath(audioPath), settings, 0};
+  saved.symbols =
+      static_cast<std::size_t>(QString::fromStdString(plan.answerKey).remove(' ').size());
+  return {saved, false};
 }
 
 }  // namespace kelvak

@@ -1,9 +1,12 @@
 // "Сохранить в звуковой файл...": what Play would send next, saved as a sound file and its key.
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "export/transmission_plan.h"
 #include "playback/controls.h"
@@ -15,15 +18,39 @@ namespace kelvak {
 
 inline constexpr const char* kSaveSoundCaption = "Сохранить в звуковой файл...";
 
+// What an export from the window wrote.
+struct SavedExport {
+  std::string audioPath;
+  std::string keyPath;
+  TransmissionSettings settings;
+  std::size_t symbols = 0;  // characters in the key, the start signal not among them
+};
+
+// What an export from the window came to.
+struct ExportOutcome {
+  std::optional<SavedExport> saved;  // what was written; nothing when it was cancelled
+  bool quit = false;                 // F10 in the progress dialog: the user ends the program
+};
+
+// The status bar's line after an export: where the sound and the key went.
+std::string savedExportStatus(const SavedExport& saved);
+
+// The name the save dialog suggests, without extension: the text kind (the text file's own name
+// with the file source), the speed and the day.
+QString suggestedExportName(const TransmissionSettings& settings, const std::string& filePath,
+                            const QDate& day);
+
 // Asks for a file name with a save dialog (run by presentDialog, which tells whether the user
-// confirmed), then writes the transmission with the window's generator, so the next Play goes on
+// confirmed), which opens in the folder of the last export of this run and suggests a name; then
+// writes the transmission with the window's generator, so the next Play goes on
 // from where the file ends. A long export shows a progress dialog with a cancel button. A cancelled
 // or failed export leaves no file, and leaves the generator as it was unless something else drew
-// from it meanwhile. F10 in the progress dialog cancels the export likewise; then the result is
-// true: the user asked to end the program. Throws KelvakError for a failure, for the window's
-// error report.
-bool exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
-                     const FileText& fileText, std::int32_t unitMs,
-                     const std::function<bool(QFileDialog&)>& presentDialog);
+// from it meanwhile. F10 in the progress dialog cancels the export likewise and asks to end the
+// program. Throws KelvakError for a failure, for the window's error report. `filePath`: the text
+// file chosen, for the name.
+ExportOutcome exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
+                              const FileText& fileText, const std::string& filePath,
+                              std::int32_t unitMs,
+                              const std::function<bool(QFileDialog&)>& presentDialog);
 
 }  // namespace kelvak

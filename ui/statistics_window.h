@@ -1,5 +1,6 @@
-// The statistics window: accuracy per check with the speed, each character's share received
-// correctly, and the most frequent confusions, from the history of checks.
+// The statistics window: a filter bar (text kind and period) over sections of its own: accuracy
+// per check with the speed; each character's share received correctly with how often it was sent,
+// and the most frequent confusions; the totals of each day.
 #pragma once
 
 #include <QDialog>
@@ -9,8 +10,11 @@
 
 class QChart;
 class QChartView;
+class QComboBox;
 class QLabel;
 class QListWidget;
+class QTableWidget;
+class QTabWidget;
 
 namespace kelvak {
 
@@ -27,16 +31,27 @@ class StatisticsWindow : public QDialog {
 
   const Progress& progress() const { return progress_; }
 
-  QLabel* noteLabel = nullptr;  // how many checks, over which days, and any damage
+  // The filter bar.
+  QComboBox* sourceFilter = nullptr;  // every text kind, then digits, letters, mixture, file
+  QComboBox* periodFilter = nullptr;  // all time, the last 7 days, today
+  QLabel* noteLabel = nullptr;        // how many checks, over which days, and any damage
+  // The sections, one a tab; more may be added.
+  QTabWidget* sections = nullptr;
   QChartView* accuracyView = nullptr;
   QChartView* charsView = nullptr;
   QListWidget* confusionList = nullptr;
+  QTableWidget* daysTable = nullptr;
 
  private:
+  ProgressFilter filter() const;
+  void redraw();
   void drawAccuracy();
   void drawChars();
+  void fillDays();
 
   const History& history_;
+  HistoryContents contents_;
+  QString loadError_;
   Progress progress_;
 };
 

@@ -42,9 +42,20 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
           [this] { gate_.run([this] { statisticsWindow().showInFront(); }); });
   connect(newSequence, &QAction::triggered, this,
           [this] { gate_.run([this] { seedFromClock(); }); });
+
+  host.setTrainingEvents({[this] {
+                            if (check_) check_->transmissionStarted();
+                          },
+                          [this](const ExportedKey& key) {
+                            exported_.push_back(key);
+                            // Offered at once: a learner who exports a lesson checks it against
+                            // this key.
+                            checkWindow().useKey(key.keyPath, key.settings);
+                          }});
 }
 
 TrainingMenu::~TrainingMenu() {
+  host_.setTrainingEvents({});
   delete check_;
   delete statistics_;
   delete menu;
@@ -64,6 +75,11 @@ CheckWindow& TrainingMenu::checkWindow() {
           return checkSourceFor(engine.lastSent(), engine.open());
         },
         [this](const std::function<void()>& handler) { gate_.run(handler); }, host_.hostWindow());
+    check_->setKeySettings([this](const std::string& path) { return keySettings(path); });
+    // An open statistics window shows every check as soon as it is recorded.
+    connect(check_, &CheckWindow::recorded, this, [this] {
+      if (statistics_ && statistics_->isVisible()) statistics_->reload();
+    });
   }
   return *check_;
 }
@@ -71,6 +87,17 @@ CheckWindow& TrainingMenu::checkWindow() {
 StatisticsWindow& TrainingMenu::statisticsWindow() {
   if (!statistics_) statistics_ = new StatisticsWindow(history_, host_.hostWindow());
   return *statistics_;
+}
+
+RecordSettings TrainingMenu::keySettings(const std::string& keyPath) const {
+  for (auto k = exported_.rbegin(); k != exported_.rend(); ++k) {
+    if (k->keyPath == keyPath) return k->settings;
+  }
+  // A key of another run says nothing of its settings: those the window shows now are the best
+  // guess; the record names the key's file, as a text file's.
+  const TransmissionSettings now = host_.windowSettings();
+  RecordSettings s = recordSettingsFor(now.forming(), true, keyPath, 0);
+  return s;
 }
 
 void TrainingMenu::seedFromClock() {

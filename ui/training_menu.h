@@ -6,8 +6,12 @@
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "playback/settings.h"
+#include "training/check_record.h"
 #include "training/history.h"
 
 class QAction;
@@ -20,6 +24,19 @@ class CheckWindow;
 class ErrorGate;
 class StatisticsWindow;
 class Transmission;
+
+// An answer key the main window has just written beside a sound file, with the settings of the
+// transmission it holds.
+struct ExportedKey {
+  std::string keyPath;
+  RecordSettings settings;
+};
+
+// What the training menu hears of the main window.
+struct TrainingEvents {
+  std::function<void()> transmissionStarted;  // after every Play
+  std::function<void(const ExportedKey&)> exported;
+};
 
 // What the training menu needs of the main window, and no more.
 class TrainingHost {
@@ -34,6 +51,10 @@ class TrainingHost {
   // Starts the program's generator from another state: the next groups differ.
   virtual void reseedGenerator(std::uint64_t state) = 0;
   virtual void showStatus(const std::string& utf8) = 0;
+  // The handlers the window calls from now on; empty ones are not called.
+  virtual void setTrainingEvents(TrainingEvents events) = 0;
+  // The settings the window shows now.
+  virtual TransmissionSettings windowSettings() const = 0;
 };
 
 class TrainingMenu : public QObject {
@@ -62,6 +83,7 @@ class TrainingMenu : public QObject {
 
  private:
   void seedFromClock();
+  RecordSettings keySettings(const std::string& keyPath) const;
 
   TrainingHost& host_;
   ErrorGate& gate_;
@@ -69,6 +91,7 @@ class TrainingMenu : public QObject {
   // Children of the main window, so they stay in front of it like the help window.
   QPointer<CheckWindow> check_;
   QPointer<StatisticsWindow> statistics_;
+  std::vector<ExportedKey> exported_;  // the keys written in this run
 };
 
 }  // namespace kelvak

@@ -8,11 +8,12 @@
 #include <sstream>
 #include <string>
 
-#include "text/code_pages.h"
-#include "text/utf8.h"
 #include "document/rich_text.h"
 #include "document/rich_text_escape.h"
 #include "synth/symbol_table.h"
+#include "text/code_pages.h"
+#include "text/utf8.h"
+#include "training/copy_check.h"
 
 namespace kelvak {
 namespace {
@@ -84,7 +85,7 @@ TEST_F(HelpDocument, HasNoMarkupOrUndecodedCharactersLeft) {
   EXPECT_EQ(text_.find("Arial"), std::string::npos);         // font table content
   EXPECT_EQ(text_.find("generator"), std::string::npos);
   // Every non-ASCII character is Cyrillic or one of the few typographic signs used.
-  const std::u32string allowed = U"—«»×№•";
+  const std::u32string allowed = U"—–«»×№•";
   std::size_t pos = 0;
   while (pos < text_.size()) {
     const char32_t ch = nextUtf8Char(text_, pos);
@@ -125,7 +126,17 @@ TEST_F(HelpDocument, NamesEveryControlAndMenuItemAsTheWindowShowsIt) {
                               "Windows-1251",
                               "UTF-8",
                               "999",
-                              "Справка.rtf"}) {
+                              "Справка.rtf",
+                              "Сохранить в звуковой файл...",
+                              "Тренировка",
+                              "Скрывать текст при передаче",
+                              "Проверить приём...",
+                              "Статистика...",
+                              "Новая последовательность",
+                              "Проверить",
+                              "Открыть ключ...",
+                              "--export",
+                              ".key.txt"}) {
     EXPECT_NE(text_.find(caption), std::string::npos) << caption;
   }
 }
@@ -160,6 +171,33 @@ TEST_F(HelpDocument, CodeTableMatchesTheSymbolTable) {
   EXPECT_EQ(listed.size(), static_cast<std::size_t>(kMatchableSymbols));
   EXPECT_NE(tableText.find(std::string("ноль): ") + SymbolTable[kLongZero].elements + "\n"),
             std::string::npos);
+}
+
+// The check's table of Latin letters must read each as the check reads it.
+TEST_F(HelpDocument, LatinLetterTableMatchesTheCheck) {
+  std::set<char32_t> listed;
+  bool inSection = false;
+  for (const TextParagraph& p : document_.paragraphs) {
+    const std::string line = documentText(RichDocument{{p}});
+    if (isHeading(p)) {
+      inSection = line == "Проверка приёма";
+      continue;
+    }
+    if (!inSection || p.runs.empty() || !p.runs.front().style.fixedPitch) continue;
+    std::istringstream cells(line);
+    std::string cell;
+    while (std::getline(cells, cell, '\t')) {
+      // "w в": the Latin letter, a space, the Cyrillic letter it is read as.
+      std::size_t pos = 0;
+      const char32_t latin = nextUtf8Char(cell, pos);
+      ASSERT_EQ(cell.at(pos++), ' ') << cell;
+      const char32_t cyrillic = nextUtf8Char(cell, pos);
+      EXPECT_EQ(pos, cell.size()) << cell;
+      EXPECT_EQ(cyrillicOfLatin(latin), cyrillic) << cell;
+      listed.insert(latin);
+    }
+  }
+  EXPECT_EQ(listed.size(), 26u);
 }
 
 }  // namespace

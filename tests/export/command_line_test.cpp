@@ -17,6 +17,7 @@
 #include <iostream>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "tests/export/export_test_files.h"
 
@@ -116,7 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"StrayArgument", "--export a.wav b.wav", "unexpected argument 'b.wav'"},
         BadInput{"FlagWithValue", "--export a.wav --no-key=1", "--no-key takes no value"},
         BadInput{"KeyAndNoKey", "--export a.wav --key k.txt --no-key",
-                 "--key and --no-key exclude each other"}),
+                 "--key and --no-key exclude each other"},
+        BadInput{"AllGroupsOfNoFile", "--export a.wav --groups all", "--groups all needs --file"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- exports and the files around them ---
@@ -370,6 +372,36 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  Run::HelpToFullDevice}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CommandLineExport, ALongTextFileIsCutWithOneLineOrExportedWhole) {
+  TempFolder folder;
+  const int groups = kMaxGroups + 12;
+  {
+    std::ofstream text(folder.path("long.txt"));
+    for (int g = 0; g < groups; ++g) text << "12345 ";
+    text << "12";  // and a partial group
+  }
+  const std::string text = folder.path("long.txt");
+  auto run = [&](const std::string& options) {
+    std::ostringstream err;
+    const int code =
+        runExportCommand(parseCommandLine(words("--export " + folder.path("a.wav") + " --file " +
+                                                text + " --speed 30 " + options))
+                             .options,
+                         err, false);
+    const std::string key = testing::readText(folder.path("a.key.txt"));
+    return std::make_tuple(code, err.str(), static_cast<int>(key.size() / 6));
+  };
+  const auto [code, note, exported] = run("");
+  EXPECT_EQ(code, kExitOk);
+  EXPECT_EQ(exported, kMaxGroups);
+  // One line that names the file's whole groups.
+  EXPECT_EQ(std::count(note.begin(), note.end(), '\n'), 1) << note;
+  EXPECT_NE(note.find(std::to_string(groups)), std::string::npos) << note;
+  // A group count of the user's own says nothing; all groups are every whole group.
+  EXPECT_EQ(run("--groups 5"), std::make_tuple(kExitOk, std::string(), 5));
+  EXPECT_EQ(run("--groups all"), std::make_tuple(kExitOk, std::string(), groups));
+}
 
 }  // namespace
 }  // namespace kelvak

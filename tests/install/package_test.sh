@@ -20,6 +20,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = kelvak ] || fail "package named $(field Package)"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture $(field Architecture)"
 [ -n "$(field Maintainer)" ] && [ -n "$(field Description)" ] || fail "no maintainer or description"
+[[ "$(field Maintainer)" =~ \<[^@\ ]+@[^@\ ]+\>$ ]] || fail "no e-mail in Maintainer: $(field Maintainer)"
 
 # What it installs.
 dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|/$||' >"$work/contents"
@@ -27,7 +28,7 @@ stray=$(grep -v -e '^\.$' -e '^\./usr$' -e '^\./usr/' "$work/contents" || true)
 [ -z "$stray" ] || fail "installs outside /usr: $stray"
 for f in bin/kelvak share/kelvak/Справка.rtf share/applications/org.kelvak.Kelvak.desktop \
   share/metainfo/org.kelvak.Kelvak.metainfo.xml share/icons/hicolor/scalable/apps/kelvak.svg \
-  share/icons/hicolor/256x256/apps/kelvak.png; do
+  share/icons/hicolor/256x256/apps/kelvak.png share/doc/kelvak/copyright; do
   grep -qx "./usr/$f" "$work/contents" || fail "does not install /usr/$f"
 done
 dpkg-deb -x "$deb" "$work/root"

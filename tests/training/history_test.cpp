@@ -97,6 +97,17 @@ TEST_F(HistoryTest, ADamagedLineIsSkippedAndTheRestStays) {
   EXPECT_EQ(read.damagedLines, std::vector<std::int32_t>{2});
 }
 
+TEST_F(HistoryTest, DamagedLinesAreNumberedAsTheFileCountsItsLinesBlankOnesIncluded) {
+  const History h(file());
+  const std::string good = toJsonLine(sampleRecord(1'796'000'000));
+  std::filesystem::create_directories(std::filesystem::path(file()).parent_path());
+  // Lines 1 to 9: good, blank, damaged, blank, blank, good, damaged, blank, damaged.
+  appendRaw(good + "\n" + "{\"time\":1}\n" + "\n \t\n" + good + "not json\n" + "\r\n" + "{");
+  const HistoryContents read = h.load();
+  EXPECT_EQ(read.records.size(), 2u);
+  EXPECT_EQ(read.damagedLines, (std::vector<std::int32_t>{3, 7, 9}));
+}
+
 TEST_F(HistoryTest, ALineLeftOpenByACrashDoesNotSwallowTheNextRecord) {
   const History h(file());
   h.append(sampleRecord(1'796'000'000));
@@ -386,6 +397,54 @@ TEST(Progress, WorstCharactersFirstAndTheMostFrequentConfusions) {
   EXPECT_EQ(p.confusions[0].count, 2);
   EXPECT_EQ(p.confusions[1].sent, U'щ');
   EXPECT_EQ(p.confusions[1].takenFor, U'ш');
+}
+
+TEST(Progress, FiltersByTextKindAndTimeAndTotalsEachDay) {
+  RecordSettings digits, letters;
+  digits.groups = 30;
+  digits.speed = 12;  // 150 s
+  letters.source = TextSource::Letters;
+  letters.groups = 10;
+  letters.speed = 8;  // 75 s
+  const std::int64_t day = 86400;
+  const std::vector<CheckRecord> records = {
+      makeRecord(checkCopy(U"12345", U"12345"), digits, 20 * day + 100),
+      makeRecord(checkCopy(U"абвгд", U"абв"), letters, 20 * day + 200),
+      makeRecord(checkCopy(U"1234512", U"1234"), digits, 22 * day + 5),
+      makeRecord(checkCopy(U"", U""), digits, 22 * day + 6),  // nothing sent: not a check
+  };
+  const Progress all = summarize(records);
+  ASSERT_EQ(all.days.size(), 2u);
+  EXPECT_EQ(all.days[0].day, 20);
+  EXPECT_EQ(all.days[0].checks, 2);
+  EXPECT_EQ(all.days[0].chars, 10);
+  EXPECT_EQ(all.days[0].seconds, 150 + 75);
+  EXPECT_EQ(all.days[1].day, 22);
+  EXPECT_EQ(all.days[1].chars, 7);
+
+  ProgressFilter f;
+  f.source = TextSource::Digits;
+  EXPECT_EQ(summarize(records, f).checks.size(), 2u);
+  f.since = 21 * day;
+  const Progress late = summarize(records, f);
+  ASSERT_EQ(late.checks.size(), 1u);
+  ASSERT_EQ(late.chars.size(), 5u);
+  for (const CharShare& c : late.chars) EXPECT_EQ(c.sent, c.ch <= U'2' ? 2 : 1);  // that check only
+  // Days as the caller counts them: here they begin at 06:00.
+  f = {};
+  f.dayOf = [](std::int64_t t) { return (t - 6 * 3600) / 86400; };
+  EXPECT_EQ(summarize(records, f).days.front().day, 19);
+}
+
+TEST(Progress, ARecordHasTheAccuracyOfItsCheck) {
+  // Extra characters count against both alike: one measure, whatever the copy.
+  for (const auto& [sent, copy] : std::vector<std::pair<std::u32string, std::u32string>>{
+           {U"12345", U"12345"}, {U"12345", U"1234599"}, {U"абвгд", U"аб"}, {U"12", U"3456"}}) {
+    const CheckResult r = checkCopy(sent, copy);
+    const Progress p = summarize({makeRecord(r, {}, 1)});
+    ASSERT_EQ(p.checks.size(), 1u);
+    EXPECT_DOUBLE_EQ(p.checks[0].accuracy, r.accuracyPercent());
+  }
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDate>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -146,6 +148,34 @@ TEST_F(SoundExportTest, F10DuringTheExportCancelsItAndEndsTheProgram) {
   guard.start(20000);
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_TRUE(std::filesystem::is_empty(dir));  // nothing written, nothing left behind
+}
+
+TEST_F(SoundExportTest, TheDialogSuggestsANameAndOpensWhereTheLastExportWent) {
+  std::filesystem::create_directories(dir / "lessons");
+  form->ui().Edit1->setText("1");
+  form->ui().TrackBar1->setValue(17);
+  QStringList suggested, folders;
+  auto chooseIn = [&](const std::string& target) {
+    form->setFileDialogPresenter([&, target](QFileDialog& d) {
+      suggested << d.selectedFiles().value(0);
+      folders << d.directory().absolutePath();
+      d.selectFile(QString::fromStdString(target));
+      return true;
+    });
+    saveItem()->trigger();
+  };
+  chooseIn(path("lessons/one.wav"));
+  chooseIn(path("lessons/two.wav"));
+  ASSERT_EQ(suggested.size(), 2);
+  // The suggestion names the speed and the day, with the chosen format's extension.
+  const QString name = QFileInfo(suggested[0]).fileName();
+  EXPECT_TRUE(name.contains("17")) << name.toStdString();
+  EXPECT_TRUE(name.contains(QDate::currentDate().toString(Qt::ISODate))) << name.toStdString();
+  EXPECT_TRUE(name.endsWith(".wav")) << name.toStdString();
+  EXPECT_EQ(folders[1], QString::fromStdString((dir / "lessons").string()));
+  // The status bar names both files of the last export.
+  EXPECT_TRUE(form->statusText().contains(QString::fromStdString(path("lessons/two.wav"))));
+  EXPECT_TRUE(form->statusText().contains(QString::fromStdString(path("lessons/two.key.txt"))));
   EXPECT_TRUE(reports.empty());
 }
 

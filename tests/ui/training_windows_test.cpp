@@ -4,7 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,18 +17,27 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
+#include <QtCharts/QBarSeries>
+#include <QtCharts/QBarSet>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
 #include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
+#include "training/check_source.h"
 #include "training/history.h"
 #include "ui/check_result_view.h"
 #include "ui/check_window.h"
 #include "ui/main_window.h"
+#include "ui/sound_export.h"
 #include "ui/statistics_window.h"
 #include "ui/training_menu.h"
 #include "ui_main_window.h"
@@ -126,7 +139,7 @@ TEST_F(TrainingWindowsTest, ACheckShowsTheErrorsAndIsRecordedOncePerTransmission
   training->checkReception->trigger();
   CheckWindow& w = training->checkWindow();
   ASSERT_TRUE(w.isVisible());
-  QTest::keyClicks(w.copyEdit, "8048 26567x");
+  w.copyEdit->setText(QString::fromUtf8("8048 26567ж"));
   QTest::keyClick(w.copyEdit, Qt::Key_Return);
   EXPECT_EQ(w.historyLabel->text(), QString::fromUtf8("Записано в историю."));  // checked once
   const CheckResult& r = w.result();
@@ -139,7 +152,7 @@ TEST_F(TrainingWindowsTest, ACheckShowsTheErrorsAndIsRecordedOncePerTransmission
   EXPECT_TRUE(w.missedLabel->text().contains("1 ×1"));
   // The result reads without colours: beneath each error what was written.
   EXPECT_EQ(w.resultView->rowTexts(), (QStringList{QString::fromUtf8("80648  26167  +"),
-                                                   QString::fromUtf8("  –      5    x")}));
+                                                   QString::fromUtf8("  –      5    ж")}));
 
   QTest::mouseClick(w.checkButton, Qt::LeftButton);  // checked again: not recorded twice
   HistoryContents h = History(historyPath()).load();
@@ -192,6 +205,219 @@ TEST_F(TrainingWindowsTest, NothingIsCheckedBeforeOrDuringATransmission) {
   EXPECT_FALSE(fs::exists(historyPath()));
 }
 
+// What the window shows of a check, all of it.
+QStringList shown(const CheckWindow& w) {
+  return w.resultView->rowTexts() + QStringList{w.missedLabel->text(), w.historyLabel->text(),
+                                                w.resultView->accessibleDescription()};
+}
+
+TEST_F(TrainingWindowsTest, ANewTransmissionTakesTheOldResultAway) {
+  playToEnd("1");
+  CheckWindow& w = training->checkWindow();
+  w.show();
+  w.copyEdit->setText("80641");
+  w.check();
+  ASSERT_EQ(w.result().wrong, 1);
+  const QString during = [&] {
+    QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
+    // Nothing of the last check stays beside the new transmission...
+    EXPECT_EQ(w.result().sent, 0);
+    EXPECT_TRUE(shown(w).join("").isEmpty()) << shown(w).join('|').toStdString();
+    tick();
+    // ...nor beside what a check during it says.
+    QTest::keyClick(w.copyEdit, Qt::Key_Return);
+    EXPECT_TRUE(shown(w).join("").isEmpty()) << shown(w).join('|').toStdString();
+    return w.summaryLabel->text();
+  }();
+  EXPECT_FALSE(during.isEmpty());
+  while (tick()) {
+  }
+  w.check();
+  EXPECT_EQ(w.result().sent, 5);
+  EXPECT_NE(w.summaryLabel->text(), during);
+}
+
+TEST_F(TrainingWindowsTest, TheResultNamesEveryErrorInWordsAndWhatWasExtra) {
+  playToEnd("2");  // "80648 26167"
+  CheckWindow& w = training->checkWindow();
+  w.copyEdit->setText(QString::fromUtf8("8048 26567ЖЖ"));
+  w.check();
+  // What a screen reader hears of the view: its name, and each sent and written character of the
+  // errors, in text order.
+  QAccessibleInterface* view = QAccessible::queryAccessibleInterface(w.resultView);
+  ASSERT_NE(view, nullptr);
+  EXPECT_FALSE(view->text(QAccessible::Name).isEmpty());
+  const QString words = view->text(QAccessible::Description);
+  EXPECT_EQ(words, w.resultView->errorsText());
+  const auto six = words.indexOf('6'), one = words.indexOf('1', six),
+             five = words.indexOf('5', one);
+  EXPECT_TRUE(six >= 0 && one > six && five > one) << words.toStdString();
+  EXPECT_EQ(words.count(QString::fromUtf8("ж")), 2) << words.toStdString();
+  EXPECT_FALSE(w.resultView->accessibleName().isEmpty());
+  // Extra characters are said with their count beside the missed ones.
+  EXPECT_TRUE(w.missedLabel->text().contains(QString::fromUtf8("ж ×2")));
+  const QString allReceived = [&] {
+    w.copyEdit->setText("80648 26167");
+    w.check();
+    return w.missedLabel->text();
+  }();
+  w.copyEdit->setText("80648 26167 333");
+  w.check();
+  EXPECT_NE(w.missedLabel->text(), allReceived);  // not "all received" with 3 extra beside
+  EXPECT_TRUE(w.missedLabel->text().contains(QString::fromUtf8("3 ×3")));
+
+  // A row longer than the view scrolls sideways, so its last group can be brought into sight.
+  w.resize(300, 400);
+  w.show();
+  w.copyEdit->setText("80648 26167" + QString(60, '3'));
+  w.check();
+  EXPECT_GT(w.resultView->horizontalScrollBar()->maximum(), 0);
+}
+
+TEST_F(TrainingWindowsTest, ALatinCopyCountsAsTheCyrillicLettersOfTheSameCode) {
+  form->ui().RadioGroup1Item1->click();  // letters
+  playToEnd("1");
+  const std::u32string sent = checkSourceFor(form->engine().lastSent(), false).sent;
+  // The copy on a Latin layout: each letter by the international code of the same sound.
+  std::string latin;
+  for (char32_t c : sent) {
+    for (char l = 'a'; l <= 'z'; ++l) {
+      if (cyrillicOfLatin(static_cast<char32_t>(l)) == c) {
+        latin += l;
+        break;
+      }
+    }
+  }
+  CheckWindow& w = training->checkWindow();
+  w.copyEdit->setText(QString::fromStdString(latin));
+  w.check();
+  EXPECT_EQ(w.result().correct, w.result().sent);
+  EXPECT_FALSE(w.result().readAsCyrillic.empty());
+  EXPECT_TRUE(w.missedLabel->text().contains(QString::fromStdString(latin.substr(0, 1))));
+}
+
+TEST_F(TrainingWindowsTest, AnExportedLessonIsCheckedAgainstItsKeyAndRecordedWithItsSettings) {
+  form->ui().Edit1->setText("2");
+  form->ui().TrackBar1->setValue(17);
+  fs::create_directories(dir);
+  const std::string audio = (dir / "lesson.wav").string();
+  form->setFileDialogPresenter([&](QFileDialog& d) {
+    d.selectFile(QString::fromStdString(audio));
+    return true;
+  });
+  for (QAction* a : form->ui().Menu->actions()) {
+    if (a->text() == QString::fromUtf8(kSaveSoundCaption)) a->trigger();
+  }
+  ASSERT_TRUE(fs::exists(dir / "lesson.key.txt"));
+  // The status bar says where both files went.
+  EXPECT_TRUE(form->statusText().contains(QString::fromStdString(audio)));
+  EXPECT_TRUE(form->statusText().contains("lesson.key.txt"));
+
+  CheckWindow& w = training->checkWindow();
+  ASSERT_EQ(w.againstBox->count(), 2);
+  EXPECT_EQ(w.againstBox->currentIndex(), 1);  // the key, though nothing was played
+  w.copyEdit->setText("80648 26167");
+  w.check();
+  EXPECT_EQ(w.result().sent, 10);
+  EXPECT_EQ(w.result().correct, 10);
+  form->ui().TrackBar1->setValue(9);  // later changes of the window change nothing recorded
+  w.check();
+  HistoryContents h = History(historyPath()).load();
+  ASSERT_EQ(h.records.size(), 1u);
+  EXPECT_EQ(h.records[0].settings.speed, 17);
+  EXPECT_EQ(h.records[0].settings.groups, 2);
+  EXPECT_EQ(h.records[0].settings.source, TextSource::Digits);
+
+  // A key from elsewhere: named by its file, with the window's settings of now.
+  const fs::path other = dir / "other.key.txt";
+  std::ofstream(other) << "шшщ12 \n";
+  w.setFileDialogPresenter([&](QFileDialog& d) {
+    d.selectFile(QString::fromStdString(other.string()));
+    return true;
+  });
+  QTest::mouseClick(w.openKeyButton, Qt::LeftButton);
+  EXPECT_EQ(w.againstBox->currentIndex(), 2);
+  w.copyEdit->setText(QString::fromUtf8("шшщ1"));
+  w.check();
+  EXPECT_EQ(w.result().missed, 1);
+  h = History(historyPath()).load();
+  ASSERT_EQ(h.records.size(), 2u);
+  EXPECT_EQ(h.records[1].settings.source, TextSource::File);
+  EXPECT_EQ(h.records[1].settings.file, "other.key.txt");
+  EXPECT_EQ(h.records[1].settings.speed, 9);
+  EXPECT_EQ(h.records[1].settings.groups, 1);
+
+  // Play makes the transmission the text to check against again.
+  playToEnd("1");
+  EXPECT_EQ(w.againstBox->currentIndex(), 0);
+}
+
+TEST_F(TrainingWindowsTest, AKeyThatCannotBeReadIsReported) {
+  CheckWindow& w = training->checkWindow();
+  w.setFileDialogPresenter([&](QFileDialog& d) {
+    d.selectFile(QString::fromStdString((dir / "missing.key.txt").string()));
+    return true;
+  });
+  QTest::mouseClick(w.openKeyButton, Qt::LeftButton);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].contains("missing.key.txt"));
+  reports.clear();
+  EXPECT_EQ(w.againstBox->count(), 1);
+}
+
+TEST_F(TrainingWindowsTest, AnOpenStatisticsWindowShowsANewCheckAtOnce) {
+  training->statistics->trigger();
+  StatisticsWindow& s = training->statisticsWindow();
+  EXPECT_TRUE(s.progress().checks.empty());
+  playToEnd("1");
+  training->checkReception->trigger();
+  training->checkWindow().copyEdit->setText("80648");
+  training->checkWindow().check();
+  ASSERT_EQ(s.progress().checks.size(), 1u);
+  // One check is drawn as a point: a line of one point would show nothing.
+  const auto* accuracy = qobject_cast<QLineSeries*>(s.accuracyView->chart()->series().at(0));
+  ASSERT_NE(accuracy, nullptr);
+  EXPECT_EQ(accuracy->count(), 1);
+  EXPECT_TRUE(accuracy->pointsVisible());
+  // A screen reader hears a name for every part and the charts' figures in words.
+  for (QWidget* part :
+       {static_cast<QWidget*>(s.accuracyView), static_cast<QWidget*>(s.charsView),
+        static_cast<QWidget*>(s.confusionList), static_cast<QWidget*>(s.daysTable)}) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(part);
+    ASSERT_NE(a, nullptr);
+    EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << part->objectName().toStdString();
+  }
+  EXPECT_TRUE(QAccessible::queryAccessibleInterface(s.charsView)
+                  ->text(QAccessible::Description)
+                  .contains(QString::fromUtf8("8")));  // the 8 was sent and received once
+  // The keyboard starts at the filters, not at a chart.
+  EXPECT_EQ(s.focusProxy(), s.sourceFilter);
+  EXPECT_EQ(s.accuracyView->focusPolicy(), Qt::NoFocus);
+}
+
+TEST_F(TrainingWindowsTest, StatisticsFilterByTextKindAndPeriod) {
+  const History h(historyPath());
+  const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+  RecordSettings digits, letters;
+  letters.source = TextSource::Letters;
+  h.append(makeRecord(checkCopy(U"12345", U"12345"), digits, now - 30 * 86400));
+  h.append(makeRecord(checkCopy(U"абвгд", U"абвгж"), letters, now - 3 * 86400));
+  h.append(makeRecord(checkCopy(U"12345", U"12349"), digits, now));
+  training->statistics->trigger();
+  StatisticsWindow& s = training->statisticsWindow();
+  struct Row {
+    int source, period;
+    std::size_t checks;
+  };
+  for (const Row& r : {Row{0, 0, 3}, Row{1, 0, 2}, Row{2, 0, 1}, Row{4, 0, 0}, Row{0, 1, 2},
+                       Row{0, 2, 1}, Row{2, 2, 0}, Row{1, 1, 1}}) {
+    s.sourceFilter->setCurrentIndex(r.source);
+    s.periodFilter->setCurrentIndex(r.period);
+    EXPECT_EQ(s.progress().checks.size(), r.checks) << r.source << " " << r.period;
+    EXPECT_EQ(s.daysTable->rowCount(), static_cast<int>(s.progress().days.size()));
+  }
+}
+
 TEST_F(TrainingWindowsTest, TheWindowsOpenWithoutBlockingOnceEachAndComeToTheFront) {
   const int checks = countOf("kelvak::CheckWindow");
   const int stats = countOf("kelvak::StatisticsWindow");
@@ -230,6 +456,45 @@ TEST_F(TrainingWindowsTest, StatisticsShowEveryGoodRecordAndSayWhichLinesWereDam
   ASSERT_GE(w.confusionList->count(), 2);
   EXPECT_EQ(w.confusionList->item(0)->text(), QString::fromUtf8("ш принят за щ: 6"));
   EXPECT_EQ(w.progress().chars.front().ch, U'ш');  // never right, and sent most
+}
+
+TEST_F(TrainingWindowsTest, StatisticsAxesAndBarsShowWholeNumbersThatFitTheData) {
+  const History h(historyPath());
+  RecordSettings s;
+  for (int checks = 1; checks <= 3; ++checks) {
+    s.speed = 13 + checks;  // 14..16: the speed axis must reach past 15 in whole steps
+    h.append(makeRecord(checkCopy(U"шшщ12345", U"шщщ12345"), s, 1'796'000'000 + checks));
+    training->statistics->trigger();
+    StatisticsWindow& w = training->statisticsWindow();
+    const auto axes = w.accuracyView->chart()->axes();
+    ASSERT_EQ(axes.size(), 3);
+    for (QAbstractAxis* a : axes) {
+      const auto* v = qobject_cast<QValueAxis*>(a);
+      ASSERT_NE(v, nullptr);
+      // Every tick on a whole number, at most once per check on the x axis.
+      EXPECT_EQ(v->tickType(), QValueAxis::TicksDynamic);
+      EXPECT_GE(v->tickInterval(), 1);
+      EXPECT_EQ(v->tickInterval(), std::round(v->tickInterval()));
+      EXPECT_EQ(v->tickAnchor(), std::round(v->tickAnchor()));
+    }
+    const auto* x = qobject_cast<QValueAxis*>(axes[0]);
+    const auto* speed = qobject_cast<QValueAxis*>(axes[2]);
+    EXPECT_LE(x->min(), 1);
+    EXPECT_GE(x->max(), checks);
+    EXPECT_GE(speed->max(), s.speed);
+    EXPECT_EQ(std::fmod(speed->max(), speed->tickInterval()), 0);
+    // The bars: whole percents, the scale starting below the lowest and ending at 100.
+    const auto* bars = qobject_cast<QBarSeries*>(w.charsView->chart()->series().at(0));
+    ASSERT_NE(bars, nullptr);
+    const QBarSet* set = bars->barSets().at(0);
+    const auto* y = qobject_cast<QValueAxis*>(w.charsView->chart()->axes(Qt::Vertical).at(0));
+    for (int k = 0; k < set->count(); ++k) {
+      EXPECT_EQ(set->at(k), std::round(set->at(k)));
+      EXPECT_LT(y->min(), set->at(k));
+    }
+    EXPECT_EQ(y->max(), 100);
+    EXPECT_GE(bars->labelsPrecision(), 3);  // 100 stays 100 on its bar
+  }
 }
 
 TEST_F(TrainingWindowsTest, ANewSequenceSendsOtherGroupsThanTheFixedStart) {
