@@ -6,6 +6,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -14,6 +15,8 @@
 #include "base/error.h"
 #include "export/audio_file.h"
 #include "export/exporter.h"
+#include "training/history.h"
+#include "training/learning_path.h"
 
 namespace kelvak {
 
@@ -55,9 +58,10 @@ std::uint64_t seedValue(const std::string& text) {
 }
 
 bool takesValue(const std::string& name) {
-  static const char* const names[] = {"--export",      "--text",   "--groups", "--speed",
-                                      "--tone",        "--signal", "--noise",  "--char-pause",
-                                      "--group-pause", "--file",   "--seed",   "--key"};
+  static const char* const names[] = {"--export",      "--text",       "--groups", "--speed",
+                                      "--tone",        "--signal",     "--noise",  "--char-pause",
+                                      "--group-pause", "--file",       "--seed",   "--key",
+                                      "--lesson",      "--course-set", "--history"};
   for (const char* n : names) {
     if (name == n) return true;
   }
@@ -90,6 +94,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 
   ExportOptions& o = cl.options;
   bool exportGiven = false, help = false, keyGiven = false, noKey = false;
+  std::optional<int> textGiven, courseSet;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::optional<std::string> value;
@@ -120,6 +125,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       }
       if (kind < 0) throw UsageError("--text: '" + v + "' is not one of digits, letters, mixture");
       o.textKind = kind;
+      textGiven = kind;
     } else if (name == "--groups") {
       o.groups = static_cast<int>(integerValue(name, v, {0, kMaxGroups}));
     } else if (name == "--speed") {
@@ -148,6 +154,17 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       keyGiven = true;
     } else if (name == "--no-key") {
       noKey = true;
+    } else if (name == "--lesson") {
+      o.lesson = static_cast<int>(integerValue(name, v, {1, kMaxGroups}));
+    } else if (name == "--course-set") {
+      const auto set = courseSetNamed(v);
+      if (!set)
+        throw UsageError("--course-set: '" + v + "' is not one of letters, digits, mixture");
+      courseSet = static_cast<int>(*set);
+    } else if (name == "--weak") {
+      o.weak = true;
+    } else if (name == "--history") {
+      o.historyPath = v;
     } else {
       throw UsageError("unknown option '" + name + "' (kelvak --help lists them)");
     }
@@ -158,6 +175,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   }
   if (!exportGiven) throw UsageError("--export FILE is needed (kelvak --help lists the options)");
   if (keyGiven && noKey) throw UsageError("--key and --no-key exclude each other");
+  if (courseSet && !o.lesson) throw UsageError("--course-set needs --lesson N");
+  if (courseSet && textGiven && *courseSet != *textGiven) {
+    throw UsageError("--text and --course-set name different sets");
+  }
+  if (courseSet) o.textKind = *courseSet;
+  if (o.historyPath && !o.weak) throw UsageError("--history needs --weak");
+  if (o.textFile && (o.lesson || o.weak)) {
+    throw UsageError("--file sends a text: --lesson and --weak choose random groups");
+  }
   if (o.audioPath.empty()) throw UsageError("--export needs a file name");
   if (!audioFormatForPath(o.audioPath)) {
     throw UsageError("--export: unknown file extension of '" + o.audioPath + "': use " +
@@ -195,6 +221,11 @@ std::string helpText() {
          "  --file TEXTFILE      send the characters of a text file instead of random groups\n"
          "  --seed N             start the random sequence elsewhere (1: the groups of the\n"
          "                       first Play after the window opens)\n"
+         "  --lesson N           send lesson N of the course: its characters, the newest\n"
+         "                       twice as often\n"
+         "  --course-set SET     the course's set: letters, digits or mixture (that of --text)\n"
+         "  --weak               send the characters received worst more often\n"
+         "  --history FILE       with --weak: weigh by this history instead of the user's own\n"
          "  --key FILE           write the answer key there (default: FILE with .key.txt)\n"
          "  --no-key             write no answer key\n"
          "  --help               show this text\n"
@@ -228,6 +259,44 @@ TransmissionSettings settingsFor(const ExportOptions& o, const FileText& text) {
   return s;
 }
 
+namespace {
+
+// The user's history where the window keeps it: the data folder the desktop names.
+std::string userHistoryPath() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  std::string folder = data && *data == '/' ? data : "";
+  if (folder.empty()) {
+    const char* home = std::getenv("HOME");
+    folder = std::string(home ? home : "") + "/.local/share";
+  }
+  return folder + "/kelvak/history.jsonl";
+}
+
+}  // namespace
+
+std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportOptions& o) {
+  if (!o.lesson && !o.weak) return nullptr;
+  LearningPath path;
+  if (o.lesson) {
+    const auto set = static_cast<CourseSet>(o.textKind);
+    const int last = lessonCount(set, o.specialSigns);
+    if (*o.lesson > last) {
+      throw UsageError("--lesson: " + std::to_string(*o.lesson) + " is out of range 1.." +
+                       std::to_string(last) + " (the lessons of " +
+                       std::string(courseSetName(set)) + ")");
+    }
+    CourseProgress progress;
+    progress.on = true;
+    progress.lessons[static_cast<std::size_t>(set)] = *o.lesson;
+    path.setProgress(progress);
+  }
+  if (o.weak) {
+    path.setWeakOn(true);
+    path.setHistory(History(o.historyPath.value_or(userHistoryPath())).load().records);
+  }
+  return path.weightsFor({true, o.textKind, o.longZero, o.specialSigns, nullptr});
+}
+
 int runExportCommand(const ExportOptions& options, std::ostream& err, bool terminal,
                      const volatile std::sig_atomic_t* stop) {
   try {
@@ -239,7 +308,8 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
       }
       text = readFileText(*options.textFile);
     }
-    const TransmissionSettings settings = settingsFor(options, text);
+    TransmissionSettings settings = settingsFor(options, text);
+    settings.weights = learningWeightsFor(options);
     Random random;
     random.setState(options.seed);
     const TransmissionPlan plan = planTransmission(settings, text, random);

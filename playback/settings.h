@@ -34,7 +34,7 @@ struct TransmissionSettings {
   bool longZero = false;
   bool specialSigns = false;
   // The learning modes' choice of symbols; none: the text kind's symbols evenly.
-  std::shared_ptr<const SymbolWeights> weights;
+  std::shared_ptr<const SymbolWeights> weights = nullptr;
 
   FormingSettings forming() const {
     return {speed, textKind, frequency, signalPosition, noisePosition};
