@@ -2,6 +2,7 @@
 #include "training/weak_characters.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "synth/symbol_table.h"
@@ -9,19 +10,38 @@
 namespace kelvak {
 
 std::map<char32_t, RecentTally> recentTallies(const std::vector<CheckRecord>& records) {
-  std::map<char32_t, RecentTally> out;
-  for (auto r = records.rbegin(); r != records.rend(); ++r) {
+  // Summed by symbol in a flat table: a long history is read after every check.
+  static const std::vector<std::int8_t> slotOfChar = [] {
+    std::vector<std::int8_t> slots(0x480, -1);
+    for (int i = 0; i < kMatchableSymbols; ++i) {
+      if (SymbolTable[i].unicode < slots.size()) slots[SymbolTable[i].unicode] = std::int8_t(i);
+    }
+    return slots;
+  }();
+  std::array<RecentTally, kMatchableSymbols> bySymbol{};
+  std::map<char32_t, RecentTally> others;  // characters beyond the table ("№")
+  int full = 0;
+  const double limit = static_cast<double>(kRecentSendings);
+  // Once every character of the alphabet has its sendings, older checks change nothing.
+  for (auto r = records.rbegin(); r != records.rend() && full < kMatchableSymbols; ++r) {
     for (const CharTally& c : r->chars) {
       if (c.sent <= 0) continue;
-      RecentTally& t = out[c.ch];
-      const double room = static_cast<double>(kRecentSendings) - t.sent;
+      const int slot = c.ch < slotOfChar.size() ? slotOfChar[c.ch] : -1;
+      RecentTally& t = slot >= 0 ? bySymbol[static_cast<std::size_t>(slot)] : others[c.ch];
+      const double room = limit - t.sent;
       if (room <= 0) continue;
       const double part = std::min(1.0, room / c.sent);
       t.sent += part * c.sent;
       t.correct += part * c.correct;
+      if (t.sent >= limit) ++full;
     }
   }
-  return out;
+  for (int i = 0; i < kMatchableSymbols; ++i) {
+    if (bySymbol[static_cast<std::size_t>(i)].sent > 0) {
+      others[SymbolTable[i].unicode] = bySymbol[static_cast<std::size_t>(i)];
+    }
+  }
+  return others;
 }
 
 double weakWeight(const RecentTally& tally) {
