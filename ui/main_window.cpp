@@ -1,6 +1,7 @@
 // The main window: binds the controls to the transmission and keeps the value labels and prompts.
 #include "ui/main_window.h"
 
+#include <QAbstractButton>
 #include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -15,6 +17,7 @@
 #include <QPainterPath>
 #include <QProxyStyle>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QStyleOptionSlider>
 #include <QTextCursor>
 #include <optional>
@@ -296,6 +299,28 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
   engine_.shutdown();
   QCoreApplication::exit(0);
+}
+
+void TForm1::chooseTextKind(int kind) {
+  if (QAbstractButton* item = RadioGroup1Items->button(kind)) item->setChecked(true);
+}
+
+void TForm1::chooseSpeed(int speed) { ui_->TrackBar1->setValue(speed); }
+
+void TForm1::setLearningStatus(const std::string& utf8, const std::string& detail) {
+  if (!learningStatus_) {
+    learningStatus_ = new QLabel;
+    learningStatus_->setObjectName("LearningStatus");
+    ui_->StatusBar1->addPermanentWidget(learningStatus_);
+  }
+  learningStatus_->setText(QString::fromStdString(utf8));
+  learningStatus_->setToolTip(QString::fromStdString(detail));
+  learningStatus_->setAccessibleName(QString::fromStdString(detail));
+  learningStatus_->setVisible(!utf8.empty());
+}
+
+void TForm1::stopTransmission() {
+  if (engine_.open()) StopButtonClick(ui_->StopButton);
 }
 
 void TForm1::insertTrainingMenu(QMenu* menu) {

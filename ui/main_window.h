@@ -87,6 +87,14 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   void setTransmittedTextHidden(bool hidden) override { engine_.setTextHidden(hidden); }
   void reseedGenerator(std::uint64_t state) override { random_.setState(state); }
   void showStatus(const std::string& utf8) override { setStatusText(utf8); }
+  void chooseTextKind(int kind) override;
+  void chooseSpeed(int speed) override;
+  void setSymbolWeighting(kelvak::Transmission::Weighting weighting) override {
+    engine_.setWeighting(std::move(weighting));
+  }
+  void setLearningStatus(const std::string& utf8, const std::string& detail) override;
+  kelvak::Transmission& drillEngine() override { return engine_; }
+  void stopTransmission() override;
 
   // --- seams for tests: what would otherwise wait for the user ---
   void setFileDialogPresenter(FileDialogPresenter present) { fileDialog_ = std::move(present); }
@@ -154,7 +162,8 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   kelvak::Transmission engine_;
   QButtonGroup* RadioGroup1Items = nullptr;  // the text kind, by item index 0..2
 
-  QAction* SaveSound = nullptr;  // the text menu's item that saves a sound file
+  QAction* SaveSound = nullptr;       // the text menu's item that saves a sound file
+  QLabel* learningStatus_ = nullptr;  // the lesson Play sends, at the status bar's side
   TAboutBox* AboutBox = nullptr;
   TForm2* Form2 = nullptr;
 
