@@ -256,7 +256,9 @@ std::int32_t Transmission::soundSymbol(int index) {
     adopt(formNewSet());
     spare_.release();
     buffersStale_ = false;
+    // The forming's prompt and bar are no transmission's: they go back as they were.
     controls_.setStatusText("");
+    controls_.setProgressPosition(0);
   }
   if (!device_.isOpen()) {
     if (!device_.open()) throw KelvakError(kOpenErrorText);

@@ -20,7 +20,7 @@ namespace kelvak {
 inline constexpr int kSpeedUpAfter = 3;
 inline constexpr std::int64_t kFastReactionMs = 1000;
 inline constexpr int kSlowDownStep = 2;
-inline constexpr int kDrillMinSpeed = 1;
+inline constexpr int kDrillMinSpeed = 5;   // slower, a character is spelled out, not heard
 inline constexpr int kDrillMaxSpeed = 30;  // the window's speed slider's range
 
 struct DrillAnswer {

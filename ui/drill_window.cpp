@@ -116,7 +116,7 @@ void DrillWindow::begin() {
   stopButton->setEnabled(true);
   recordLabel->clear();
   typedLabel->setText(QString::fromUtf8("—"));
-  sentLabel->setText(QString::fromUtf8("?"));
+  sentLabel->setText(QString::fromUtf8("—"));
   showTally();
   setFocus();
   next();
@@ -129,8 +129,8 @@ void DrillWindow::sound(int symbol) {
 
 void DrillWindow::next() {
   if (!drill_) return;
+  // The last answer stays in view while the next character sounds.
   sound(drill_->next());
-  sentLabel->setText(QString::fromUtf8("?"));
   waiting_ = true;
 }
 
@@ -187,7 +187,9 @@ void DrillWindow::finish() {
 
 void DrillWindow::keyPressEvent(QKeyEvent* event) {
   const QString text = event->text();
-  if (drill_ && !text.isEmpty() && text.at(0).isPrint() && !text.at(0).isSpace()) {
+  // Alt and Ctrl keep their meaning: the buttons' access keys and the like.
+  const bool command = event->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
+  if (drill_ && !command && !text.isEmpty() && text.at(0).isPrint() && !text.at(0).isSpace()) {
     const char32_t ch = text.toUcs4().value(0);
     dispatch_([this, ch] { answer(ch); });
     return;

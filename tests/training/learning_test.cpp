@@ -343,7 +343,9 @@ INSTANTIATE_TEST_SUITE_P(
             "a wrong one slows down and replays",
             12,
             {{0, 10, false, 12}, {0, 10, false, 12}, {kWrong, 10, true, 10}, {0, 10, false, 10}}},
-        DrillCase{"the slowest speed holds", 2, {{kWrong, 10, true, 1}, {kWrong, 10, true, 1}}},
+        DrillCase{"the slowest speed holds",
+                  kDrillMinSpeed + 1,
+                  {{kWrong, 10, true, kDrillMinSpeed}, {kWrong, 10, true, kDrillMinSpeed}}},
         DrillCase{"the fastest speed holds",
                   30,
                   {{0, 10, false, 30}, {0, 10, false, 30}, {0, 10, false, 30}}}));
