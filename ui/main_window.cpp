@@ -405,7 +405,8 @@ void TForm1::PauseButtonClick(QObject*) { engine_.pause(); }
 void TForm1::Timer1Timer(QObject*) { engine_.tick(); }
 
 void TForm1::SaveSoundClick(QObject*) {
-  kelvak::exportSoundFile(this, *this, random_, engine_.fileText(), engine_.unitMs(), fileDialog_);
+  kelvak::exportSoundFile(this, *this, random_, engine_.fileText(), engine_.unitMs(), fileDialog_,
+                          [this](const kelvak::SymbolChoice& c) { return engine_.weightsFor(c); });
 }
 
 // --- what the transmission reads and writes ---

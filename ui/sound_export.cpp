@@ -46,7 +46,8 @@ QString filterSuffix(const QString& filter) {
 
 void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
                      const FileText& fileText, std::int32_t unitMs,
-                     const std::function<bool(QFileDialog&)>& presentDialog) {
+                     const std::function<bool(QFileDialog&)>& presentDialog,
+                     const Transmission::Weighting& weighting) {
   QFileDialog dialog(parent, QString::fromUtf8(kDialogTitle));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -62,7 +63,9 @@ void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
   if (chosen.isEmpty()) return;
   const std::string audioPath = QFile::encodeName(chosen.front()).toStdString();
 
-  GeneratorPlan planned(settingsFrom(controls), fileText, random, unitMs);
+  TransmissionSettings settings = settingsFrom(controls);
+  if (weighting && settings.randomSource) settings.weights = weighting(settings.choice());
+  GeneratorPlan planned(settings, fileText, random, unitMs);
   const TransmissionPlan& plan = planned.plan();
 
   std::atomic<std::int64_t> done{0};

@@ -7,6 +7,7 @@
 
 #include "export/transmission_plan.h"
 #include "playback/controls.h"
+#include "playback/transmission.h"
 
 class QFileDialog;
 class QWidget;
@@ -20,8 +21,10 @@ inline constexpr const char* kSaveSoundCaption = "Сохранить в звук
 // from where the file ends. A long export shows a progress dialog with a cancel button. A cancelled
 // or failed export leaves no file, and leaves the generator as it was unless something else drew
 // from it meanwhile. Throws KelvakError for a failure, for the window's error report.
+// `weighting` gives the learning modes' weights, as the transmission's ticks would take them.
 void exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
                      const FileText& fileText, std::int32_t unitMs,
-                     const std::function<bool(QFileDialog&)>& presentDialog);
+                     const std::function<bool(QFileDialog&)>& presentDialog,
+                     const Transmission::Weighting& weighting = {});
 
 }  // namespace kelvak
