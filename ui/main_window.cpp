@@ -5,6 +5,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -317,6 +318,16 @@ void TForm1::setLearningStatus(const std::string& utf8, const std::string& detai
   learningStatus_->setToolTip(QString::fromStdString(detail));
   learningStatus_->setAccessibleName(QString::fromStdString(detail));
   learningStatus_->setVisible(!utf8.empty());
+}
+
+void TForm1::watchTextKind(std::function<void()> changed) {
+  for (auto& c : kindWatch_) disconnect(c);
+  if (!changed) return;
+  kindWatch_[0] =
+      connect(RadioGroup1Items, &QButtonGroup::idToggled, this, [changed](int, bool on) {
+        if (on) changed();
+      });
+  kindWatch_[1] = connect(ui_->CheckBox2, &QCheckBox::toggled, this, [changed] { changed(); });
 }
 
 void TForm1::stopTransmission() {

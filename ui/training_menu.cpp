@@ -52,6 +52,7 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
   host.setSymbolWeighting(
       [this](const SymbolChoice& choice) { return learning_.weightsFor(choice); });
   gate_.run([this] { loadLearning(); });
+  host.watchTextKind([this] { learningChanged(); });
   connect(course, &QAction::triggered, this, [this] {
     gate_.run([this] {
       courseDialog().refresh(host_.textKind(), host_.specialSigns());
@@ -88,6 +89,7 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
 
 TrainingMenu::~TrainingMenu() {
   host_.setSymbolWeighting({});
+  host_.watchTextKind({});
   delete drill_;
   delete course_;
   delete check_;

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "playback/transmission.h"
@@ -57,6 +58,8 @@ class TrainingHost {
   virtual Transmission& drillEngine() = 0;
   // Ends a transmission that is open, as Stop does.
   virtual void stopTransmission() = 0;
+  // Told whenever the text kind or the special signs change; empty: nothing is told.
+  virtual void watchTextKind(std::function<void()> changed) = 0;
 };
 
 class TrainingMenu : public QObject {

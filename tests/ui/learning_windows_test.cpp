@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -99,6 +100,11 @@ TEST_F(LearningWindowsTest, TheCourseSendsItsLessonAndMovesOnAfterAGoodCheck) {
   ASSERT_EQ(kept.steps.size(), 1u);
 
   EXPECT_EQ(charsOf(playToEnd(20)), (std::set<char>{'5', '0', '1'}));
+  // Another text kind is another set: its own lesson, in the status bar at once.
+  form->ui().RadioGroup1Item1->setChecked(true);
+  EXPECT_TRUE(learningStatus()->toolTip().contains(QString::fromUtf8("к м")));
+  EXPECT_EQ(dialog.setBox->currentIndex(), 1);
+  form->ui().RadioGroup1Item0->setChecked(true);
   dialog.onBox->setChecked(false);
   EXPECT_FALSE(learningStatus()->isVisibleTo(form.get()));
   EXPECT_EQ(charsOf(playToEnd(40)).size(), 10u);
