@@ -8,6 +8,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -17,6 +18,8 @@
 #include "base/error.h"
 #include "export/audio_file.h"
 #include "export/exporter.h"
+#include "training/history.h"
+#include "training/learning_path.h"
 
 namespace kelvak {
 
@@ -57,7 +60,7 @@ std::uint64_t seedValue(const std::string& text) {
   return v;
 }
 
-constexpr const char* kFlags[] = {"--help", "--long-zero", "--special-signs", "--no-key"};
+constexpr const char* kFlags[] = {"--help", "--long-zero", "--special-signs", "--no-key", "--weak"};
 
 std::string clock(std::int64_t samples) {
   const std::int64_t s = samples / kSampleRate;
@@ -83,6 +86,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   if (std::none_of(args.begin(), args.end(), ours)) return cl;
 
   ExportOptions& o = cl.options;
+  std::optional<int> textGiven, courseSet;
   CLI::App app;
   app.set_help_flag();  // --help only chooses what to do
   app.allow_extras();   // told in the program's words below
@@ -106,6 +110,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     }
     if (kind < 0) throw UsageError("--text: '" + v + "' is not one of digits, letters, mixture");
     o.textKind = kind;
+    textGiven = kind;
   });
   valued("--groups", [&](const std::string& v) {
     o.allGroups = v == "all";
@@ -122,6 +127,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   valued("--file", [&](const std::string& v) { o.textFile = v; });
   valued("--seed", [&](const std::string& v) { o.seed = seedValue(v); });
   valued("--key", [&](const std::string& v) { o.keyPath = v; });
+  valued("--lesson", [&](const std::string& v) {
+    o.lesson = static_cast<int>(integerValue("--lesson", v, {1, kMaxGroups}));
+  });
+  valued("--course-set", [&](const std::string& v) {
+    const auto set = courseSetNamed(v);
+    if (!set) throw UsageError("--course-set: '" + v + "' is not one of letters, digits, mixture");
+    courseSet = static_cast<int>(*set);
+  });
+  valued("--history", [&](const std::string& v) { o.historyPath = v; });
 
   // "--speed=10" is split here: "--speed=" gives the empty value (CLI11 would wait for the next
   // word), and a flag with a value is refused (CLI11 would take "--no-key=0" as false).
@@ -155,6 +169,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   }
   o.longZero = app.count("--long-zero") > 0;
   o.specialSigns = app.count("--special-signs") > 0;
+  o.weak = app.count("--weak") > 0;
   const bool help = app.count("--help") > 0, exportGiven = app.count("--export") > 0;
   const bool keyGiven = app.count("--key") > 0, noKey = app.count("--no-key") > 0;
   if (help) {
@@ -164,6 +179,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   if (!exportGiven) throw UsageError("--export FILE is needed (kelvak --help lists the options)");
   if (keyGiven && noKey) throw UsageError("--key and --no-key exclude each other");
   if (o.allGroups && !o.textFile) throw UsageError("--groups all needs --file");
+  if (courseSet && !o.lesson) throw UsageError("--course-set needs --lesson N");
+  if (courseSet && textGiven && *courseSet != *textGiven) {
+    throw UsageError("--text and --course-set name different sets");
+  }
+  if (courseSet) o.textKind = *courseSet;
+  if (o.historyPath && !o.weak) throw UsageError("--history needs --weak");
+  if (o.textFile && (o.lesson || o.weak)) {
+    throw UsageError("--file sends a text: --lesson and --weak choose random groups");
+  }
   if (o.audioPath.empty()) throw UsageError("--export needs a file name");
   if (!audioFormatForPath(o.audioPath)) {
     throw UsageError("--export: unknown file extension of '" + o.audioPath + "': use " +
@@ -202,6 +226,11 @@ std::string helpText() {
          "  --file TEXTFILE      send the characters of a text file instead of random groups\n"
          "  --seed N             start the random sequence elsewhere (1: the groups of the\n"
          "                       first Play after the window opens)\n"
+         "  --lesson N           send lesson N of the course: its characters, the newest\n"
+         "                       twice as often\n"
+         "  --course-set SET     the course's set: letters, digits or mixture (that of --text)\n"
+         "  --weak               send the characters received worst more often\n"
+         "  --history FILE       with --weak: weigh by this history instead of the user's own\n"
          "  --key FILE           write the answer key there (default: FILE with .key.txt)\n"
          "  --no-key             write no answer key\n"
          "  --help               show this text\n"
@@ -235,6 +264,44 @@ TransmissionSettings settingsFor(const ExportOptions& o, const FileText& text) {
   return s;
 }
 
+namespace {
+
+// The user's history where the window keeps it: the data folder the desktop names.
+std::string userHistoryPath() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  std::string folder = data && *data == '/' ? data : "";
+  if (folder.empty()) {
+    const char* home = std::getenv("HOME");
+    folder = std::string(home ? home : "") + "/.local/share";
+  }
+  return folder + "/kelvak/history.jsonl";
+}
+
+}  // namespace
+
+std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportOptions& o) {
+  if (!o.lesson && !o.weak) return nullptr;
+  LearningPath path;
+  if (o.lesson) {
+    const auto set = static_cast<CourseSet>(o.textKind);
+    const int last = lessonCount(set, o.specialSigns);
+    if (*o.lesson > last) {
+      throw UsageError("--lesson: " + std::to_string(*o.lesson) + " is out of range 1.." +
+                       std::to_string(last) + " (the lessons of " +
+                       std::string(courseSetName(set)) + ")");
+    }
+    CourseProgress progress;
+    progress.on = true;
+    progress.lessons[static_cast<std::size_t>(set)] = *o.lesson;
+    path.setProgress(progress);
+  }
+  if (o.weak) {
+    path.setWeakOn(true);
+    path.setHistory(History(o.historyPath.value_or(userHistoryPath())).load().records);
+  }
+  return path.weightsFor({true, o.textKind, o.longZero, o.specialSigns, nullptr});
+}
+
 int runExportCommand(const ExportOptions& options, std::ostream& err, bool terminal,
                      const volatile std::sig_atomic_t* stop) {
   try {
@@ -258,7 +325,8 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
       }
       text.symbols.resize(kMaxFileSymbols);
     }
-    const TransmissionSettings settings = settingsFor(options, text);
+    TransmissionSettings settings = settingsFor(options, text);
+    settings.weights = learningWeightsFor(options);
     Random random;
     random.setState(options.seed);
     const TransmissionPlan plan = planTransmission(settings, text, random);

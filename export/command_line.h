@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -41,6 +42,11 @@ struct ExportOptions {
   bool longZero = false;
   bool specialSigns = false;
   std::uint64_t seed = Random::kInitialState;  // the generator's state at start-up
+  // The learning modes: a course lesson of the text kind's set, and the weak characters of a
+  // history (the user's own without historyPath).
+  std::optional<int> lesson;
+  bool weak = false;
+  std::optional<std::string> historyPath;
 };
 
 struct CommandLine {
@@ -64,6 +70,11 @@ int sliderPositionForPercent(int percent);
 // The settings the options give; reads the group count against the file's whole groups when a
 // text file is the source. Throws UsageError.
 TransmissionSettings settingsFor(const ExportOptions& options, const FileText& text);
+
+// The learning modes' weights for the options; none without --lesson and --weak. Reads the
+// history for --weak. Throws UsageError for a lesson beyond the set's, KelvakError for a history
+// that cannot be read.
+std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportOptions& options);
 
 // Runs an export from the command line: reads the text file, plans, writes, and prints one-line
 // messages to `err` (progress on one rewritten line when `terminal`). Returns the exit code. When

@@ -26,7 +26,7 @@ FormingSettings formingSettingsFrom(const Controls& c) {
 }
 
 SymbolChoice symbolChoiceFrom(const Controls& c) {
-  return {c.randomSource(), c.textKind(), c.longZero(), c.specialSigns()};
+  return {c.randomSource(), c.textKind(), c.longZero(), c.specialSigns(), nullptr};
 }
 
 TransmissionSettings settingsFrom(const Controls& c) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "playback/controls.h"
 #include "playback/text_source.h"
@@ -32,11 +33,15 @@ struct TransmissionSettings {
   bool randomSource = true;                      // false: the file text
   bool longZero = false;
   bool specialSigns = false;
+  // The learning modes' choice of symbols; none: the text kind's symbols evenly.
+  std::shared_ptr<const SymbolWeights> weights = nullptr;
 
   FormingSettings forming() const {
     return {speed, textKind, frequency, signalPosition, noisePosition};
   }
-  SymbolChoice choice() const { return {randomSource, textKind, longZero, specialSigns}; }
+  SymbolChoice choice() const {
+    return {randomSource, textKind, longZero, specialSigns, weights.get()};
+  }
 };
 
 // The level in percent that a level slider's label shows for a position 0..127: the level

@@ -191,7 +191,10 @@ FileText readFileText(const std::string& path, std::size_t maxSymbols) {
 int nextSymbolIndex(const SymbolChoice& choice, std::int32_t counter, const FileText& text,
                     Random& random) {
   int index = 0;
-  if (choice.randomSource) {
+  if (choice.randomSource && choice.weights && !choice.weights->empty()) {
+    index = choice.weights->pick(random);
+    if (index == 0 && (choice.longZero || choice.textKind == 2)) index = kLongZero;
+  } else if (choice.randomSource) {
     switch (choice.textKind) {
       case 0: {
         const int d = random.random(10);

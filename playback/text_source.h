@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "playback/symbol_weights.h"
 #include "synth/random.h"
 #include "text/regular_file.h"
 #include "text/utf16.h"
@@ -86,6 +87,9 @@ struct SymbolChoice {
   int textKind = 0;          // 0 digits, 1 letters, 2 mixture
   bool longZero = false;
   bool specialSigns = false;
+  // With the random source and set: the one draw picks from these weights instead of evenly from
+  // the text kind's symbols (a zero is the long zero wherever it would be).
+  const SymbolWeights* weights = nullptr;
 };
 
 // The symbol to send when `counter` symbols have been sent. Draws exactly one generator value with

@@ -24,7 +24,10 @@ Transmission::Transmission(Controls& controls, Timer& timer, WaveDevice& device,
 SymbolChoice Transmission::choice() const { return symbolChoiceFrom(controls_); }
 
 int Transmission::nextSymbolIndex() {
-  return kelvak::nextSymbolIndex(choice(), symbolCounter_, fileText_, random_);
+  SymbolChoice now = choice();
+  weights_ = now.randomSource ? weightsFor(now) : nullptr;
+  now.weights = weights_.get();
+  return kelvak::nextSymbolIndex(now, symbolCounter_, fileText_, random_);
 }
 
 bool Transmission::beyondFileText(std::int32_t counter) const {
@@ -68,6 +71,7 @@ void Transmission::bufferForming() {
 }
 
 void Transmission::play() {
+  endSymbols();  // a drill left open gives the device back first
   controls_.setPlayEnabled(false);
   controls_.setStopEnabled(true);
   controls_.setPauseEnabled(true);
@@ -243,6 +247,42 @@ void Transmission::useRandomText() {
   controls_.setSourceChecks(true);
   controls_.setGroupCountMax(kRandomGroupCountMax);
   controls_.setTextKindEnabled(true);
+}
+
+std::int32_t Transmission::soundSymbol(int index) {
+  if (device_.isOpen() && !singles_) throw KelvakError("A transmission is open");
+  if (index < 0 || index >= kSymbolCount) throw KelvakError("No such symbol");
+  if (!buffers_.formed() || buffersStale_) {
+    adopt(formNewSet());
+    spare_.release();
+    buffersStale_ = false;
+    // The forming's prompt and bar are no transmission's: they go back as they were.
+    controls_.setStatusText("");
+    controls_.setProgressPosition(0);
+  }
+  if (!device_.isOpen()) {
+    if (!device_.open()) throw KelvakError(kOpenErrorText);
+    singles_ = true;
+  }
+  const SymbolBlock& block = buffers_.blocks[index];
+  const std::int64_t size = block ? static_cast<std::int64_t>(block->size()) : 0;
+  const std::int64_t tail = kSilentTailUnits * buffers_.samplesPerUnit;
+  const std::int64_t tone = size > tail ? size - tail : size;
+  device_.write(block, static_cast<std::size_t>(tone), WaveDevice::Clock::now());
+  const std::int64_t units =
+      static_cast<std::int64_t>(SymbolTable[index].length) - kSilentTailUnits;
+  return wrap32(units * unitMs_);
+}
+
+void Transmission::endSymbols() {
+  if (!singles_) return;
+  singles_ = false;
+  if (device_.isOpen()) {
+    device_.waitUntilPlayed();
+    device_.close();
+  }
+  buffers_.release();
+  spare_.release();
 }
 
 void Transmission::shutdown() {

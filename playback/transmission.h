@@ -2,10 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "playback/controls.h"
+#include "playback/symbol_weights.h"
 #include "playback/text_source.h"
 #include "playback/timer.h"
 #include "playback/wave_device.h"
@@ -73,6 +76,25 @@ class Transmission {
   void setTextHidden(bool hidden);
   bool textHidden() const { return textHidden_; }
 
+  // --- the learning modes ---
+  // Gives the weights the random source's draw picks from for the settings read at a tick; null
+  // (or no weighting at all): the text kind's symbols evenly, as without any mode.
+  using Weighting = std::function<std::shared_ptr<const SymbolWeights>(const SymbolChoice&)>;
+  void setWeighting(Weighting weighting) { weighting_ = std::move(weighting); }
+  std::shared_ptr<const SymbolWeights> weightsFor(const SymbolChoice& choice) const {
+    return weighting_ ? weighting_(choice) : nullptr;
+  }
+
+  // --- single symbols, for the character drill ---
+  // Sounds one symbol now through the transmission's device and blocks, formed anew when a sound
+  // setting changed; opens the device first when it is closed. Nothing is shown in the pane and
+  // the generator is not drawn from beyond the forming. Returns how long the symbol's tone lasts
+  // [ms]. Throws KelvakError while a transmission is open, and for a device that cannot be opened
+  // with its own text.
+  std::int32_t soundSymbol(int index);
+  // Waits for the last single symbol to be heard, then closes the device.
+  void endSymbols();
+
  private:
   // Forms the 46 blocks from the window's current settings, showing progress.
   void bufferForming();
@@ -108,6 +130,10 @@ class Transmission {
   std::string filePath_;
   std::size_t shown_ = 0;  // symbols of sent_ the pane shows
   bool textHidden_ = false;
+
+  Weighting weighting_;
+  std::shared_ptr<const SymbolWeights> weights_;  // those of the tick being sent
+  bool singles_ = false;                          // the device is open for single symbols
 };
 
 }  // namespace kelvak

@@ -33,8 +33,11 @@ struct Fd {
 
 }  // namespace
 
-void History::append(const CheckRecord& record) const {
-  std::string line = toJsonLine(record);
+void History::append(const CheckRecord& record) const { appendLine(toJsonLine(record)); }
+
+void History::append(const DrillRecord& record) const { appendLine(toJsonLine(record)); }
+
+void History::appendLine(std::string line) const {
   const std::filesystem::path file(path_);
   if (file.has_parent_path()) {
     std::error_code ec;
@@ -94,7 +97,14 @@ HistoryContents History::load() const {
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     ++number;
     if (line.find_first_not_of(" \t\r") == std::string_view::npos) continue;  // blank line
-    if (std::optional<CheckRecord> r = fromJsonLine(line)) {
+    // Records of other kinds name theirs; a check names none, as every older record.
+    if (line.find("\"kind\"") != std::string_view::npos) {
+      if (std::optional<DrillRecord> d = drillFromJsonLine(line)) {
+        out.drills.push_back(*d);
+      } else {
+        out.damagedLines.push_back(number);
+      }
+    } else if (std::optional<CheckRecord> r = fromJsonLine(line)) {
       out.records.push_back(std::move(*r));
     } else {
       out.damagedLines.push_back(number);

@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "training/check_record.h"
+#include "training/drill.h"
 
 namespace kelvak {
 
 struct HistoryContents {
   std::vector<CheckRecord> records;        // in file order
+  std::vector<DrillRecord> drills;         // the drill sessions, in file order
   std::vector<std::int32_t> damagedLines;  // 1-based numbers of the lines that were skipped
 };
 
@@ -28,6 +30,7 @@ class History {
   // KelvakError naming the reason when the record could not be written whole; anything but a
   // regular file is refused.
   void append(const CheckRecord& record) const;
+  void append(const DrillRecord& record) const;
 
   // Reads every record; damaged lines are skipped and counted. A missing file is an empty
   // history. Throws KelvakError naming the reason when the file exists but cannot be read: it is
@@ -35,6 +38,8 @@ class History {
   HistoryContents load() const;
 
  private:
+  void appendLine(std::string line) const;
+
   std::string path_;
 };
 

@@ -264,6 +264,11 @@ void CheckWindow::record(const CheckSource& source) {
     }
     historyLabel->setText(QString::fromUtf8("Записано в историю."));
     emit recorded();
+    if (afterRecord) {
+      const std::string more = afterRecord(result_, source);
+      if (!more.empty())
+        historyLabel->setText(historyLabel->text() + " " + QString::fromStdString(more));
+    }
   } catch (const KelvakError& e) {
     // The result stays on screen; the next check of this transmission tries again.
     historyLabel->setText(

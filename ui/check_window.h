@@ -67,6 +67,9 @@ class CheckWindow : public QDialog {
   QLabel* missedLabel = nullptr;
   QLabel* historyLabel = nullptr;  // what became of the record
 
+  // Told of every check that went into the history; what it returns is shown beside the record.
+  std::function<std::string(const CheckResult&, const CheckSource&)> afterRecord;
+
  signals:
   // A check went into the history.
   void recorded();

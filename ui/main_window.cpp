@@ -1,13 +1,16 @@
 // The main window: binds the controls to the transmission and keeps the value labels and prompts.
 #include "ui/main_window.h"
 
+#include <QAbstractButton>
 #include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -15,6 +18,7 @@
 #include <QPainterPath>
 #include <QProxyStyle>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QStyleOptionSlider>
 #include <QTextCursor>
 #include <optional>
@@ -299,6 +303,38 @@ void TForm1::closeEvent(QCloseEvent* event) {
   QCoreApplication::exit(0);
 }
 
+void TForm1::chooseTextKind(int kind) {
+  if (QAbstractButton* item = RadioGroup1Items->button(kind)) item->setChecked(true);
+}
+
+void TForm1::chooseSpeed(int speed) { ui_->TrackBar1->setValue(speed); }
+
+void TForm1::setLearningStatus(const std::string& utf8, const std::string& detail) {
+  if (!learningStatus_) {
+    learningStatus_ = new QLabel;
+    learningStatus_->setObjectName("LearningStatus");
+    ui_->StatusBar1->addPermanentWidget(learningStatus_);
+  }
+  learningStatus_->setText(QString::fromStdString(utf8));
+  learningStatus_->setToolTip(QString::fromStdString(detail));
+  learningStatus_->setAccessibleName(QString::fromStdString(detail));
+  learningStatus_->setVisible(!utf8.empty());
+}
+
+void TForm1::watchTextKind(std::function<void()> changed) {
+  for (auto& c : kindWatch_) disconnect(c);
+  if (!changed) return;
+  kindWatch_[0] =
+      connect(RadioGroup1Items, &QButtonGroup::idToggled, this, [changed](int, bool on) {
+        if (on) changed();
+      });
+  kindWatch_[1] = connect(ui_->CheckBox2, &QCheckBox::toggled, this, [changed] { changed(); });
+}
+
+void TForm1::stopTransmission() {
+  if (engine_.open()) StopButtonClick(ui_->StopButton);
+}
+
 void TForm1::insertTrainingMenu(QMenu* menu) {
   menu->setParent(ui_->MainMenu1, menu->windowFlags());
   ui_->MainMenu1->insertMenu(ui_->N3->menuAction(), menu);
@@ -391,7 +427,8 @@ void TForm1::Timer1Timer(QObject*) { engine_.tick(); }
 
 void TForm1::SaveSoundClick(QObject* Sender) {
   const kelvak::ExportOutcome outcome = kelvak::exportSoundFile(
-      this, *this, random_, engine_.fileText(), engine_.filePath(), engine_.unitMs(), fileDialog_);
+      this, *this, random_, engine_.fileText(), engine_.filePath(), engine_.unitMs(), fileDialog_,
+      [this](const kelvak::SymbolChoice& c) { return engine_.weightsFor(c); });
   // F10 during the export ends the program as it does elsewhere, once the export has cleaned up.
   if (outcome.quit) {
     N4Click(Sender);

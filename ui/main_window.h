@@ -93,6 +93,15 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   void setTrainingEvents(kelvak::TrainingEvents events) override {
     trainingEvents_ = std::move(events);
   }
+  void chooseTextKind(int kind) override;
+  void chooseSpeed(int speed) override;
+  void setSymbolWeighting(kelvak::Transmission::Weighting weighting) override {
+    engine_.setWeighting(std::move(weighting));
+  }
+  void setLearningStatus(const std::string& utf8, const std::string& detail) override;
+  kelvak::Transmission& drillEngine() override { return engine_; }
+  void stopTransmission() override;
+  void watchTextKind(std::function<void()> changed) override;
 
   // --- seams for tests: what would otherwise wait for the user ---
   void setFileDialogPresenter(FileDialogPresenter present) { fileDialog_ = std::move(present); }
@@ -161,6 +170,9 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   QButtonGroup* RadioGroup1Items = nullptr;  // the text kind, by item index 0..2
 
   QAction* SaveSound = nullptr;  // the text menu's item that saves a sound file
+  QLabel* learningStatus_ = nullptr;
+  QMetaObject::Connection kindWatch_[2];  // the training menu's watch of the text kind  // the
+                                          // lesson Play sends, at the status bar's side
   TAboutBox* AboutBox = nullptr;
   TForm2* Form2 = nullptr;
 

@@ -76,8 +76,10 @@ QString suggestedExportName(const TransmissionSettings& settings, const std::str
 ExportOutcome exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
                               const FileText& fileText, const std::string& filePath,
                               std::int32_t unitMs,
-                              const std::function<bool(QFileDialog&)>& presentDialog) {
-  const TransmissionSettings settings = settingsFrom(controls);
+                              const std::function<bool(QFileDialog&)>& presentDialog,
+                              const Transmission::Weighting& weighting) {
+  TransmissionSettings settings = settingsFrom(controls);
+  if (weighting && settings.randomSource) settings.weights = weighting(settings.choice());
   QFileDialog dialog(parent, QString::fromUtf8(kDialogTitle));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   // The file list's dates and kinds in Russian whatever the system's language, as the program.

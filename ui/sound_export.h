@@ -10,6 +10,7 @@
 
 #include "export/transmission_plan.h"
 #include "playback/controls.h"
+#include "playback/transmission.h"
 
 class QFileDialog;
 class QWidget;
@@ -47,10 +48,12 @@ QString suggestedExportName(const TransmissionSettings& settings, const std::str
 // or failed export leaves no file, and leaves the generator as it was unless something else drew
 // from it meanwhile. F10 in the progress dialog cancels the export likewise and asks to end the
 // program. Throws KelvakError for a failure, for the window's error report. `filePath`: the text
-// file chosen, for the name.
+// file chosen, for the name. `weighting` gives the learning modes' weights, as the
+// transmission's ticks would take them.
 ExportOutcome exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
                               const FileText& fileText, const std::string& filePath,
                               std::int32_t unitMs,
-                              const std::function<bool(QFileDialog&)>& presentDialog);
+                              const std::function<bool(QFileDialog&)>& presentDialog,
+                              const Transmission::Weighting& weighting = {});
 
 }  // namespace kelvak

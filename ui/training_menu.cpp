@@ -2,15 +2,21 @@
 #include "ui/training_menu.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
+#include <QLayout>
 #include <QMenu>
 #include <QStandardPaths>
 #include <chrono>
 
 #include "playback/error_gate.h"
 #include "playback/transmission.h"
+#include "synth/symbol_table.h"
 #include "training/check_source.h"
 #include "ui/check_window.h"
+#include "ui/course_dialog.h"
+#include "ui/drill_window.h"
+#include "ui/learning_summary.h"
 #include "ui/statistics_window.h"
 
 namespace kelvak {
@@ -18,7 +24,8 @@ namespace kelvak {
 TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string historyPath)
     : host_(host),
       gate_(gate),
-      history_(historyPath.empty() ? defaultHistoryPath() : std::move(historyPath)) {
+      history_(historyPath.empty() ? defaultHistoryPath() : std::move(historyPath)),
+      courseFile_(CourseFile::besideHistory(history_.path())) {
   menu = new QMenu(QString::fromUtf8("Тре&нировка"), host.hostWindow());
   menu->setObjectName("TrainingMenu");
   menu->setAttribute(Qt::WA_WindowPropagation);  // the window's font, as its other menus
@@ -30,16 +37,52 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
   statistics = menu->addAction(QString::fromUtf8("С&татистика..."));
   statistics->setObjectName("StatisticsItem");
   menu->addSeparator();
+  course = menu->addAction(QString::fromUtf8("&Курс..."));
+  course->setObjectName("CourseItem");
+  weakCharacters = menu->addAction(QString::fromUtf8("Чаще с&лабые знаки"));
+  weakCharacters->setObjectName("WeakCharactersItem");
+  weakCharacters->setCheckable(true);
+  drill = menu->addAction(QString::fromUtf8("&Знак за знаком..."));
+  drill->setObjectName("DrillItem");
+  menu->addSeparator();
   newSequence = menu->addAction(QString::fromUtf8("&Новая последовательность"));
   newSequence->setObjectName("NewSequenceItem");
   host.insertTrainingMenu(menu);
+
+  host.setSymbolWeighting(
+      [this](const SymbolChoice& choice) { return learning_.weightsFor(choice); });
+  gate_.run([this] { loadLearning(); });
+  host.watchTextKind([this] { learningChanged(); });
+  connect(course, &QAction::triggered, this, [this] {
+    gate_.run([this] {
+      courseDialog().refresh(host_.textKind(), host_.specialSigns());
+      courseDialog().showInFront();
+    });
+  });
+  connect(weakCharacters, &QAction::toggled, this,
+          [this](bool on) { gate_.run([this, on] { setWeakOn(on); }); });
+  connect(drill, &QAction::triggered, this, [this] {
+    gate_.run([this] {
+      host_.stopTransmission();
+      drillWindow().show();
+      drillWindow().raise();
+      drillWindow().activateWindow();
+    });
+  });
 
   connect(hideText, &QAction::toggled, this,
           [this](bool on) { gate_.run([this, on] { host_.setTransmittedTextHidden(on); }); });
   connect(checkReception, &QAction::triggered, this,
           [this] { gate_.run([this] { checkWindow().showInFront(); }); });
-  connect(statistics, &QAction::triggered, this,
-          [this] { gate_.run([this] { statisticsWindow().showInFront(); }); });
+  connect(statistics, &QAction::triggered, this, [this] {
+    gate_.run([this] {
+      StatisticsWindow& window = statisticsWindow();
+      if (summary_) {
+        summary_->refresh(learning_, history_.load(), host_.textKind(), host_.specialSigns());
+      }
+      window.showInFront();
+    });
+  });
   connect(newSequence, &QAction::triggered, this,
           [this] { gate_.run([this] { seedFromClock(); }); });
 
@@ -56,6 +99,10 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
 
 TrainingMenu::~TrainingMenu() {
   host_.setTrainingEvents({});
+  host_.setSymbolWeighting({});
+  host_.watchTextKind({});
+  delete drill_;
+  delete course_;
   delete check_;
   delete statistics_;
   delete menu;
@@ -76,6 +123,9 @@ CheckWindow& TrainingMenu::checkWindow() {
         },
         [this](const std::function<void()>& handler) { gate_.run(handler); }, host_.hostWindow());
     check_->setKeySettings([this](const std::string& path) { return keySettings(path); });
+    check_->afterRecord = [this](const CheckResult& result, const CheckSource& source) {
+      return afterCheck(result, source);
+    };
     // An open statistics window shows every check as soon as it is recorded.
     connect(check_, &CheckWindow::recorded, this, [this] {
       if (statistics_ && statistics_->isVisible()) statistics_->reload();
@@ -85,7 +135,13 @@ CheckWindow& TrainingMenu::checkWindow() {
 }
 
 StatisticsWindow& TrainingMenu::statisticsWindow() {
-  if (!statistics_) statistics_ = new StatisticsWindow(history_, host_.hostWindow());
+  if (!statistics_) {
+    statistics_ = new StatisticsWindow(history_, host_.hostWindow());
+    // The learning modes' part sits below the window's own.
+    summary_ = new LearningSummary;
+    statistics_->layout()->addWidget(summary_);
+    summary_->refresh(learning_, history_.load(), host_.textKind(), host_.specialSigns());
+  }
   return *statistics_;
 }
 
@@ -98,6 +154,111 @@ RecordSettings TrainingMenu::keySettings(const std::string& keyPath) const {
   const TransmissionSettings now = host_.windowSettings();
   RecordSettings s = recordSettingsFor(now.forming(), true, keyPath, 0);
   return s;
+}
+
+CourseDialog& TrainingMenu::courseDialog() {
+  if (!course_) course_ = new CourseDialog(*this, host_.hostWindow());
+  return *course_;
+}
+
+DrillWindow& TrainingMenu::drillWindow() {
+  if (!drill_) {
+    drill_ = new DrillWindow(
+        host_.drillEngine(), history_,
+        [this] {
+          DrillWindow::Start s;
+          const int kind = host_.textKind();
+          s.weights = learning_.weightList(kind, host_.specialSigns());
+          if (s.weights.empty()) {
+            for (const int symbol :
+                 courseOrder(static_cast<CourseSet>(kind), host_.specialSigns())) {
+              s.weights.emplace_back(symbol, 1);
+            }
+          }
+          s.source = static_cast<TextSource>(kind);
+          s.speed = host_.speed();
+          return s;
+        },
+        [this](int speed) { host_.chooseSpeed(speed); },
+        [this](const std::function<void()>& handler) { gate_.run(handler); }, host_.hostWindow());
+  }
+  return *drill_;
+}
+
+void TrainingMenu::loadLearning() {
+  learning_.setProgress(courseFile_.load());
+  reloadHistory();
+  learningChanged();
+}
+
+void TrainingMenu::reloadHistory() {
+  // Only the weak characters read the history; a course alone needs none of it.
+  if (learning_.weakOn()) learning_.setHistory(history_.load().records);
+}
+
+void TrainingMenu::saveCourse() { courseFile_.save(learning_.progress()); }
+
+void TrainingMenu::setCourseOn(bool on) {
+  learning_.setCourseOn(on);
+  learningChanged();
+  saveCourse();
+}
+
+void TrainingMenu::setWeakOn(bool on) {
+  learning_.setWeakOn(on);
+  if (weakCharacters->isChecked() != on) weakCharacters->setChecked(on);
+  reloadHistory();
+  learningChanged();
+}
+
+void TrainingMenu::chooseLesson(int set, int lesson) {
+  if (set < 0 || set > 2) return;
+  host_.chooseTextKind(set);
+  learning_.chooseLesson(static_cast<CourseSet>(set), host_.specialSigns(), lesson,
+                         QDateTime::currentSecsSinceEpoch());
+  learningChanged();
+  saveCourse();
+}
+
+std::string TrainingMenu::afterCheck(const CheckResult& result, const CheckSource& source) {
+  if (learning_.weakOn()) reloadHistory();
+  const int kind = static_cast<int>(source.settings.source);
+  std::string said;
+  if (learning_.courseOn() && kind <= 2) {
+    const auto set = static_cast<CourseSet>(kind);
+    const bool special = host_.specialSigns();
+    if (const auto next = learning_.afterCheck(set, special, result.sent, result.accuracyPercent(),
+                                               source.sent, QDateTime::currentSecsSinceEpoch())) {
+      saveCourse();
+      said = "Урок пройден! Следующий — урок " + std::to_string(*next) +
+             ", новый знак: " + displayUtf8(newestSymbol(set, special, *next)) + ".";
+    }
+  }
+  learningChanged();
+  return said;
+}
+
+void TrainingMenu::learningChanged() {
+  const int kind = host_.textKind();
+  const bool special = host_.specialSigns();
+  // The status bar has little room beside the progress bar: the lesson's number, and its
+  // characters in the tooltip.
+  std::string status, detail;
+  if (learning_.courseOn() && kind >= 0 && kind <= 2) {
+    const auto set = static_cast<CourseSet>(kind);
+    const int lesson = clampLesson(set, special, learning_.progress().lesson(set));
+    status = "Урок " + std::to_string(lesson);
+    detail = "Play передаёт курс: " + lessonText(set, special, lesson);
+  }
+  if (learning_.weakOn()) {
+    status += status.empty() ? "Слабые" : "+";
+    detail += detail.empty() ? "Чаще слабые знаки" : "; чаще слабые знаки";
+  }
+  host_.setLearningStatus(status, detail);
+  if (course_) course_->refresh(kind, special);
+  if (summary_ && statistics_ && statistics_->isVisible()) {
+    summary_->refresh(learning_, history_.load(), kind, special);
+  }
 }
 
 void TrainingMenu::seedFromClock() {

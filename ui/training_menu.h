@@ -11,8 +11,12 @@
 #include <vector>
 
 #include "playback/settings.h"
+#include "playback/transmission.h"
 #include "training/check_record.h"
+#include "training/check_source.h"
+#include "training/course_progress.h"
 #include "training/history.h"
+#include "training/learning_path.h"
 
 class QAction;
 class QMenu;
@@ -21,9 +25,11 @@ class QWidget;
 namespace kelvak {
 
 class CheckWindow;
+class CourseDialog;
+class DrillWindow;
 class ErrorGate;
+class LearningSummary;
 class StatisticsWindow;
-class Transmission;
 
 // An answer key the main window has just written beside a sound file, with the settings of the
 // transmission it holds.
@@ -55,6 +61,25 @@ class TrainingHost {
   virtual void setTrainingEvents(TrainingEvents events) = 0;
   // The settings the window shows now.
   virtual TransmissionSettings windowSettings() const = 0;
+
+  // --- the learning modes ---
+  // The window's settings the modes follow (the window's own controls answer them).
+  virtual int textKind() const = 0;  // 0 digits, 1 letters, 2 mixture
+  virtual bool specialSigns() const = 0;
+  virtual int speed() const = 0;  // groups per minute
+  virtual void chooseTextKind(int kind) = 0;
+  virtual void chooseSpeed(int speed) = 0;  // as if the slider was moved
+  // The weights each tick's draw picks from; none: the window's own even choice.
+  virtual void setSymbolWeighting(Transmission::Weighting weighting) = 0;
+  // A short text kept at the side of the status bar, with a longer one for its tooltip; empty:
+  // none.
+  virtual void setLearningStatus(const std::string& utf8, const std::string& detail) = 0;
+  // The transmission, for the drill's single characters.
+  virtual Transmission& drillEngine() = 0;
+  // Ends a transmission that is open, as Stop does.
+  virtual void stopTransmission() = 0;
+  // Told whenever the text kind or the special signs change; empty: nothing is told.
+  virtual void watchTextKind(std::function<void()> changed) = 0;
 };
 
 class TrainingMenu : public QObject {
@@ -74,16 +99,35 @@ class TrainingMenu : public QObject {
   // The windows, made on first use.
   CheckWindow& checkWindow();
   StatisticsWindow& statisticsWindow();
+  CourseDialog& courseDialog();
+  DrillWindow& drillWindow();
+
+  const LearningPath& learning() const { return learning_; }
+  // Switches the course or the weak characters on or off, as the menu and the dialog do.
+  void setCourseOn(bool on);
+  void setWeakOn(bool on);
+  void chooseLesson(int set, int lesson);
 
   QPointer<QMenu> menu;
   QAction* hideText = nullptr;
   QAction* checkReception = nullptr;
   QAction* statistics = nullptr;
   QAction* newSequence = nullptr;
+  QAction* course = nullptr;
+  QAction* weakCharacters = nullptr;
+  QAction* drill = nullptr;
 
  private:
   void seedFromClock();
   RecordSettings keySettings(const std::string& keyPath) const;
+  // Loads the course file and the history the modes read.
+  void loadLearning();
+  void saveCourse();
+  void reloadHistory();
+  // After a check went into the history: the course may move on. Says so, or nothing.
+  std::string afterCheck(const CheckResult& result, const CheckSource& source);
+  // The status bar's lesson text and the open dialog, after any change of the modes.
+  void learningChanged();
 
   TrainingHost& host_;
   ErrorGate& gate_;
@@ -92,6 +136,11 @@ class TrainingMenu : public QObject {
   QPointer<CheckWindow> check_;
   QPointer<StatisticsWindow> statistics_;
   std::vector<ExportedKey> exported_;  // the keys written in this run
+  QPointer<LearningSummary> summary_;
+  QPointer<CourseDialog> course_;
+  QPointer<DrillWindow> drill_;
+  CourseFile courseFile_;
+  LearningPath learning_;
 };
 
 }  // namespace kelvak

@@ -16,10 +16,12 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <tuple>
 
 #include "tests/export/export_test_files.h"
+#include "text/utf8.h"
 
 namespace kelvak {
 namespace {
@@ -118,7 +120,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FlagWithValue", "--export a.wav --no-key=1", "--no-key takes no value"},
         BadInput{"KeyAndNoKey", "--export a.wav --key k.txt --no-key",
                  "--key and --no-key exclude each other"},
-        BadInput{"AllGroupsOfNoFile", "--export a.wav --groups all", "--groups all needs --file"}),
+        BadInput{"AllGroupsOfNoFile", "--export a.wav --groups all", "--groups all needs --file"},
+
+        BadInput{"UnknownCourseSet", "--export a.wav --lesson 2 --course-set words",
+                 "--course-set: 'words' is not one of letters, digits, mixture"},
+        BadInput{"CourseSetWithoutLesson", "--export a.wav --course-set digits",
+                 "--course-set needs --lesson N"},
+        BadInput{"TwoSets", "--export a.wav --text digits --lesson 2 --course-set letters",
+                 "--text and --course-set name different sets"},
+        BadInput{"HistoryWithoutWeak", "--export a.wav --history h.jsonl",
+                 "--history needs --weak"},
+        BadInput{"LessonOfAFile", "--export a.wav --file t.txt --lesson 3",
+                 "--file sends a text: --lesson and --weak choose random groups"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- exports and the files around them ---
@@ -401,6 +414,55 @@ TEST(CommandLineExport, ALongTextFileIsCutWithOneLineOrExportedWhole) {
   // A group count of the user's own says nothing; all groups are every whole group.
   EXPECT_EQ(run("--groups 5"), std::make_tuple(kExitOk, std::string(), 5));
   EXPECT_EQ(run("--groups all"), std::make_tuple(kExitOk, std::string(), groups));
+}
+
+// A lesson's key holds only the lesson's characters; --weak with a history sends the character
+// received worst most often; a lesson beyond the set's last is refused.
+TEST(CommandLineExport, LearningModesChooseTheCharacters) {
+  TempFolder folder;
+  const std::string wav = folder.path("a.wav"), key = folder.path("a.key.txt");
+  auto run = [&](const std::string& line) {
+    std::ostringstream err;
+    const int code = runExportCommand(parseCommandLine(words(line)).options, err, false);
+    return std::to_string(code) + " " + err.str();
+  };
+  auto keyCounts = [&] {
+    std::map<char32_t, int> n;
+    const std::string text = testing::readText(key);
+    for (std::size_t pos = 0; pos < text.size();) {
+      const char32_t ch = nextUtf8Char(text, pos);
+      if (ch != U' ' && ch != U'\n') ++n[ch];
+    }
+    return n;
+  };
+  ASSERT_EQ(run("--export " + wav + " --lesson 3 --course-set digits --groups 40 --speed 30"),
+            "0 ");
+  std::set<char32_t> seen;
+  for (const auto& [ch, n] : keyCounts()) seen.insert(ch);
+  EXPECT_EQ(seen, (std::set<char32_t>{U'5', U'0', U'1', U'6'}));
+
+  // Every digit sent 500 times: 7 received right 100 times, the others 475.
+  std::string line = R"({"time":"2026-12-09T12:40:00Z","source":"digits","speed":12,"tone":500,)"
+                     R"("noise":0,"groups":500,"sent":5000,"correct":4375,"wrong":625,"missed":0,)"
+                     R"("extra":0,"chars":{)";
+  for (char d = '0'; d <= '9'; ++d) {
+    if (d != '0') line += ",";
+    const int right = d == '7' ? 100 : 475;
+    line += std::string("\"") + d + R"(":{"sent":500,"correct":)" + std::to_string(right) +
+            R"(,"missed":0,"as":{"а":)" + std::to_string(500 - right) + "}}";
+  }
+  std::ofstream(folder.path("h.jsonl")) << line << "}}\n";
+  ASSERT_EQ(run("--export " + wav + " --weak --history " + folder.path("h.jsonl") +
+                " --groups 100 --speed 30"),
+            "0 ");
+  const auto counts = keyCounts();
+  for (const auto& [ch, n] : counts) {
+    if (ch != U'7') {
+      EXPECT_GT(counts.at(U'7'), 3 * n) << static_cast<char>(ch);
+    }
+  }
+  EXPECT_EQ(run("--export " + wav + " --lesson 40 --course-set letters"),
+            "2 kelvak: --lesson: 40 is out of range 1..30 (the lessons of letters)\n");
 }
 
 }  // namespace

@@ -588,3 +588,58 @@ TEST_F(TransmissionTest, ShutdownStopsTimerAndSoundWithoutWaiting) {
 
 }  // namespace
 }  // namespace kelvak
+
+namespace kelvak {
+namespace {
+
+// The learning modes change only which symbol each tick's one draw picks: the start signal still
+// comes first, the ticks draw as often as without weights, and a null weighting is no mode at all.
+TEST_F(TransmissionTest, AWeightingPicksTheSymbolsOfEachTickWithTheSameDraws) {
+  const auto weights = std::make_shared<const SymbolWeights>(
+      std::vector<std::pair<int, std::uint32_t>>{{20, 1}, {22, 2}});
+  Random plain;
+  controls.groupsText = "4";
+  tx.setWeighting([&](const SymbolChoice& c) {
+    EXPECT_TRUE(c.randomSource);
+    return weights;
+  });
+  tx.play();
+  plain.setState(random.state());  // after the forming's draws
+  runToEnd();
+  ASSERT_EQ(sent.size(), 21u);
+  EXPECT_EQ(sent[0], kStartSignal);
+  for (std::size_t k = 1; k < sent.size(); ++k) EXPECT_TRUE(sent[k] == 20 || sent[k] == 22) << k;
+  for (int k = 0; k < 21; ++k) plain.next();
+  EXPECT_EQ(random.state(), plain.state());
+
+  tx.setWeighting([](const SymbolChoice&) { return nullptr; });
+  Random again;
+  random = again;
+  sent.clear();
+  controls.groupsText = "2";
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(sent, (std::vector<int>{41, 8, 0, 6, 4, 8, 2, 6, 1, 6, 7}));
+}
+
+// A single symbol sounds at once through the same device and blocks, and ends by closing it;
+// while a transmission is open none may sound.
+TEST_F(TransmissionTest, SingleSymbolsSoundThroughTheSameDevice) {
+  const std::int32_t toneMs = tx.soundSymbol(10);  // а: .- is 5 units of tone
+  EXPECT_EQ(toneMs, 5 * tx.unitMs());
+  ASSERT_EQ(device.writes.size(), 1u);
+  EXPECT_EQ(device.writes[0].block, tx.buffers().blocks[10]);
+  tx.soundSymbol(10);
+  EXPECT_EQ(device.opens, 1);
+  EXPECT_TRUE(controls.pane.empty());
+  tx.endSymbols();
+  EXPECT_FALSE(device.isOpen());
+  EXPECT_EQ(device.waits, 1);
+
+  tx.play();
+  EXPECT_THROW(tx.soundSymbol(10), KelvakError);
+  tx.stopPlayback();
+}
+
+}  // namespace
+}  // namespace kelvak

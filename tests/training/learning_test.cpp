@@ -1,0 +1,389 @@
+// The learning modes: the course's orders and lessons, the weak characters' weights, moving on,
+// the course file and the character drill, each rule as one table.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "base/error.h"
+#include "playback/text_source.h"
+#include "synth/symbol_table.h"
+#include "training/course.h"
+#include "training/course_progress.h"
+#include "training/drill.h"
+#include "training/history.h"
+#include "training/learning_path.h"
+#include "training/weak_characters.h"
+
+namespace kelvak {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kGroups = 999;
+
+// How often each symbol comes in 999 groups drawn as the transmission draws them.
+std::map<int, int> countSymbols(const SymbolChoice& choice, std::uint64_t seed = 1) {
+  Random random;
+  random.setState(seed);
+  std::map<int, int> seen;
+  for (int c = 1; c <= kGroups * 5; ++c) ++seen[nextSymbolIndex(choice, c, FileText{}, random)];
+  return seen;
+}
+
+// The symbols the window's own draw can give for a text kind (a zero of either length as 0).
+std::set<int> windowSymbols(int kind, bool special) {
+  Random random;
+  std::set<int> out;
+  for (int n = 0; n < 20000; ++n) {
+    const int s = nextSymbolIndex({true, kind, false, special, nullptr}, 1, FileText{}, random);
+    out.insert(s == kLongZero ? 0 : s);
+  }
+  return out;
+}
+
+// A check in which `ch` was sent `sent` times and received right `correct` times.
+CheckRecord checkOf(const std::map<char32_t, std::pair<int, int>>& tallies, std::int64_t time = 0) {
+  CheckRecord r;
+  r.time = time;
+  for (const auto& [ch, t] : tallies) {
+    CharTally c;
+    c.ch = ch;
+    c.sent = t.first;
+    c.correct = t.second;
+    r.chars.push_back(c);
+    r.sent += t.first;
+    r.correct += t.second;
+  }
+  return r;
+}
+
+struct SetCase {
+  CourseSet set;
+  bool special;
+};
+
+class CourseOrderTest : public testing::TestWithParam<SetCase> {};
+
+// Every set's order holds each character of the window's text kind exactly once, and starts with
+// two characters of different length, so the first lesson is easy to tell apart.
+TEST_P(CourseOrderTest, HoldsTheSetOnceStartingWithTwoUnlikeCharacters) {
+  const auto [set, special] = GetParam();
+  const auto& order = courseOrder(set, special);
+  const std::set<int> unique(order.begin(), order.end());
+  EXPECT_EQ(unique.size(), order.size());
+  EXPECT_EQ(unique, windowSymbols(static_cast<int>(set), special));
+  EXPECT_NE(SymbolTable[order[0]].length, SymbolTable[order[1]].length);
+  EXPECT_EQ(lessonCount(set, special), static_cast<int>(order.size()) - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sets, CourseOrderTest,
+                         testing::Values(SetCase{CourseSet::Digits, false},
+                                         SetCase{CourseSet::Letters, false},
+                                         SetCase{CourseSet::Letters, true},
+                                         SetCase{CourseSet::Mixture, false},
+                                         SetCase{CourseSet::Mixture, true}));
+
+struct LessonCase {
+  CourseSet set;
+  bool special;
+  int lesson;
+  bool longZero;
+};
+
+class LessonTest : public testing::TestWithParam<LessonCase> {};
+
+// A lesson's 999 groups hold only its characters, each of them, and the newest one with the share
+// of its weight within four standard deviations.
+TEST_P(LessonTest, SendsOnlyItsCharactersTheNewestByItsWeight) {
+  const auto p = GetParam();
+  LearningPath path;
+  CourseProgress progress;
+  progress.on = true;
+  progress.lessons[static_cast<std::size_t>(p.set)] = p.lesson;
+  path.setProgress(progress);
+  const SymbolChoice plain{true, static_cast<int>(p.set), p.longZero, p.special, nullptr};
+  const auto weights = path.weightsFor(plain);
+  ASSERT_TRUE(weights);
+  SymbolChoice choice = plain;
+  choice.weights = weights.get();
+  const auto seen = countSymbols(choice);
+
+  const std::vector<int> lesson = lessonSymbols(p.set, p.special, p.lesson);
+  std::map<int, int> byLesson;
+  for (const auto& [s, n] : seen) {
+    const int symbol = s == kLongZero ? 0 : s;
+    ASSERT_NE(std::find(lesson.begin(), lesson.end(), symbol), lesson.end()) << displayUtf8(s);
+    byLesson[symbol] += n;
+  }
+  EXPECT_EQ(byLesson.size(), lesson.size());
+  // A zero is long where the window makes it long.
+  if (byLesson.count(0)) {
+    EXPECT_EQ(seen.count(kLongZero) == 1, p.longZero || p.set == CourseSet::Mixture);
+  }
+
+  const double n = kGroups * 5;
+  const double k = static_cast<double>(lesson.size());
+  const double share = lesson.size() > 2 ? kNewestWeight / (k - 1 + kNewestWeight) : 1 / k;
+  const double sigma = std::sqrt(n * share * (1 - share));
+  EXPECT_NEAR(byLesson[lesson.back()], n * share, 4 * sigma);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lessons, LessonTest,
+                         testing::Values(LessonCase{CourseSet::Letters, false, 1, false},
+                                         LessonCase{CourseSet::Letters, false, 5, false},
+                                         LessonCase{CourseSet::Letters, true, 34, false},
+                                         LessonCase{CourseSet::Digits, false, 2, true},
+                                         LessonCase{CourseSet::Digits, false, 9, false},
+                                         LessonCase{CourseSet::Mixture, false, 9, false},
+                                         LessonCase{CourseSet::Mixture, true, 44, false}));
+
+struct WeakCase {
+  CourseSet set;
+  char32_t weak;
+};
+
+class WeakGoalTest : public testing::TestWithParam<WeakCase> {};
+
+// With one character received right 20 % of the time and the others 95 %, that character comes
+// at least three times as often as any other in 999 groups.
+TEST_P(WeakGoalTest, AWeakCharacterComesThreeTimesAsOften) {
+  const auto [set, weak] = GetParam();
+  std::map<char32_t, std::pair<int, int>> tallies;
+  for (const int s : courseOrder(set, false)) {
+    const char32_t ch = SymbolTable[s].unicode;
+    tallies[ch] = ch == weak ? std::pair{500, 100} : std::pair{500, 475};
+  }
+  LearningPath path;
+  path.setWeakOn(true);
+  path.setHistory({checkOf(tallies)});
+  SymbolChoice choice{true, static_cast<int>(set), false, false, nullptr};
+  const auto weights = path.weightsFor(choice);
+  ASSERT_TRUE(weights);
+  choice.weights = weights.get();
+  const auto seen = countSymbols(choice, 12345);
+  const int weakCount = seen.at(*indexOfChar(weak));
+  for (const auto& [s, n] : seen) {
+    if (s != *indexOfChar(weak)) {
+      EXPECT_GE(weakCount, 3 * n) << displayUtf8(s);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sets, WeakGoalTest,
+                         testing::Values(WeakCase{CourseSet::Letters, U'ж'},
+                                         WeakCase{CourseSet::Digits, U'7'},
+                                         WeakCase{CourseSet::Mixture, U'ц'}));
+
+struct TallyCase {
+  const char* name;
+  std::vector<CheckRecord> records;  // in time order
+  char32_t ch;
+  double weight;
+};
+
+class WeakWeightTest : public testing::TestWithParam<TallyCase> {};
+
+TEST_P(WeakWeightTest, WeighsTheRecentErrorRateAboveTheFloor) {
+  const auto& p = GetParam();
+  const auto w = weakWeights({*indexOfChar(p.ch)}, recentTallies(p.records));
+  ASSERT_EQ(w.size(), 1u);
+  EXPECT_NEAR(w[0].second / 1000.0, p.weight, 0.002) << p.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, WeakWeightTest,
+    testing::Values(
+        TallyCase{"never sent counts as weak", {checkOf({{U'а', {10, 10}}})}, U'б', 1.0},
+        TallyCase{
+            "always right keeps the floor", {checkOf({{U'б', {500, 500}}})}, U'б', kFloorWeight},
+        TallyCase{"a fifth right", {checkOf({{U'б', {500, 100}}})}, U'б', 405.0 / 505},
+        TallyCase{"a few lucky answers stay weak", {checkOf({{U'б', {2, 2}}})}, U'б', 5.0 / 7},
+        // Only the last 500 sendings count: 400 old wrong ones, then 500 right ones.
+        TallyCase{"old errors age out",
+                  {checkOf({{U'б', {400, 0}}}), checkOf({{U'б', {500, 500}}})},
+                  U'б',
+                  kFloorWeight},
+        // The check that crosses the limit counts in part: 300 right, then half of 400 wrong.
+        TallyCase{"the crossing check counts in part",
+                  {checkOf({{U'б', {400, 0}}}), checkOf({{U'б', {300, 300}}})},
+                  U'б',
+                  205.0 / 505}));
+
+struct UnlockCase {
+  const char* name;
+  int lesson;
+  std::int32_t sent;
+  double accuracy;
+  std::u32string text;
+  bool unlocks;
+};
+
+class UnlockTest : public testing::TestWithParam<UnlockCase> {};
+
+TEST_P(UnlockTest, MovesOnAtNinetyPercentOfAHundred) {
+  const auto& p = GetParam();
+  LearningPath path;
+  CourseProgress progress;
+  progress.on = true;
+  progress.lessons[1] = p.lesson;
+  path.setProgress(progress);
+  const auto next = path.afterCheck(CourseSet::Letters, false, p.sent, p.accuracy, p.text, 7);
+  EXPECT_EQ(next.has_value(), p.unlocks) << p.name;
+  EXPECT_EQ(path.progress().lesson(CourseSet::Letters), p.unlocks ? p.lesson + 1 : p.lesson);
+  EXPECT_EQ(path.progress().steps.size(), p.unlocks ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, UnlockTest,
+    testing::Values(UnlockCase{"enough and right enough", 2, 100, 90.0, U"кмууу", true},
+                    UnlockCase{"one character short", 2, 99, 100.0, U"кмууу", false},
+                    UnlockCase{"just below 90 %", 2, 150, 89.9, U"кму", false},
+                    UnlockCase{"a character beyond the lesson", 2, 150, 95.0, U"кмур", false},
+                    UnlockCase{"the last lesson stays", 30, 150, 99.0, U"кму", false}));
+
+class CourseFileTest : public testing::Test {
+ protected:
+  fs::path dir = fs::temp_directory_path() / ("kelvak_course_" + std::to_string(getpid()));
+  void SetUp() override { fs::remove_all(dir); }
+  void TearDown() override {
+    if (fs::exists(dir)) fs::permissions(dir, fs::perms::owner_all);
+    fs::remove_all(dir);
+  }
+  std::string file() const { return (dir / "course.json").string(); }
+};
+
+TEST_F(CourseFileTest, KeepsLessonsAndStepsAndReplacesTheFileWhole) {
+  const CourseFile f(file());
+  EXPECT_EQ(f.load().lesson(CourseSet::Letters), 1);  // no file yet: the start
+  CourseProgress p;
+  p.on = true;
+  p.moveTo(CourseSet::Letters, 4, 1'796'000'000);
+  p.moveTo(CourseSet::Digits, 2, 1'796'000'100);
+  f.save(p);
+  const CourseProgress back = f.load();
+  EXPECT_TRUE(back.on);
+  EXPECT_EQ(back.lessons, p.lessons);
+  ASSERT_EQ(back.steps.size(), 2u);
+  EXPECT_EQ(back.steps[1].time, 1'796'000'100);
+  EXPECT_EQ(back.steps[1].set, CourseSet::Digits);
+  // Nothing but the file itself is left in the folder.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+  // A write that cannot be made leaves the old file as it was.
+  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+  if (::geteuid() != 0) {
+    CourseProgress later = p;
+    later.moveTo(CourseSet::Letters, 9, 1'796'000'200);
+    EXPECT_THROW(f.save(later), KelvakError);
+    EXPECT_EQ(f.load().lesson(CourseSet::Letters), 4);
+  }
+}
+
+TEST(CourseProgressJson, DamageIsReportedNotGuessed) {
+  for (const char* text :
+       {"", "{", "[]", R"({"on":true})",
+        R"({"on":true,"lessons":{"digits":1,"letters":0,"mixture":1},"steps":[]})",
+        R"({"on":1,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[]})"}) {
+    EXPECT_THROW(courseProgressFromJson(text), KelvakError) << text;
+  }
+}
+
+struct DrillStep {
+  char32_t typed;  // 0: the character sent
+  std::int64_t reactionMs;
+  bool replay;
+  int speed;  // after the answer
+};
+
+struct DrillCase {
+  const char* name;
+  int startSpeed;
+  std::vector<DrillStep> steps;
+};
+
+class DrillRuleTest : public testing::TestWithParam<DrillCase> {};
+
+TEST_P(DrillRuleTest, SpeedsUpWhenRightAndFastSlowsDownAfterErrors) {
+  const auto& p = GetParam();
+  const SymbolWeights weights({{10, 1}, {11, 1}});
+  Drill drill(weights, p.startSpeed, Random{});
+  for (std::size_t k = 0; k < p.steps.size(); ++k) {
+    const int sent = drill.next();
+    const DrillStep& s = p.steps[k];
+    const auto out = drill.answer(s.typed ? s.typed : SymbolTable[sent].unicode, s.reactionMs);
+    EXPECT_EQ(out.replay, s.replay) << p.name << " step " << k;
+    EXPECT_EQ(out.speed, s.speed) << p.name << " step " << k;
+  }
+}
+
+constexpr std::int64_t kFast = kFastReactionMs, kSlow = kFastReactionMs + 1;
+constexpr char32_t kWrong = U'я';
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, DrillRuleTest,
+    testing::Values(
+        DrillCase{"three fast right ones",
+                  12,
+                  {{0, kFast, false, 12}, {0, 0, false, 12}, {0, 10, false, 13}}},
+        DrillCase{"a slow one starts the count again",
+                  12,
+                  {{0, 10, false, 12},
+                   {0, kSlow, false, 12},
+                   {0, 10, false, 12},
+                   {0, 10, false, 12},
+                   {0, 10, false, 13}}},
+        DrillCase{
+            "a wrong one slows down and replays",
+            12,
+            {{0, 10, false, 12}, {0, 10, false, 12}, {kWrong, 10, true, 10}, {0, 10, false, 10}}},
+        DrillCase{"the slowest speed holds",
+                  kDrillMinSpeed + 1,
+                  {{kWrong, 10, true, kDrillMinSpeed}, {kWrong, 10, true, kDrillMinSpeed}}},
+        DrillCase{"the fastest speed holds",
+                  30,
+                  {{0, 10, false, 30}, {0, 10, false, 30}, {0, 10, false, 30}}}));
+
+// A drill of 100 characters records its accuracy and its median reaction time, and the history
+// reads the drill back beside an older check record.
+TEST(DrillRecordTest, AHundredCharactersRecordAccuracyAndMedianReaction) {
+  const SymbolWeights weights({{10, 1}, {15, 1}, {23, 1}});
+  Drill drill(weights, 12, Random{});
+  for (int k = 0; k < 100; ++k) {
+    const int sent = drill.next();
+    // Every tenth one wrong; reaction times 0, 10, ..., 990 ms in a shuffled order.
+    const char32_t typed = k % 10 == 3 ? U'ю' : SymbolTable[sent].unicode;
+    drill.answer(typed, (k * 37 % 100) * 10);
+  }
+  const DrillRecord r = drill.record(TextSource::Letters, 1'796'000'000);
+  EXPECT_EQ(r.sent, 100);
+  EXPECT_EQ(r.correct, 90);
+  EXPECT_DOUBLE_EQ(r.accuracyPercent(), 90.0);
+  EXPECT_EQ(r.medianReactionMs, 490);
+
+  const fs::path file = fs::temp_directory_path() / ("kelvak_drill_" + std::to_string(getpid()));
+  fs::remove(file);
+  const History h(file.string());
+  RecordSettings older;
+  older.groups = 1;
+  h.append(makeRecord(checkCopy(U"ааааа", U"аааба"), older, 1'795'000'000));
+  h.append(r);
+  const HistoryContents back = h.load();
+  fs::remove(file);
+  EXPECT_TRUE(back.damagedLines.empty());
+  ASSERT_EQ(back.records.size(), 1u);
+  ASSERT_EQ(back.drills.size(), 1u);
+  EXPECT_EQ(back.drills[0].correct, 90);
+  EXPECT_EQ(back.drills[0].medianReactionMs, 490);
+  EXPECT_EQ(back.drills[0].endSpeed, r.endSpeed);
+  EXPECT_FALSE(drillFromJsonLine(R"({"kind":"drill","time":"2026-12-09T12:40:00Z"})"));
+}
+
+}  // namespace
+}  // namespace kelvak

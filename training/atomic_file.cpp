@@ -1,0 +1,83 @@
+// Atomic replacement by rename, with the data and the folder entry flushed.
+#include "training/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "base/error.h"
+
+namespace kelvak {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& failure, int err) {
+  throw KelvakError(failure + ": " + std::strerror(err));
+}
+
+struct Fd {
+  int fd;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+}  // namespace
+
+void writeFileAtomically(const std::string& path, std::string_view bytes,
+                         const std::string& failure) {
+  const std::filesystem::path file(path);
+  const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) fail(failure, ec.value());
+
+  std::string temp = path + ".XXXXXX";
+  Fd fd{::mkstemp(temp.data())};
+  if (fd.fd < 0) fail(failure, errno);
+  auto abandon = [&](int err) {
+    ::unlink(temp.c_str());
+    fail(failure, err);
+  };
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd.fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) abandon(n < 0 ? errno : ENOSPC);
+    done += static_cast<std::size_t>(n);
+  }
+  if (::fchmod(fd.fd, 0644) != 0 || ::fsync(fd.fd) != 0) abandon(errno);
+  if (::close(fd.fd) != 0) {
+    fd.fd = -1;
+    abandon(errno);
+  }
+  fd.fd = -1;
+  if (::rename(temp.c_str(), path.c_str()) != 0) abandon(errno);
+  // The rename itself lasts only once the folder's entry is on the disk.
+  Fd dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (dir.fd >= 0) ::fsync(dir.fd);
+}
+
+std::optional<std::string> readWholeFile(const std::string& path, const std::string& failure) {
+  Fd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (fd.fd < 0) {
+    if (errno == ENOENT) return std::nullopt;
+    fail(failure, errno);
+  }
+  std::string bytes;
+  char buf[1 << 14];
+  for (;;) {
+    const ssize_t n = ::read(fd.fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail(failure, errno);
+    if (n == 0) break;
+    bytes.append(buf, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
+}  // namespace kelvak

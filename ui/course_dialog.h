@@ -1,0 +1,41 @@
+// "Курс...": the set, the lesson, the characters so far and the progress; the course on or off.
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QSpinBox;
+
+namespace kelvak {
+
+class TrainingMenu;
+
+class CourseDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Every change goes to `menu` at once; the dialog shows what the menu's learning path holds.
+  CourseDialog(TrainingMenu& menu, QWidget* parent = nullptr);
+
+  // Shows the course of this set (the window's text kind) and special signs.
+  void refresh(int set, bool specialSigns);
+  void showInFront();
+
+  QCheckBox* onBox = nullptr;
+  QComboBox* setBox = nullptr;
+  QSpinBox* lessonBox = nullptr;
+  QLabel* lessonOf = nullptr;
+  QLabel* charsLabel = nullptr;
+  QProgressBar* progressBar = nullptr;
+  QLabel* stepsLabel = nullptr;
+  QLabel* ruleLabel = nullptr;
+
+ private:
+  TrainingMenu& menu_;
+  bool filling_ = false;  // the controls are being set from the course, not by the learner
+};
+
+}  // namespace kelvak
