@@ -6,6 +6,7 @@
 
 #include "base/error.h"
 #include "playback/block_placement.h"
+#include "playback/schedule.h"
 #include "synth/symbol_table.h"
 
 namespace kelvak {
@@ -38,17 +39,16 @@ TransmissionPlan planTransmission(const TransmissionSettings& settings, const Fi
   const std::int32_t charPause = wrap32(std::int64_t{4} * settings.charPause - 4);
 
   plan.symbols.reserve(static_cast<std::size_t>(characters + 1));
-  std::int64_t tickMs = kLeadInMs;  // the running tick time [ms]
+  TransmissionSchedule schedule;
+  schedule.start(kLeadInMs);
   for (std::int32_t c = 0; c <= characters; ++c) {
     const bool endOfGroup = c % 5 == 0;
     const int index = nextSymbolIndex(choice, c, text, random);
-    const std::int64_t onset = msToSamples(tickMs, kSampleRate);
-    const std::int64_t start = plan.symbols.empty()
-                                   ? onset
-                                   : blockStart(onset, plan.symbols.back().start,
-                                                plan.length(plan.symbols.size() - 1), tail);
-    plan.symbols.push_back({index, onset, start});
-    plan.totalSamples = start + plan.buffers.length(index);
+    schedule.beginTick(0);
+    const std::int64_t size = plan.buffers.length(index);
+    const TransmissionSchedule::Place place = schedule.place(size, std::min(tail, size));
+    plan.symbols.push_back({index, place.onset, place.start});
+    plan.totalSamples = schedule.end();
     if (plan.totalSamples > kMaxExportSamples) {
       throw KelvakError("The transmission would last longer than " +
                         std::to_string(kMaxExportSamples / kSampleRate / 3600) +
@@ -67,7 +67,7 @@ TransmissionPlan planTransmission(const TransmissionSettings& settings, const Fi
                         std::to_string(interval) +
                         " ms): the transmission would stand still; raise the pause");
     }
-    tickMs += interval;
+    schedule.setInterval(interval);
   }
   return plan;
 }

@@ -1,11 +1,14 @@
 // The transmission: Play, the timer tick, Pause, Stop, re-forming on sound changes, text source.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "playback/controls.h"
+#include "playback/schedule.h"
 #include "playback/text_source.h"
 #include "playback/timer.h"
 #include "playback/wave_device.h"
@@ -50,6 +53,21 @@ class Transmission {
   // Stops the timer and the sound at once, without waiting (the program is ending).
   void shutdown();
 
+  // The pane and the progress follow the sound: each character appears, and the bar advances, when
+  // its block begins to sound by the device's clock. Shows what has begun to sound by now; returns
+  // how long until the next block written begins to sound [ms], at most kFollowSoundMaxMs, or -1
+  // when none waits. The window calls it again after that long (each tick calls it too).
+  int followSound();
+  static constexpr std::int64_t kFollowSoundMaxMs = 100;
+
+  // The timer's next interval is moved by how much later than one lead before its place (by the
+  // stream's clock) a tick fell due, so the ticks keep ahead of the sound however the steady clock
+  // and the sound card's clock drift apart, and catch up after the window was held up. Where the
+  // symbols sound never moves. A tick that came early is let wait at most this much longer [ms];
+  // one that came late shortens the next interval by up to half.
+  static constexpr std::int64_t kSteerLaterMs = 20;
+  static constexpr std::uint32_t kSteeredIntervalLimit = 0x7FFFFFFF;
+
   // Ends the transmission (the Stop button, and the tick that sends the last symbol): waits for
   // the last block, closes the device, returns to idle.
   void stopPlayback();
@@ -85,8 +103,12 @@ class Transmission {
   SymbolChoice choice() const;
   // True when, with the file source, symbol number `counter` lies beyond the file text.
   bool beyondFileText(std::int32_t counter) const;
-  // Appends to the pane the sent characters it does not show yet, in one piece.
-  void showSentText();
+  // Appends to the pane, in one piece, the sent characters before `upTo` it does not show yet.
+  void showSentText(std::size_t upTo);
+  // The timer was switched on again now: the next symbol's place counts from this moment.
+  void rebase();
+  // The interval to give the timer after a tick whose symbol falls on `onset`.
+  std::uint32_t steered(std::uint32_t interval, std::int64_t onset) const;
 
   Controls& controls_;
   Timer& timer_;
@@ -106,6 +128,21 @@ class Transmission {
   std::string filePath_;
   std::size_t shown_ = 0;  // symbols of sent_ the pane shows
   bool textHidden_ = false;
+
+  // Where this transmission's symbols sound, from sample 0 at `start_` (the steady clock).
+  TransmissionSchedule schedule_;
+  std::chrono::steady_clock::time_point start_{};
+  std::uint32_t nominalInterval_ = Timer::kInitialInterval;  // the last interval the ticks set
+  // Blocks written that have not begun to sound: where they start, and the symbols of sent_ and
+  // the symbol counter the window shows once they do.
+  struct Pending {
+    std::int64_t position;
+    std::size_t symbols;
+    std::int32_t counter;
+  };
+  std::deque<Pending> pending_;
+  std::size_t heardSymbols_ = 0;   // symbols of sent_ whose blocks have begun to sound
+  std::int32_t heardCounter_ = 0;  // the symbol counter as far as the sound has come
 };
 
 }  // namespace kelvak

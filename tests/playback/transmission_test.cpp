@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "base/error.h"
+#include "playback/block_placement.h"
 #include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
 
@@ -125,8 +126,8 @@ TEST_F(TransmissionTest, TicksFollowLengthPlusPauseInUnits) {
 }
 
 // The device learns which part of each block is tone (all but the four silent units at its end,
-// which the next block may cut) and the tick's own moment to place it by.
-TEST_F(TransmissionTest, EachBlockGoesOutWithItsToneLengthAndItsTicksMoment) {
+// which the next block may cut) and its place: the tick's time in samples from Play.
+TEST_F(TransmissionTest, EachBlockGoesOutWithItsToneLengthAndItsPlace) {
   controls.groupsText = "2";
   controls.speedValue = 30;
   tx.play();
@@ -135,7 +136,7 @@ TEST_F(TransmissionTest, EachBlockGoesOutWithItsToneLengthAndItsTicksMoment) {
   for (std::size_t k = 0; k < sent.size(); ++k) {
     const auto& w = device.writes[k];
     EXPECT_EQ(w.toneSamples, (SymbolTable[sent[k]].length - 4) * 231u) << k;
-    EXPECT_EQ(w.moment, std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(w.at));
+    EXPECT_EQ(w.position, msToSamples(w.at, kSampleRate)) << k;
   }
 }
 
