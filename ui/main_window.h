@@ -17,6 +17,7 @@ class QButtonGroup;
 class QFileDialog;
 class QLabel;
 class QSlider;
+class QTimer;
 class TAboutBox;
 class TForm2;
 
@@ -137,8 +138,10 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
     Handler enter;
   };
   std::array<SliderHandlers, 4> sliderHandlers() const;
-  // Runs a handler through the error gate.
+  // Runs a handler through the error gate, then follows the sound with the pane.
   void dispatch(Handler handler, QObject* sender);
+  // Shows what has begun to sound and arms soundFollower_ for the next block still to come.
+  void followSound();
   void bindEvents();
   void applyLook();
   // Enabling or disabling a control moves the keyboard focus off it; that is not the user
@@ -155,6 +158,7 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   QButtonGroup* RadioGroup1Items = nullptr;  // the text kind, by item index 0..2
 
   QAction* SaveSound = nullptr;  // the text menu's item that saves a sound file
+  QTimer* soundFollower_ = nullptr;  // single shot: when the next block written begins to sound
   TAboutBox* AboutBox = nullptr;
   TForm2* Form2 = nullptr;
 
