@@ -2,6 +2,7 @@
 #include "playback/transmission.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/error.h"
 #include "playback/block_placement.h"
@@ -115,7 +116,7 @@ std::uint32_t Transmission::steered(std::uint32_t interval, std::int64_t onset) 
   if (lead <= 0 || interval == 0 || interval > kSteeredIntervalLimit) return interval;
   // How much later than one lead before its place this tick fell due, by the stream's clock.
   const std::int64_t ahead = onset - device_.heardAt(timer_.tickMoment());
-  const std::int64_t lateMs = (lead - ahead) * 1000 / kSampleRate;
+  const auto lateMs = std::llround(static_cast<double>(lead - ahead) * 1000 / kSampleRate);
   const std::int64_t shift = std::clamp<std::int64_t>(lateMs, -kSteerLaterMs, interval / 2);
   return static_cast<std::uint32_t>(std::int64_t{interval} - shift);
 }
@@ -189,8 +190,8 @@ int Transmission::followSound() {
   }
   if (pending_.empty()) return -1;
   const std::int64_t wait = pending_.front().position - heard;
-  return static_cast<int>(std::min<std::int64_t>((wait * 1000 + kSampleRate - 1) / kSampleRate,
-                                                 kFollowSoundMaxMs));
+  return static_cast<int>(
+      std::min<std::int64_t>((wait * 1000 + kSampleRate - 1) / kSampleRate, kFollowSoundMaxMs));
 }
 
 void Transmission::setIdleControls() {

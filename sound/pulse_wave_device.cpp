@@ -52,8 +52,8 @@ struct PulseWaveDevice::Connection {
   bool failed = false;  // the connection or the stream failed
   std::string failure;  // the library's words for it
   OutputTimeline timeline{kSampleRate};
-  std::int64_t lead = kLead;  // [samples]
-  std::int64_t origin = 0;    // the timeline's position of the device's position 0 [samples]
+  std::int64_t lead = kLead;        // [samples]
+  std::int64_t origin = 0;          // the timeline's position of the device's position 0 [samples]
   Clock::time_point lastRequest{};  // the server's last request for sound, or the opening
   bool feederKnown = false;
   std::shared_ptr<std::string> realtimeStatus = std::make_shared<std::string>();
@@ -301,7 +301,8 @@ PulseWaveDevice::OpenResult PulseWaveDevice::tryOpen() {
     c->lastRequest = Clock::now();
     // Position 0 one lead after the sample heard now; nothing has been heard before the stream's
     // clock first reports.
-    const double heard = c->timeline.streamClockKnown() ? c->timeline.positionAt(c->lastRequest) : 0;
+    const double heard =
+        c->timeline.streamClockKnown() ? c->timeline.positionAt(c->lastRequest) : 0;
     c->origin = std::llround(std::max(0.0, heard)) + c->lead;
   }
 

@@ -157,7 +157,7 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   kelvak::Transmission engine_;
   QButtonGroup* RadioGroup1Items = nullptr;  // the text kind, by item index 0..2
 
-  QAction* SaveSound = nullptr;  // the text menu's item that saves a sound file
+  QAction* SaveSound = nullptr;      // the text menu's item that saves a sound file
   QTimer* soundFollower_ = nullptr;  // single shot: when the next block written begins to sound
   TAboutBox* AboutBox = nullptr;
   TForm2* Form2 = nullptr;
