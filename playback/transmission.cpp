@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "base/error.h"
 #include "playback/block_placement.h"
@@ -174,9 +175,11 @@ void Transmission::tick() {
   }
 }
 
-int Transmission::followSound() {
+int Transmission::followSound() { return followSoundAt(timer_.tickMoment()); }
+
+int Transmission::followSoundAt(std::chrono::steady_clock::time_point now) {
   if (!device_.isOpen()) return -1;
-  const std::int64_t heard = device_.heardAt(timer_.tickMoment());
+  const std::int64_t heard = device_.heardAt(now);
   bool moved = false;
   while (!pending_.empty() && pending_.front().position <= heard) {
     heardSymbols_ = pending_.front().symbols;
@@ -201,9 +204,28 @@ void Transmission::setIdleControls() {
   controls_.setGroupCountEnabled(true);
 }
 
+void Transmission::followSoundToTheLastBlock() {
+  using Clock = std::chrono::steady_clock;
+  if (device_.leadSamples() <= 0 || pending_.empty()) return;
+  const std::int64_t ahead = pending_.back().position - device_.heardAt(Clock::now());
+  const auto bound = std::chrono::milliseconds(
+      std::clamp<std::int64_t>(ahead * 1000 / kSampleRate, 0, kFollowToTheEndMaxMs) +
+      kFollowSoundMaxMs);
+  const auto deadline = Clock::now() + bound;
+  for (;;) {
+    const int wait = followSoundAt(Clock::now());
+    if (wait < 0 || !device_.alive() || device_.stalled()) return;
+    const auto now = Clock::now();
+    if (now >= deadline) return;
+    std::this_thread::sleep_for(
+        std::min<Clock::duration>(std::chrono::milliseconds(std::max(wait, 1)), deadline - now));
+  }
+}
+
 void Transmission::stopPlayback() {
   if (device_.isOpen()) {
-    device_.waitUntilPlayed();  // the last symbol is heard to its end
+    followSoundToTheLastBlock();  // the window waits; the pane goes on with the sound
+    device_.waitUntilPlayed();    // the last symbol is heard to its end
     device_.close();
     // Everything written has sounded now.
     pending_.clear();

@@ -59,6 +59,9 @@ class Transmission {
   // when none waits. The window calls it again after that long (each tick calls it too).
   int followSound();
   static constexpr std::int64_t kFollowSoundMaxMs = 100;
+  // Stop waits for the sound: meanwhile the pane keeps following it, for at most this long [ms]
+  // besides (a lead and a symbol are less than two seconds).
+  static constexpr std::int64_t kFollowToTheEndMaxMs = 2000;
 
   // The timer's next interval is moved by how much later than one lead before its place (by the
   // stream's clock) a tick fell due, so the ticks keep ahead of the sound however the steady clock
@@ -105,6 +108,10 @@ class Transmission {
   bool beyondFileText(std::int32_t counter) const;
   // Appends to the pane, in one piece, the sent characters before `upTo` it does not show yet.
   void showSentText(std::size_t upTo);
+  int followSoundAt(std::chrono::steady_clock::time_point now);
+  // Follows the sound with the pane until the last block written begins to sound, sleeping
+  // between; nothing to do for a device without a lead.
+  void followSoundToTheLastBlock();
   // The timer was switched on again now: the next symbol's place counts from this moment.
   void rebase();
   // The interval to give the timer after a tick whose symbol falls on `onset`.

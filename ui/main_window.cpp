@@ -436,6 +436,9 @@ void TForm1::appendText(const std::string& utf8) {
   end.movePosition(QTextCursor::End);
   end.insertText(QString::fromStdString(utf8));
   if (following) bar->setValue(bar->maximum());
+  // Shown at once: at the end of a transmission the window waits for the sound and paints nothing
+  // else, while the last characters still appear as they sound.
+  ui_->Memo1->viewport()->repaint();
 }
 
 void TForm1::setStatusText(const std::string& utf8) {
