@@ -29,18 +29,20 @@ class PulseWaveDevice : public WaveDevice {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // Audio the server keeps queued for the stream [samples]: 127 ms. A stall of the feeding thread
-  // shorter than this, less the little the sink takes ahead and one refill step, plays on from the
-  // queue: on this null sink stalls of 115 ms played through and 120 ms ran dry.
-  static constexpr std::uint32_t kTargetLength = 1400;
+  // Audio the server keeps queued for the stream [samples]: 200 ms. A stall of the feeding thread,
+  // or of the whole program, shorter than this, less the little the sink takes ahead and one
+  // refill step, plays on from the queue: with 127 ms a program stopped for 100 ms once a second
+  // ran dry once in 1000 characters, and so did a null sink catching up after the server itself
+  // was starved under load; each time every later symbol sounded late.
+  static constexpr std::uint32_t kTargetLength = 2205;
   // The refill step: the server asks for more whenever this much has been played [samples], 5 ms.
   // Short steps keep the queue close to its full length, which is what a stall draws on.
   static constexpr std::uint32_t kRefill = 55;
-  // The lead [samples]: 300 ms. A block's samples go to the server one queue (counted from what
-  // is heard, about 130 ms with the queue full) before they sound, so a tick handing its block
-  // over one lead ahead may come up to the rest, about 170 ms, late: beyond kLateTickMs with a
+  // The lead [samples]: 380 ms. A block's samples go to the server one queue (counted from what
+  // is heard, about 205 ms with the queue full) before they sound, so a tick handing its block
+  // over one lead ahead may come up to the rest, about 175 ms, late: beyond kLateTickMs with a
   // little to spare. A longer lead would only delay what a slider changes.
-  static constexpr std::int64_t kLead = 3308;
+  static constexpr std::int64_t kLead = 4190;
   // Before the first block the lead grows, should the server keep more than it was asked to, to
   // stay kLateTickMs and this margin [samples], 10 ms, above the queue; but never beyond
   // kLeadLimit (a second), whatever a confused server reports.
