@@ -11,15 +11,6 @@
 
 namespace kelvak {
 
-namespace {
-
-// The window's integers are 32-bit and wrap on overflow; the tick's sums and products do too.
-std::int32_t wrap32(std::int64_t v) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
-}
-
-}  // namespace
-
 TransmissionPlan planTransmission(const TransmissionSettings& settings, const FileText& text,
                                   Random& random, std::int32_t previousUnitMs) {
   if (settings.groups < 0 || settings.groups > kMaxGroups) {
@@ -35,8 +26,6 @@ TransmissionPlan planTransmission(const TransmissionSettings& settings, const Fi
   const std::int32_t unitMs = plan.buffers.unitMs;
   const std::int64_t tail = kSilentTailUnits * plan.buffers.samplesPerUnit;
   const SymbolChoice choice = settings.choice();
-  const std::int32_t groupPause = wrap32(std::int64_t{4} * settings.groupPause);
-  const std::int32_t charPause = wrap32(std::int64_t{4} * settings.charPause - 4);
 
   plan.symbols.reserve(static_cast<std::size_t>(characters + 1));
   TransmissionSchedule schedule;
@@ -58,8 +47,9 @@ TransmissionPlan planTransmission(const TransmissionSettings& settings, const Fi
     if (c != 0 && endOfGroup) plan.answerKey += ' ';
 
     const std::int32_t length = static_cast<std::int32_t>(SymbolTable[index].length);
-    const std::int32_t interval = wrap32(
-        std::int64_t{wrap32(std::int64_t{endOfGroup ? groupPause : charPause} + length)} * unitMs);
+    const std::int32_t pause =
+        pauseUnits(endOfGroup, endOfGroup ? settings.groupPause : settings.charPause);
+    const std::int32_t interval = tickIntervalMs(pause, length, unitMs);
     // The window's timer takes 0 as "no tick" and a negative product as weeks: the next symbol
     // would never come. Only the last symbol's interval is never waited for.
     if (interval <= 0 && c < characters) {

@@ -9,6 +9,24 @@
 
 namespace kelvak {
 
+// The window's integers are 32-bit and wrap on overflow; so do the tick's sums and products.
+constexpr std::int32_t wrap32(std::int64_t v) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
+}
+
+// The pause after a tick's symbol [units], from the field's integer: 4 × the group pause after the
+// start signal and after every fifth character, 4 × the character pause − 4 otherwise.
+constexpr std::int32_t pauseUnits(bool endOfGroup, std::int32_t field) {
+  return endOfGroup ? wrap32(std::int64_t{4} * field) : wrap32(std::int64_t{4} * field - 4);
+}
+
+// The interval a tick sets [ms]: (P + L) × UnitMs. A negative result is a huge interval to the
+// timer, which takes it unsigned.
+constexpr std::int32_t tickIntervalMs(std::int32_t pause, std::int32_t length,
+                                      std::int32_t unitMs) {
+  return wrap32(std::int64_t{wrap32(std::int64_t{pause} + length)} * unitMs);
+}
+
 // The transmission starts (sample 0) when Play switches the timer on; its first tick, the start
 // signal's, comes one timer interval later. Every tick after it comes one interval (the one the
 // tick before set) after that tick. The running tick time is kept in milliseconds and turned into

@@ -13,15 +13,6 @@
 
 namespace kelvak {
 
-namespace {
-
-// The window's integers are 32-bit and wrap on overflow; so do these sums and products.
-std::int32_t wrap32(std::int64_t v) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
-}
-
-}  // namespace
-
 Transmission::Transmission(Controls& controls, Timer& timer, WaveDevice& device, Random& random)
     : controls_(controls), timer_(timer), device_(device), random_(random) {}
 
@@ -139,8 +130,8 @@ void Transmission::tick() {
   // without sending a symbol that would never be shown; the next tick tries the same place again.
   const bool endOfGroup = c % 5 == 0;
   const std::int32_t pause =
-      endOfGroup ? wrap32(std::int64_t{4} * fieldInteger(controls_.groupPauseText()))
-                 : wrap32(std::int64_t{4} * fieldInteger(controls_.charPauseText()) - 4);
+      pauseUnits(endOfGroup,
+                 fieldInteger(endOfGroup ? controls_.groupPauseText() : controls_.charPauseText()));
 
   // The tick's place in the schedule; should it fail below, the next tick comes one held interval
   // later, as the timer goes on with it.
@@ -155,8 +146,7 @@ void Transmission::tick() {
   const bool accepted = device_.write(block, static_cast<std::size_t>(size - tail), place.start);
 
   // A negative product becomes a huge unsigned interval: the transmission then waits for Stop.
-  const auto interval = static_cast<std::uint32_t>(
-      wrap32(std::int64_t{wrap32(std::int64_t{pause} + length)} * unitMs_));
+  const auto interval = static_cast<std::uint32_t>(tickIntervalMs(pause, length, unitMs_));
   nominalInterval_ = interval;
   schedule_.setInterval(interval);
   timer_.setInterval(accepted ? steered(interval, place.onset) : interval);
