@@ -125,3 +125,33 @@ TEST(Schedule, SteadyClockDurationsRoundToTheNearestSample) {
 
 }  // namespace
 }  // namespace kelvak
+
+namespace kelvak {
+namespace {
+
+struct IntervalCase {
+  const char* name;
+  bool endOfGroup;
+  std::int32_t field, length, unitMs, intervalMs;
+};
+
+class TickInterval : public ::testing::TestWithParam<IntervalCase> {};
+
+TEST_P(TickInterval, IsLengthPlusPauseInUnitsWrappedAs32Bits) {
+  const IntervalCase& c = GetParam();
+  EXPECT_EQ(tickIntervalMs(pauseUnits(c.endOfGroup, c.field), c.length, c.unitMs), c.intervalMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TickInterval,
+    ::testing::Values(IntervalCase{"CharacterPauseOne", false, 1, 13, 54, 702},
+                      IntervalCase{"GroupPauseTwo", true, 2, 21, 54, 1566},
+                      IntervalCase{"CharacterPauseZero", false, 0, 13, 21, 189},
+                      // 4 × 2^30 wraps to 0 units of pause.
+                      IntervalCase{"PauseWrapsToNothing", true, 0x40000000, 17, 21, 357},
+                      // (2^27 + 17) × 21 ms is beyond 2^31: the timer gets it as weeks.
+                      IntervalCase{"ProductWrapsNegative", true, 0x02000000, 17, 21, -1476394651}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kelvak
