@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "sound/bounded_wait.h"
+#include "sound/inheriting_mutex.h"
 #include "sound/output_timeline.h"
 #include "sound/realtime_priority.h"
 
@@ -28,7 +29,7 @@ double msOf(std::int64_t samples) { return 1000.0 * static_cast<double>(samples)
 
 // What outlives a connection: the underrun record and the count of late blocks.
 struct PulseWaveDevice::Log {
-  mutable std::mutex mutex;
+  mutable InheritingMutex mutex;
   std::vector<Underrun> underruns;
   int latePlacements = 0;
   int clockJumps = 0;
@@ -45,8 +46,8 @@ struct PulseWaveDevice::Connection {
   std::shared_ptr<Log> log;
   bool realtime = true;
 
-  std::mutex mutex;
-  std::condition_variable changed;
+  InheritingMutex mutex;
+  std::condition_variable_any changed;
   bool contextReady = false;
   bool streamReady = false;
   bool failed = false;  // the connection or the stream failed
