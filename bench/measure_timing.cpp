@@ -1,30 +1,40 @@
 // Measures how faithfully the real sound device plays a transmission: plays one through a private
-// PulseAudio server, records the server's output and reports, from the recording, the underruns,
-// the characters whose elements came out wrong, the error of the intervals between symbols and
-// the delay from a write to its sound. Figures, not pass or fail.
+// PulseAudio server whose null sink runs at the program's own rate, records the sink and compares
+// the recording with the export of the same settings and generator: the samples that differ from
+// the first tone sample to the end of the last block, the broken characters, the error of the
+// intervals between onsets against the export's, and how far from its first tone sample each
+// character appeared in the pane. Figures, not pass or fail.
 //
-//   kelvak_measure_timing [--speed N] [--groups N] [--kind K] [--device pulse|sdl]
+//   kelvak_measure_timing [--speed N] [--groups N] [--kind K] [--text DIGITS] [--long-zero 0|1]
 //                         [--realtime 0|1] [--busy N] [--busy-apart 0|1] [--stall MS]
-//                         [--verbose 1]
+//                         [--sigstop MS] [--verbose 1]
+// --text sends the given text from a file instead of random groups (whole groups only);
 // --busy N runs N busy loops (sh -c 'while :; do :; done') for the whole measurement, each in a
 // session of its own like any program a user starts apart (--busy-apart 0: in this program's own
 // session, where the kernel shares the processors among them and the timer's thread directly);
-// --stall MS holds the PulseAudio device's feeding thread for MS every ten symbols.
+// --stall MS holds the PulseAudio device's feeding thread for MS every ten symbols; --sigstop MS
+// stops this whole program with SIGSTOP for MS once a second (SIGCONT from a helper process).
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "export/transmission_plan.h"
+#include "playback/settings.h"
 #include "playback/transmission.h"
+#include "sound/output_timeline.h"
 #include "sound/pulse_wave_device.h"
-#include "sound/sdl_wave_device.h"
 #include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
 #include "tests/harness/child_process.h"
@@ -44,11 +54,13 @@ struct Options {
   int speed = 30;
   int groups = 200;
   int kind = 0;
-  std::string device = "pulse";
+  std::string text;
+  bool longZero = false;
   bool realtime = true;
   int busy = 0;
   bool busyApart = true;
   int stallMs = 0;
+  int sigstopMs = 0;
   bool verbose = false;
 };
 
@@ -64,8 +76,10 @@ Options parse(int argc, char** argv) {
       o.groups = value;
     else if (name == "--kind")
       o.kind = value;
-    else if (name == "--device")
-      o.device = text;
+    else if (name == "--text")
+      o.text = text;
+    else if (name == "--long-zero")
+      o.longZero = value != 0;
     else if (name == "--realtime")
       o.realtime = value != 0;
     else if (name == "--busy")
@@ -74,6 +88,8 @@ Options parse(int argc, char** argv) {
       o.busyApart = value != 0;
     else if (name == "--stall")
       o.stallMs = value;
+    else if (name == "--sigstop")
+      o.sigstopMs = value;
     else if (name == "--verbose")
       o.verbose = value != 0;
     else {
@@ -102,19 +118,28 @@ Spread spreadOf(std::vector<double> v) {
   return {at(0.5), at(0.99), v.back()};
 }
 
-int symbolOf(const SymbolBlock& block, const SymbolBuffers& set) {
-  for (int i = 0; i < kSymbolCount; ++i) {
-    if (set.blocks[i] == block) return i;
-  }
-  return -1;
-}
-
 std::string loadAverage() {
   std::ifstream in("/proc/loadavg");
   std::string a, b, c;
   in >> a >> b >> c;
   return a + " " + b + " " + c;
 }
+
+// The first sample from `from` on that leaves the centre level, which the output holds before
+// the first tone.
+std::size_t firstTone(const std::vector<std::uint8_t>& v, std::size_t from) {
+  while (from < v.size() && v[from] == OutputTimeline::kCentreLevel) ++from;
+  return from;
+}
+
+// The window's pane, noting when each piece of text arrived.
+struct TimedControls : testing::FakeControls {
+  std::vector<std::pair<Clock::time_point, std::string>> appended;
+  void appendText(const std::string& utf8) override {
+    appended.emplace_back(Clock::now(), utf8);
+    FakeControls::appendText(utf8);
+  }
+};
 
 }  // namespace
 
@@ -132,77 +157,108 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  std::vector<std::unique_ptr<testing::ChildProcess>> loops;
+  std::vector<std::unique_ptr<testing::ChildProcess>> helpers;
   for (int i = 0; i < opt.busy; ++i) {
-    loops.push_back(std::make_unique<testing::ChildProcess>());
-    if (!loops.back()->start({"sh", "-c", "while :; do :; done"}, {}, false, "", &error,
-                             opt.busyApart)) {
+    helpers.push_back(std::make_unique<testing::ChildProcess>());
+    if (!helpers.back()->start({"sh", "-c", "while :; do :; done"}, {}, false, "", &error,
+                               opt.busyApart)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }
   }
 
-  testing::FakeControls controls;
+  TimedControls controls;
   controls.speedValue = opt.speed;
   controls.kind = opt.kind;
   controls.freq = 800;
   controls.groupsText = std::to_string(opt.groups);
+  controls.longZeroChecked = opt.longZero;
   testing::RealtimeTimer timer;
   PulseWaveDevice pulse(PulseWaveDevice::Options{opt.realtime});
-  SdlWaveDevice sdl;
-  WaveDevice& real = opt.device == "sdl" ? static_cast<WaveDevice&>(sdl) : pulse;
-  testing::RecordingDevice device(real);
+  testing::RecordingDevice device(pulse);
   Random random;
   Transmission transmission(controls, timer, device, random);
+  FileText text;
+  const std::string textPath =
+      (std::filesystem::temp_directory_path() / ("kelvak_timing_" + std::to_string(getpid())))
+          .string();
+  if (!opt.text.empty()) {
+    std::ofstream(textPath, std::ios::binary) << opt.text;
+    transmission.loadFile(textPath);
+    text = readFileText(textPath);
+    std::filesystem::remove(textPath);
+  }
+  TransmissionSettings settings = settingsFrom(controls);
+  Random planRandom;
+  const TransmissionPlan plan = planTransmission(settings, text, planRandom);
+  std::vector<std::uint8_t> exported(static_cast<std::size_t>(plan.totalSamples));
+  PlanRenderer(plan).render(exported.data(), exported.size());
+
+  if (opt.sigstopMs > 0) {
+    const std::string stopper = "while :; do sleep 0.9; kill -STOP " + std::to_string(getpid()) +
+                                "; sleep " + std::to_string(opt.sigstopMs / 1000.0) +
+                                "; kill -CONT " + std::to_string(getpid()) + "; done";
+    helpers.push_back(std::make_unique<testing::ChildProcess>());
+    if (!helpers.back()->start({"sh", "-c", stopper}, {}, false, "", &error, true)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return 1;
+    }
+  }
 
   const std::string loadBefore = loadAverage();
   transmission.play();
   if (!device.isOpen()) {
-    std::fprintf(stderr, "the sound device did not open: %s\n",
-                 opt.device == "sdl" ? sdl.openError().c_str() : pulse.openError().c_str());
+    std::fprintf(stderr, "the sound device did not open: %s\n", pulse.openError().c_str());
     return 1;
   }
   const SymbolBuffers set = transmission.buffers();
-  const std::int32_t unitMs = transmission.unitMs();
-  if (opt.device == "sdl") {
-    std::printf("device SDL: period %d samples, write latency %.1f ms\n", sdl.periodSamples(),
-                sdl.latencyMs());
-  } else {
-    std::printf("device PulseAudio: target length %u, refill %u samples, write latency %.1f ms\n",
-                pulse.targetLength(), pulse.refillSize(), pulse.latencyMs());
-  }
-  const auto latency =
-      std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(
-          opt.device == "sdl" ? sdl.latencyMs() : pulse.latencyMs()));
-  std::printf("speed %d, kind %d, %d groups: UnitMs %d, %d samples per unit; %d busy loops\n",
-              opt.speed, opt.kind, opt.groups, unitMs, set.samplesPerUnit, opt.busy);
+  std::printf("device PulseAudio: target length %u, refill %u samples, lead %.1f ms\n",
+              pulse.targetLength(), pulse.refillSize(), pulse.latencyMs());
+  std::printf("speed %d, kind %d, %zu symbols: UnitMs %d, %d samples per unit; %d busy loops%s\n",
+              opt.speed, opt.kind, plan.symbols.size(), transmission.unitMs(), set.samplesPerUnit,
+              opt.busy, opt.sigstopMs > 0 ? "; stopped once a second" : "");
   std::fflush(stdout);
   std::string realtimeStatus;
   timer.run(
       [&] {
-        if (realtimeStatus.empty() && opt.device != "sdl") realtimeStatus = pulse.realtimeStatus();
+        if (realtimeStatus.empty()) realtimeStatus = pulse.realtimeStatus();
         if (opt.stallMs > 0 && transmission.symbolCounter() % 10 == 5) {
           pulse.stallFeedingThread(std::chrono::milliseconds(opt.stallMs));
         }
         transmission.tick();
       },
-      std::chrono::hours(2));
+      std::chrono::hours(2), [&] { return transmission.followSound(); });
+  helpers.clear();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   recorder.stop();
-  loops.clear();
   const std::string loadAfter = loadAverage();
 
-  std::vector<int> sent;
-  std::vector<double> writtenMs;
-  for (const auto& w : device.writes) {
-    sent.push_back(symbolOf(w.block, set));
-    writtenMs.push_back(
-        std::chrono::duration<double, std::milli>(w.at - device.writes[0].at).count());
+  // The recording against the export, aligned by the first tone sample.
+  const std::vector<std::uint8_t> recorded = recorder.samples();
+  const std::size_t e0 = firstTone(exported, static_cast<std::size_t>(plan.symbols[0].start));
+  const std::size_t r0 = firstTone(recorded, 0);
+  const std::size_t n = exported.size() - std::min(e0, exported.size());
+  std::size_t differing = 0, compared = 0;
+  long firstDiff = -1;
+  for (std::size_t j = 0; j < n && r0 + j < recorded.size(); ++j, ++compared) {
+    if (recorded[r0 + j] == exported[e0 + j]) continue;
+    if (firstDiff < 0) firstDiff = static_cast<long>(j);
+    ++differing;
   }
-  const auto heard =
-      testing::decodeSymbols(testing::findToneRuns(recorder.samples()), set.samplesPerUnit);
+  auto inRecording = [&](std::int64_t exportIndex) {
+    return static_cast<double>(r0) +
+           static_cast<double>(exportIndex - static_cast<std::int64_t>(e0));
+  };
+
+  // Symbols heard, paired with the planned ones by their expected places.
+  std::vector<int> sent;
   std::vector<double> expected;
-  for (const auto& w : device.writes) expected.push_back(recorder.sampleAt(w.moment + latency));
+  for (const PlannedSymbol& s : plan.symbols) {
+    sent.push_back(s.index);
+    expected.push_back(inRecording(
+        static_cast<std::int64_t>(firstTone(exported, static_cast<std::size_t>(s.start)))));
+  }
+  const auto heard = testing::decodeSymbols(testing::findToneRuns(recorded), set.samplesPerUnit);
   const auto checks = testing::checkSymbols(heard, sent, expected, set.samplesPerUnit, 2.0);
   int broken = 0;
   for (std::size_t k = 0; k < checks.size(); ++k) {
@@ -211,46 +267,50 @@ int main(int argc, char** argv) {
     std::printf("symbol %zu (%s): heard \"%s\"\n", k, SymbolTable[sent[k]].elements,
                 checks[k].heard.c_str());
   }
-
-  std::vector<double> nominalError, delay;
+  std::vector<double> onsetError;  // consecutive onsets against the export's [ms]
   for (std::size_t k = 1; k < checks.size(); ++k) {
-    const std::size_t c = k - 1;
-    if (checks[k].onset < 0 || checks[c].onset < 0) continue;
-    const int pause = c % 5 == 0 ? 4 * 2 : 4 * 1 - 4;  // the window's default pauses
-    const double nominalMs = (pause + SymbolTable[sent[c]].length) * unitMs;
-    const double heardMs =
-        1000.0 * static_cast<double>(checks[k].onset - checks[c].onset) / kSampleRate;
-    nominalError.push_back(heardMs - nominalMs);
-    if (opt.verbose) {
-      std::printf("interval %4zu: nominal %7.1f written %8.2f heard %8.2f ms\n", k, nominalMs,
-                  writtenMs[k] - writtenMs[c], heardMs);
+    if (checks[k].onset < 0 || checks[k - 1].onset < 0) continue;
+    const double heardGap = static_cast<double>(checks[k].onset - checks[k - 1].onset);
+    onsetError.push_back(1000.0 * (heardGap - (expected[k] - expected[k - 1])) / kSampleRate);
+    if (opt.verbose) std::printf("interval %4zu off by %7.3f ms\n", k, onsetError.back());
+  }
+
+  // The pane: each character against its block's first tone sample in the recording.
+  std::vector<double> paneOffset;
+  double earliest = 1e9;
+  std::size_t character = 0;
+  for (const auto& [at, piece] : controls.appended) {
+    for (char ch : piece) {
+      if (ch == ' ') continue;
+      const std::size_t k = ++character;  // the start signal is symbol 0 and never shown
+      if (k >= expected.size()) break;
+      const double ms =
+          std::chrono::duration<double, std::milli>(at - recorder.timeOf(expected[k])).count();
+      paneOffset.push_back(ms);
+      earliest = std::min(earliest, ms);
     }
   }
-  for (std::size_t k = 0; k < checks.size(); ++k) {
-    if (checks[k].onset < 0) continue;
-    delay.push_back(std::chrono::duration<double, std::milli>(
-                        recorder.timeOf(static_cast<double>(checks[k].onset)) - device.writes[k].at)
-                        .count());
-  }
 
-  const Spread a = spreadOf(nominalError), w = spreadOf(delay), late = spreadOf(timer.lateness());
-  const int underruns = opt.device == "sdl" ? -1 : static_cast<int>(pulse.underruns().size());
-  std::printf("characters written %zu (with the start signal), heard symbols %zu\n", sent.size(),
-              heard.size());
+  const Spread onset = spreadOf(onsetError), pane = spreadOf(paneOffset),
+               late = spreadOf(timer.lateness());
+  std::printf("samples compared %zu (first tone to the end of the last block), differing %zu%s\n",
+              compared, differing, compared < n ? " (the recording ended early)" : "");
+  if (firstDiff >= 0) std::printf("first difference at sample %ld\n", firstDiff);
+  std::printf("symbols planned %zu, heard %zu, broken %d\n", sent.size(), heard.size(), broken);
   for (const auto& u : pulse.underruns()) {
     std::printf("underrun %.3f s after the first write\n",
                 std::chrono::duration<double>(u.at - device.writes[0].at).count());
   }
-  if (underruns >= 0) {
-    std::printf("underruns %d, late placements %d, clock jumps %d, feeding thread real-time: %s\n",
-                underruns, pulse.latePlacements(), pulse.clockJumps(), realtimeStatus.c_str());
-  } else {
-    std::printf("underruns: not reported by SDL\n");
-  }
-  std::printf("broken characters %d\n", broken);
-  std::printf("interval error [ms]: median %.2f  p99 %.2f  max %.2f  (%zu intervals)\n", a.median,
-              a.p99, a.max, nominalError.size());
-  std::printf("write to sound [ms]: median %.2f  p99 %.2f  max %.2f\n", w.median, w.p99, w.max);
+  std::printf("underruns %zu, late placements %d, clock jumps %d, feeding thread real-time: %s\n",
+              pulse.underruns().size(), pulse.latePlacements(), pulse.clockJumps(),
+              realtimeStatus.c_str());
+  std::printf(
+      "consecutive onsets against the export [ms]: median %.3f  p99 %.3f  max %.3f  (%zu)\n",
+      onset.median, onset.p99, onset.max, onsetError.size());
+  std::printf(
+      "pane after its first tone sample [ms]: median %.2f  p99 %.2f  max %.2f  earliest "
+      "%.2f  (%zu characters)\n",
+      pane.median, pane.p99, pane.max, paneOffset.empty() ? 0.0 : earliest, paneOffset.size());
   std::printf("timer ticks late [ms]: median %.2f  p99 %.2f  max %.2f\n", late.median, late.p99,
               late.max);
   const double rate = recorder.measuredRate();
@@ -264,5 +324,5 @@ int main(int argc, char** argv) {
       100 * testing::bandShare(coupled, recorder.rate(), controls.freq - 100, controls.freq + 100),
       controls.freq);
   std::printf("load average before %s, after %s\n", loadBefore.c_str(), loadAfter.c_str());
-  return broken == 0 && underruns <= 0 ? 0 : 1;
+  return differing == 0 && broken == 0 ? 0 : 1;
 }

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Measures the sound output through a private PulseAudio server: 1000 characters at speed 30 (200
-# groups), once on a quiet machine and twice with two busy loops (one per core) running for the
-# whole measurement: first in sessions of their own, as programs a user starts apart are, then in
-# the player's own session, where they compete with its timer directly. Prints underruns, broken
-# characters, interval error and write-to-sound delay.
+# Measures the sound output through a private PulseAudio server against the export: 1000
+# characters at speed 30 (200 groups) and a slow transmission (speed 3, the long zero last), on a
+# quiet machine, with two busy loops in the player's own session, and with the player stopped for
+# 100 ms once a second. Prints the differing samples, broken characters, the error of consecutive
+# onsets and the pane's offset from the sound.
 # Usage: bench/measure_timing.sh [build folder] [extra options for kelvak_measure_timing]
 #        (default build folder: build-test)
 set -euo pipefail
@@ -11,11 +11,15 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build-test}
 shift || true
 cmake --build "$build" --target kelvak_measure_timing >/dev/null
+measure() {
+  "$build/bench/kelvak_measure_timing" --speed 30 --groups 200 "$@" || true
+  "$build/bench/kelvak_measure_timing" --speed 3 --text 12340 --long-zero 1 "$@" || true
+}
 echo "== quiet ($(nproc) cores; load $(cut -d' ' -f1-3 /proc/loadavg))"
-"$build/bench/kelvak_measure_timing" --speed 30 --groups 200 "$@" || true
-echo
-echo "== two busy loops, each in a session of its own"
-"$build/bench/kelvak_measure_timing" --speed 30 --groups 200 --busy 2 "$@" || true
+measure "$@"
 echo
 echo "== two busy loops in the player's own session"
-"$build/bench/kelvak_measure_timing" --speed 30 --groups 200 --busy 2 --busy-apart 0 "$@" || true
+measure --busy 2 --busy-apart 0 "$@"
+echo
+echo "== the player stopped for 100 ms once a second"
+measure --sigstop 100 "$@"

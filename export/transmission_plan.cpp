@@ -6,18 +6,10 @@
 
 #include "base/error.h"
 #include "playback/block_placement.h"
+#include "playback/schedule.h"
 #include "synth/symbol_table.h"
 
 namespace kelvak {
-
-namespace {
-
-// The window's integers are 32-bit and wrap on overflow; the tick's sums and products do too.
-std::int32_t wrap32(std::int64_t v) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
-}
-
-}  // namespace
 
 TransmissionPlan planTransmission(const TransmissionSettings& settings, const FileText& text,
                                   Random& random, std::int32_t previousUnitMs) {
@@ -35,21 +27,18 @@ TransmissionPlan planTransmission(const TransmissionSettings& settings, const Fi
   const std::int32_t unitMs = plan.buffers.unitMs;
   const std::int64_t tail = kSilentTailUnits * plan.buffers.samplesPerUnit;
   const SymbolChoice choice = settings.choice();
-  const std::int32_t groupPause = wrap32(std::int64_t{4} * settings.groupPause);
-  const std::int32_t charPause = wrap32(std::int64_t{4} * settings.charPause - 4);
 
   plan.symbols.reserve(static_cast<std::size_t>(characters + 1));
-  std::int64_t tickMs = kLeadInMs;  // the running tick time [ms]
+  TransmissionSchedule schedule;
+  schedule.start(kLeadInMs);
   for (std::int32_t c = 0; c <= characters; ++c) {
     const bool endOfGroup = c % 5 == 0;
     const int index = nextSymbolIndex(choice, c, text, random);
-    const std::int64_t onset = msToSamples(tickMs, kSampleRate);
-    const std::int64_t start = plan.symbols.empty()
-                                   ? onset
-                                   : blockStart(onset, plan.symbols.back().start,
-                                                plan.length(plan.symbols.size() - 1), tail);
-    plan.symbols.push_back({index, onset, start});
-    plan.totalSamples = start + plan.buffers.length(index);
+    schedule.beginTick(0);
+    const std::int64_t size = plan.buffers.length(index);
+    const TransmissionSchedule::Place place = schedule.place(size, std::min(tail, size));
+    plan.symbols.push_back({index, place.onset, place.start});
+    plan.totalSamples = schedule.end();
     if (plan.totalSamples > kMaxExportSamples) {
       throw KelvakError("The transmission would last longer than " +
                         std::to_string(kMaxExportSamples / kSampleRate / 3600) +
@@ -59,8 +48,9 @@ TransmissionPlan planTransmission(const TransmissionSettings& settings, const Fi
     if (c != 0 && endOfGroup) plan.answerKey += ' ';
 
     const std::int32_t length = static_cast<std::int32_t>(SymbolTable[index].length);
-    const std::int32_t interval = wrap32(
-        std::int64_t{wrap32(std::int64_t{endOfGroup ? groupPause : charPause} + length)} * unitMs);
+    const std::int32_t pause =
+        pauseUnits(endOfGroup, endOfGroup ? settings.groupPause : settings.charPause);
+    const std::int32_t interval = tickIntervalMs(pause, length, unitMs);
     // The window's timer takes 0 as "no tick" and a negative product as weeks: the next symbol
     // would never come. Only the last symbol's interval is never waited for.
     if (interval <= 0 && c < characters) {
@@ -68,7 +58,7 @@ TransmissionPlan planTransmission(const TransmissionSettings& settings, const Fi
                         std::to_string(interval) +
                         " ms): the transmission would stand still; raise the pause");
     }
-    tickMs += interval;
+    schedule.setInterval(interval);
   }
   return plan;
 }

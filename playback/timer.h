@@ -13,7 +13,8 @@ class Timer {
  public:
   static constexpr std::uint32_t kInitialInterval = 1000;  // [ms]
   // A tick this far behind its beat (the thread was held up) starts a new beat from the moment it
-  // runs, instead of hurrying the ticks after it.
+  // runs, instead of hurrying the ticks after it; the transmission's steering brings the ticks
+  // back ahead of the sound.
   static constexpr std::chrono::milliseconds kBeatKept{50};
 
   virtual ~Timer() = default;
@@ -24,8 +25,9 @@ class Timer {
 
   // When the tick being handled fell due by the timer's own beat; outside a tick, now. A timer
   // that keeps a beat counts a re-arm made inside a tick from this moment, so a tick that runs
-  // late does not push the ticks after it; the sound is placed by it, so the lateness is not
-  // heard either. A timer without a beat of its own answers now.
+  // late does not push the ticks after it. The transmission asks the sound device how far ahead
+  // of the sound this moment was, and counts a restart of the timer from it. A timer without a
+  // beat of its own answers now.
   virtual std::chrono::steady_clock::time_point tickMoment() const {
     return std::chrono::steady_clock::now();
   }

@@ -1,6 +1,10 @@
 // The transmission engine: one symbol per timer tick, paced by the symbol's length and the pauses.
 #include "playback/transmission.h"
 
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
 #include "base/error.h"
 #include "playback/block_placement.h"
 #include "playback/settings.h"
@@ -8,15 +12,6 @@
 #include "text/int_text.h"
 
 namespace kelvak {
-
-namespace {
-
-// The window's integers are 32-bit and wrap on overflow; so do these sums and products.
-std::int32_t wrap32(std::int64_t v) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
-}
-
-}  // namespace
 
 Transmission::Transmission(Controls& controls, Timer& timer, WaveDevice& device, Random& random)
     : controls_(controls), timer_(timer), device_(device), random_(random) {}
@@ -61,7 +56,7 @@ void Transmission::finishForming() {
   controls_.setStatusText(kPlayingStatus);
   const std::int32_t groups = fieldInteger(controls_.groupCountText());
   controls_.setProgressMax(static_cast<std::uint16_t>(wrap32(std::int64_t{groups} * 5 + 1)));
-  controls_.setProgressPosition(static_cast<std::uint16_t>(symbolCounter_));
+  controls_.setProgressPosition(static_cast<std::uint16_t>(heardCounter_));
   buffersStale_ = false;
 }
 
@@ -82,6 +77,8 @@ void Transmission::play() {
   sent_.fromFile = !controls_.randomSource();
   sent_.filePath = sent_.fromFile ? filePath_ : std::string();
   shown_ = 0;
+  heardSymbols_ = 0;
+  pending_.clear();
   bufferForming();
   spare_.release();  // nothing of an earlier transmission is worth keeping
 
@@ -98,7 +95,26 @@ void Transmission::play() {
   if (static_cast<std::int32_t>(timer_.interval()) <= 0) {
     timer_.setInterval(Timer::kInitialInterval);
   }
+  nominalInterval_ = timer_.interval();
   timer_.setEnabled(true);
+  // The transmission's sample 0: the device placed its own one lead after the open, a moment ago.
+  start_ = timer_.tickMoment();
+  schedule_.start(nominalInterval_);
+}
+
+void Transmission::rebase() {
+  const auto sinceStart = std::chrono::nanoseconds(timer_.tickMoment() - start_).count();
+  schedule_.rebase(schedule_.samplesOf(sinceStart), nominalInterval_);
+}
+
+std::uint32_t Transmission::steered(std::uint32_t interval, std::int64_t onset) const {
+  const std::int64_t lead = device_.leadSamples();
+  if (lead <= 0 || interval == 0 || interval > kSteeredIntervalLimit) return interval;
+  // How much later than one lead before its place this tick fell due, by the stream's clock.
+  const std::int64_t ahead = onset - device_.heardAt(timer_.tickMoment());
+  const auto lateMs = std::llround(static_cast<double>(lead - ahead) * 1000 / kSampleRate);
+  const std::int64_t shift = std::clamp<std::int64_t>(lateMs, -kSteerLaterMs, interval / 2);
+  return static_cast<std::uint32_t>(std::int64_t{interval} - shift);
 }
 
 void Transmission::tick() {
@@ -118,40 +134,61 @@ void Transmission::tick() {
   // without sending a symbol that would never be shown; the next tick tries the same place again.
   const bool endOfGroup = c % 5 == 0;
   const std::int32_t pause =
-      endOfGroup ? wrap32(std::int64_t{4} * fieldInteger(controls_.groupPauseText()))
-                 : wrap32(std::int64_t{4} * fieldInteger(controls_.charPauseText()) - 4);
+      pauseUnits(endOfGroup,
+                 fieldInteger(endOfGroup ? controls_.groupPauseText() : controls_.charPauseText()));
 
-  const auto moment = timer_.tickMoment();
+  // The tick's place in the schedule; should it fail below, the next tick comes one held interval
+  // later, as the timer goes on with it.
+  schedule_.beginTick(nominalInterval_);
   const int index = nextSymbolIndex();
   const std::int32_t length = static_cast<std::int32_t>(SymbolTable[index].length);
   // A refused block is simply not heard. Its silent tail may be cut by the next block.
   const SymbolBlock& block = buffers_.blocks[index];
   const std::int64_t size = block ? static_cast<std::int64_t>(block->size()) : 0;
-  const std::int64_t tail = kSilentTailUnits * buffers_.samplesPerUnit;
-  const std::int64_t tone = size > tail ? size - tail : size;
-  device_.write(block, static_cast<std::size_t>(tone), moment);
+  const std::int64_t tail = std::min(kSilentTailUnits * buffers_.samplesPerUnit, size);
+  const TransmissionSchedule::Place place = schedule_.place(size, tail);
+  const bool accepted = device_.write(block, static_cast<std::size_t>(size - tail), place.start);
 
   // A negative product becomes a huge unsigned interval: the transmission then waits for Stop.
-  const std::int32_t interval =
-      wrap32(std::int64_t{wrap32(std::int64_t{pause} + length)} * unitMs_);
-  timer_.setInterval(static_cast<std::uint32_t>(interval));
+  const auto interval = static_cast<std::uint32_t>(tickIntervalMs(pause, length, unitMs_));
+  nominalInterval_ = interval;
+  schedule_.setInterval(interval);
+  timer_.setInterval(accepted ? steered(interval, place.onset) : interval);
 
   if (c != 0) {
     sent_.symbols.push_back(static_cast<std::uint8_t>(index));
     sent_.sound = lastSound_;
-    if (!textHidden_ && shown_ + 1 == sent_.symbols.size()) {
-      controls_.appendText(displayUtf8(index));
-      if (endOfGroup) controls_.appendText(" ");
-      shown_ = sent_.symbols.size();
-    }
   }
   symbolCounter_ = c + 1;
+  pending_.push_back({place.start, sent_.symbols.size(), symbolCounter_});
+  followSound();  // a device without a lead sounds the block at once
 
   const std::int32_t groups = fieldInteger(controls_.groupCountText());
   if (wrap32(std::int64_t{groups} * 5 + 1) == symbolCounter_ || beyondFileText(symbolCounter_)) {
     stopPlayback();
   }
-  controls_.setProgressPosition(static_cast<std::uint16_t>(symbolCounter_));
+}
+
+int Transmission::followSound() { return followSoundAt(timer_.tickMoment()); }
+
+int Transmission::followSoundAt(std::chrono::steady_clock::time_point now) {
+  if (!device_.isOpen()) return -1;
+  const std::int64_t heard = device_.heardAt(now);
+  bool moved = false;
+  while (!pending_.empty() && pending_.front().position <= heard) {
+    heardSymbols_ = pending_.front().symbols;
+    heardCounter_ = pending_.front().counter;
+    pending_.pop_front();
+    moved = true;
+  }
+  if (moved) {
+    if (!textHidden_) showSentText(heardSymbols_);
+    controls_.setProgressPosition(static_cast<std::uint16_t>(heardCounter_));
+  }
+  if (pending_.empty()) return -1;
+  const std::int64_t wait = pending_.front().position - heard;
+  return static_cast<int>(
+      std::min<std::int64_t>((wait * 1000 + kSampleRate - 1) / kSampleRate, kFollowSoundMaxMs));
 }
 
 void Transmission::setIdleControls() {
@@ -161,13 +198,39 @@ void Transmission::setIdleControls() {
   controls_.setGroupCountEnabled(true);
 }
 
+void Transmission::followSoundToTheLastBlock() {
+  using Clock = std::chrono::steady_clock;
+  if (device_.leadSamples() <= 0 || pending_.empty()) return;
+  const std::int64_t ahead = pending_.back().position - device_.heardAt(Clock::now());
+  const auto bound = std::chrono::milliseconds(
+      std::clamp<std::int64_t>(ahead * 1000 / kSampleRate, 0, kFollowToTheEndMaxMs) +
+      kFollowSoundMaxMs);
+  const auto deadline = Clock::now() + bound;
+  for (;;) {
+    const int wait = followSoundAt(Clock::now());
+    if (wait < 0 || !device_.alive() || device_.stalled()) return;
+    const auto now = Clock::now();
+    if (now >= deadline) return;
+    std::this_thread::sleep_for(
+        std::min<Clock::duration>(std::chrono::milliseconds(std::max(wait, 1)), deadline - now));
+  }
+}
+
 void Transmission::stopPlayback() {
   if (device_.isOpen()) {
-    device_.waitUntilPlayed();  // the last symbol is heard to its end
+    followSoundToTheLastBlock();  // the window waits; the pane goes on with the sound
+    device_.waitUntilPlayed();    // the last symbol is heard to its end
     device_.close();
+    // Everything written has sounded now.
+    pending_.clear();
+    heardSymbols_ = sent_.symbols.size();
+    heardCounter_ = symbolCounter_;
+    controls_.setProgressPosition(static_cast<std::uint16_t>(heardCounter_));
   }
-  showSentText();  // the hidden text appears once the last symbol has been heard
+  showSentText(sent_.symbols.size());  // the hidden text appears once the last symbol was heard
   timer_.setEnabled(false);
+  // The timer holds the interval the last tick set, without the steering towards the sound.
+  if (timer_.interval() != nominalInterval_) timer_.setInterval(nominalInterval_);
   buffers_.release();
   spare_.release();
   setIdleControls();
@@ -190,6 +253,7 @@ void Transmission::pause() {
     }
   }
   timer_.setEnabled(!timer_.enabled());
+  if (timer_.enabled()) rebase();  // the next symbol one interval after the resume
   pauseDown_ = !timer_.enabled();
   controls_.setPauseDown(pauseDown_);
 }
@@ -205,20 +269,22 @@ void Transmission::soundSettingChanged(SoundSetting which) {
       timer_.setEnabled(false);
       adopt(std::move(fresh));
       timer_.setEnabled(true);
+      rebase();
       finishForming();
     }
   }
   buffersStale_ = true;
 }
 
-void Transmission::showSentText() {
-  if (shown_ >= sent_.symbols.size()) return;
+void Transmission::showSentText(std::size_t upTo) {
+  upTo = std::min(upTo, sent_.symbols.size());
+  if (shown_ >= upTo) return;
   std::string text;
-  for (std::size_t k = shown_; k < sent_.symbols.size(); ++k) {
+  for (std::size_t k = shown_; k < upTo; ++k) {
     text += displayUtf8(sent_.symbols[k]);
-    if ((k + 1) % 5 == 0) text += ' ';  // as the ticks write it: a space after every group
+    if ((k + 1) % 5 == 0) text += ' ';  // a space after every group
   }
-  shown_ = sent_.symbols.size();
+  shown_ = upTo;
   controls_.appendText(text);
 }
 
@@ -230,7 +296,7 @@ void Transmission::setTextHidden(bool hidden) {
     controls_.clearText();
     shown_ = 0;
   } else {
-    showSentText();
+    showSentText(heardSymbols_);
   }
 }
 
@@ -268,10 +334,13 @@ std::int32_t Transmission::soundSymbol(int index) {
   const std::int64_t size = block ? static_cast<std::int64_t>(block->size()) : 0;
   const std::int64_t tail = kSilentTailUnits * buffers_.samplesPerUnit;
   const std::int64_t tone = size > tail ? size - tail : size;
-  device_.write(block, static_cast<std::size_t>(tone), WaveDevice::Clock::now());
+  // As soon as the device can place it: one lead after the sample heard now.
+  const std::int64_t lead = device_.leadSamples();
+  device_.write(block, static_cast<std::size_t>(tone),
+                device_.heardAt(WaveDevice::Clock::now()) + lead);
   const std::int64_t units =
       static_cast<std::int64_t>(SymbolTable[index].length) - kSilentTailUnits;
-  return wrap32(units * unitMs_);
+  return wrap32(units * unitMs_ + lead * 1000 / kSampleRate);
 }
 
 void Transmission::endSymbols() {

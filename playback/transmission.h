@@ -1,13 +1,16 @@
 // The transmission: Play, the timer tick, Pause, Stop, re-forming on sound changes, text source.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "playback/controls.h"
+#include "playback/schedule.h"
 #include "playback/symbol_weights.h"
 #include "playback/text_source.h"
 #include "playback/timer.h"
@@ -53,6 +56,24 @@ class Transmission {
   // Stops the timer and the sound at once, without waiting (the program is ending).
   void shutdown();
 
+  // The pane and the progress follow the sound: each character appears, and the bar advances, when
+  // its block begins to sound by the device's clock. Shows what has begun to sound by now; returns
+  // how long until the next block written begins to sound [ms], at most kFollowSoundMaxMs, or -1
+  // when none waits. The window calls it again after that long (each tick calls it too).
+  int followSound();
+  static constexpr std::int64_t kFollowSoundMaxMs = 100;
+  // Stop waits for the sound: meanwhile the pane keeps following it, for at most this long [ms]
+  // besides (a lead and a symbol are less than two seconds).
+  static constexpr std::int64_t kFollowToTheEndMaxMs = 2000;
+
+  // The timer's next interval is moved by how much later than one lead before its place (by the
+  // stream's clock) a tick fell due, so the ticks keep ahead of the sound however the steady clock
+  // and the sound card's clock drift apart, and catch up after the window was held up. Where the
+  // symbols sound never moves. A tick that came early is let wait at most this much longer [ms];
+  // one that came late shortens the next interval by up to half.
+  static constexpr std::int64_t kSteerLaterMs = 20;
+  static constexpr std::uint32_t kSteeredIntervalLimit = 0x7FFFFFFF;
+
   // Ends the transmission (the Stop button, and the tick that sends the last symbol): waits for
   // the last block, closes the device, returns to idle.
   void stopPlayback();
@@ -88,8 +109,8 @@ class Transmission {
   // --- single symbols, for the character drill ---
   // Sounds one symbol now through the transmission's device and blocks, formed anew when a sound
   // setting changed; opens the device first when it is closed. Nothing is shown in the pane and
-  // the generator is not drawn from beyond the forming. Returns how long the symbol's tone lasts
-  // [ms]. Throws KelvakError while a transmission is open, and for a device that cannot be opened
+  // the generator is not drawn from beyond the forming. Returns how long until the symbol's tone
+  // ends [ms]: the device's lead and the tone. Throws KelvakError while a transmission is open, and for a device that cannot be opened
   // with its own text.
   std::int32_t soundSymbol(int index);
   // Waits for the last single symbol to be heard, then closes the device.
@@ -109,8 +130,16 @@ class Transmission {
   SymbolChoice choice() const;
   // True when, with the file source, symbol number `counter` lies beyond the file text.
   bool beyondFileText(std::int32_t counter) const;
-  // Appends to the pane the sent characters it does not show yet, in one piece.
-  void showSentText();
+  // Appends to the pane, in one piece, the sent characters before `upTo` it does not show yet.
+  void showSentText(std::size_t upTo);
+  int followSoundAt(std::chrono::steady_clock::time_point now);
+  // Follows the sound with the pane until the last block written begins to sound, sleeping
+  // between; nothing to do for a device without a lead.
+  void followSoundToTheLastBlock();
+  // The timer was switched on again now: the next symbol's place counts from this moment.
+  void rebase();
+  // The interval to give the timer after a tick whose symbol falls on `onset`.
+  std::uint32_t steered(std::uint32_t interval, std::int64_t onset) const;
 
   Controls& controls_;
   Timer& timer_;
@@ -134,6 +163,20 @@ class Transmission {
   Weighting weighting_;
   std::shared_ptr<const SymbolWeights> weights_;  // those of the tick being sent
   bool singles_ = false;                          // the device is open for single symbols
+  // Where this transmission's symbols sound, from sample 0 at `start_` (the steady clock).
+  TransmissionSchedule schedule_;
+  std::chrono::steady_clock::time_point start_{};
+  std::uint32_t nominalInterval_ = Timer::kInitialInterval;  // the last interval the ticks set
+  // Blocks written that have not begun to sound: where they start, and the symbols of sent_ and
+  // the symbol counter the window shows once they do.
+  struct Pending {
+    std::int64_t position;
+    std::size_t symbols;
+    std::int32_t counter;
+  };
+  std::deque<Pending> pending_;
+  std::size_t heardSymbols_ = 0;   // symbols of sent_ whose blocks have begun to sound
+  std::int32_t heardCounter_ = 0;  // the symbol counter as far as the sound has come
 };
 
 }  // namespace kelvak

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -10,9 +11,9 @@
 
 namespace kelvak {
 
-// Unsigned 8-bit mono PCM at 11025 samples per second. Blocks play in the order written; a block
-// written while nothing sounds starts at once. The device holds a reference to every block until
-// it has been played, so the caller may drop or re-form its set at any time.
+// Unsigned 8-bit mono PCM at 11025 samples per second. Each block sounds at the sample position it
+// is written for; blocks play in the order written. The device holds a reference to every block
+// until it has been played, so the caller may drop or re-form its set at any time.
 class WaveDevice {
  public:
   virtual ~WaveDevice() = default;
@@ -23,18 +24,36 @@ class WaveDevice {
 
   using Clock = std::chrono::steady_clock;
 
-  // Queues a block to sound one constant latency after `moment`, or behind what was written
-  // before: the block's first `toneSamples` carry tone and the rest is a silent tail, which the
-  // next block may cut when it comes while that tail plays (see blockStart). `moment` is
-  // when the symbol is due by the transmission's beat (Timer::tickMoment), at the latest now: a
-  // tick that ran a little late still sounds on its beat. False when the device refused the block
-  // (for instance after the sound server went away); the symbol is then simply not heard.
-  virtual bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) = 0;
-  // A block that is all tone, due now. Devices bring it in with `using WaveDevice::write;`.
+  // How late a tick may come, behind its place less the lead, without changing anything heard: a
+  // window held up by a busy machine or paged out for a moment [ms].
+  static constexpr std::int64_t kLateTickMs = 160;
+
+  // Positions count samples from a point the device fixes at open, one lead (leadSamples) after
+  // the sample heard at that moment: position 0 sounds about one lead after the open, and every
+  // later position the same number of samples after it by the stream's own clock. A transmission
+  // started right after the open thus hands each block over one lead before its place.
+  //
+  // Queues a block to start at `position`, or right behind the tone of the block before should
+  // that still sound there; a block that comes after the samples at its place have gone to the
+  // server starts at the first one still to go. Its first `toneSamples` carry tone and the rest is
+  // a silent tail, which the next block may cut (see blockStart). False when the device refused
+  // the block (for instance after the sound server went away); the symbol is then simply not
+  // heard.
+  virtual bool write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) = 0;
+  // A block that is all tone, one lead from now. Devices bring it in with `using
+  // WaveDevice::write;`.
   bool write(SymbolBlock block) {
     const std::size_t n = block ? block->size() : 0;
-    return write(std::move(block), n, Clock::now());
+    return write(std::move(block), n, heardAt(Clock::now()) + leadSamples());
   }
+
+  // The position being heard at `moment`, by the stream's clock [samples]; negative before
+  // position 0 sounds. Only meaningful while open.
+  virtual std::int64_t heardAt(Clock::time_point moment) const = 0;
+  // How far ahead of its place a block is meant to be handed over [samples]: enough that a tick
+  // held up by a busy machine still comes before the server needs its samples. 0 for a device
+  // that places a block wherever it comes.
+  virtual std::int64_t leadSamples() const { return 0; }
 
   // True while a written block has not finished playing.
   virtual bool busy() const = 0;
@@ -52,7 +71,7 @@ class WaveDevice {
   virtual bool alive() const { return isOpen(); }
   // The server has stopped taking sound for longer than the device allows: it is stuck.
   virtual bool stalled() const { return false; }
-  // From a block's moment to the moment it is heard [ms]; 0 when not open.
+  // The lead in milliseconds; 0 when not open.
   virtual double latencyMs() const { return 0; }
   // Why the last open failed, in the sound library's or the server's own words; empty after a
   // successful open.

@@ -30,8 +30,8 @@ bool AutoWaveDevice::open() {
   return false;
 }
 
-bool AutoWaveDevice::write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) {
-  return isOpen() && active_->write(std::move(block), toneSamples, moment);
+bool AutoWaveDevice::write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) {
+  return isOpen() && active_->write(std::move(block), toneSamples, position);
 }
 
 void AutoWaveDevice::close() {

@@ -24,7 +24,11 @@ class AutoWaveDevice : public WaveDevice {
   bool open() override;
   bool isOpen() const override { return active_ && active_->isOpen(); }
   using WaveDevice::write;
-  bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) override;
+  bool write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) override;
+  std::int64_t heardAt(Clock::time_point moment) const override {
+    return isOpen() ? active_->heardAt(moment) : 0;
+  }
+  std::int64_t leadSamples() const override { return isOpen() ? active_->leadSamples() : 0; }
   bool busy() const override { return isOpen() && active_->busy(); }
   bool waitUntilPlayed() override { return !isOpen() || active_->waitUntilPlayed(); }
   void close() override;

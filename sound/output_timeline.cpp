@@ -9,8 +9,7 @@
 
 namespace kelvak {
 
-OutputTimeline::OutputTimeline(std::int64_t latency, int sampleRate)
-    : latency_(latency), sampleRate_(sampleRate) {}
+OutputTimeline::OutputTimeline(int sampleRate) : sampleRate_(sampleRate) {}
 
 double OutputTimeline::secondsSinceEpoch(Clock::time_point t) const {
   return std::chrono::duration<double>(t - epoch_).count();
@@ -22,8 +21,8 @@ double OutputTimeline::positionAt(Clock::time_point t) const {
 }
 
 std::int64_t OutputTimeline::write(SymbolBlock block, std::int64_t toneSamples,
-                                   Clock::time_point now) {
-  const auto due = static_cast<std::int64_t>(std::llround(positionAt(now))) + latency_;
+                                   std::int64_t position) {
+  const std::int64_t due = position;
   // Behind the block before by the one rule for that; never into samples already handed out.
   std::int64_t wanted = std::max(due, lastEnd_);
   if (!blocks_.empty()) {

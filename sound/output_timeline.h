@@ -14,18 +14,20 @@ namespace kelvak {
 
 // The sound server pulls samples in periods, so a block that merely joined a queue would start at
 // the next period boundary: up to a whole period late, a Morse unit of jitter at speed 30. The
-// timeline instead keeps a map from the steady clock to the output sample count, learned from the
-// moments the callback runs, and puts every block at (moment written + one constant latency) on
-// that map. The transmission's timer thus decides when a symbol sounds, to the sample.
+// timeline instead puts every block at the output position it is written for, counted in samples
+// handed out since the timeline was made; the transmission's schedule thus decides where a symbol
+// sounds, to the sample, however late its tick ran.
 //
 // Where a block meets the one before it, blockStart (playback/block_placement.h) decides: a block
-// due while the one before plays only its silent tail starts at its own time and cuts that tail;
-// one due while the one before still sounds tone starts where that tone ends. Blocks never
+// placed while the one before plays only its silent tail starts at its place and cuts that tail;
+// one placed while the one before still sounds tone starts where that tone ends. Blocks never
 // overlap and play in the order written. Before, between and after blocks the output holds the
 // silent level 0x80, on which the blocks begin and end (give or take their noise), so the device
 // adds no steps of its own.
 //
-// The clock map has two sources. By default it is learned from the moments the callback runs
+// A map from the steady clock to the output position tells which sample sounds when: the device
+// fixes where its positions begin from it, and tells the window which sample is heard. The map
+// has two sources. By default it is learned from the moments the callback runs
 // (SDL: the callback takes one period at a time, on the server's beat). A device whose server
 // tells which sample is being heard (PulseAudio's timing information) calls followStreamClock
 // instead, and the map then follows the stream's own clock: positionAt() is the sample heard at
@@ -56,24 +58,24 @@ class OutputTimeline {
   static constexpr double kStreamJumpConfirm = 0.030;
   static constexpr std::size_t kStreamJumpReports = 3;
 
-  // latency: from a write to the block's place on the output [samples]. It must cover one
-  // callback's worth of samples, which is how far the handed-out samples run ahead of the map.
-  explicit OutputTimeline(std::int64_t latency, int sampleRate = kSampleRate);
+  explicit OutputTimeline(int sampleRate = kSampleRate);
 
-  // Places a block and holds a reference to it until it has been handed out. Its first
+  // Places a block at output `position` (or behind the tone before it, or at the first sample
+  // not yet handed out) and holds a reference to it until it has been handed out. Its first
   // `toneSamples` carry tone, the rest is a silent tail the next block may cut. Returns the
   // output position of its first sample [samples]. An empty block occupies no time.
-  std::int64_t write(SymbolBlock block, std::int64_t toneSamples, Clock::time_point now);
+  std::int64_t write(SymbolBlock block, std::int64_t toneSamples, std::int64_t position);
   // A block that is all tone.
-  std::int64_t write(SymbolBlock block, Clock::time_point now) {
+  std::int64_t write(SymbolBlock block, std::int64_t position) {
     const auto n = block ? static_cast<std::int64_t>(block->size()) : 0;
-    return write(std::move(block), n, now);
+    return write(std::move(block), n, position);
   }
 
   // The stream's clock: at `now` the sample at output position `heard` is being heard
   // [samples]. From the first call on, the map follows these reports instead of the callbacks.
   void followStreamClock(Clock::time_point now, double heard);
-  void setLatency(std::int64_t latency) { latency_ = latency; }
+  // A report of the stream's clock has come in.
+  bool streamClockKnown() const { return streamClock_; }
 
   // The audio callback: fills out[0, count) with the next samples. `now` is when it runs.
   void render(std::uint8_t* out, std::size_t count, Clock::time_point now);
@@ -93,15 +95,14 @@ class OutputTimeline {
   std::int64_t writtenEnd() const { return lastEnd_; }
   // End of the first block not yet wholly handed out; writtenEnd() when there is none [samples].
   std::int64_t firstPendingEnd() const { return blocks_.empty() ? lastEnd_ : blocks_.front().end; }
-  // Blocks that could not start at their own time because the samples there had already been
-  // handed out (the latency was shorter than the queue), since the timeline was made.
+  // Blocks that could not start at their place because the samples there had already been
+  // handed out (their tick came too late), since the timeline was made.
   int lateWrites() const { return lateWrites_; }
   // Jumps of the stream's clock taken since the timeline was made.
   int streamJumps() const { return streamJumps_; }
   // The output position that the map gives for a moment [samples]; before the first callback,
   // the samples handed out so far.
   double positionAt(Clock::time_point t) const;
-  std::int64_t latency() const { return latency_; }
   int sampleRate() const { return sampleRate_; }
 
  private:
@@ -115,7 +116,6 @@ class OutputTimeline {
   void learnClock(std::size_t count, Clock::time_point now);
   double secondsSinceEpoch(Clock::time_point t) const;
 
-  std::int64_t latency_;
   int sampleRate_;
   std::deque<Entry> blocks_;
   std::int64_t handedOut_ = 0;  // the next sample the callback hands out [samples]

@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <thread>
 
 #include "sound/bounded_wait.h"
+#include "sound/inheriting_mutex.h"
 #include "sound/output_timeline.h"
 #include "sound/realtime_priority.h"
 
@@ -27,7 +29,7 @@ double msOf(std::int64_t samples) { return 1000.0 * static_cast<double>(samples)
 
 // What outlives a connection: the underrun record and the count of late blocks.
 struct PulseWaveDevice::Log {
-  mutable std::mutex mutex;
+  mutable InheritingMutex mutex;
   std::vector<Underrun> underruns;
   int latePlacements = 0;
   int clockJumps = 0;
@@ -44,13 +46,15 @@ struct PulseWaveDevice::Connection {
   std::shared_ptr<Log> log;
   bool realtime = true;
 
-  std::mutex mutex;
-  std::condition_variable changed;
+  InheritingMutex mutex;
+  std::condition_variable_any changed;
   bool contextReady = false;
   bool streamReady = false;
   bool failed = false;  // the connection or the stream failed
   std::string failure;  // the library's words for it
-  OutputTimeline timeline{kLatency, kSampleRate};
+  OutputTimeline timeline{kSampleRate};
+  std::int64_t lead = kLead;        // [samples]
+  std::int64_t origin = 0;          // the timeline's position of the device's position 0 [samples]
   Clock::time_point lastRequest{};  // the server's last request for sound, or the opening
   bool feederKnown = false;
   std::shared_ptr<std::string> realtimeStatus = std::make_shared<std::string>();
@@ -80,16 +84,20 @@ struct PulseWaveDevice::Connection {
     loop = nullptr;
   }
 
-  // A block must start beyond what the server already holds: should the queue, counted from
-  // what is heard, come near the write latency (a server that keeps more than it was asked to),
-  // the latency grows to stay one margin above it. Settled before the first block (a Play's first
-  // tick comes a whole interval after the open), so the rhythm never jumps; a queue swollen by an
-  // underrun later on changes nothing. Called with `mutex` held.
-  void keepLatencyAboveQueue(Clock::time_point now) {
+  // A late tick's block must still come before its samples go to the server: should the queue,
+  // counted from what is heard, come within kLateTickMs of the lead (a server that keeps more than
+  // it was asked to), the lead and position 0 move on to stay one margin beyond. Settled before
+  // the first block (a Play's first tick comes a whole interval after the open), so no symbol
+  // ever moves; a queue swollen by an underrun later on changes nothing. Called with `mutex` held.
+  void keepLeadAboveQueue(Clock::time_point now) {
     if (timeline.writtenEnd() > 0) return;
     const double queue = static_cast<double>(timeline.handedOut()) - timeline.positionAt(now);
-    const auto needed = static_cast<std::int64_t>(queue) + kLatencyMargin;
-    if (needed > timeline.latency() && needed <= kLatencyLimit) timeline.setLatency(needed);
+    const auto needed =
+        static_cast<std::int64_t>(queue) + kLateTickMs * kSampleRate / 1000 + kLeadMargin;
+    if (needed > lead && needed <= kLeadLimit) {
+      origin += needed - lead;
+      lead = needed;
+    }
   }
 
   void fail(const std::string& why) {
@@ -168,7 +176,7 @@ struct PulseWaveDevice::Connection {
         std::lock_guard lock(self->mutex);
         self->lastRequest = now;
         self->timeline.render(static_cast<std::uint8_t*>(data), n, now);
-        self->keepLatencyAboveQueue(now);
+        self->keepLeadAboveQueue(now);
       }
       if (pa_stream_write(s, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
       bytes -= n;
@@ -292,6 +300,11 @@ PulseWaveDevice::OpenResult PulseWaveDevice::tryOpen() {
       return OpenResult::Failed;
     }
     c->lastRequest = Clock::now();
+    // Position 0 one lead after the sample heard now; nothing has been heard before the stream's
+    // clock first reports.
+    const double heard =
+        c->timeline.streamClockKnown() ? c->timeline.positionAt(c->lastRequest) : 0;
+    c->origin = std::llround(std::max(0.0, heard)) + c->lead;
   }
 
   connection_ = std::move(c);
@@ -310,15 +323,14 @@ bool PulseWaveDevice::stalled() const {
   return Clock::now() - connection_->lastRequest > kStallLimit;
 }
 
-bool PulseWaveDevice::write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) {
+bool PulseWaveDevice::write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) {
   if (!block || !isOpen()) return false;
   const auto now = Clock::now();
-  const auto at = std::min(moment, now);
   Connection& c = *connection_;
   std::lock_guard lock(c.mutex);
   if (c.failed || now - c.lastRequest > kStallLimit) return false;
   const int before = c.timeline.lateWrites();
-  c.timeline.write(std::move(block), static_cast<std::int64_t>(toneSamples), at);
+  c.timeline.write(std::move(block), static_cast<std::int64_t>(toneSamples), c.origin + position);
   if (c.timeline.lateWrites() != before) {
     std::lock_guard logLock(log_->mutex);
     ++log_->latePlacements;
@@ -374,11 +386,20 @@ void PulseWaveDevice::stallFeedingThread(std::chrono::milliseconds duration) {
   pa_threaded_mainloop_unlock(connection_->loop);
 }
 
-double PulseWaveDevice::latencyMs() const {
-  if (!isOpen()) return 0.0;
+std::int64_t PulseWaveDevice::heardAt(Clock::time_point moment) const {
+  if (!isOpen()) return 0;
   std::lock_guard lock(connection_->mutex);
-  return msOf(connection_->timeline.latency());
+  const Connection& c = *connection_;
+  return std::llround(c.timeline.positionAt(moment)) - c.origin;
 }
+
+std::int64_t PulseWaveDevice::leadSamples() const {
+  if (!isOpen()) return 0;
+  std::lock_guard lock(connection_->mutex);
+  return connection_->lead;
+}
+
+double PulseWaveDevice::latencyMs() const { return msOf(leadSamples()); }
 
 std::uint32_t PulseWaveDevice::targetLength() const {
   if (!isOpen()) return 0;

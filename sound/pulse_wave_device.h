@@ -16,9 +16,11 @@ namespace kelvak {
 // One playback stream of unsigned 8-bit mono at 11025 Hz with buffer sizes of our own: the server
 // keeps kTargetLength queued, so the feeding thread (libpulse's main loop thread, which runs the
 // refill callback) may stall for about 100 ms without the sound running dry, and asks for more in
-// steps of kRefill. Blocks are placed on the device's own output timeline, whose clock map follows
-// the stream's playback clock from the server's timing information: a block sounds at
-// (moment written + latencyMs()), or right behind the block before it (see OutputTimeline).
+// steps of kRefill. Blocks are placed on the device's own output timeline at their positions, and
+// the timeline's clock map follows the stream's playback clock from the server's timing
+// information: position 0 is the sample heard at the open plus one lead, so a transmission that
+// hands each block over one lead before its place by that clock may run up to
+// WaveDevice::kLateTickMs late and change nothing heard.
 //
 // Nothing here waits on the server without a bound: open() gives up after kOpenLimit, and every
 // other call only queues data or reads the state the main loop thread keeps. Call from one thread
@@ -27,23 +29,25 @@ class PulseWaveDevice : public WaveDevice {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // Audio the server keeps queued for the stream [samples]: 127 ms. A stall of the feeding thread
-  // shorter than this, less the little the sink takes ahead and one refill step, plays on from the
-  // queue: on this null sink stalls of 115 ms played through and 120 ms ran dry.
-  static constexpr std::uint32_t kTargetLength = 1400;
+  // Audio the server keeps queued for the stream [samples]: 200 ms. A stall of the feeding thread,
+  // or of the whole program, shorter than this, less the little the sink takes ahead and one
+  // refill step, plays on from the queue: with 127 ms a program stopped for 100 ms once a second
+  // ran dry once in 1000 characters, and so did a null sink catching up after the server itself
+  // was starved under load; each time every later symbol sounded late.
+  static constexpr std::uint32_t kTargetLength = 2205;
   // The refill step: the server asks for more whenever this much has been played [samples], 5 ms.
   // Short steps keep the queue close to its full length, which is what a stall draws on.
   static constexpr std::uint32_t kRefill = 55;
-  // From a write to the block's sound [samples]: 149 ms, so that a change is heard within 150 ms.
-  // It must exceed the queue (counted from what is heard now), and what it exceeds it by is how
-  // late a tick may run and still sound on its beat (Timer::tickMoment): about 20 ms with the
-  // queue full, 5 ms more just before a refill.
-  static constexpr std::int64_t kLatency = 1640;
-  // The latency stays at least this far above the queue the server really keeps, should it keep
-  // more than it was asked to [samples], 10 ms; but never grows beyond kLatencyLimit (half a
-  // second), whatever a confused server reports.
-  static constexpr std::int64_t kLatencyMargin = 110;
-  static constexpr std::int64_t kLatencyLimit = 5512;
+  // The lead [samples]: 380 ms. A block's samples go to the server one queue (counted from what
+  // is heard, about 205 ms with the queue full) before they sound, so a tick handing its block
+  // over one lead ahead may come up to the rest, about 175 ms, late: beyond kLateTickMs with a
+  // little to spare. A longer lead would only delay what a slider changes.
+  static constexpr std::int64_t kLead = 4190;
+  // Before the first block the lead grows, should the server keep more than it was asked to, to
+  // stay kLateTickMs and this margin [samples], 10 ms, above the queue; but never beyond
+  // kLeadLimit (a second), whatever a confused server reports.
+  static constexpr std::int64_t kLeadMargin = 110;
+  static constexpr std::int64_t kLeadLimit = 11025;
   // open() gives up on a server that has not answered by then, so that Play answers within a
   // second, the forming and the message box included, also with two busy loops beside it (the box
   // then comes some 200 ms after the limit); a working server answers in milliseconds.
@@ -84,7 +88,9 @@ class PulseWaveDevice : public WaveDevice {
   bool isOpen() const override { return connection_ != nullptr; }
   // False when not open, or when the server has gone away or stopped asking for sound.
   using WaveDevice::write;
-  bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) override;
+  bool write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) override;
+  std::int64_t heardAt(Clock::time_point moment) const override;
+  std::int64_t leadSamples() const override;
   bool busy() const override;
   bool waitUntilPlayed() override;
   void close() override;
@@ -93,7 +99,7 @@ class PulseWaveDevice : public WaveDevice {
   bool alive() const override;
   // The server has not asked for sound for longer than kStallLimit: it is stuck.
   bool stalled() const override;
-  // From a write to the moment the block is heard [ms]; 0 when not open.
+  // The lead [ms]; 0 when not open.
   double latencyMs() const override;
   // The queue the server granted and its refill step [samples]; 0 when not open.
   std::uint32_t targetLength() const;
@@ -107,8 +113,8 @@ class PulseWaveDevice : public WaveDevice {
   // Holds the feeding thread for `duration`, as a busy machine might, to show what the queue
   // bridges. For tests and measurements; the sound plays on from what the server holds.
   void stallFeedingThread(std::chrono::milliseconds duration);
-  // Blocks that could not start at their own time because the queue was already longer than the
-  // write latency, since this device was made.
+  // Blocks that could not start at their place because their samples had gone to the server
+  // already (the tick came more than the lead less the queue late), since this device was made.
   int latePlacements() const;
   // Jumps of the stream's clock the output timeline took (after underruns, or a server that
   // skipped), since this device was made.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -30,6 +31,7 @@ struct SdlWaveDevice::Shared {
   mutable std::mutex mutex;
   std::optional<OutputTimeline> timeline;  // set while open
   int period = 0;                          // samples per callback that SDL granted
+  std::int64_t lead = 0;                   // [samples]
   Clock::time_point lastCallback;          // or the moment of opening
 };
 
@@ -91,7 +93,9 @@ bool SdlWaveDevice::open() {
   {
     std::lock_guard lock(shared->mutex);
     shared->period = have.samples;
-    shared->timeline.emplace(have.samples + kLatencyMargin, kSampleRate);
+    shared->timeline.emplace(kSampleRate);
+    // Nothing handed out yet: position 0 is the timeline's first lead.
+    shared->lead = have.samples + kLateTickMs * kSampleRate / 1000 + kLeadMargin;
     shared->lastCallback = Clock::now();
   }
   shared_ = std::move(shared);
@@ -110,12 +114,26 @@ bool SdlWaveDevice::stalled() const {
   return Clock::now() - shared_->lastCallback > kStallLimit;
 }
 
-bool SdlWaveDevice::write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) {
+bool SdlWaveDevice::write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) {
   if (!block || !alive() || stalled()) return false;
-  const auto at = std::min(moment, Clock::now());
   std::lock_guard lock(shared_->mutex);
-  shared_->timeline->write(std::move(block), static_cast<std::int64_t>(toneSamples), at);
+  shared_->timeline->write(std::move(block), static_cast<std::int64_t>(toneSamples),
+                           shared_->lead + position);
   return true;
+}
+
+std::int64_t SdlWaveDevice::heardAt(Clock::time_point moment) const {
+  if (!isOpen()) return 0;
+  // The clock map follows the callbacks, which run one server delay ahead of the sound.
+  const auto delay = static_cast<std::int64_t>(serverLatencyMs() * kSampleRate / 1000);
+  std::lock_guard lock(shared_->mutex);
+  return std::llround(shared_->timeline->positionAt(moment)) - delay - shared_->lead;
+}
+
+std::int64_t SdlWaveDevice::leadSamples() const {
+  if (!isOpen()) return 0;
+  std::lock_guard lock(shared_->mutex);
+  return shared_->lead;
 }
 
 double SdlWaveDevice::serverLatencyMs() const {
@@ -130,7 +148,7 @@ double SdlWaveDevice::serverLatencyMs() const {
 double SdlWaveDevice::latencyMs() const {
   if (!isOpen()) return 0.0;
   std::lock_guard lock(shared_->mutex);
-  return 1000.0 * static_cast<double>(shared_->timeline->latency()) / kSampleRate;
+  return 1000.0 * static_cast<double>(shared_->lead) / kSampleRate;
 }
 
 int SdlWaveDevice::periodSamples() const {
@@ -161,7 +179,7 @@ bool SdlWaveDevice::waitUntilPlayed() {
   {
     std::lock_guard lock(shared_->mutex);
     const OutputTimeline& t = *shared_->timeline;
-    boundMs += 1000.0 * static_cast<double>(t.pendingSamples() + t.latency()) / kSampleRate;
+    boundMs += 1000.0 * static_cast<double>(t.pendingSamples()) / kSampleRate;
   }
   const auto deadline = Clock::now() + millis(boundMs) + kWaitMargin;
   return waitWhileBusy([this] { return busy() && !stalled(); }, deadline, kWaitStep) && alive() &&

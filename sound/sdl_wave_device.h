@@ -12,8 +12,8 @@ namespace kelvak {
 
 // Plays through whatever SDL reaches (PulseAudio, PipeWire, ALSA; SDL_AUDIODRIVER picks another).
 // Each open initialises SDL's audio subsystem afresh, so a sound server started after the program
-// is found at the next Play. Blocks sound at (moment written + latencyMs()), or right behind the
-// block before; see OutputTimeline.
+// is found at the next Play. Blocks sound at their positions, position 0 one lead after the open;
+// see OutputTimeline.
 //
 // Call from one thread (the window's); SDL's audio thread only runs the callback.
 class SdlWaveDevice : public WaveDevice {
@@ -22,9 +22,9 @@ class SdlWaveDevice : public WaveDevice {
   // as much queued, which a busy machine needs: with 128 the server ran dry now and then under
   // load, cutting or stretching elements.
   static constexpr int kPeriod = 256;  // [samples]
-  // Added to one period to make the write latency: room for the clock map to be a little behind
-  // the callbacks (it follows a fast sound card clock in steps of a few samples).
-  static constexpr int kLatencyMargin = 22;  // [samples], 2 ms
+  // Added to one period and kLateTickMs to make the lead: room for the clock map to be a little
+  // behind the callbacks (it follows a fast sound card clock in steps of a few samples).
+  static constexpr int kLeadMargin = 22;  // [samples], 2 ms
   // How long the callback may stay away before the server counts as stuck; a wait for the sound
   // to end gives up then.
   static constexpr std::chrono::milliseconds kStallLimit{300};
@@ -49,7 +49,9 @@ class SdlWaveDevice : public WaveDevice {
   bool isOpen() const override { return device_ != 0; }
   // False when not open, or when the server has gone away or stopped taking sound.
   using WaveDevice::write;
-  bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) override;
+  bool write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) override;
+  std::int64_t heardAt(Clock::time_point moment) const override;
+  std::int64_t leadSamples() const override;
   bool busy() const override;
   bool waitUntilPlayed() override;
   void close() override;
@@ -58,7 +60,7 @@ class SdlWaveDevice : public WaveDevice {
   bool alive() const override;
   // The audio callback has stayed away longer than kStallLimit: the server is stuck.
   bool stalled() const override;
-  // From a write to the block's place on the output [ms]; 0 when not open.
+  // The lead [ms]; 0 when not open.
   double latencyMs() const override;
   // After the last sample is handed to the server, how long it is taken to still sound [ms].
   double serverLatencyMs() const;

@@ -21,6 +21,7 @@
 #include <QStatusBar>
 #include <QStyleOptionSlider>
 #include <QTextCursor>
+#include <QTimer>
 #include <optional>
 
 #include "playback/settings.h"
@@ -160,6 +161,10 @@ TForm1::TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Time
 
   applyLook();
   bindEvents();
+  soundFollower_ = new QTimer(this);
+  soundFollower_->setTimerType(Qt::PreciseTimer);
+  soundFollower_->setSingleShot(true);
+  connect(soundFollower_, &QTimer::timeout, this, [this] { followSound(); });
   // Beside the described menu: the next transmission saved as a sound file.
   ui_->Menu->addSeparator();
   SaveSound = ui_->Menu->addAction(QString::fromUtf8(kelvak::kSaveSoundCaption));
@@ -256,6 +261,16 @@ std::array<TForm1::SliderHandlers, 4> TForm1::sliderHandlers() const {
 
 void TForm1::dispatch(Handler handler, QObject* sender) {
   gate_.run([this, handler, sender] { (this->*handler)(sender); });
+  followSound();  // a tick wrote a block, or a transmission began, paused or ended
+}
+
+void TForm1::followSound() {
+  const int ms = engine_.followSound();
+  if (ms >= 0) {
+    soundFollower_->start(ms);
+  } else {
+    soundFollower_->stop();
+  }
 }
 
 void TForm1::timer1Ticked() { dispatch(&TForm1::Timer1Timer, nullptr); }
@@ -483,6 +498,9 @@ void TForm1::appendText(const std::string& utf8) {
   end.movePosition(QTextCursor::End);
   end.insertText(QString::fromStdString(utf8));
   if (following) bar->setValue(bar->maximum());
+  // Shown at once: at the end of a transmission the window waits for the sound and paints nothing
+  // else, while the last characters still appear as they sound.
+  ui_->Memo1->viewport()->repaint();
 }
 
 void TForm1::setStatusText(const std::string& utf8) {

@@ -17,6 +17,7 @@ class QButtonGroup;
 class QFileDialog;
 class QLabel;
 class QSlider;
+class QTimer;
 class TAboutBox;
 class TForm2;
 
@@ -152,8 +153,10 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
     Handler enter;
   };
   std::array<SliderHandlers, 4> sliderHandlers() const;
-  // Runs a handler through the error gate.
+  // Runs a handler through the error gate, then follows the sound with the pane.
   void dispatch(Handler handler, QObject* sender);
+  // Shows what has begun to sound and arms soundFollower_ for the next block still to come.
+  void followSound();
   void bindEvents();
   void applyLook();
   // Enabling or disabling a control moves the keyboard focus off it; that is not the user
@@ -169,10 +172,11 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   kelvak::Transmission engine_;
   QButtonGroup* RadioGroup1Items = nullptr;  // the text kind, by item index 0..2
 
-  QAction* SaveSound = nullptr;  // the text menu's item that saves a sound file
+  QAction* SaveSound = nullptr;      // the text menu's item that saves a sound file
+  QTimer* soundFollower_ = nullptr;  // single shot: when the next block written begins to sound
+  // The lesson Play sends, at the status bar's side.
   QLabel* learningStatus_ = nullptr;
-  QMetaObject::Connection kindWatch_[2];  // the training menu's watch of the text kind  // the
-                                          // lesson Play sends, at the status bar's side
+  QMetaObject::Connection kindWatch_[2];  // the training menu's watch of the text kind
   TAboutBox* AboutBox = nullptr;
   TForm2* Form2 = nullptr;
 

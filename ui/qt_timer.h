@@ -17,8 +17,8 @@ namespace kelvak {
 //
 // The timer keeps its own beat on the steady clock: a re-arm made inside a tick counts from the
 // moment that tick was due, not from when the busy window got round to it, and tickMoment()
-// tells the sound that moment. A late tick thus neither shifts its symbol's sound nor the ticks
-// after it (up to Timer::kBeatKept).
+// names that moment. A late tick thus does not shift the ticks after it (up to Timer::kBeatKept);
+// where a symbol sounds does not depend on its tick at all.
 class QtTimer : public QObject, public Timer {
   Q_OBJECT
 

@@ -51,7 +51,7 @@ void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
 
 class ExportMatchesWindow : public ::testing::TestWithParam<WindowCase> {};
 
-TEST_P(ExportMatchesWindow, WavHoldsTheWindowsBlocksAtItsTickTimes) {
+TEST_P(ExportMatchesWindow, WavHoldsTheWindowsBlocksAtTheirPlaces) {
   const WindowCase& p = GetParam();
   TempFolder folder;
   std::string textPath;
@@ -106,6 +106,12 @@ TEST_P(ExportMatchesWindow, WavHoldsTheWindowsBlocksAtItsTickTimes) {
   const TransmissionPlan plan = planTransmission(s, text, exportRandom);
   const std::string wav = folder.path("out.wav"), key = folder.path("out.txt");
   ASSERT_TRUE(writeExport(plan, wav, key));
+
+  // The window handed every block over for the place the export gives it.
+  ASSERT_EQ(device.writes.size(), plan.symbols.size());
+  for (std::size_t k = 0; k < plan.symbols.size(); ++k) {
+    EXPECT_EQ(device.writes[k].position, plan.symbols[k].start) << "symbol " << k;
+  }
 
   const testing::SoundFile file = testing::readSoundFile(wav, true);
   EXPECT_EQ(file.rate, 11025);

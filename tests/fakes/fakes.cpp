@@ -1,6 +1,7 @@
 // Test doubles: manual clock and recording controls.
 #include "tests/fakes/fakes.h"
 
+#include "playback/block_placement.h"
 #include "playback/transmission.h"
 
 namespace kelvak::testing {
@@ -25,6 +26,12 @@ bool FakeTimer::fireNext(const std::function<void()>& tick) {
   due = now + ms;
   tick();
   return true;
+}
+
+std::int64_t FakeDevice::heardAt(Clock::time_point moment) const {
+  if (heard) return *heard;
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(moment.time_since_epoch());
+  return msToSamples(ms.count() - openedAt, kSampleRate) - lead;
 }
 
 }  // namespace kelvak::testing

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,35 +102,44 @@ struct FakeTimer : Timer {
 };
 
 // A sound device that records what it is given. Blocks count as playing until finish() is called
-// or the clock passes their end, and the device keeps them alive meanwhile.
+// or the clock passes their end, and the device keeps them alive meanwhile. By default position 0
+// sounds `lead` after the open on the timer's clock; `heard` set by hand says instead which
+// position is being heard, whatever the clock.
 struct FakeDevice : WaveDevice {
   struct Written {
     SymbolBlock block;
     std::int64_t at;  // [ms] on the timer's clock
     std::size_t toneSamples;
-    Clock::time_point moment;
+    std::int64_t position;  // [samples]
   };
   const std::int64_t* clock = nullptr;  // the timer's clock, for write times
   bool openSucceeds = true;
   bool writesSucceed = true;
   bool opened = false;
   int opens = 0, closes = 0, waits = 0;
+  std::int64_t openedAt = 0;  // [ms] on the timer's clock
+  std::int64_t lead = 0;      // [samples]
+  std::optional<std::int64_t> heard;
   std::vector<Written> writes;
   std::vector<SymbolBlock> playing;
 
   bool open() override {
     ++opens;
     opened = openSucceeds;
+    openedAt = clock ? *clock : 0;
     return opened;
   }
   bool isOpen() const override { return opened; }
   using WaveDevice::write;
-  bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) override {
+  bool write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) override {
     if (!opened || !writesSucceed) return false;
-    writes.push_back({block, clock ? *clock : 0, toneSamples, moment});
+    writes.push_back({block, clock ? *clock : 0, toneSamples, position});
     playing.push_back(std::move(block));
     return true;
   }
+  // The manual clock's moments are its epoch plus its milliseconds (FakeTimer::tickMoment).
+  std::int64_t heardAt(Clock::time_point moment) const override;
+  std::int64_t leadSamples() const override { return lead; }
   bool busy() const override { return !playing.empty(); }
   bool waitUntilPlayed() override {
     ++waits;

@@ -25,8 +25,11 @@ class RealtimeTimer : public Timer {
   Clock::time_point tickMoment() const override { return inTick_ ? tickDue_ : Clock::now(); }
 
   // Sleeps until each tick falls due and runs `tick`, until the timer is switched off or
-  // `limit` has passed. False when the limit ended it.
-  bool run(const std::function<void()>& tick, Clock::duration limit);
+  // `limit` has passed. False when the limit ended it. `poll`, if given, runs after every tick and
+  // again whenever the time it asked for [ms; -1: none] has passed, as the window's single-shot
+  // timer for the pane does (Transmission::followSound).
+  bool run(const std::function<void()>& tick, Clock::duration limit,
+           const std::function<int()>& poll = {});
 
   // How late each tick of run() started after it fell due [ms].
   const std::vector<double>& lateness() const { return lateness_; }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <vector>
 
 #include "playback/wave_device.h"
@@ -14,8 +15,8 @@ class RecordingDevice : public WaveDevice {
   using Clock = std::chrono::steady_clock;
   struct Write {
     SymbolBlock block;
-    Clock::time_point at;      // just before the real write
-    Clock::time_point moment;  // when it was due by the timer's beat, at the latest `at`
+    Clock::time_point at;   // just before the real write
+    std::int64_t position;  // where it was placed [samples]
     bool accepted;
   };
 
@@ -24,12 +25,14 @@ class RecordingDevice : public WaveDevice {
   bool open() override { return real_.open(); }
   bool isOpen() const override { return real_.isOpen(); }
   using WaveDevice::write;
-  bool write(SymbolBlock block, std::size_t toneSamples, Clock::time_point moment) override {
+  bool write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) override {
     const auto at = Clock::now();
-    const bool ok = real_.write(block, toneSamples, moment);
-    writes.push_back({std::move(block), at, std::min(moment, at), ok});
+    const bool ok = real_.write(block, toneSamples, position);
+    writes.push_back({std::move(block), at, position, ok});
     return ok;
   }
+  std::int64_t heardAt(Clock::time_point moment) const override { return real_.heardAt(moment); }
+  std::int64_t leadSamples() const override { return real_.leadSamples(); }
   bool busy() const override { return real_.busy(); }
   bool waitUntilPlayed() override { return real_.waitUntilPlayed(); }
   void close() override { real_.close(); }

@@ -65,6 +65,12 @@ TEST_P(DeviceContract, OpensPlaysWaitsAndClosesWithItsHealth) {
   EXPECT_FALSE(d.busy());
   EXPECT_TRUE(d.alive());
 
+  // A block written for a position one lead ahead has begun to sound once waited for.
+  const std::int64_t position = d.heardAt(WaveDevice::Clock::now()) + d.leadSamples();
+  ASSERT_TRUE(d.write(block, block->size(), position));
+  EXPECT_TRUE(d.waitUntilPlayed());
+  EXPECT_GE(d.heardAt(WaveDevice::Clock::now()), position);
+
   // Closing drops what is queued and leaves the device ready for the next open.
   ASSERT_TRUE(d.write(block));
   d.close();

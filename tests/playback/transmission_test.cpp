@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "base/error.h"
+#include "playback/block_placement.h"
 #include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
 
@@ -125,8 +126,8 @@ TEST_F(TransmissionTest, TicksFollowLengthPlusPauseInUnits) {
 }
 
 // The device learns which part of each block is tone (all but the four silent units at its end,
-// which the next block may cut) and the tick's own moment to place it by.
-TEST_F(TransmissionTest, EachBlockGoesOutWithItsToneLengthAndItsTicksMoment) {
+// which the next block may cut) and its place: the tick's time in samples from Play.
+TEST_F(TransmissionTest, EachBlockGoesOutWithItsToneLengthAndItsPlace) {
   controls.groupsText = "2";
   controls.speedValue = 30;
   tx.play();
@@ -135,8 +136,73 @@ TEST_F(TransmissionTest, EachBlockGoesOutWithItsToneLengthAndItsTicksMoment) {
   for (std::size_t k = 0; k < sent.size(); ++k) {
     const auto& w = device.writes[k];
     EXPECT_EQ(w.toneSamples, (SymbolTable[sent[k]].length - 4) * 231u) << k;
-    EXPECT_EQ(w.moment, std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(w.at));
+    EXPECT_EQ(w.position, msToSamples(w.at, kSampleRate)) << k;
   }
+}
+
+// The pane and the progress follow the sound: a character appears once the device hears its
+// block begin, not when its tick hands it over; a hidden text shown again brings no more.
+TEST_F(TransmissionTest, ACharacterAppearsOnlyOnceItsBlockSounds) {
+  controls.groupsText = "1";
+  device.heard = -1'000'000;  // nothing heard yet
+  tx.play();
+  for (int k = 0; k < 3; ++k) fireNext();  // the start signal and two characters handed over
+  ASSERT_EQ(device.writes.size(), 3u);
+  EXPECT_EQ(controls.pane, "");
+  EXPECT_EQ(controls.progressPos, 0);
+  device.heard = device.writes[1].position - 1;  // the start signal sounds, the "8" not yet
+  EXPECT_EQ(tx.followSound(), 1);                // [ms] until it does, rounded up
+  EXPECT_EQ(controls.pane, "");
+  EXPECT_EQ(controls.progressPos, 1);
+  device.heard = device.writes[1].position;
+  tx.followSound();
+  EXPECT_EQ(controls.pane, "8");
+  EXPECT_EQ(controls.progressPos, 2);
+  tx.setTextHidden(true);
+  tx.setTextHidden(false);
+  EXPECT_EQ(controls.pane, "8");
+  device.heard = device.writes[2].position + 100000;
+  EXPECT_EQ(tx.followSound(), -1);  // nothing written waits
+  EXPECT_EQ(controls.pane, "80");
+  // The end of the transmission has heard everything.
+  runToEnd();
+  EXPECT_EQ(controls.pane, "80648 ");
+  EXPECT_EQ(controls.progressPos, 6);
+}
+
+// A device with a lead hands the timer's next interval a correction: the ticks keep one lead
+// ahead of the sound by the stream's clock however that drifts, while the places stay put.
+TEST_F(TransmissionTest, TheTimerIsSteeredToKeepTheTicksOneLeadAhead) {
+  controls.groupsText = "1";
+  device.lead = 3308;
+  tx.play();
+  struct Row {
+    std::int64_t soundAheadMs;  // how far the sound is ahead of the steady clock at the tick
+    std::int64_t shorterMs;     // how much shorter the next interval comes
+  };
+  const std::vector<Row> rows = {{0, 0}, {5, 5}, {-5, -5}, {-300, -20}, {10000, 0}, {7, 7}};
+  std::int64_t lastNominal = 0, tickMs = 1000;  // the schedule's running time
+  std::vector<std::int64_t> places;
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    SCOPED_TRACE(k);
+    places.push_back(msToSamples(tickMs, kSampleRate));
+    device.heard = places.back() - device.lead + rows[k].soundAheadMs * kSampleRate / 1000;
+    ASSERT_TRUE(fireNext());
+    const std::int64_t pause = k % 5 == 0 ? 8 : 0;  // the group pause after a group
+    lastNominal = (pause + SymbolTable[sent.back()].length) * 54;
+    tickMs += lastNominal;
+    // Ticks far behind the sound: the next comes at most half an interval sooner.
+    const std::int64_t shorter = rows[k].soundAheadMs > 1000 ? lastNominal / 2 : rows[k].shorterMs;
+    if (tx.open()) {
+      EXPECT_EQ(std::int64_t{timer.interval()}, lastNominal - shorter);
+    }
+  }
+  // Where each block sounds does not follow the steering.
+  ASSERT_EQ(device.writes.size(), places.size());
+  for (std::size_t k = 0; k < places.size(); ++k) EXPECT_EQ(device.writes[k].position, places[k]);
+  // The interval left for the next transmission is the one the last tick set.
+  EXPECT_FALSE(tx.open());
+  EXPECT_EQ(std::int64_t{timer.interval()}, lastNominal);
 }
 
 TEST_F(TransmissionTest, WorkedExampleIntervals) {

@@ -14,7 +14,6 @@ namespace {
 
 using Clock = OutputTimeline::Clock;
 constexpr int kRate = 11025;
-constexpr std::int64_t kLatency = 172;  // [samples]
 constexpr std::size_t kCallback = 128;  // [samples]
 
 SymbolBlock blockOf(std::vector<std::uint8_t> samples) {
@@ -32,7 +31,7 @@ SymbolBlock toneBlock(std::size_t n, std::uint8_t seed, std::uint8_t last = 0) {
 // Drives a timeline like an audio thread whose callbacks run at chosen moments, and keeps every
 // sample it handed out.
 struct Driver {
-  OutputTimeline timeline{kLatency, kRate};
+  OutputTimeline timeline{kRate};
   Clock::time_point t0 = Clock::time_point{} + std::chrono::hours(1);
   std::vector<std::uint8_t> out;
 
@@ -56,6 +55,8 @@ struct Driver {
   double regular(double fromMs, double toMs) {
     return regular(fromMs, toMs, [](int) { return 0.0; });
   }
+  // The output position the clock map gives for a moment, rounded [samples].
+  std::int64_t position(double ms) const { return std::llround(timeline.positionAt(at(ms))); }
   // Where a block's samples begin in what was handed out.
   std::int64_t find(const SymbolBlock& b) const {
     auto it = std::search(out.begin(), out.end(), b->begin(), b->end());
@@ -65,23 +66,24 @@ struct Driver {
 
 double samplesAt(double ms) { return ms * kRate / 1000.0; }
 
-// The whole point of the timeline: a block starts one constant latency after the moment it was
-// written, wherever that moment falls between two callbacks, not at the next callback.
-class WriteMoment : public ::testing::TestWithParam<double> {};
+// The whole point of the timeline: a block starts at its own position, wherever that falls
+// between two callbacks, not at the next callback.
+class WritePosition : public ::testing::TestWithParam<double> {};
 
-TEST_P(WriteMoment, BlockStartsOneLatencyAfterItsWrite) {
+TEST_P(WritePosition, BlockStartsAtItsPosition) {
   Driver d;
-  double t = d.regular(0, 200);
-  const double writeMs = t - 1000.0 * kCallback / kRate * (1.0 - GetParam());
+  const double t = d.regular(0, 200);
+  const auto position = static_cast<std::int64_t>(
+      d.timeline.handedOut() + static_cast<std::int64_t>(GetParam() * 3 * kCallback));
   const auto block = toneBlock(300, 3);
-  const std::int64_t placed = d.timeline.write(block, d.at(writeMs));
+  EXPECT_EQ(d.timeline.write(block, position), position);
   d.regular(t, t + 200);
-  const std::int64_t expected = std::llround(samplesAt(writeMs)) + kLatency;
-  EXPECT_EQ(placed, expected);
-  EXPECT_EQ(d.find(block), expected);
+  EXPECT_EQ(d.find(block), position);
+  EXPECT_EQ(d.timeline.lateWrites(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(WithinAPeriod, WriteMoment, ::testing::Values(0.0, 0.25, 0.5, 0.75, 0.99));
+INSTANTIATE_TEST_SUITE_P(WithinPeriods, WritePosition,
+                         ::testing::Values(0.0, 0.25, 0.5, 0.75, 0.99));
 
 TEST(OutputTimeline, BlocksComeOutInTheOrderWrittenAndBackToBackWhenTheyOverlap) {
   Driver d;
@@ -89,7 +91,8 @@ TEST(OutputTimeline, BlocksComeOutInTheOrderWrittenAndBackToBackWhenTheyOverlap)
   std::vector<SymbolBlock> blocks;
   for (int k = 0; k < 4; ++k) {
     blocks.push_back(toneBlock(200 + 37 * k, static_cast<std::uint8_t>(10 * k), 0));
-    d.timeline.write(blocks.back(), d.at(t + k));  // 1 ms apart, each far longer than that
+    // 11 samples apart, each far longer than that.
+    d.timeline.write(blocks.back(), d.position(t) + 200 + 11 * k);
   }
   d.regular(t, t + 200);
   std::int64_t expected = d.find(blocks[0]);
@@ -107,8 +110,8 @@ TEST(OutputTimeline, HoldsTheSilentLevelWhereNoBlockPlays) {
   double t = d.regular(0, 50);
   const auto first = toneBlock(100, 1, 37);
   const auto second = toneBlock(100, 2, 0);
-  d.timeline.write(first, d.at(t));
-  d.timeline.write(second, d.at(t + 30));  // 30 ms later: a gap of about 230 samples
+  d.timeline.write(first, d.position(t) + 200);
+  d.timeline.write(second, d.position(t) + 530);  // a gap of 230 samples
   d.regular(t, t + 100);
   const std::int64_t a = d.find(first), b = d.find(second);
   ASSERT_GE(a, 0);
@@ -129,7 +132,7 @@ TEST(OutputTimeline, HoldsABlockUntilItHasBeenHandedOut) {
   {
     auto block = toneBlock(1000, 5);
     watch = block;
-    d.timeline.write(std::move(block), d.at(t));
+    d.timeline.write(std::move(block), d.position(t) + 200);
   }
   // The caller's reference is gone; the block is still to play.
   EXPECT_FALSE(watch.expired());
@@ -145,7 +148,7 @@ TEST(OutputTimeline, TellsWhatIsStillToPlayAndWhenTheLastSampleWentOut) {
   Driver d;
   double t = d.regular(0, 50);
   EXPECT_EQ(d.timeline.pendingSamples(), 0);
-  const std::int64_t start = d.timeline.write(toneBlock(1500, 1), d.at(t));
+  const std::int64_t start = d.timeline.write(toneBlock(1500, 1), d.position(t) + 200);
   EXPECT_EQ(d.timeline.pendingSamples(), start + 1500 - d.timeline.handedOut());
   const auto before = d.timeline.drainedAt();
   t = d.regular(t, t + 60);
@@ -165,13 +168,13 @@ TEST(OutputTimeline, TellsWhatIsStillToPlayAndWhenTheLastSampleWentOut) {
 TEST(OutputTimeline, ClearDropsWhatIsQueuedAndHoldsTheSilentLevel) {
   Driver d;
   double t = d.regular(0, 50);
-  d.timeline.write(toneBlock(50, 1, 99), d.at(t));
+  d.timeline.write(toneBlock(50, 1, 99), d.position(t) + 200);
   t = d.regular(t, t + 30);  // played, ending on 99
   std::weak_ptr<const std::vector<std::uint8_t>> watch;
   {
     auto queued = toneBlock(400, 2);
     watch = queued;
-    d.timeline.write(std::move(queued), d.at(t));
+    d.timeline.write(std::move(queued), d.position(t) + 200);
   }
   d.timeline.clear();
   EXPECT_TRUE(watch.expired());
@@ -183,13 +186,14 @@ TEST(OutputTimeline, ClearDropsWhatIsQueuedAndHoldsTheSilentLevel) {
 }
 
 TEST(OutputTimeline, NeverWritesIntoSamplesAlreadyHandedOut) {
-  OutputTimeline timeline(0, kRate);  // no latency at all: every write is due "now"
+  OutputTimeline timeline(kRate);
   const auto t0 = Clock::time_point{} + std::chrono::hours(1);
   std::vector<std::uint8_t> buf(kCallback);
   timeline.render(buf.data(), buf.size(), t0);
-  // Just after a callback the map says "sample 0 + a little", but 128 samples are gone already.
-  const std::int64_t placed = timeline.write(toneBlock(10, 1), t0 + std::chrono::milliseconds(1));
+  // A block for a place already handed out starts at the first sample still to go, and counts.
+  const std::int64_t placed = timeline.write(toneBlock(10, 1), 100);
   EXPECT_EQ(placed, static_cast<std::int64_t>(kCallback));
+  EXPECT_EQ(timeline.lateWrites(), 1);
 }
 
 // The clock map learns the server's pace from the callbacks alone.
@@ -210,14 +214,13 @@ TEST(OutputTimeline, StartUpBurstOfCallbacksDoesNotAddLatency) {
     lastMs = t;
     d.callback(t);
   }
-  // Placed by the settled pace, not by the burst's, which would add a period of latency.
+  // The settled pace, not the burst's, which would put every moment a period late.
   const double writeMs = lastMs + period / 2;
-  const std::int64_t placed = d.timeline.write(toneBlock(10, 1), d.at(writeMs));
   const double paceNow = static_cast<double>(lastStart) + samplesAt(writeMs - lastMs);
-  EXPECT_NEAR(static_cast<double>(placed), paceNow + kLatency, 2.0);
+  EXPECT_NEAR(d.timeline.positionAt(d.at(writeMs)), paceNow, 2.0);
 }
 
-TEST(OutputTimeline, LateCallbacksDoNotMoveTheBlocks) {
+TEST(OutputTimeline, LateCallbacksDoNotMoveTheClockMap) {
   Driver d;
   std::mt19937 gen(7);
   std::uniform_real_distribution<double> late(0.0, 3.0);  // [ms], never early
@@ -228,7 +231,7 @@ TEST(OutputTimeline, LateCallbacksDoNotMoveTheBlocks) {
   for (int k = 0; k < 20; ++k) {
     const double w = t + 0.37 * k;  // moments in every part of a period
     written.push_back(w);
-    placed.push_back(d.timeline.write(toneBlock(10, 1), d.at(w)));
+    placed.push_back(d.position(w));
     t = d.regular(t, t + 300, jitter);
   }
   for (std::size_t k = 1; k < placed.size(); ++k) {
@@ -237,22 +240,22 @@ TEST(OutputTimeline, LateCallbacksDoNotMoveTheBlocks) {
   }
 }
 
-TEST(OutputTimeline, AfterAStallTheLatencyComesBack) {
+TEST(OutputTimeline, AfterAStallTheClockMapComesBack) {
   Driver d;
   double t = d.regular(0, 300);
   // The server stops asking for 400 ms, then goes on from where it was.
   t = d.regular(t + 400, t + 700);
   const std::int64_t handed = d.timeline.handedOut();
   const double lastCallback = t - 1000.0 * kCallback / kRate;
-  const std::int64_t placed = d.timeline.write(toneBlock(10, 1), d.at(lastCallback + 1));
-  // One latency after what the server takes now, not 400 ms behind it.
+  const std::int64_t placed = d.position(lastCallback + 1);
+  // What the server takes now, not 400 ms behind it.
   EXPECT_NEAR(static_cast<double>(placed - (handed - static_cast<std::int64_t>(kCallback))),
-              samplesAt(1) + kLatency, 2.0);
+              samplesAt(1), 2.0);
 }
 
-// A character pause of 0: every block is written as the one before reaches its silent tail. Each
-// starts at its own time and cuts only that tail, so the sound never falls behind the writes, and
-// every tone comes out whole.
+// A character pause of 0: every block is placed where the one before reaches its silent tail. Each
+// starts at its own place and cuts only that tail, so the sound never falls behind, and every tone
+// comes out whole.
 TEST(OutputTimeline, ABlockDueInTheSilentTailCutsOnlyTheTailAndNoBacklogBuilds) {
   Driver d;
   const double period = 1000.0 * kCallback / kRate;
@@ -271,13 +274,13 @@ TEST(OutputTimeline, ABlockDueInTheSilentTailCutsOnlyTheTailAndNoBacklogBuilds) 
     std::vector<std::uint8_t> s = *toneBlock(kTone + kTail, static_cast<std::uint8_t>(k), 0);
     std::fill(s.begin() + kTone, s.end(), 0);  // the silent tail
     blocks.push_back(blockOf(std::move(s)));
-    own.push_back(std::llround(samplesAt(at)) + kLatency);
-    starts.push_back(d.timeline.write(blocks.back(), kTone, d.at(at)));
+    own.push_back(std::llround(samplesAt(at)) + 300);
+    starts.push_back(d.timeline.write(blocks.back(), kTone, own.back()));
   }
   runTo(100 + 31 * step + 200);
   for (int k = 0; k < 30; ++k) {
     SCOPED_TRACE(k);
-    // At its own time (a sample of rounding aside: never into the tone before it).
+    // At its own place (a sample of rounding aside: never into the tone before it).
     EXPECT_NEAR(static_cast<double>(starts[k]), static_cast<double>(own[k]), 1.0);
     const auto& b = *blocks[k];
     ASSERT_LE(static_cast<std::size_t>(starts[k]) + b.size(), d.out.size());
@@ -289,12 +292,11 @@ TEST(OutputTimeline, ABlockDueInTheSilentTailCutsOnlyTheTailAndNoBacklogBuilds) 
 }
 
 // Following the stream's own clock: the server says which sample is heard, with a little wobble;
-// blocks land one latency after the sample heard at their write. A single report far off (a late
-// timing update) moves nothing, while a jump of the stream's clock (it stopped after an underrun)
-// is taken as soon as the reports agree on it.
+// the map gives the sample heard at any moment. A single report far off (a late timing update)
+// moves nothing, while a jump of the stream's clock (it stopped after an underrun) is taken as
+// soon as the reports agree on it.
 TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
-  constexpr std::int64_t kStreamLatency = 2200;  // [samples], above the queue
-  OutputTimeline timeline(kStreamLatency, kRate);
+  OutputTimeline timeline(kRate);
   const Clock::time_point t0 = Clock::time_point{} + std::chrono::hours(1);
   auto at = [&](double ms) {
     return t0 + std::chrono::duration_cast<Clock::duration>(
@@ -322,9 +324,7 @@ TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
   };
   refill(200);
   const double writeMs = ms - 4.6;
-  const std::int64_t placed = timeline.write(toneBlock(10, 1), at(writeMs));
-  EXPECT_NEAR(static_cast<double>(placed), heardAt(writeMs) + kStreamLatency, 2.0);
-  EXPECT_EQ(timeline.lateWrites(), 0);
+  EXPECT_NEAR(timeline.positionAt(at(writeMs)), heardAt(writeMs), 2.0);
 
   // Reports 30 ms off: one alone either way, two in a row, then five that flip direction.
   const std::vector<std::vector<double>> hiccupRuns = {
@@ -332,8 +332,7 @@ TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
   for (const auto& run : hiccupRuns) {
     hiccups = run;
     refill(static_cast<int>(run.size()));
-    const std::int64_t next = timeline.write(toneBlock(10, 2), at(ms - 5));
-    EXPECT_NEAR(static_cast<double>(next), heardAt(ms - 5) + kStreamLatency, 2.0)
+    EXPECT_NEAR(timeline.positionAt(at(ms - 5)), heardAt(ms - 5), 2.0)
         << run.size() << " reports off";
     refill(20);  // past that block
   }
@@ -342,16 +341,15 @@ TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
   shift = 551;  // 50 ms, coming in over three reports
   hiccups = {351, 151};
   refill(40);
-  const std::int64_t after = timeline.write(toneBlock(10, 3), at(ms - 5));
-  EXPECT_NEAR(static_cast<double>(after), heardAt(ms - 5) + kStreamLatency, 2.0);
+  EXPECT_NEAR(timeline.positionAt(at(ms - 5)), heardAt(ms - 5), 2.0);
   EXPECT_EQ(timeline.streamJumps(), 1);
 }
 
-// A sound card clock a little off the steady clock: blocks keep their latency on the card's
-// clock for as long as a session lasts.
+// A sound card clock a little off the steady clock: the map keeps to the card's clock for as long
+// as a session lasts.
 class CardClock : public ::testing::TestWithParam<double> {};
 
-TEST_P(CardClock, LatencyHoldsOverAnHour) {
+TEST_P(CardClock, MapHoldsOverAnHour) {
   Driver d;
   const double ratio = 1.0 + GetParam();  // card samples per steady sample
   const double period = 1000.0 * kCallback / kRate / ratio;
@@ -362,8 +360,7 @@ TEST_P(CardClock, LatencyHoldsOverAnHour) {
   }
   // The card's position now: the last callback handed out up to here, one period ago.
   const double cardNow = static_cast<double>(d.timeline.handedOut() - kCallback);
-  const std::int64_t placed = d.timeline.write(toneBlock(10, 1), d.at(t - period));
-  EXPECT_NEAR(static_cast<double>(placed), cardNow + kLatency, samplesAt(1.0));
+  EXPECT_NEAR(d.timeline.positionAt(d.at(t - period)), cardNow, samplesAt(1.0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Drift, CardClock, ::testing::Values(-150e-6, 0.0, 150e-6));
