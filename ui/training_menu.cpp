@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <chrono>
 
+#include "base/error.h"
 #include "playback/error_gate.h"
 #include "playback/transmission.h"
 #include "synth/symbol_table.h"
@@ -20,6 +21,20 @@
 #include "ui/statistics_window.h"
 
 namespace kelvak {
+
+namespace {
+
+// The learning summary beside the statistics: a history that cannot be read is said by the
+// statistics window itself, and the summary then shows no checks.
+HistoryContents readableHistory(const History& history) {
+  try {
+    return history.load();
+  } catch (const KelvakError&) {
+    return {};
+  }
+}
+
+}  // namespace
 
 TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string historyPath)
     : host_(host),
@@ -78,7 +93,8 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
     gate_.run([this] {
       StatisticsWindow& window = statisticsWindow();
       if (summary_) {
-        summary_->refresh(learning_, history_.load(), host_.textKind(), host_.specialSigns());
+        summary_->refresh(learning_, readableHistory(history_), host_.textKind(),
+                          host_.specialSigns());
       }
       window.showInFront();
     });
@@ -140,7 +156,7 @@ StatisticsWindow& TrainingMenu::statisticsWindow() {
     // The learning modes' part sits below the window's own.
     summary_ = new LearningSummary;
     statistics_->layout()->addWidget(summary_);
-    summary_->refresh(learning_, history_.load(), host_.textKind(), host_.specialSigns());
+    summary_->refresh(learning_, readableHistory(history_), host_.textKind(), host_.specialSigns());
   }
   return *statistics_;
 }
@@ -257,7 +273,7 @@ void TrainingMenu::learningChanged() {
   host_.setLearningStatus(status, detail);
   if (course_) course_->refresh(kind, special);
   if (summary_ && statistics_ && statistics_->isVisible()) {
-    summary_->refresh(learning_, history_.load(), kind, special);
+    summary_->refresh(learning_, readableHistory(history_), kind, special);
   }
 }
 
