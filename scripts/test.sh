@@ -79,22 +79,44 @@ if [ ${#targets[@]} -eq 0 ]; then
   echo "no fuzz target was built" >&2
   exit 1
 fi
-passed=0
-for target in "${targets[@]}"; do
+# Each target runs in one process, so as many run side by side as the machine has cores.
+fuzz_one() {
+  local target=$1 name work status=0
   name=$(basename "$target" _fuzz)
   work=$(mktemp -d)
-  echo "-- $name for ${seconds}s"
-  status=0
   (cd "$work" && "$target" -max_total_time="$seconds" -print_final_stats=1 "$work" \
     "$here/fuzz/corpus/$name" >"$work/log" 2>&1) || status=$?
-  grep -E '^(Done|stat::number_of_executed_units)' "$work/log" || true
+  {
+    echo "-- $name for ${seconds}s"
+    grep -E '^(Done|stat::number_of_executed_units)' "$work/log" || true
+  }
   if [ "$status" -ne 0 ]; then
-    echo "fuzz target $name failed (exit $status):" >&2
-    tail -n 40 "$work/log" >&2
-    ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* 2>/dev/null >&2 || true
-    exit 1
+    {
+      echo "fuzz target $name failed (exit $status):"
+      tail -n 40 "$work/log"
+      ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* 2>/dev/null || true
+    } >&2
+    return 1
   fi
   rm -rf "$work"
-  passed=$((passed + 1))
+}
+passed=0
+failed=0
+for ((first = 0; first < ${#targets[@]}; first += jobs)); do
+  pids=()
+  for target in "${targets[@]:first:jobs}"; do
+    fuzz_one "$target" >"$target.out" 2>&1 &
+    pids+=($!)
+  done
+  i=$first
+  for pid in "${pids[@]}"; do
+    if wait "$pid"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+    cat "${targets[i]}.out"
+    i=$((i + 1))
+  done
 done
+if [ "$failed" -ne 0 ]; then
+  echo "fuzz: $passed passed, $failed failed" >&2
+  exit 1
+fi
 echo "fuzz: $passed passed, 0 failed"
