@@ -86,15 +86,15 @@ fuzz_one() {
   work=$(mktemp -d)
   (cd "$work" && "$target" -max_total_time="$seconds" -print_final_stats=1 "$work" \
     "$here/fuzz/corpus/$name" >"$work/log" 2>&1) || status=$?
-  {
-    echo "-- $name for ${seconds}s"
-    grep -E '^(Done|stat::number_of_executed_units)' "$work/log" || true
-  }
+  echo "-- $name for ${seconds}s"
+  grep -E '^(Done|stat::number_of_executed_units)' "$work/log" || true
   if [ "$status" -ne 0 ]; then
     {
       echo "fuzz target $name failed (exit $status):"
       tail -n 40 "$work/log"
-      ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* 2>/dev/null || true
+      # nullglob is on: with no finding the list is empty, and ls must not list this folder.
+      local found=("$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-*)
+      if [ ${#found[@]} -gt 0 ]; then ls "${found[@]}"; fi
     } >&2
     return 1
   fi
