@@ -17,7 +17,19 @@ stage() {
   stage_start=$now
   if [ -n "$stage_name" ]; then echo "== $stage_name"; fi
 }
-trap 'stage ""; echo "-- all took $(($(date +%s) - run_start)) s"' EXIT
+# Work started beside a stage (see beside) ends with the command, whichever way it ends.
+stop_tree() {
+  local child
+  for child in $(pgrep -P "$1"); do stop_tree "$child"; done
+  kill "$1" 2>/dev/null || true
+}
+finish() {
+  local pid
+  for pid in $(jobs -p); do stop_tree "$pid"; done
+  stage ""
+  echo "-- all took $(($(date +%s) - run_start)) s"
+}
+trap finish EXIT
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/install-deps.sh" test
@@ -28,50 +40,105 @@ jobs=$(nproc)
 # names the first clone's build folder); the tests' precompiled header needs the sloppiness given
 # here. Neither changes the code: a cold cache builds the same programs as a warm one.
 export CCACHE_BASEDIR=$here CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=pch_defines,time_macros
-launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -G Ninja)
+
+# A build folder made by another generator (an older version of this script used make's) cannot be
+# configured with Ninja: such a folder starts again.
+configure() {
+  local dir=$1
+  shift
+  if [ -f "$dir/CMakeCache.txt" ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' "$dir/CMakeCache.txt"; then
+    rm -rf "$dir"
+  fi
+  cmake -S "$here" -B "$dir" "$@" >/dev/null
+}
+
+# beside NAME COMMAND...: runs a command at the lowest priority while the stage goes on, so work
+# that needs the processor (a build, an emulated run) takes the time the tests leave unused and
+# never the time they need; the real-time sound tests keep their share. awaiting NAME waits for
+# it, shows what it printed and fails the command if it failed.
+declare -A beside_pid
+beside() {
+  local name=$1
+  shift
+  (
+    start=$(date +%s)
+    status=0
+    renice -n 19 -p "$BASHPID" >/dev/null
+    "$@" || status=$?
+    echo "-- $name took $(($(date +%s) - start)) s beside the tests"
+    exit "$status"
+  ) >"$here/.beside-$name.log" 2>&1 &
+  beside_pid[$name]=$!
+}
+awaiting() {
+  local name=$1 status=0
+  wait "${beside_pid[$name]}" || status=$?
+  echo "== $name"
+  cat "$here/.beside-$name.log"
+  rm -f "$here/.beside-$name.log"
+  if [ "$status" -ne 0 ]; then
+    echo "$name failed (exit $status)" >&2
+    exit "$status"
+  fi
+}
 
 # Every build states all of its settings, so a folder configured otherwise (for instance by
 # scripts/start.sh, which builds without tests) can never make this script test less.
-common=(-DKELVAK_BUILD_TESTS=ON -DKELVAK_WERROR=ON -DKELVAK_FUZZ=OFF "${launcher[@]}")
+# The test builds compile each target's files together in a few units (a unity build), which
+# parses the shared headers once per unit instead of once per file, and keep only the debug
+# information a sanitizer's report needs (line tables) or none: the code made is the same.
+common=(-DKELVAK_BUILD_TESTS=ON -DKELVAK_WERROR=ON -DKELVAK_FUZZ=OFF "${launcher[@]}"
+        -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=16)
 
 stage "normal build"
-cmake -S "$here" -B "$here/build-test" "${common[@]}" -DKELVAK_BUILD_UI=ON -DKELVAK_BUILD_BENCH=ON \
-  -DKELVAK_SANITIZE=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The build the program ships with (-O2), without debug information.
+configure "$here/build-test" "${common[@]}" -DKELVAK_BUILD_UI=ON -DKELVAK_BUILD_BENCH=ON \
+  -DKELVAK_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
 cmake --build "$here/build-test" -j"$jobs"
 echo "-- built after $(($(date +%s) - stage_start)) s"
-(cd "$here/build-test" && ctest --output-on-failure --no-tests=error -j"$jobs")
-[ "${KELVAK_QUICK:-0}" = 1 ] && exit 0
 
-# The forming picks a code path for the processor at run time. This machine runs the newest one
-# only; most users' processors run the others, so their exactness is checked on emulated ones.
-stage "forming on other processors (qemu-user)"
-exactness='FormingRandomSettings.*:*ToneTable*:*NoiseRun*:GuardedTone.*:*FormingLevels*'
-for cpu in Haswell Nehalem; do
-  echo "-- $cpu"
-  # qemu names each processor feature its emulation lacks; none of them is one the forming uses.
-  qemu-x86_64 -cpu "$cpu" "$here/build-test/tests/synth/synth_tests" --gtest_brief=1 \
-    --gtest_filter="$exactness" 2> >(grep -v "TCG doesn't support requested feature" >&2)
-done
+quick=${KELVAK_QUICK:-0}
+if [ "$quick" != 1 ]; then
+  # The forming picks a code path for the processor at run time. This machine runs the newest one
+  # only; most users' processors run the others, so their exactness is checked on emulated ones.
+  forming_elsewhere() {
+    local exactness='FormingRandomSettings.*:*ToneTable*:*NoiseRun*:GuardedTone.*:*FormingLevels*'
+    for cpu in Haswell Nehalem; do
+      echo "-- $cpu"
+      # qemu names each processor feature its emulation lacks; none is one the forming uses.
+      qemu-x86_64 -cpu "$cpu" "$here/build-test/tests/synth/synth_tests" --gtest_brief=1 \
+        --gtest_filter="$exactness" 2> >(grep -v "TCG doesn't support requested feature" >&2)
+    done
+  }
+  beside "forming on other processors (qemu-user)" forming_elsewhere
+  configure "$here/build-asan" "${common[@]}" -DKELVAK_BUILD_UI=ON -DKELVAK_BUILD_BENCH=OFF \
+    -DKELVAK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1"
+  beside "sanitizer build" cmake --build "$here/build-asan" -j"$jobs"
+fi
+stage "normal tests"
+(cd "$here/build-test" && ctest --output-on-failure --no-tests=error -j"$jobs")
+[ "$quick" = 1 ] && exit 0
+awaiting "forming on other processors (qemu-user)"
+awaiting "sanitizer build"
 
 # The tests labelled normal-only (the sound's long rhythm runs, the package and the installed
 # layout) ran in the normal build; under the sanitizers they would only take time.
 stage "AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S "$here" -B "$here/build-asan" "${common[@]}" -DKELVAK_BUILD_UI=ON -DKELVAK_BUILD_BENCH=OFF \
-  -DKELVAK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$here/build-asan" -j"$jobs"
-echo "-- built after $(($(date +%s) - stage_start)) s"
+CC=clang CXX=clang++ configure "$here/build-fuzz" -DKELVAK_FUZZ=ON -DKELVAK_SANITIZE=ON \
+  -DKELVAK_WERROR=ON -DKELVAK_BUILD_UI=OFF -DKELVAK_BUILD_TESTS=OFF -DKELVAK_BUILD_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+  "${launcher[@]}"
+beside "fuzz build" cmake --build "$here/build-fuzz" -j"$jobs"
 (cd "$here/build-asan" &&
   ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
   LSAN_OPTIONS=suppressions="$here/scripts/lsan.supp":print_suppressions=0 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --output-on-failure --no-tests=error -j"$jobs" -LE normal-only)
 
+awaiting "fuzz build"
+
 stage "fuzz targets"
-CC=clang CXX=clang++ cmake -S "$here" -B "$here/build-fuzz" -DKELVAK_FUZZ=ON -DKELVAK_SANITIZE=ON \
-  -DKELVAK_WERROR=ON -DKELVAK_BUILD_UI=OFF -DKELVAK_BUILD_TESTS=OFF -DKELVAK_BUILD_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
-cmake --build "$here/build-fuzz" -j"$jobs"
-echo "-- built after $(($(date +%s) - stage_start)) s"
 seconds=${KELVAK_FUZZ_SECONDS:-30}
 shopt -s nullglob
 targets=("$here"/build-fuzz/fuzz/*_fuzz)

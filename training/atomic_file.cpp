@@ -10,21 +10,15 @@
 #include <filesystem>
 
 #include "base/error.h"
+#include "base/owned_fd.h"
 
 namespace kelvak {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& failure, int err) {
+[[noreturn]] void failWithReason(const std::string& failure, int err) {
   throw KelvakError(failure + ": " + std::strerror(err));
 }
-
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 }  // namespace
 
@@ -34,14 +28,14 @@ void writeFileAtomically(const std::string& path, std::string_view bytes,
   const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
-  if (ec) fail(failure, ec.value());
+  if (ec) failWithReason(failure, ec.value());
 
   std::string temp = path + ".XXXXXX";
-  Fd fd{::mkstemp(temp.data())};
-  if (fd.fd < 0) fail(failure, errno);
+  OwnedFd fd{::mkstemp(temp.data())};
+  if (fd.fd < 0) failWithReason(failure, errno);
   auto abandon = [&](int err) {
     ::unlink(temp.c_str());
-    fail(failure, err);
+    failWithReason(failure, err);
   };
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -58,22 +52,22 @@ void writeFileAtomically(const std::string& path, std::string_view bytes,
   fd.fd = -1;
   if (::rename(temp.c_str(), path.c_str()) != 0) abandon(errno);
   // The rename itself lasts only once the folder's entry is on the disk.
-  Fd dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  OwnedFd dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (dir.fd >= 0) ::fsync(dir.fd);
 }
 
 std::optional<std::string> readWholeFile(const std::string& path, const std::string& failure) {
-  Fd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  OwnedFd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (fd.fd < 0) {
     if (errno == ENOENT) return std::nullopt;
-    fail(failure, errno);
+    failWithReason(failure, errno);
   }
   std::string bytes;
   char buf[1 << 14];
   for (;;) {
     const ssize_t n = ::read(fd.fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fail(failure, errno);
+    if (n < 0) failWithReason(failure, errno);
     if (n == 0) break;
     bytes.append(buf, static_cast<std::size_t>(n));
   }

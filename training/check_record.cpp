@@ -17,7 +17,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr const char* kSourceNames[] = {"digits", "letters", "mixture", "file"};
 // Counts of one record stay far below this; a larger number is damage.
 constexpr double kMaxCount = 1e9;
 // Deeper nesting than any record has is damage.
@@ -223,7 +222,7 @@ class RecordReader final : public nlohmann::json_sax<Json> {
     }
     if (key_ == "source") {
       for (int k = 0; k < 4; ++k) {
-        if (v == kSourceNames[k]) return r_.settings.source = static_cast<TextSource>(k), bit(1);
+        if (v == kTextSourceNames[k]) return r_.settings.source = static_cast<TextSource>(k), bit(1);
       }
       return false;
     }
@@ -482,7 +481,7 @@ std::string toJsonLine(const CheckRecord& r) {
   const auto text = [&](const std::string& s) { return standIns ? standIn(s, false) : s; };
   nlohmann::ordered_json j;
   j["time"] = formatUtc(r.time);
-  j["source"] = kSourceNames[static_cast<int>(r.settings.source)];
+  j["source"] = std::string(kTextSourceNames[static_cast<std::size_t>(r.settings.source)]);
   if (r.settings.source == TextSource::File) j["file"] = text(r.settings.file);
   j["speed"] = r.settings.speed;
   j["tone"] = r.settings.tone;

@@ -15,6 +15,8 @@ namespace kelvak {
 
 // What was sent, as the record names it.
 enum class TextSource : std::uint8_t { Digits, Letters, Mixture, File };
+// Each kind's name in the history, in the enum's order.
+inline constexpr std::string_view kTextSourceNames[] = {"digits", "letters", "mixture", "file"};
 
 // The settings of the checked transmission.
 struct RecordSettings {

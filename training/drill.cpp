@@ -10,17 +10,11 @@
 
 namespace kelvak {
 
-namespace {
-
-constexpr std::string_view kSourceNames[] = {"digits", "letters", "mixture", "file"};
-
-}  // namespace
-
 std::string toJsonLine(const DrillRecord& r) {
   const nlohmann::ordered_json doc = {
       {"kind", "drill"},
       {"time", formatUtc(r.time)},
-      {"source", std::string(kSourceNames[static_cast<std::size_t>(r.source)])},
+      {"source", std::string(kTextSourceNames[static_cast<std::size_t>(r.source)])},
       {"speed", r.startSpeed},
       {"endSpeed", r.endSpeed},
       {"sent", r.sent},
@@ -38,9 +32,9 @@ std::optional<DrillRecord> drillFromJsonLine(std::string_view line) {
     if (!time) return std::nullopt;
     r.time = *time;
     const auto source = doc.at("source").get<std::string>();
-    const auto named = std::find(std::begin(kSourceNames), std::end(kSourceNames), source);
-    if (named == std::end(kSourceNames)) return std::nullopt;
-    r.source = static_cast<TextSource>(named - std::begin(kSourceNames));
+    const auto named = std::find(std::begin(kTextSourceNames), std::end(kTextSourceNames), source);
+    if (named == std::end(kTextSourceNames)) return std::nullopt;
+    r.source = static_cast<TextSource>(named - std::begin(kTextSourceNames));
     r.startSpeed = doc.at("speed").get<int>();
     r.endSpeed = doc.at("endSpeed").get<int>();
     r.sent = doc.at("sent").get<std::int32_t>();

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/owned_fd.h"
 #include "base/system_reason.h"
 #include "text/regular_file.h"
 
@@ -22,14 +23,6 @@ namespace {
 [[noreturn]] void fail(const char* what, int err) {
   throw KelvakError(std::string(what) + ": " + systemReason(err));
 }
-
-// Closes the descriptor on every way out.
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 }  // namespace
 
@@ -45,7 +38,7 @@ void History::appendLine(std::string line) const {
     if (ec) fail(kHistoryWriteFailed, ec.value());
   }
   // Not blocking: a FIFO without a reader is refused at once instead of waited for.
-  Fd fd{
+  OwnedFd fd{
       ::open(path_.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644)};
   if (fd.fd < 0) fail(kHistoryWriteFailed, errno);
   struct stat st {};

@@ -16,17 +16,17 @@ struct Tick {
   std::int64_t start;     // expected [samples]; -1 for a failed tick
 };
 
-struct Case {
+struct ScheduleCase {
   const char* name;
   std::int64_t first;  // the interval the timer holds at Play [ms]
   std::int64_t tail;   // silent samples at the end of every block
   std::vector<Tick> ticks;
 };
 
-class ScheduleRows : public ::testing::TestWithParam<Case> {};
+class ScheduleRows : public ::testing::TestWithParam<ScheduleCase> {};
 
 TEST_P(ScheduleRows, PlacesEveryTick) {
-  const Case& c = GetParam();
+  const ScheduleCase& c = GetParam();
   TransmissionSchedule s;
   s.start(c.first);
   std::int64_t held = c.first;
@@ -47,13 +47,13 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ScheduleRows,
     ::testing::Values(
         // Speed 12 digits: 595 samples a unit, 54 ms; the start signal then "5" and "1".
-        Case{"Speed12",
+        ScheduleCase{"Speed12",
              1000,
              2380,
              {{10115, 1350, 11025, 11025}, {7735, 702, 25909, 25909}, {12495, 1566, 33648, 33648}}},
         // Speed 30: 21 ms units, 231 samples. The running time is rounded as a whole: 21 ms is
         // 231.525 samples, so the onsets step 232, 231, 232, 231 and never drift.
-        Case{"Speed30RoundsTheRunningTime",
+        ScheduleCase{"Speed30RoundsTheRunningTime",
              1000,
              924,
              {{1155, 21, 11025, 11025},
@@ -63,18 +63,18 @@ INSTANTIATE_TEST_SUITE_P(
               {231, 21, 11951, 11951}}},
         // A character pause of 0: the next tick comes 4 units before the block's end. A tick in
         // the silent tail cuts it; one while tone sounds waits for the tone's end.
-        Case{"PauseZeroCutsOnlyTheTail",
+        ScheduleCase{"PauseZeroCutsOnlyTheTail",
              100,
              400,
              {{900, 50, 1103, 1103}, {900, 20, 1654, 1654}, {900, 100, 1874, 2154}}},
         // A tick that fails before setting its interval: the next one comes a held interval
         // later, where the timer brings it.
-        Case{"AFailedTickKeepsTheHeldInterval",
+        ScheduleCase{"AFailedTickKeepsTheHeldInterval",
              1000,
              100,
              {{500, 200, 11025, 11025}, {0, -1, 13230, -1}, {500, 300, 15435, 15435}}},
         // An interval wrapped round in 32 bits arrives as the timer's unsigned value: weeks.
-        Case{"AWrappedIntervalIsWeeksAway",
+        ScheduleCase{"AWrappedIntervalIsWeeksAway",
              1000,
              100,
              {{500, 0xFFFFFF38, 11025, 11025}, {500, 10, 47352023258, 47352023258}}}),

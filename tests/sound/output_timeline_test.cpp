@@ -1,6 +1,7 @@
 // The sound device's output timeline on a manual clock: placement, order, filling and the clock
 // map.
 #include "sound/output_timeline.h"
+#include "tests/sound/tone_block.h"
 
 #include <gtest/gtest.h>
 
@@ -12,20 +13,14 @@
 namespace kelvak {
 namespace {
 
+using testing::toneBlock;
+
 using Clock = OutputTimeline::Clock;
 constexpr int kRate = 11025;
 constexpr std::size_t kCallback = 128;  // [samples]
 
 SymbolBlock blockOf(std::vector<std::uint8_t> samples) {
   return std::make_shared<const std::vector<std::uint8_t>>(std::move(samples));
-}
-
-// A tone-like block: distinct, never the filling level, ending on `last`.
-SymbolBlock toneBlock(std::size_t n, std::uint8_t seed, std::uint8_t last = 0) {
-  std::vector<std::uint8_t> s(n);
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<std::uint8_t>(1 + (seed + i * 7) % 250);
-  s.back() = last;
-  return blockOf(std::move(s));
 }
 
 // Drives a timeline like an audio thread whose callbacks run at chosen moments, and keeps every

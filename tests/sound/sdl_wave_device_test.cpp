@@ -14,16 +14,12 @@
 #include <thread>
 
 #include "sound/output_timeline.h"
+#include "tests/sound/tone_block.h"
 
 namespace kelvak {
 namespace {
 
-SymbolBlock toneBlock(std::size_t n, std::uint8_t seed, std::uint8_t last) {
-  std::vector<std::uint8_t> s(n);
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<std::uint8_t>(1 + (seed + i * 7) % 250);
-  s.back() = last;
-  return std::make_shared<const std::vector<std::uint8_t>>(std::move(s));
-}
+using testing::toneBlock;
 
 std::ptrdiff_t find(const std::vector<std::uint8_t>& out, const SymbolBlock& b) {
   auto it = std::search(out.begin(), out.end(), b->begin(), b->end());
