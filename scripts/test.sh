@@ -51,6 +51,10 @@ configure() {
     rm -rf "$dir"
   fi
   cmake -S "$here" -B "$dir" "$@" >/dev/null
+  # CMake's unity sources include each file by its absolute path, which would make every clone's
+  # units differ for ccache; from this folder's root, found on the include path, they are the same.
+  KELVAK_CLONE=$here find "$dir" -path '*/Unity/unity_*' \
+    -exec perl -pi -e 's/^#include "\Q$ENV{KELVAK_CLONE}\E\//#include "/' {} +
 }
 
 # beside NAME COMMAND...: runs a command at the lowest priority while the stage goes on, so work
