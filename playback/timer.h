@@ -28,7 +28,10 @@ class Timer {
   // late does not push the ticks after it. The transmission asks the sound device how far ahead
   // of the sound this moment was, and counts a restart of the timer from it. A timer without a
   // beat of its own answers now.
-  virtual std::chrono::steady_clock::time_point tickMoment() const {
+  virtual std::chrono::steady_clock::time_point tickMoment() const { return currentMoment(); }
+  // Now, on the clock the timer keeps its beat by. What the sound has reached is asked at this
+  // moment: inside a tick that runs late, the beat's moment would show the sound as it was then.
+  virtual std::chrono::steady_clock::time_point currentMoment() const {
     return std::chrono::steady_clock::now();
   }
 };

@@ -169,7 +169,7 @@ void Transmission::tick() {
   }
 }
 
-int Transmission::followSound() { return followSoundAt(timer_.tickMoment()); }
+int Transmission::followSound() { return followSoundAt(timer_.currentMoment()); }
 
 int Transmission::followSoundAt(std::chrono::steady_clock::time_point now) {
   if (!device_.isOpen()) return -1;

@@ -22,9 +22,12 @@ void FakeTimer::runUntil(std::int64_t until, const std::function<void()>& tick) 
 
 bool FakeTimer::fireNext(const std::function<void()>& tick) {
   if (!armed()) return false;
-  now = due;
-  due = now + ms;
+  beat = due;
+  now = beat + lateMs;
+  due = beat + ms;
+  inTick = true;
   tick();
+  inTick = false;
   return true;
 }
 

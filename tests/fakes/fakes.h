@@ -77,22 +77,29 @@ struct FakeTimer : Timer {
   std::uint32_t ms = kInitialInterval;
   std::int64_t now = 0;
   std::int64_t due = 0;
+  std::int64_t lateMs = 0;  // each tick runs this long after it fell due
+  std::int64_t beat = 0;    // when the tick being run fell due
+  bool inTick = false;
 
   bool enabled() const override { return on; }
   void setEnabled(bool v) override {
     if (v == on) return;
     on = v;
-    if (on) due = now + ms;
+    if (on) due = (inTick ? beat : now) + ms;
   }
   std::uint32_t interval() const override { return ms; }
   void setInterval(std::uint32_t v) override {
     if (v == ms) return;
     ms = v;
-    if (on) due = now + ms;
+    if (on) due = (inTick ? beat : now) + ms;
   }
   bool armed() const { return on && ms > 0; }
-  // The manual clock as a steady-clock moment (its epoch plus `now` milliseconds).
+  // The manual clock as steady-clock moments (its epoch plus so many milliseconds): inside a tick
+  // the beat it fell due on, and now.
   std::chrono::steady_clock::time_point tickMoment() const override {
+    return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(inTick ? beat : now);
+  }
+  std::chrono::steady_clock::time_point currentMoment() const override {
     return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(now);
   }
   // Moves the clock to `until`, calling `tick` at every tick that falls due on the way.

@@ -170,6 +170,38 @@ TEST_F(TransmissionTest, ACharacterAppearsOnlyOnceItsBlockSounds) {
   EXPECT_EQ(controls.progressPos, 6);
 }
 
+// A tick that runs late (the window was busy) shows what has begun to sound by the time it runs,
+// and the wait it asks for ends when the next block begins to sound, not one lateness after that.
+TEST_F(TransmissionTest, ALateTickFollowsTheSoundByTheClockNotByItsBeat) {
+  controls.groupsText = "2";
+  controls.speedValue = 30;
+  device.lead = msToSamples(200, kSampleRate);
+  timer.lateMs = 45;
+  tx.play();
+  int checked = 0;
+  while (timer.fireNext([&] {
+    tick();
+    if (!device.isOpen()) return;
+    const int wait = tx.followSound();  // as the window does after each tick
+    const std::int64_t heard = device.heardAt(timer.currentMoment());
+    const auto sounding = std::count_if(device.writes.begin(), device.writes.end(),
+                                        [&](const auto& w) { return w.position <= heard; });
+    EXPECT_EQ(controls.progressPos, sounding) << "at " << timer.now;
+    const auto next = std::find_if(device.writes.begin(), device.writes.end(),
+                                   [&](const auto& w) { return w.position > heard; });
+    if (next == device.writes.end()) {
+      EXPECT_EQ(wait, -1);
+      return;
+    }
+    const std::int64_t ms = (next->position - heard) * 1000 / kSampleRate;
+    EXPECT_GE(wait, std::min<std::int64_t>(ms, Transmission::kFollowSoundMaxMs)) << timer.now;
+    EXPECT_LE(wait, std::min<std::int64_t>(ms + 1, Transmission::kFollowSoundMaxMs)) << timer.now;
+    ++checked;
+  })) {
+  }
+  EXPECT_GT(checked, 5);
+}
+
 // A device with a lead hands the timer's next interval a correction: the ticks keep one lead
 // ahead of the sound by the stream's clock however that drifts, while the places stay put.
 TEST_F(TransmissionTest, TheTimerIsSteeredToKeepTheTicksOneLeadAhead) {
