@@ -22,17 +22,17 @@ void run(QApplication& app, kelvak::ErrorReport& report) {
   // PulseAudio where a server answers, SDL otherwise.
   kelvak::AutoWaveDevice device;
 
-  TForm1 Form1(device, gate);
-  TAboutBox AboutBox(&Form1);
-  TForm2 Form2(&Form1);
-  Form1.setSecondaryWindows(&AboutBox, &Form2);
+  kelvak::MainWindow mainWindow(device, gate);
+  kelvak::AboutBox aboutBox(&mainWindow);
+  kelvak::HelpWindow helpWindow(&mainWindow);
+  mainWindow.setSecondaryWindows(&aboutBox, &helpWindow);
   // The training functions beside the window's own: their menu, windows and history.
-  kelvak::TrainingMenu training(Form1, gate);
+  kelvak::TrainingMenu training(mainWindow, gate);
   // A missing or unreadable help document is reported now, before the main window shows; the
   // help window stays, empty, and start-up goes on.
-  gate.run([&Form2] { Form2.FormCreate(&Form2); });
+  gate.run([&helpWindow] { helpWindow.loadDocument(); });
 
-  Form1.show();
+  mainWindow.show();
   app.exec();
 }
 

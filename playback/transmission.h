@@ -48,7 +48,7 @@ class Transmission {
 
   // --- the window's events ---
   void play();                                   // Play button
-  void tick();                                   // Timer1 tick: sends one symbol
+  void tick();                                   // a timer tick: sends one symbol
   void pause();                                  // Pause button: pauses or resumes
   void soundSettingChanged(SoundSetting which);  // after the slider's label was written
   void loadFile(const std::string& path);        // "from file" confirmed in the dialog
@@ -95,7 +95,6 @@ class Transmission {
   // once when the transmission ends or is stopped. Set during a transmission, it clears the pane;
   // cleared, it shows at once what was sent so far.
   void setTextHidden(bool hidden);
-  bool textHidden() const { return textHidden_; }
 
   // --- the learning modes ---
   // Gives the weights the random source's draw picks from for the settings read at a tick; null
@@ -110,8 +109,8 @@ class Transmission {
   // Sounds one symbol now through the transmission's device and blocks, formed anew when a sound
   // setting changed; opens the device first when it is closed. Nothing is shown in the pane and
   // the generator is not drawn from beyond the forming. Returns how long until the symbol's tone
-  // ends [ms]: the device's lead and the tone. Throws KelvakError while a transmission is open, and for a device that cannot be opened
-  // with its own text.
+  // ends [ms]: the device's lead and the tone. Throws KelvakError while a transmission is open, and
+  // for a device that cannot be opened with its own text.
   std::int32_t soundSymbol(int index);
   // Waits for the last single symbol to be heard, then closes the device.
   void endSymbols();

@@ -93,8 +93,6 @@ class OutputTimeline {
   std::int64_t handedOut() const { return handedOut_; }
   // End of the last written block as it will play [samples].
   std::int64_t writtenEnd() const { return lastEnd_; }
-  // End of the first block not yet wholly handed out; writtenEnd() when there is none [samples].
-  std::int64_t firstPendingEnd() const { return blocks_.empty() ? lastEnd_ : blocks_.front().end; }
   // Blocks that could not start at their place because the samples there had already been
   // handed out (their tick came too late), since the timeline was made.
   int lateWrites() const { return lateWrites_; }

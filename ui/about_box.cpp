@@ -11,6 +11,8 @@
 #include "ui/window_resources.h"
 #include "ui_about_box.h"
 
+namespace kelvak {
+
 namespace {
 
 constexpr int kProductNamePixels = 27;
@@ -24,9 +26,9 @@ void setTextColour(QWidget* label, const QColor& colour) {
 
 }  // namespace
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   kelvak::initUiResources();
-  ui_ = std::make_unique<Ui::TAboutBox>();
+  ui_ = std::make_unique<Ui::AboutBox>();
   ui_->setupUi(this);
   kelvak::setUpSecondaryWindow(*this);
 
@@ -44,15 +46,15 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   // The version label sizes itself to its text.
   ui_->Version->adjustSize();
 
-  ui_->BitBtn1->setFocus();
-  connect(ui_->BitBtn1, &QPushButton::clicked, this, [this] { OKButtonClick(ui_->BitBtn1); });
+  ui_->okButton->setFocus();
+  connect(ui_->okButton, &QPushButton::clicked, this, [this] { okClicked(); });
 }
 
-void TAboutBox::OKButtonClick(QObject* /*Sender*/) { hide(); }
+void AboutBox::okClicked() { hide(); }
 
-void TAboutBox::showInFront() { kelvak::showSecondaryInFront(*this); }
+void AboutBox::showInFront() { kelvak::showSecondaryInFront(*this); }
 
-void TAboutBox::showEvent(QShowEvent* event) {
+void AboutBox::showEvent(QShowEvent* event) {
   if (!event->spontaneous()) {
     // Runs before the window is mapped, so the box appears in its place at once.
     const QWidget* anchor = parentWidget() != nullptr ? parentWidget() : this;
@@ -67,4 +69,6 @@ void TAboutBox::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-TAboutBox::~TAboutBox() = default;
+AboutBox::~AboutBox() = default;
+
+}  // namespace kelvak

@@ -4,27 +4,28 @@
 #include <QDialog>
 #include <memory>
 
-class QObject;
 class QShowEvent;
 
 namespace Ui {
-class TAboutBox;
+class AboutBox;
 }
 
-class TAboutBox : public QDialog {
+namespace kelvak {
+
+class AboutBox : public QDialog {
   Q_OBJECT
 
  public:
   // Builds the box hidden. The program keeps this one instance and only shows and hides it.
-  explicit TAboutBox(QWidget* parent = nullptr);
-  ~TAboutBox() override;
+  explicit AboutBox(QWidget* parent = nullptr);
+  ~AboutBox() override;
 
   // The window's controls, as the window description names them: for the window's companions
   // (its menus and screen-reader names) and its tests.
-  Ui::TAboutBox& ui() const { return *ui_; }
+  Ui::AboutBox& ui() const { return *ui_; }
 
-  // The OK button (BitBtn1): hides the box.
-  void OKButtonClick(QObject* Sender);
+  // The OK button: hides the box.
+  void okClicked();
 
   // Shows the box without blocking, or only brings it to the front when it is open already.
   void showInFront();
@@ -34,5 +35,7 @@ class TAboutBox : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  std::unique_ptr<Ui::TAboutBox> ui_;
+  std::unique_ptr<Ui::AboutBox> ui_;
 };
+
+}  // namespace kelvak

@@ -74,15 +74,15 @@ void nameField(QLineEdit* field, kelvak::UpDown* arrows, const QString& name) {
 
 }  // namespace
 
-void nameControlsForScreenReaders(TForm1& form) {
+void nameControlsForScreenReaders(MainWindow& form) {
   static const bool installed = [] {
     QAccessible::installFactory(levelSliderFactory);
     return true;
   }();
   (void)installed;
 
-  for (auto [slider, label] : {std::pair{form.ui().TrackBar2, form.ui().Label8},
-                               {form.ui().TrackBar3, form.ui().Label9}}) {
+  for (auto [slider, label] : {std::pair{form.ui().signalSlider, form.ui().signalValue},
+                               {form.ui().noiseSlider, form.ui().noiseValue}}) {
     slider->setProperty(kLevelLabel, QVariant::fromValue(label));
     // Building the window may have made the slider's plain interface already; Qt keeps it until
     // told otherwise, and the level one takes its place at the next question.
@@ -90,19 +90,20 @@ void nameControlsForScreenReaders(TForm1& form) {
       QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(plain));
     }
   }
-  form.ui().TrackBar1->setAccessibleName(form.ui().Label1->text());
-  form.ui().TrackBar2->setAccessibleName(form.ui().Label6->text());
-  form.ui().TrackBar3->setAccessibleName(form.ui().Label7->text());
-  form.ui().TrackBar4->setAccessibleName(form.ui().Label10->text());
+  form.ui().speedSlider->setAccessibleName(form.ui().speedCaption->text());
+  form.ui().signalSlider->setAccessibleName(form.ui().signalCaption->text());
+  form.ui().noiseSlider->setAccessibleName(form.ui().noiseCaption->text());
+  form.ui().toneSlider->setAccessibleName(form.ui().toneCaption->text());
 
-  nameField(form.ui().Edit1, form.ui().UpDown1, form.ui().Label5->text());
+  nameField(form.ui().groupCountEdit, form.ui().groupCountArrows,
+            form.ui().groupCountCaption->text());
   // "Пауза (тире)" stands above both pause fields, each with its own label.
-  nameField(form.ui().Edit2, form.ui().UpDown2,
-            form.ui().Label14->text() + " " + form.ui().Label15->text());
-  nameField(form.ui().Edit3, form.ui().UpDown3,
-            form.ui().Label14->text() + " " + form.ui().Label16->text());
-  form.ui().Memo1->setAccessibleName(form.ui().Memo1->toolTip());
-  form.ui().ProgressBar1->setAccessibleName("Ход передачи");
+  nameField(form.ui().charPauseEdit, form.ui().charPauseArrows,
+            form.ui().pauseCaption->text() + " " + form.ui().charPauseCaption->text());
+  nameField(form.ui().groupPauseEdit, form.ui().groupPauseArrows,
+            form.ui().pauseCaption->text() + " " + form.ui().groupPauseCaption->text());
+  form.ui().textPane->setAccessibleName(form.ui().textPane->toolTip());
+  form.ui().progressBar->setAccessibleName("Ход передачи");
 }
 
 }  // namespace kelvak

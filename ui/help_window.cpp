@@ -19,6 +19,8 @@
 #include "ui/window_resources.h"
 #include "ui_help_window.h"
 
+namespace kelvak {
+
 namespace {
 
 constexpr char kHelpFileName[] = "Справка.rtf";
@@ -28,24 +30,24 @@ constexpr QPoint kDesignedPosition{201, 171};
 
 }  // namespace
 
-TForm2::TForm2(QWidget* parent) : QDialog(parent) {
+HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent) {
   kelvak::initUiResources();
-  ui_ = std::make_unique<Ui::TForm2>();
+  ui_ = std::make_unique<Ui::HelpWindow>();
   ui_->setupUi(this);
   kelvak::setUpSecondaryWindow(*this);
   // An explicit place also keeps QDialog from centring the window over its parent.
   move(kDesignedPosition);
 
-  QPalette palette = ui_->RichEdit1->palette();
+  QPalette palette = ui_->documentView->palette();
   palette.setColor(QPalette::Base, QApplication::palette("QMenu").color(QPalette::Window));
-  ui_->RichEdit1->setPalette(palette);
+  ui_->documentView->setPalette(palette);
 
   // First in the tab order: OK has the focus when the window opens.
-  ui_->BitBtn1->setFocus();
-  connect(ui_->BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(ui_->BitBtn1); });
+  ui_->okButton->setFocus();
+  connect(ui_->okButton, &QPushButton::clicked, this, [this] { okClicked(); });
 }
 
-void TForm2::FormCreate(QObject* /*Sender*/) {
+void HelpWindow::loadDocument() {
   const QString name = QString::fromUtf8(kHelpFileName);
   const QString program =
       programFolder_.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder_;
@@ -66,15 +68,17 @@ void TForm2::FormCreate(QObject* /*Sender*/) {
   }
   if (!bytes) throw kelvak::KelvakError(std::string("Cannot open file ") + kHelpFileName);
 
-  ui_->RichEdit1->clear();
+  ui_->documentView->clear();
   const std::optional<kelvak::LoadedDocument> loaded = kelvak::readDocument(*bytes);
   if (!loaded) throw kelvak::KelvakError("Failed to Load Stream");
-  kelvak::fillTextDocument(*ui_->RichEdit1->document(), loaded->document);
-  ui_->RichEdit1->moveCursor(QTextCursor::Start);
+  kelvak::fillTextDocument(*ui_->documentView->document(), loaded->document);
+  ui_->documentView->moveCursor(QTextCursor::Start);
 }
 
-void TForm2::BitBtn1Click(QObject* /*Sender*/) { hide(); }
+void HelpWindow::okClicked() { hide(); }
 
-void TForm2::showInFront() { kelvak::showSecondaryInFront(*this); }
+void HelpWindow::showInFront() { kelvak::showSecondaryInFront(*this); }
 
-TForm2::~TForm2() = default;
+HelpWindow::~HelpWindow() = default;
+
+}  // namespace kelvak

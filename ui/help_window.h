@@ -1,47 +1,49 @@
-// The help window Form2: shows the user's guide "Справка.rtf" without blocking the main window.
+// The help window: shows the user's guide "Справка.rtf" without blocking the main window.
 #pragma once
 
 #include <QDialog>
 #include <QString>
 #include <memory>
 
-class QObject;
-
 namespace Ui {
-class TForm2;
+class HelpWindow;
 }
 
-class TForm2 : public QDialog {
+namespace kelvak {
+
+class HelpWindow : public QDialog {
   Q_OBJECT
 
  public:
-  // Builds the window hidden, at its designed place; the document is loaded by FormCreate.
-  explicit TForm2(QWidget* parent = nullptr);
-  ~TForm2() override;
+  // Builds the window hidden, at its designed place; the document is loaded by loadDocument().
+  explicit HelpWindow(QWidget* parent = nullptr);
+  ~HelpWindow() override;
 
   // The window's controls, as the window description names them: for the window's companions
   // (its menus and screen-reader names) and its tests.
-  Ui::TForm2& ui() const { return *ui_; }
+  Ui::HelpWindow& ui() const { return *ui_; }
 
-  // Loads "Справка.rtf" into RichEdit1, as rich text or else as plain text. The document is
+  // Loads "Справка.rtf" into documentView, as rich text or else as plain text. The document is
   // looked for in the current directory, then in the installed data folder found from the
   // program's folder, then beside the program (the build tree). A place whose file breaks the
   // rule of every file read (no regular file, such as a folder, a FIFO or a device, or larger
   // than kMaxHelpDocumentBytes) is passed over like one that cannot be opened. Throws
   // kelvak::KelvakError "Cannot open file Справка.rtf" when it can be opened in none of these
   // and "Failed to Load Stream" when it can be read neither way; the window stays usable.
-  void FormCreate(QObject* Sender);
+  void loadDocument();
 
   // The folder the program runs from; the application's own unless a test sets another.
   void setProgramFolder(const QString& folder) { programFolder_ = folder; }
 
   // The OK button: hides the window, keeping its place and the document's scroll position.
-  void BitBtn1Click(QObject* Sender);
+  void okClicked();
 
   // Shows the window without blocking, or only brings it to the front when it is open already.
   void showInFront();
 
  private:
   QString programFolder_;
-  std::unique_ptr<Ui::TForm2> ui_;
+  std::unique_ptr<Ui::HelpWindow> ui_;
 };
+
+}  // namespace kelvak

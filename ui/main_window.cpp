@@ -35,6 +35,8 @@
 #include "ui/sound_export.h"
 #include "ui_main_window.h"
 
+namespace kelvak {
+
 namespace {
 
 using kelvak::SoundSetting;
@@ -124,40 +126,40 @@ bool isSliderKey(int key) {
 
 }  // namespace
 
-TForm1::TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Timer* timer,
-               QWidget* parent)
+MainWindow::MainWindow(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Timer* timer,
+                       QWidget* parent)
     : QMainWindow(parent),
       gate_(gate),
-      ownTimer_(timer ? nullptr : std::make_unique<kelvak::QtTimer>([this] { timer1Ticked(); })),
-      Timer1(timer ? *timer : *ownTimer_),
-      engine_(*this, Timer1, device, random_),
+      ownTimer_(timer ? nullptr : std::make_unique<kelvak::QtTimer>([this] { tick(); })),
+      timer_(timer ? *timer : *ownTimer_),
+      engine_(*this, timer_, device, random_),
       fileDialog_([](QFileDialog& d) { return d.exec() == QDialog::Accepted; }),
       messageBox_(kelvak::execBox) {
-  ui_ = std::make_unique<Ui::TForm1>();
+  ui_ = std::make_unique<Ui::MainWindow>();
   ui_->setupUi(this);
 
-  RadioGroup1Items = new QButtonGroup(this);
-  RadioGroup1Items->addButton(ui_->RadioGroup1Item0, 0);
-  RadioGroup1Items->addButton(ui_->RadioGroup1Item1, 1);
-  RadioGroup1Items->addButton(ui_->RadioGroup1Item2, 2);
+  textKinds_ = new QButtonGroup(this);
+  textKinds_->addButton(ui_->digitsButton, 0);
+  textKinds_->addButton(ui_->lettersButton, 1);
+  textKinds_->addButton(ui_->mixedButton, 2);
 
   // "Random" is drawn as a radio item, "from file" with a check mark; the program sets both.
   auto* sourceGroup = new QActionGroup(this);
   sourceGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-  sourceGroup->addAction(ui_->N2);
+  sourceGroup->addAction(ui_->randomTextItem);
 
-  ui_->UpDown1->setAssociate(ui_->Edit1);
-  ui_->UpDown1->setMin(0);
-  ui_->UpDown1->setMax(kelvak::kRandomGroupCountMax);
-  ui_->UpDown1->setPosition(30);
-  ui_->UpDown2->setAssociate(ui_->Edit2);
-  ui_->UpDown2->setMin(1);
-  ui_->UpDown2->setMax(5);
-  ui_->UpDown2->setPosition(1);
-  ui_->UpDown3->setAssociate(ui_->Edit3);
-  ui_->UpDown3->setMin(1);
-  ui_->UpDown3->setMax(5);
-  ui_->UpDown3->setPosition(2);
+  ui_->groupCountArrows->setAssociate(ui_->groupCountEdit);
+  ui_->groupCountArrows->setMin(0);
+  ui_->groupCountArrows->setMax(kelvak::kRandomGroupCountMax);
+  ui_->groupCountArrows->setPosition(30);
+  ui_->charPauseArrows->setAssociate(ui_->charPauseEdit);
+  ui_->charPauseArrows->setMin(1);
+  ui_->charPauseArrows->setMax(5);
+  ui_->charPauseArrows->setPosition(1);
+  ui_->groupPauseArrows->setAssociate(ui_->groupPauseEdit);
+  ui_->groupPauseArrows->setMin(1);
+  ui_->groupPauseArrows->setMax(5);
+  ui_->groupPauseArrows->setPosition(2);
 
   applyLook();
   bindEvents();
@@ -166,41 +168,41 @@ TForm1::TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Time
   soundFollower_->setSingleShot(true);
   connect(soundFollower_, &QTimer::timeout, this, [this] { followSound(); });
   // Beside the described menu: the next transmission saved as a sound file.
-  ui_->Menu->addSeparator();
-  SaveSound = ui_->Menu->addAction(QString::fromUtf8(kelvak::kSaveSoundCaption));
-  connect(SaveSound, &QAction::triggered, this,
-          [this] { dispatch(&TForm1::SaveSoundClick, SaveSound); });
+  ui_->textMenu->addSeparator();
+  saveSoundItem = ui_->textMenu->addAction(QString::fromUtf8(kelvak::kSaveSoundCaption));
+  connect(saveSoundItem, &QAction::triggered, this,
+          [this] { dispatch(&MainWindow::saveSoundRequested); });
   kelvak::nameControlsForScreenReaders(*this);
   // The first control of the tab order has the focus when the window first becomes active.
-  ui_->TrackBar1->setFocus(Qt::OtherFocusReason);
+  ui_->speedSlider->setFocus(Qt::OtherFocusReason);
 }
 
-TForm1::~TForm1() = default;
+MainWindow::~MainWindow() = default;
 
-void TForm1::setSecondaryWindows(TAboutBox* aboutBox, TForm2* helpWindow) {
-  AboutBox = aboutBox;
-  Form2 = helpWindow;
+void MainWindow::setSecondaryWindows(AboutBox* aboutBox, HelpWindow* helpWindow) {
+  aboutBox_ = aboutBox;
+  helpWindow_ = helpWindow;
 }
 
-void TForm1::applyLook() {
+void MainWindow::applyLook() {
   // Menus are windows of their own and take the window's font only when asked to.
-  for (QMenu* menu : {ui_->Menu, ui_->N3}) menu->setAttribute(Qt::WA_WindowPropagation);
+  for (QMenu* menu : {ui_->textMenu, ui_->helpMenu}) menu->setAttribute(Qt::WA_WindowPropagation);
   setFont(kelvak::sansFont(kFontPixels));
 
-  ui_->Memo1->setFont(kelvak::monoFont(kPanePixels));
-  QPalette pane = ui_->Memo1->palette();
+  ui_->textPane->setFont(kelvak::monoFont(kPanePixels));
+  QPalette pane = ui_->textPane->palette();
   pane.setColor(QPalette::Base, Qt::black);
   pane.setColor(QPalette::Text, Qt::red);
   // The selection stays visible when the pane does not have the focus.
   for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
     pane.setColor(QPalette::Inactive, role, pane.color(QPalette::Active, role));
   }
-  ui_->Memo1->setPalette(pane);
+  ui_->textPane->setPalette(pane);
 
   auto* levelStyle = new LevelSliderStyle;
   levelStyle->setParent(this);
-  ui_->TrackBar2->setStyle(levelStyle);
-  ui_->TrackBar3->setStyle(levelStyle);
+  ui_->signalSlider->setStyle(levelStyle);
+  ui_->noiseSlider->setStyle(levelStyle);
 
   ui_->PlayButton->setIcon(playPicture());
   ui_->StopButton->setIcon(stopPicture());
@@ -224,47 +226,47 @@ void TForm1::applyLook() {
   move(kPlace);
 }
 
-void TForm1::bindEvents() {
+void MainWindow::bindEvents() {
   auto bind = [this](auto* sender, auto signal, Handler handler) {
-    connect(sender, signal, this, [this, sender, handler] { dispatch(handler, sender); });
+    connect(sender, signal, this, [this, handler] { dispatch(handler); });
   };
   for (const SliderHandlers& s : sliderHandlers()) bind(s.slider, &QSlider::valueChanged, s.change);
-  bind(ui_->PlayButton, &QPushButton::clicked, &TForm1::PlayButtonClick);
-  bind(ui_->StopButton, &QPushButton::clicked, &TForm1::StopButtonClick);
-  bind(ui_->PauseButton, &QPushButton::clicked, &TForm1::PauseButtonClick);
-  bind(ui_->N4, &QAction::triggered, &TForm1::N4Click);
-  bind(ui_->N5, &QAction::triggered, &TForm1::N5Click);
-  bind(ui_->Kelvak1, &QAction::triggered, &TForm1::Kelvak1Click);
+  bind(ui_->PlayButton, &QPushButton::clicked, &MainWindow::playClicked);
+  bind(ui_->StopButton, &QPushButton::clicked, &MainWindow::stopClicked);
+  bind(ui_->PauseButton, &QPushButton::clicked, &MainWindow::pauseClicked);
+  bind(ui_->exitItem, &QAction::triggered, &MainWindow::exitRequested);
+  bind(ui_->aboutItem, &QAction::triggered, &MainWindow::aboutRequested);
+  bind(ui_->helpItem, &QAction::triggered, &MainWindow::helpRequested);
   // A click on a menu item with a tick must not move the tick by itself: the handlers set both.
-  connect(ui_->N1, &QAction::triggered, this, [this](bool nowTicked) {
-    ui_->N1->setChecked(!nowTicked);
-    dispatch(&TForm1::N1Click, ui_->N1);
+  connect(ui_->fileTextItem, &QAction::triggered, this, [this](bool nowTicked) {
+    ui_->fileTextItem->setChecked(!nowTicked);
+    dispatch(&MainWindow::fileTextChosen);
   });
-  connect(ui_->N2, &QAction::triggered, this, [this](bool nowTicked) {
-    ui_->N2->setChecked(!nowTicked);
-    dispatch(&TForm1::N2Click, ui_->N2);
+  connect(ui_->randomTextItem, &QAction::triggered, this, [this](bool nowTicked) {
+    ui_->randomTextItem->setChecked(!nowTicked);
+    dispatch(&MainWindow::randomTextChosen);
   });
 
   for (const SliderHandlers& s : sliderHandlers()) s.slider->installEventFilter(this);
-  ui_->Edit1->installEventFilter(this);
+  ui_->groupCountEdit->installEventFilter(this);
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     if (now && now->window() == this) activeControl_ = now;
   });
 }
 
-std::array<TForm1::SliderHandlers, 4> TForm1::sliderHandlers() const {
-  return {{{ui_->TrackBar1, &TForm1::TrackBar1Change, &TForm1::TrackBar1Enter},
-           {ui_->TrackBar2, &TForm1::TrackBar2Change, &TForm1::TrackBar2Enter},
-           {ui_->TrackBar3, &TForm1::TrackBar3Change, &TForm1::TrackBar3Enter},
-           {ui_->TrackBar4, &TForm1::TrackBar4Change, &TForm1::TrackBar4Enter}}};
+std::array<MainWindow::SliderHandlers, 4> MainWindow::sliderHandlers() const {
+  return {{{ui_->speedSlider, &MainWindow::speedChanged, &MainWindow::speedSliderEntered},
+           {ui_->signalSlider, &MainWindow::signalChanged, &MainWindow::signalSliderEntered},
+           {ui_->noiseSlider, &MainWindow::noiseChanged, &MainWindow::noiseSliderEntered},
+           {ui_->toneSlider, &MainWindow::toneChanged, &MainWindow::toneSliderEntered}}};
 }
 
-void TForm1::dispatch(Handler handler, QObject* sender) {
-  gate_.run([this, handler, sender] { (this->*handler)(sender); });
+void MainWindow::dispatch(Handler handler) {
+  gate_.run([this, handler] { (this->*handler)(); });
   followSound();  // a tick wrote a block, or a transmission began, paused or ended
 }
 
-void TForm1::followSound() {
+void MainWindow::followSound() {
   const int ms = engine_.followSound();
   if (ms >= 0) {
     soundFollower_->start(ms);
@@ -273,9 +275,9 @@ void TForm1::followSound() {
   }
 }
 
-void TForm1::timer1Ticked() { dispatch(&TForm1::Timer1Timer, nullptr); }
+void MainWindow::tick() { dispatch(&MainWindow::timerTicked); }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   // The table is made anew for each call: keep a copy of the watched slider's row.
   std::optional<SliderHandlers> slider;
   for (const SliderHandlers& s : sliderHandlers()) {
@@ -285,23 +287,23 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusIn:
       // Entering a control, not the window coming back to the front with the same control.
       if (!quietFocus_ && watched != activeControl_) {
-        const Handler enter = slider                  ? slider->enter
-                              : watched == ui_->Edit1 ? &TForm1::Edit1Enter
-                                                      : nullptr;
-        if (enter) dispatch(enter, watched);
+        const Handler enter = slider                           ? slider->enter
+                              : watched == ui_->groupCountEdit ? &MainWindow::groupCountEntered
+                                                               : nullptr;
+        if (enter) dispatch(enter);
       }
       break;
     case QEvent::MouseButtonRelease:
       // The end of a drag or of a click on the track notifies too, with the position unchanged.
       if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (slider) dispatch(slider->change, watched);
+        if (slider) dispatch(slider->change);
       }
       break;
     case QEvent::KeyRelease: {
       // So does the end of a key press on the slider.
       const auto* key = static_cast<QKeyEvent*>(event);
       if (!key->isAutoRepeat() && isSliderKey(key->key())) {
-        if (slider) dispatch(slider->change, watched);
+        if (slider) dispatch(slider->change);
       }
       break;
     }
@@ -311,24 +313,24 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing the main window ends the program exactly as the Exit command does.
   event->accept();
   engine_.shutdown();
   QCoreApplication::exit(0);
 }
 
-void TForm1::chooseTextKind(int kind) {
-  if (QAbstractButton* item = RadioGroup1Items->button(kind)) item->setChecked(true);
+void MainWindow::chooseTextKind(int kind) {
+  if (QAbstractButton* item = textKinds_->button(kind)) item->setChecked(true);
 }
 
-void TForm1::chooseSpeed(int speed) { ui_->TrackBar1->setValue(speed); }
+void MainWindow::chooseSpeed(int speed) { ui_->speedSlider->setValue(speed); }
 
-void TForm1::setLearningStatus(const std::string& utf8, const std::string& detail) {
+void MainWindow::setLearningStatus(const std::string& utf8, const std::string& detail) {
   if (!learningStatus_) {
     learningStatus_ = new QLabel;
     learningStatus_->setObjectName("LearningStatus");
-    ui_->StatusBar1->addPermanentWidget(learningStatus_);
+    ui_->statusLine->addPermanentWidget(learningStatus_);
   }
   learningStatus_->setText(QString::fromStdString(utf8));
   learningStatus_->setToolTip(QString::fromStdString(detail));
@@ -336,97 +338,97 @@ void TForm1::setLearningStatus(const std::string& utf8, const std::string& detai
   learningStatus_->setVisible(!utf8.empty());
 }
 
-void TForm1::watchTextKind(std::function<void()> changed) {
+void MainWindow::watchTextKind(std::function<void()> changed) {
   for (auto& c : kindWatch_) disconnect(c);
   if (!changed) return;
-  kindWatch_[0] =
-      connect(RadioGroup1Items, &QButtonGroup::idToggled, this, [changed](int, bool on) {
-        if (on) changed();
-      });
-  kindWatch_[1] = connect(ui_->CheckBox2, &QCheckBox::toggled, this, [changed] { changed(); });
+  kindWatch_[0] = connect(textKinds_, &QButtonGroup::idToggled, this, [changed](int, bool on) {
+    if (on) changed();
+  });
+  kindWatch_[1] =
+      connect(ui_->specialSignsBox, &QCheckBox::toggled, this, [changed] { changed(); });
 }
 
-void TForm1::stopTransmission() {
-  if (engine_.open()) StopButtonClick(ui_->StopButton);
+void MainWindow::stopTransmission() {
+  if (engine_.open()) stopClicked();
 }
 
-void TForm1::insertTrainingMenu(QMenu* menu) {
-  menu->setParent(ui_->MainMenu1, menu->windowFlags());
-  ui_->MainMenu1->insertMenu(ui_->N3->menuAction(), menu);
+void MainWindow::insertTrainingMenu(QMenu* menu) {
+  menu->setParent(ui_->mainMenu, menu->windowFlags());
+  ui_->mainMenu->insertMenu(ui_->helpMenu->menuAction(), menu);
 }
 
 // --- handlers ---
 
-void TForm1::fitLabel(QLabel* label) {
+void MainWindow::fitLabel(QLabel* label) {
   // Labels size themselves to their text, as the value labels change.
   label->resize(label->sizeHint().width(), label->height());
 }
 
-void TForm1::writeLevel(QLabel* label, int position) {
+void MainWindow::writeLevel(QLabel* label, int position) {
   label->setText(QString::number(kelvak::levelPercent(position)));
   fitLabel(label);
 }
 
-void TForm1::TrackBar1Change(QObject*) {
-  ui_->Label4->setText(QString::number(ui_->TrackBar1->value()));
-  fitLabel(ui_->Label4);
+void MainWindow::speedChanged() {
+  ui_->speedValue->setText(QString::number(ui_->speedSlider->value()));
+  fitLabel(ui_->speedValue);
   engine_.soundSettingChanged(SoundSetting::Speed);
 }
 
-void TForm1::TrackBar2Change(QObject*) {
-  writeLevel(ui_->Label8, ui_->TrackBar2->value());
+void MainWindow::signalChanged() {
+  writeLevel(ui_->signalValue, ui_->signalSlider->value());
   engine_.soundSettingChanged(SoundSetting::Signal);
 }
 
-void TForm1::TrackBar3Change(QObject*) {
-  writeLevel(ui_->Label9, ui_->TrackBar3->value());
+void MainWindow::noiseChanged() {
+  writeLevel(ui_->noiseValue, ui_->noiseSlider->value());
   engine_.soundSettingChanged(SoundSetting::Noise);
 }
 
-void TForm1::TrackBar4Change(QObject*) {
-  ui_->Label13->setText(QString::number(ui_->TrackBar4->value()));
-  fitLabel(ui_->Label13);
+void MainWindow::toneChanged() {
+  ui_->toneValue->setText(QString::number(ui_->toneSlider->value()));
+  fitLabel(ui_->toneValue);
   engine_.soundSettingChanged(SoundSetting::Frequency);
 }
 
-void TForm1::TrackBar1Enter(QObject*) { setStatusText(kSpeedPrompt); }
-void TForm1::TrackBar2Enter(QObject*) { setStatusText(kSignalPrompt); }
-void TForm1::TrackBar3Enter(QObject*) { setStatusText(kNoisePrompt); }
-void TForm1::TrackBar4Enter(QObject*) { setStatusText(kFrequencyPrompt); }
-void TForm1::Edit1Enter(QObject*) { setStatusText(kGroupCountPrompt); }
+void MainWindow::speedSliderEntered() { setStatusText(kSpeedPrompt); }
+void MainWindow::signalSliderEntered() { setStatusText(kSignalPrompt); }
+void MainWindow::noiseSliderEntered() { setStatusText(kNoisePrompt); }
+void MainWindow::toneSliderEntered() { setStatusText(kFrequencyPrompt); }
+void MainWindow::groupCountEntered() { setStatusText(kGroupCountPrompt); }
 
-void TForm1::N1Click(QObject*) {
-  QFileDialog OpenDialog1(this, QString::fromUtf8(kOpenDialogTitle), QString(),
-                          QString::fromUtf8(kAllFilesFilter));
+void MainWindow::fileTextChosen() {
+  QFileDialog openDialog(this, QString::fromUtf8(kOpenDialogTitle), QString(),
+                         QString::fromUtf8(kAllFilesFilter));
   // Our own dialog, so that a name can be typed, also of a file that does not exist.
-  OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
-  OpenDialog1.setOption(QFileDialog::HideNameFilterDetails);
-  OpenDialog1.setAcceptMode(QFileDialog::AcceptOpen);
-  OpenDialog1.setFileMode(QFileDialog::AnyFile);
-  kelvak::fitFileDialog(OpenDialog1);
-  if (!fileDialog_(OpenDialog1)) return;
-  const QStringList chosen = OpenDialog1.selectedFiles();
+  openDialog.setOption(QFileDialog::DontUseNativeDialog);
+  openDialog.setOption(QFileDialog::HideNameFilterDetails);
+  openDialog.setAcceptMode(QFileDialog::AcceptOpen);
+  openDialog.setFileMode(QFileDialog::AnyFile);
+  kelvak::fitFileDialog(openDialog);
+  if (!fileDialog_(openDialog)) return;
+  const QStringList chosen = openDialog.selectedFiles();
   if (chosen.isEmpty()) return;
   engine_.loadFile(QFile::encodeName(chosen.front()).toStdString());
 }
 
-void TForm1::N2Click(QObject*) { engine_.useRandomText(); }
+void MainWindow::randomTextChosen() { engine_.useRandomText(); }
 
-void TForm1::N4Click(QObject*) {
+void MainWindow::exitRequested() {
   // Ends the message loop at once; the sound stops with it rather than playing on into the exit.
   engine_.shutdown();
   QCoreApplication::exit(0);
 }
 
-void TForm1::N5Click(QObject*) {
-  if (AboutBox) AboutBox->showInFront();
+void MainWindow::aboutRequested() {
+  if (aboutBox_) aboutBox_->showInFront();
 }
 
-void TForm1::Kelvak1Click(QObject*) {
-  if (Form2) Form2->showInFront();
+void MainWindow::helpRequested() {
+  if (helpWindow_) helpWindow_->showInFront();
 }
 
-void TForm1::PlayButtonClick(QObject*) {
+void MainWindow::playClicked() {
   // A failed start has cleared the last transmission as well.
   try {
     engine_.play();
@@ -436,17 +438,17 @@ void TForm1::PlayButtonClick(QObject*) {
   }
   if (trainingEvents_.transmissionStarted) trainingEvents_.transmissionStarted();
 }
-void TForm1::StopButtonClick(QObject*) { engine_.stopPlayback(); }
-void TForm1::PauseButtonClick(QObject*) { engine_.pause(); }
-void TForm1::Timer1Timer(QObject*) { engine_.tick(); }
+void MainWindow::stopClicked() { engine_.stopPlayback(); }
+void MainWindow::pauseClicked() { engine_.pause(); }
+void MainWindow::timerTicked() { engine_.tick(); }
 
-void TForm1::SaveSoundClick(QObject* Sender) {
+void MainWindow::saveSoundRequested() {
   const kelvak::ExportOutcome outcome = kelvak::exportSoundFile(
       this, *this, random_, engine_.fileText(), engine_.filePath(), engine_.unitMs(), fileDialog_,
       [this](const kelvak::SymbolChoice& c) { return engine_.weightsFor(c); });
   // F10 during the export ends the program as it does elsewhere, once the export has cleaned up.
   if (outcome.quit) {
-    N4Click(Sender);
+    exitRequested();
     return;
   }
   if (!outcome.saved) return;
@@ -462,78 +464,80 @@ void TForm1::SaveSoundClick(QObject* Sender) {
 
 // --- what the transmission reads and writes ---
 
-int TForm1::speed() const { return ui_->TrackBar1->value(); }
-int TForm1::textKind() const { return RadioGroup1Items->checkedId(); }
-int TForm1::frequency() const { return ui_->TrackBar4->value(); }
-int TForm1::signalPosition() const { return ui_->TrackBar2->value(); }
-int TForm1::noisePosition() const { return ui_->TrackBar3->value(); }
-std::string TForm1::groupCountText() const { return ui_->Edit1->text().toStdString(); }
-std::string TForm1::charPauseText() const { return ui_->Edit2->text().toStdString(); }
-std::string TForm1::groupPauseText() const { return ui_->Edit3->text().toStdString(); }
-bool TForm1::randomSource() const { return ui_->N2->isChecked(); }
-bool TForm1::longZero() const { return ui_->CheckBox1->isChecked(); }
-bool TForm1::specialSigns() const { return ui_->CheckBox2->isChecked(); }
+int MainWindow::speed() const { return ui_->speedSlider->value(); }
+int MainWindow::textKind() const { return textKinds_->checkedId(); }
+int MainWindow::frequency() const { return ui_->toneSlider->value(); }
+int MainWindow::signalPosition() const { return ui_->signalSlider->value(); }
+int MainWindow::noisePosition() const { return ui_->noiseSlider->value(); }
+std::string MainWindow::groupCountText() const { return ui_->groupCountEdit->text().toStdString(); }
+std::string MainWindow::charPauseText() const { return ui_->charPauseEdit->text().toStdString(); }
+std::string MainWindow::groupPauseText() const { return ui_->groupPauseEdit->text().toStdString(); }
+bool MainWindow::randomSource() const { return ui_->randomTextItem->isChecked(); }
+bool MainWindow::longZero() const { return ui_->longZeroBox->isChecked(); }
+bool MainWindow::specialSigns() const { return ui_->specialSignsBox->isChecked(); }
 
-void TForm1::setEnabledQuietly(QWidget* control, bool on) {
+void MainWindow::setEnabledQuietly(QWidget* control, bool on) {
   const bool wasQuiet = quietFocus_;
   quietFocus_ = true;
   control->setEnabled(on);
   quietFocus_ = wasQuiet;
 }
 
-void TForm1::setPlayEnabled(bool on) { setEnabledQuietly(ui_->PlayButton, on); }
-void TForm1::setStopEnabled(bool on) { setEnabledQuietly(ui_->StopButton, on); }
-void TForm1::setPauseEnabled(bool on) { setEnabledQuietly(ui_->PauseButton, on); }
-void TForm1::setPauseDown(bool down) { ui_->PauseButton->setChecked(down); }
-void TForm1::setGroupCountEnabled(bool on) { setEnabledQuietly(ui_->Edit1, on); }
-void TForm1::setTextKindEnabled(bool on) { setEnabledQuietly(ui_->RadioGroup1, on); }
+void MainWindow::setPlayEnabled(bool on) { setEnabledQuietly(ui_->PlayButton, on); }
+void MainWindow::setStopEnabled(bool on) { setEnabledQuietly(ui_->StopButton, on); }
+void MainWindow::setPauseEnabled(bool on) { setEnabledQuietly(ui_->PauseButton, on); }
+void MainWindow::setPauseDown(bool down) { ui_->PauseButton->setChecked(down); }
+void MainWindow::setGroupCountEnabled(bool on) { setEnabledQuietly(ui_->groupCountEdit, on); }
+void MainWindow::setTextKindEnabled(bool on) { setEnabledQuietly(ui_->textKindBox, on); }
 
-void TForm1::clearText() { ui_->Memo1->clear(); }
+void MainWindow::clearText() { ui_->textPane->clear(); }
 
-void TForm1::appendText(const std::string& utf8) {
+void MainWindow::appendText(const std::string& utf8) {
   // The pane follows the newest characters unless the user has scrolled back to read.
-  QScrollBar* bar = ui_->Memo1->verticalScrollBar();
+  QScrollBar* bar = ui_->textPane->verticalScrollBar();
   const bool following = bar->value() == bar->maximum();
-  QTextCursor end(ui_->Memo1->document());
+  QTextCursor end(ui_->textPane->document());
   end.movePosition(QTextCursor::End);
   end.insertText(QString::fromStdString(utf8));
   if (following) bar->setValue(bar->maximum());
   // Shown at once: at the end of a transmission the window waits for the sound and paints nothing
   // else, while the last characters still appear as they sound.
-  ui_->Memo1->viewport()->repaint();
+  ui_->textPane->viewport()->repaint();
 }
 
-void TForm1::setStatusText(const std::string& utf8) {
-  ui_->StatusBar1->showMessage(QString::fromStdString(utf8));
+void MainWindow::setStatusText(const std::string& utf8) {
+  ui_->statusLine->showMessage(QString::fromStdString(utf8));
   // The forming prompt must be seen although no event is handled until the forming ends.
-  if (ui_->StatusBar1->isVisible()) ui_->StatusBar1->repaint();
+  if (ui_->statusLine->isVisible()) ui_->statusLine->repaint();
 }
 
-QString TForm1::statusText() const { return ui_->StatusBar1->currentMessage(); }
+QString MainWindow::statusText() const { return ui_->statusLine->currentMessage(); }
 
-void TForm1::setProgressMax(std::uint16_t max) {
+void MainWindow::setProgressMax(std::uint16_t max) {
   progressMax_ = max;
   if (progressPos_ > max) progressPos_ = max;
   // A range of 0..0 would turn the bar into a busy indicator; an empty bar is meant.
-  ui_->ProgressBar1->setRange(0, max == 0 ? 1 : max);
-  ui_->ProgressBar1->setValue(progressPos_);
+  ui_->progressBar->setRange(0, max == 0 ? 1 : max);
+  ui_->progressBar->setValue(progressPos_);
 }
 
-void TForm1::setProgressPosition(std::uint16_t position) {
+void MainWindow::setProgressPosition(std::uint16_t position) {
   progressPos_ = position > progressMax_ ? progressMax_ : position;
-  ui_->ProgressBar1->setValue(progressPos_);  // repaints at once when the bar visibly moves
+  ui_->progressBar->setValue(progressPos_);  // repaints at once when the bar visibly moves
 }
 
-void TForm1::showMessage(const std::string& text, const std::string& caption) {
+void MainWindow::showMessage(const std::string& text, const std::string& caption) {
   QMessageBox box(QMessageBox::Critical, QString::fromStdString(caption),
                   QString::fromStdString(text), QMessageBox::Ok, this);
   messageBox_(box);
 }
 
-void TForm1::setSourceChecks(bool randomTicked) {
-  ui_->N2->setChecked(randomTicked);
-  ui_->N1->setChecked(!randomTicked);
+void MainWindow::setSourceChecks(bool randomTicked) {
+  ui_->randomTextItem->setChecked(randomTicked);
+  ui_->fileTextItem->setChecked(!randomTicked);
 }
 
-void TForm1::setGroupCountMax(int max) { ui_->UpDown1->setMax(max); }
-void TForm1::setGroupCount(int groups) { ui_->UpDown1->setPosition(groups); }
+void MainWindow::setGroupCountMax(int max) { ui_->groupCountArrows->setMax(max); }
+void MainWindow::setGroupCount(int groups) { ui_->groupCountArrows->setPosition(groups); }
+
+}  // namespace kelvak

@@ -1,4 +1,4 @@
-// The main window TForm1: every setting of the program, the text pane, the menu and the buttons.
+// The main window: every setting of the program, the text pane, the menu and the buttons.
 #pragma once
 
 #include <QMainWindow>
@@ -18,22 +18,21 @@ class QFileDialog;
 class QLabel;
 class QSlider;
 class QTimer;
-class TAboutBox;
-class TForm2;
+namespace Ui {
+class MainWindow;
+}
 
 namespace kelvak {
+
+class AboutBox;
+class HelpWindow;
 class QtTimer;
-}
 
-namespace Ui {
-class TForm1;
-}
-
-// The window's controls carry the names they are known by (TrackBar1, Edit1, N4...). Handlers are
-// named after control and event and take the sender, which none of them reads. Each one runs
+// The window's controls are named for what they hold (speedSlider, groupCountEdit, exitItem...),
+// its handlers for what happened (speedChanged, playClicked, helpRequested). Each handler runs
 // through the error gate, so a failure ends the handler, shows the error report and the program
 // goes on.
-class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::TrainingHost {
+class MainWindow : public QMainWindow, public kelvak::Controls, public kelvak::TrainingHost {
   Q_OBJECT
 
  public:
@@ -41,42 +40,42 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   using FileDialogPresenter = std::function<bool(QFileDialog&)>;
 
   // `timer` replaces the window's own precise timer (tests tick it by hand and call
-  // timer1Ticked()); the window does not take it over.
-  TForm1(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Timer* timer = nullptr,
-         QWidget* parent = nullptr);
-  ~TForm1() override;
+  // tick()); the window does not take it over.
+  MainWindow(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Timer* timer = nullptr,
+             QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   // The window's controls, as the window description names them: for the window's companions
   // (its menus and screen-reader names) and its tests.
-  Ui::TForm1& ui() const { return *ui_; }
+  Ui::MainWindow& ui() const { return *ui_; }
 
   // The secondary windows that the Help menu shows; either may be null.
-  void setSecondaryWindows(TAboutBox* aboutBox, TForm2* helpWindow);
+  void setSecondaryWindows(AboutBox* aboutBox, HelpWindow* helpWindow);
 
   // --- handlers ---
-  void TrackBar1Change(QObject* Sender);
-  void TrackBar2Change(QObject* Sender);
-  void TrackBar3Change(QObject* Sender);
-  void TrackBar4Change(QObject* Sender);
-  void TrackBar1Enter(QObject* Sender);
-  void TrackBar2Enter(QObject* Sender);
-  void TrackBar3Enter(QObject* Sender);
-  void TrackBar4Enter(QObject* Sender);
-  void Edit1Enter(QObject* Sender);
-  void N1Click(QObject* Sender);
-  void N2Click(QObject* Sender);
-  void N4Click(QObject* Sender);
-  void N5Click(QObject* Sender);
-  void Kelvak1Click(QObject* Sender);
-  void PlayButtonClick(QObject* Sender);
-  void StopButtonClick(QObject* Sender);
-  void PauseButtonClick(QObject* Sender);
-  void Timer1Timer(QObject* Sender);
+  void speedChanged();
+  void signalChanged();
+  void noiseChanged();
+  void toneChanged();
+  void speedSliderEntered();
+  void signalSliderEntered();
+  void noiseSliderEntered();
+  void toneSliderEntered();
+  void groupCountEntered();
+  void fileTextChosen();
+  void randomTextChosen();
+  void exitRequested();
+  void aboutRequested();
+  void helpRequested();
+  void playClicked();
+  void stopClicked();
+  void pauseClicked();
+  void timerTicked();
   // Beside the described program: "Сохранить в звуковой файл..." in the text menu.
-  void SaveSoundClick(QObject* Sender);
+  void saveSoundRequested();
 
-  // A tick of Timer1, dispatched like every other event.
-  void timer1Ticked();
+  // A tick of the window's timer, dispatched like every other event.
+  void tick();
 
   // The sound and transmission state behind the window.
   const kelvak::Transmission& engine() const { return engine_; }
@@ -145,7 +144,7 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  using Handler = void (TForm1::*)(QObject*);
+  using Handler = void (MainWindow::*)();
   // A slider with the handlers of its change and of the focus entering it.
   struct SliderHandlers {
     QSlider* slider;
@@ -154,7 +153,7 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   };
   std::array<SliderHandlers, 4> sliderHandlers() const;
   // Runs a handler through the error gate, then follows the sound with the pane.
-  void dispatch(Handler handler, QObject* sender);
+  void dispatch(Handler handler);
   // Shows what has begun to sound and arms soundFollower_ for the next block still to come.
   void followSound();
   void bindEvents();
@@ -168,17 +167,17 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   kelvak::ErrorGate& gate_;
   kelvak::Random random_;  // the program's one generator
   std::unique_ptr<kelvak::QtTimer> ownTimer_;
-  kelvak::Timer& Timer1;
+  kelvak::Timer& timer_;
   kelvak::Transmission engine_;
-  QButtonGroup* RadioGroup1Items = nullptr;  // the text kind, by item index 0..2
+  QButtonGroup* textKinds_ = nullptr;  // the text kind, by item index 0..2
 
-  QAction* SaveSound = nullptr;      // the text menu's item that saves a sound file
+  QAction* saveSoundItem = nullptr;  // the text menu's item that saves a sound file
   QTimer* soundFollower_ = nullptr;  // single shot: when the next block written begins to sound
   // The lesson Play sends, at the status bar's side.
   QLabel* learningStatus_ = nullptr;
   QMetaObject::Connection kindWatch_[2];  // the training menu's watch of the text kind
-  TAboutBox* AboutBox = nullptr;
-  TForm2* Form2 = nullptr;
+  AboutBox* aboutBox_ = nullptr;
+  HelpWindow* helpWindow_ = nullptr;
 
   std::uint16_t progressMax_ = 46;
   std::uint16_t progressPos_ = 0;
@@ -188,5 +187,7 @@ class TForm1 : public QMainWindow, public kelvak::Controls, public kelvak::Train
   FileDialogPresenter fileDialog_;
   kelvak::BoxPresenter messageBox_;
   kelvak::TrainingEvents trainingEvents_;
-  std::unique_ptr<Ui::TForm1> ui_;
+  std::unique_ptr<Ui::MainWindow> ui_;
 };
+
+}  // namespace kelvak

@@ -21,7 +21,6 @@ class UpDown : public QWidget {
 
   // The field the position is written into; null for none.
   void setAssociate(QLineEdit* field);
-  QLineEdit* associate() const { return field_; }
 
   // The range and position hold 16-bit signed values, like the field they stand beside.
   int min() const { return min_; }

@@ -19,7 +19,7 @@
 namespace kelvak {
 namespace {
 
-class AboutBox : public testing::Test {
+class AboutBoxTest : public testing::Test {
  protected:
   void SetUp() override { testApplication(); }
 };
@@ -29,34 +29,34 @@ bool isSerifStandIn(const QFont& font) {
   return family == "Times New Roman" || family == "Liberation Serif" || family == "DejaVu Serif";
 }
 
-TEST_F(AboutBox, IsBuiltAsDesigned) {
-  TAboutBox box;
-  EXPECT_EQ(box.objectName(), "AboutBox");
+TEST_F(AboutBoxTest, IsBuiltAsDesigned) {
+  AboutBox box;
+  EXPECT_EQ(box.objectName(), "aboutBox");
   EXPECT_EQ(box.windowTitle(), "About");
   EXPECT_EQ(box.size(), QSize(452, 247));
   EXPECT_EQ(box.maximumSize(), QSize(452, 247));
-  EXPECT_EQ(box.ui().Panel1->geometry(), QRect(8, 8, 441, 201));
-  EXPECT_EQ(box.ui().Panel1->frameShape(),
+  EXPECT_EQ(box.ui().frame->geometry(), QRect(8, 8, 441, 201));
+  EXPECT_EQ(box.ui().frame->frameShape(),
             QFrame::Box);  // sunken box: lowered outside, raised inside
-  EXPECT_EQ(box.ui().Panel1->frameShadow(), QFrame::Sunken);
-  EXPECT_EQ(box.ui().Image1->parentWidget(), box.ui().Panel1);
-  EXPECT_EQ(box.ui().Image1->geometry(), QRect(8, 8, 240, 180));
+  EXPECT_EQ(box.ui().frame->frameShadow(), QFrame::Sunken);
+  EXPECT_EQ(box.ui().picture->parentWidget(), box.ui().frame);
+  EXPECT_EQ(box.ui().picture->geometry(), QRect(8, 8, 240, 180));
   EXPECT_EQ(box.ui().ProductName->geometry(), QRect(304, 24, 120, 31));
   EXPECT_EQ(box.ui().Comments->geometry(), QRect(296, 64, 129, 30));
   EXPECT_EQ(box.ui().Version->pos(), QPoint(296, 104));
-  EXPECT_EQ(box.ui().BitBtn1->geometry(), QRect(184, 216, 91, 25));
+  EXPECT_EQ(box.ui().okButton->geometry(), QRect(184, 216, 91, 25));
 }
 
-TEST_F(AboutBox, ShowsItsPictureInTwentyFourBitColour) {
-  TAboutBox box;
-  const QPixmap picture = box.ui().Image1->pixmap();
+TEST_F(AboutBoxTest, ShowsItsPictureInTwentyFourBitColour) {
+  AboutBox box;
+  const QPixmap picture = box.ui().picture->pixmap();
   ASSERT_FALSE(picture.isNull());
   EXPECT_EQ(picture.size(), QSize(240, 180));
   EXPECT_FALSE(picture.hasAlphaChannel());
 }
 
-TEST_F(AboutBox, TextsFontsAndColours) {
-  TAboutBox box;
+TEST_F(AboutBoxTest, TextsFontsAndColours) {
+  AboutBox box;
   EXPECT_EQ(box.ui().ProductName->text(), "Kelvak");
   const QFont product = box.ui().ProductName->font();
   EXPECT_TRUE(isSerifStandIn(product)) << QFontInfo(product).family().toStdString();
@@ -79,8 +79,8 @@ TEST_F(AboutBox, TextsFontsAndColours) {
   EXPECT_EQ(QFontInfo(box.font()).pixelSize(), 11);
 }
 
-TEST_F(AboutBox, EveryTextIsFullyVisible) {
-  TAboutBox box;
+TEST_F(AboutBoxTest, EveryTextIsFullyVisible) {
+  AboutBox box;
   const QFontMetrics product(box.ui().ProductName->font());
   EXPECT_LE(product.horizontalAdvance("Kelvak"), box.ui().ProductName->width());
   EXPECT_LE(product.height(), box.ui().ProductName->height());
@@ -94,24 +94,24 @@ TEST_F(AboutBox, EveryTextIsFullyVisible) {
   EXPECT_GE(box.ui().Version->width(), box.ui().Version->sizeHint().width());
   EXPECT_GE(box.ui().Version->height(), box.ui().Version->sizeHint().height());
 
-  const QRect inside = box.ui().Panel1->contentsRect();
+  const QRect inside = box.ui().frame->contentsRect();
   for (const QWidget* label :
-       {static_cast<QWidget*>(box.ui().Image1), static_cast<QWidget*>(box.ui().ProductName),
+       {static_cast<QWidget*>(box.ui().picture), static_cast<QWidget*>(box.ui().ProductName),
         static_cast<QWidget*>(box.ui().Comments), static_cast<QWidget*>(box.ui().Version)}) {
     EXPECT_TRUE(inside.contains(label->geometry())) << label->objectName().toStdString();
   }
-  EXPECT_LE(box.ui().Image1->geometry().right(), box.ui().Comments->geometry().left());
+  EXPECT_LE(box.ui().picture->geometry().right(), box.ui().Comments->geometry().left());
 }
 
-TEST_F(AboutBox, IsCentredOnTheScreenAtEveryShowing) {
-  TAboutBox box;
+TEST_F(AboutBoxTest, IsCentredOnTheScreenAtEveryShowing) {
+  AboutBox box;
   const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
   box.showInFront();
   QCoreApplication::processEvents();
   EXPECT_LE((box.frameGeometry().center() - centre).manhattanLength(), 1);
 
   box.move(3, 5);
-  box.OKButtonClick(&box);
+  box.okClicked();
   EXPECT_FALSE(box.isVisible());
   box.showInFront();
   QCoreApplication::processEvents();

@@ -29,7 +29,7 @@ class AccessKeyInAField : public ::testing::TestWithParam<KeyCase> {
   ErrorGate gate{report};
   testing::FakeTimer timer;
   testing::FakeDevice device;
-  TForm1 form{device, gate, &timer};
+  MainWindow form{device, gate, &timer};
 
   void SetUp() override {
     device.clock = &timer.now;
@@ -60,8 +60,8 @@ TEST_P(AccessKeyInAField, WhoseButtonIsDisabledTypesNothing) {
   EXPECT_EQ(form.ui().PauseButton->isChecked(), paused);
   if (c.playing) {
     // The next tick reads the field as it was, without an error.
-    EXPECT_TRUE(timer.fireNext([this] { form.timer1Ticked(); }));
-    EXPECT_TRUE(timer.fireNext([this] { form.timer1Ticked(); }));
+    EXPECT_TRUE(timer.fireNext([this] { form.tick(); }));
+    EXPECT_TRUE(timer.fireNext([this] { form.tick(); }));
     EXPECT_EQ(form.engine().symbolCounter(), 2);
   }
   EXPECT_TRUE(reports.empty()) << reports.front().toStdString();
@@ -72,15 +72,15 @@ TEST_P(AccessKeyInAField, WhoseButtonIsDisabledTypesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, AccessKeyInAField,
-    ::testing::Values(KeyCase{"PlayFromTheCharacterPause", true, "Edit2", Qt::Key_P},
-                      KeyCase{"PlayFromTheGroupPause", true, "Edit3", Qt::Key_P},
-                      KeyCase{"StopWhenIdle", false, "Edit1", Qt::Key_S},
-                      KeyCase{"PauseWhenIdle", false, "Edit1", Qt::Key_U},
-                      KeyCase{"NoSuchKey", true, "Edit2", Qt::Key_Q}),
+    ::testing::Values(KeyCase{"PlayFromTheCharacterPause", true, "charPauseEdit", Qt::Key_P},
+                      KeyCase{"PlayFromTheGroupPause", true, "groupPauseEdit", Qt::Key_P},
+                      KeyCase{"StopWhenIdle", false, "groupCountEdit", Qt::Key_S},
+                      KeyCase{"PauseWhenIdle", false, "groupCountEdit", Qt::Key_U},
+                      KeyCase{"NoSuchKey", true, "charPauseEdit", Qt::Key_Q}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AccessKeyInAField, WhoseButtonIsEnabledPressesItAndTypesNothing) {
-  QLineEdit* edit = field("Edit2");
+  QLineEdit* edit = field("charPauseEdit");
   edit->setFocus(Qt::TabFocusReason);
   auto press = [](Qt::Key key) {
     QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);

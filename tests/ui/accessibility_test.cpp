@@ -21,7 +21,7 @@ class Accessibility : public ::testing::Test {
   ErrorGate gate{report};
   testing::FakeTimer timer;
   testing::FakeDevice device;
-  TForm1 form{device, gate, &timer};
+  MainWindow form{device, gate, &timer};
 
   static QAccessibleInterface* of(QWidget* w) { return QAccessible::queryAccessibleInterface(w); }
   static QString name(QWidget* w) { return of(w)->text(QAccessible::Name); }
@@ -59,14 +59,14 @@ TEST_P(AccessibleName, ComesFromTheControlsLabel) {
 
 INSTANTIATE_TEST_SUITE_P(
     Controls, AccessibleName,
-    ::testing::Values(Named{"TrackBar1", "Скорость (gr/min)"}, Named{"TrackBar2", "Сигнал, %"},
-                      Named{"TrackBar3", "Помеха, %"}, Named{"TrackBar4", "Частота, Hz"},
-                      Named{"Edit1", "Количество групп текста"},
-                      Named{"Edit2", "Пауза (тире) между знаками"},
-                      Named{"Edit3", "Пауза (тире) между группами"},
-                      Named{"Memo1", "Отображение текста"}, Named{"PlayButton", "Play"},
-                      Named{"CheckBox2", "Использовать спец. символы"},
-                      Named{"RadioGroup1Item1", "Буквы"}),
+    ::testing::Values(Named{"speedSlider", "Скорость (gr/min)"}, Named{"signalSlider", "Сигнал, %"},
+                      Named{"noiseSlider", "Помеха, %"}, Named{"toneSlider", "Частота, Hz"},
+                      Named{"groupCountEdit", "Количество групп текста"},
+                      Named{"charPauseEdit", "Пауза (тире) между знаками"},
+                      Named{"groupPauseEdit", "Пауза (тире) между группами"},
+                      Named{"textPane", "Отображение текста"}, Named{"PlayButton", "Play"},
+                      Named{"specialSignsBox", "Использовать спец. символы"},
+                      Named{"lettersButton", "Буквы"}),
     [](const auto& info) { return std::string(info.param.control); });
 
 TEST_F(Accessibility, SlidersAnnounceTheValueTheirLabelShows) {
@@ -76,10 +76,11 @@ TEST_F(Accessibility, SlidersAnnounceTheValueTheirLabelShows) {
     int position;
     int announced;
   };
-  const Move moves[] = {{form.ui().TrackBar1, form.ui().Label4, 20, 20},
-                        {form.ui().TrackBar4, form.ui().Label13, 1200, 1200},
-                        {form.ui().TrackBar2, form.ui().Label8, 64, 49},  // level = 127 - position
-                        {form.ui().TrackBar3, form.ui().Label9, 0, 100}};
+  const Move moves[] = {
+      {form.ui().speedSlider, form.ui().speedValue, 20, 20},
+      {form.ui().toneSlider, form.ui().toneValue, 1200, 1200},
+      {form.ui().signalSlider, form.ui().signalValue, 64, 49},  // level = 127 - position
+      {form.ui().noiseSlider, form.ui().noiseValue, 0, 100}};
   for (const Move& m : moves) {
     m.slider->setValue(m.position);
     QAccessibleValueInterface* v = of(m.slider)->valueInterface();
@@ -91,7 +92,7 @@ TEST_F(Accessibility, SlidersAnnounceTheValueTheirLabelShows) {
 }
 
 TEST_F(Accessibility, ALevelSetByTheScreenReaderShowsThatPercentage) {
-  for (QSlider* level : {form.ui().TrackBar2, form.ui().TrackBar3}) {
+  for (QSlider* level : {form.ui().signalSlider, form.ui().noiseSlider}) {
     QAccessibleValueInterface* v = of(level)->valueInterface();
     EXPECT_EQ(v->minimumValue().toInt(), 0);
     EXPECT_EQ(v->maximumValue().toInt(), 100);
@@ -104,14 +105,16 @@ TEST_F(Accessibility, ALevelSetByTheScreenReaderShowsThatPercentage) {
 }
 
 TEST_F(Accessibility, FieldsAnnounceTheirTextAndArrowsTheirField) {
-  form.ui().Edit2->setText("3");
-  EXPECT_EQ(value(form.ui().Edit2), "3");
-  EXPECT_EQ(value(form.ui().Edit1), "30");
-  EXPECT_EQ(of(form.ui().Edit1)->text(QAccessible::Description), "Количество групп текста");
-  const auto arrows = form.ui().UpDown3->findChildren<QToolButton*>();
+  form.ui().charPauseEdit->setText("3");
+  EXPECT_EQ(value(form.ui().charPauseEdit), "3");
+  EXPECT_EQ(value(form.ui().groupCountEdit), "30");
+  EXPECT_EQ(of(form.ui().groupCountEdit)->text(QAccessible::Description),
+            "Количество групп текста");
+  const auto arrows = form.ui().groupPauseArrows->findChildren<QToolButton*>();
   ASSERT_EQ(arrows.size(), 2);
   for (QToolButton* arrow : arrows) {
-    EXPECT_TRUE(name(arrow).startsWith(name(form.ui().Edit3))) << name(arrow).toStdString();
+    EXPECT_TRUE(name(arrow).startsWith(name(form.ui().groupPauseEdit)))
+        << name(arrow).toStdString();
   }
   EXPECT_NE(name(arrows[0]), name(arrows[1]));
 }

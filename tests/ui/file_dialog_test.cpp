@@ -40,7 +40,7 @@ class FileDialog : public ::testing::Test {
   ErrorGate gate{report};
   testing::FakeTimer timer;
   testing::FakeDevice device;
-  TForm1 form{device, gate, &timer};
+  MainWindow form{device, gate, &timer};
   fs::path dir;
 
   void SetUp() override {
@@ -64,7 +64,7 @@ class FileDialog : public ::testing::Test {
       shown = true;
       return false;
     });
-    form.ui().N1->trigger();
+    form.ui().fileTextItem->trigger();
     ASSERT_TRUE(shown);
   }
 };

@@ -32,7 +32,7 @@ using namespace std::string_literals;
 
 const char kHelpName[] = "Справка.rtf";
 
-class HelpWindow : public testing::Test {
+class HelpWindowTest : public testing::Test {
  protected:
   void SetUp() override {
     testApplication();
@@ -52,48 +52,49 @@ class HelpWindow : public testing::Test {
     std::ofstream(where / kHelpName, std::ios::binary) << bytes;
   }
 
-  // The error message FormCreate raised, or "" when it loaded without one.
-  static std::string load(TForm2& form) {
+  // The error message loadDocument raised, or "" when it loaded without one.
+  static std::string load(HelpWindow& form) {
     try {
-      form.FormCreate(&form);
+      form.loadDocument();
     } catch (const KelvakError& e) {
       return e.what();
     }
     return "";
   }
 
-  static std::string shownText(const TForm2& form) {
-    return form.ui().RichEdit1->toPlainText().toStdString();
+  static std::string shownText(const HelpWindow& form) {
+    return form.ui().documentView->toPlainText().toStdString();
   }
 
   fs::path previousDir_;
   fs::path dir_;
 };
 
-TEST_F(HelpWindow, IsBuiltAsDesigned) {
-  TForm2 form;
-  EXPECT_EQ(form.objectName(), "Form2");
+TEST_F(HelpWindowTest, IsBuiltAsDesigned) {
+  HelpWindow form;
+  EXPECT_EQ(form.objectName(), "helpWindow");
   EXPECT_EQ(form.windowTitle(), "Справка");
   EXPECT_EQ(form.size(), QSize(420, 273));
   EXPECT_EQ(form.maximumSize(), QSize(420, 273));
   EXPECT_EQ(form.pos(), QPoint(201, 171));
-  EXPECT_EQ(form.ui().RichEdit1->geometry(), QRect(8, 8, 401, 225));
-  EXPECT_TRUE(form.ui().RichEdit1->isReadOnly());
-  EXPECT_NE(form.ui().RichEdit1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_NE(form.ui().RichEdit1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_EQ(form.ui().BitBtn1->geometry(), QRect(176, 240, 75, 25));
-  EXPECT_TRUE(form.ui().BitBtn1->isDefault());
-  EXPECT_EQ(form.focusWidget(), form.ui().BitBtn1);
-  EXPECT_TRUE(form.ui().RichEdit1->document()->isEmpty());  // nothing is loaded before FormCreate
+  EXPECT_EQ(form.ui().documentView->geometry(), QRect(8, 8, 401, 225));
+  EXPECT_TRUE(form.ui().documentView->isReadOnly());
+  EXPECT_NE(form.ui().documentView->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_NE(form.ui().documentView->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(form.ui().okButton->geometry(), QRect(176, 240, 75, 25));
+  EXPECT_TRUE(form.ui().okButton->isDefault());
+  EXPECT_EQ(form.focusWidget(), form.ui().okButton);
+  EXPECT_TRUE(
+      form.ui().documentView->document()->isEmpty());  // nothing is loaded before loadDocument
 }
 
-TEST_F(HelpWindow, UsesASansFontAndTheMenuColour) {
-  TForm2 form;
+TEST_F(HelpWindowTest, UsesASansFontAndTheMenuColour) {
+  HelpWindow form;
   const QFontInfo font(form.font());
   EXPECT_TRUE(font.family() == "Liberation Sans" || font.family() == "DejaVu Sans")
       << font.family().toStdString();
   EXPECT_EQ(font.pixelSize(), 11);
-  EXPECT_EQ(form.ui().RichEdit1->palette().color(QPalette::Base),
+  EXPECT_EQ(form.ui().documentView->palette().color(QPalette::Base),
             QApplication::palette("QMenu").color(QPalette::Window));
 }
 
@@ -106,11 +107,11 @@ struct LoadCase {
 
 void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 
-class HelpWindowLoading : public HelpWindow, public testing::WithParamInterface<LoadCase> {};
+class HelpWindowLoading : public HelpWindowTest, public testing::WithParamInterface<LoadCase> {};
 
 TEST_P(HelpWindowLoading, ShowsTheDocumentOrRaisesItsError) {
   writeHelp(GetParam().bytes);
-  TForm2 form;
+  HelpWindow form;
   EXPECT_EQ(load(form), GetParam().error);
   EXPECT_EQ(shownText(form), GetParam().text);
   // Whatever happened, the window still opens.
@@ -132,10 +133,10 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"badEscape", R"({\rtf1 \'zz})", "Failed to Load Stream", ""},
         LoadCase{"binaryData", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s, "Failed to Load Stream", ""}));
 
-TEST_F(HelpWindow, MissingDocumentRaisesCannotOpenWithItsName) {
-  TForm2 form;
+TEST_F(HelpWindowTest, MissingDocumentRaisesCannotOpenWithItsName) {
+  HelpWindow form;
   EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
-  EXPECT_TRUE(form.ui().RichEdit1->document()->isEmpty());
+  EXPECT_TRUE(form.ui().documentView->document()->isEmpty());
   form.showInFront();
   EXPECT_TRUE(form.isVisible());
 }
@@ -149,12 +150,12 @@ struct Unusable {
 
 void PrintTo(const Unusable& c, std::ostream* os) { *os << c.name; }
 
-class HelpWindowUnusable : public HelpWindow, public testing::WithParamInterface<Unusable> {};
+class HelpWindowUnusable : public HelpWindowTest, public testing::WithParamInterface<Unusable> {};
 
 TEST_P(HelpWindowUnusable, IsPassedOverAtOnce) {
   GetParam().make(kHelpName);
   fs::create_directory("bin");
-  TForm2 form;
+  HelpWindow form;
   form.setProgramFolder("bin");
   const auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
@@ -187,7 +188,7 @@ struct PlacesCase {
 
 void PrintTo(const PlacesCase& c, std::ostream* os) { *os << c.name; }
 
-class HelpWindowPlaces : public HelpWindow, public testing::WithParamInterface<PlacesCase> {};
+class HelpWindowPlaces : public HelpWindowTest, public testing::WithParamInterface<PlacesCase> {};
 
 TEST_P(HelpWindowPlaces, TheCurrentFolderComesFirstThenTheProgramsData) {
   const PlacesCase& c = GetParam();
@@ -199,14 +200,14 @@ TEST_P(HelpWindowPlaces, TheCurrentFolderComesFirstThenTheProgramsData) {
   if (c.installed) writeHelp("installed", data);
   if (c.besideProgram) writeHelp("beside", bin);
   fs::current_path("started here");
-  TForm2 form;
+  HelpWindow form;
   form.setProgramFolder(QString::fromStdString(bin.string()));
   if (*c.shown) {
     EXPECT_EQ(load(form), "");
     EXPECT_EQ(shownText(form), c.shown);
   } else {
     EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
-    EXPECT_TRUE(form.ui().RichEdit1->document()->isEmpty());
+    EXPECT_TRUE(form.ui().documentView->document()->isEmpty());
   }
 }
 
@@ -217,9 +218,9 @@ INSTANTIATE_TEST_SUITE_P(Layouts, HelpWindowPlaces,
                                          PlacesCase{"nowhere", false, false, false, ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(HelpWindow, LoadingReplacesTheContent) {
+TEST_F(HelpWindowTest, LoadingReplacesTheContent) {
   writeHelp("first");
-  TForm2 form;
+  HelpWindow form;
   ASSERT_EQ(load(form), "");
   writeHelp("second");
   ASSERT_EQ(load(form), "");
@@ -229,44 +230,44 @@ TEST_F(HelpWindow, LoadingReplacesTheContent) {
   EXPECT_EQ(shownText(form), "");
 }
 
-TEST_F(HelpWindow, RichTextFormattingReachesTheViewer) {
+TEST_F(HelpWindowTest, RichTextFormattingReachesTheViewer) {
   writeHelp(R"({\rtf1\ansi\ansicpg1251{\colortbl;\red200\green0\blue0;})"
             R"({\b\cf1\fs32 \'c7\'e0\'e3}\par \i x\par})");
-  TForm2 form;
+  HelpWindow form;
   ASSERT_EQ(load(form), "");
-  QTextCursor cursor(form.ui().RichEdit1->document());
+  QTextCursor cursor(form.ui().documentView->document());
   cursor.setPosition(1);
   EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
   EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(200, 0, 0));
   EXPECT_DOUBLE_EQ(cursor.charFormat().fontPointSize(), 16.0);
-  cursor.setPosition(form.ui().RichEdit1->document()->lastBlock().position() + 1);
+  cursor.setPosition(form.ui().documentView->document()->lastBlock().position() + 1);
   EXPECT_TRUE(cursor.charFormat().fontItalic());
   EXPECT_NE(cursor.charFormat().fontWeight(), QFont::Bold);
 }
 
-TEST_F(HelpWindow, ShippedDocumentLoadsWhereTheProgramRuns) {
+TEST_F(HelpWindowTest, ShippedDocumentLoadsWhereTheProgramRuns) {
   fs::current_path(KELVAK_PROGRAM_DIR);
-  TForm2 form;
+  HelpWindow form;
   EXPECT_EQ(load(form), "");
   const std::string text = shownText(form);
   EXPECT_NE(text.find("Синтезатор сигналов азбуки Морзе"), std::string::npos);
   EXPECT_NE(text.find("Таблица знаков"), std::string::npos);
-  EXPECT_EQ(form.ui().RichEdit1->textCursor().position(), 0);  // opens at the top
+  EXPECT_EQ(form.ui().documentView->textCursor().position(), 0);  // opens at the top
 }
 
-TEST_F(HelpWindow, KeepsTheScrollPositionWhenHiddenAndShownAgain) {
+TEST_F(HelpWindowTest, KeepsTheScrollPositionWhenHiddenAndShownAgain) {
   fs::current_path(KELVAK_DATA_DIR);
-  TForm2 form;
+  HelpWindow form;
   ASSERT_EQ(load(form), "");
   form.showInFront();
   QCoreApplication::processEvents();
-  QScrollBar* bar = form.ui().RichEdit1->verticalScrollBar();
+  QScrollBar* bar = form.ui().documentView->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 100);  // the guide is much longer than the window
   bar->setValue(bar->maximum() / 2);
   const int place = bar->value();
   ASSERT_GT(place, 0);
 
-  form.ui().BitBtn1->click();
+  form.ui().okButton->click();
   QCoreApplication::processEvents();
   form.showInFront();
   QCoreApplication::processEvents();
@@ -279,13 +280,13 @@ TEST_F(HelpWindow, KeepsTheScrollPositionWhenHiddenAndShownAgain) {
   EXPECT_EQ(bar->value(), place);
 }
 
-TEST_F(HelpWindow, OpensWhereDesignedThenWhereTheUserLeftIt) {
-  TForm2 form;
+TEST_F(HelpWindowTest, OpensWhereDesignedThenWhereTheUserLeftIt) {
+  HelpWindow form;
   form.showInFront();
   QCoreApplication::processEvents();
   EXPECT_EQ(form.pos(), QPoint(201, 171));
   form.move(300, 250);
-  form.ui().BitBtn1->click();
+  form.ui().okButton->click();
   form.showInFront();
   QCoreApplication::processEvents();
   EXPECT_EQ(form.pos(), QPoint(300, 250));

@@ -39,7 +39,7 @@ class LearningWindowsTest : public ::testing::Test {
   ErrorGate gate{report};
   testing::FakeTimer timer;
   testing::FakeDevice device;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
   std::unique_ptr<TrainingMenu> training;
   std::vector<QString> reports;
   fs::path dir;
@@ -50,7 +50,7 @@ class LearningWindowsTest : public ::testing::Test {
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     device.clock = &timer.now;
-    form = std::make_unique<TForm1>(device, gate, &timer);
+    form = std::make_unique<MainWindow>(device, gate, &timer);
     training = std::make_unique<TrainingMenu>(*form, gate, (dir / "history.jsonl").string());
   }
   void TearDown() override {
@@ -60,11 +60,11 @@ class LearningWindowsTest : public ::testing::Test {
     EXPECT_TRUE(reports.empty());
   }
   std::string playToEnd(int groups) {
-    form->ui().Edit1->setText(QString::number(groups));
+    form->ui().groupCountEdit->setText(QString::number(groups));
     QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
-    while (timer.fireNext([this] { form->timer1Ticked(); })) {
+    while (timer.fireNext([this] { form->tick(); })) {
     }
-    return form->ui().Memo1->toPlainText().toStdString();
+    return form->ui().textPane->toPlainText().toStdString();
   }
   static std::set<char> charsOf(const std::string& pane) {
     std::set<char> out(pane.begin(), pane.end());
@@ -101,10 +101,10 @@ TEST_F(LearningWindowsTest, TheCourseSendsItsLessonAndMovesOnAfterAGoodCheck) {
 
   EXPECT_EQ(charsOf(playToEnd(20)), (std::set<char>{'5', '0', '1'}));
   // Another text kind is another set: its own lesson, in the status bar at once.
-  form->ui().RadioGroup1Item1->setChecked(true);
+  form->ui().lettersButton->setChecked(true);
   EXPECT_TRUE(learningStatus()->toolTip().contains(QString::fromUtf8("к м")));
   EXPECT_EQ(dialog.setBox->currentIndex(), 1);
-  form->ui().RadioGroup1Item0->setChecked(true);
+  form->ui().digitsButton->setChecked(true);
   dialog.onBox->setChecked(false);
   EXPECT_FALSE(learningStatus()->isVisibleTo(form.get()));
   EXPECT_EQ(charsOf(playToEnd(40)).size(), 10u);
@@ -114,7 +114,7 @@ TEST_F(LearningWindowsTest, TheCourseSendsItsLessonAndMovesOnAfterAGoodCheck) {
 // speed while the answers are right and fast, replays a wrong one, and records its accuracy and
 // median reaction in the history as a drill.
 TEST_F(LearningWindowsTest, ADrillOfAHundredCharactersIsRecorded) {
-  form->ui().RadioGroup1Item1->setChecked(true);  // letters
+  form->ui().lettersButton->setChecked(true);  // letters
   training->drill->trigger();
   DrillWindow& drill = training->drillWindow();
   QTest::mouseClick(drill.startButton, Qt::LeftButton);
@@ -122,7 +122,7 @@ TEST_F(LearningWindowsTest, ADrillOfAHundredCharactersIsRecorded) {
   ASSERT_EQ(device.writes.size(), 1u);
 
   drill.answer(U'ъ');  // no such character: wrong, and it sounds again at the lower speed
-  EXPECT_EQ(form->ui().TrackBar1->value(), 12 - kSlowDownStep);
+  EXPECT_EQ(form->ui().speedSlider->value(), 12 - kSlowDownStep);
   ASSERT_EQ(device.writes.size(), 2u);
   EXPECT_EQ(device.writes[1].block,
             form->engine().buffers().blocks[drill.drill()->answers().back().symbol]);
@@ -132,7 +132,7 @@ TEST_F(LearningWindowsTest, ADrillOfAHundredCharactersIsRecorded) {
   for (int k = 1; k < 100; ++k) {
     drill.answer(SymbolTable[drill.drill()->current()].unicode);
   }
-  EXPECT_EQ(form->ui().TrackBar1->value(), kDrillMaxSpeed);
+  EXPECT_EQ(form->ui().speedSlider->value(), kDrillMaxSpeed);
   QTest::mouseClick(drill.stopButton, Qt::LeftButton);
   EXPECT_FALSE(device.isOpen());
 

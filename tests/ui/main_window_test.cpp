@@ -53,12 +53,12 @@ class MainWindowTest : public ::testing::Test {
   ErrorGate gate{report};
   FakeTimer timer;
   FakeDevice device;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
   std::vector<std::filesystem::path> files;
 
   void SetUp() override {
     device.clock = &timer.now;
-    form = std::make_unique<TForm1>(device, gate, &timer);
+    form = std::make_unique<MainWindow>(device, gate, &timer);
     form->setMessageBoxPresenter([this](QMessageBox& b) {
       boxes.push_back({b.text(), b.windowTitle(), b.icon(), b.parentWidget()});
     });
@@ -79,14 +79,14 @@ class MainWindowTest : public ::testing::Test {
     QTest::keyClicks(field, text);
   }
   bool tick() {
-    return timer.fireNext([this] { form->timer1Ticked(); });
+    return timer.fireNext([this] { form->tick(); });
   }
   int tickToEnd() {
     int n = 0;
     while (n < 100000 && tick()) ++n;
     return n;
   }
-  std::string pane() const { return form->ui().Memo1->toPlainText().toStdString(); }
+  std::string pane() const { return form->ui().textPane->toPlainText().toStdString(); }
   const SymbolBlock& block(int index) const { return form->engine().buffers().blocks[index]; }
   std::string writeFile(const std::string& bytes) {
     const auto path = std::filesystem::temp_directory_path() /
@@ -115,7 +115,7 @@ class MainWindowTest : public ::testing::Test {
     EXPECT_TRUE(form->ui().PlayButton->isEnabled());
     EXPECT_FALSE(form->ui().StopButton->isEnabled());
     EXPECT_FALSE(form->ui().PauseButton->isEnabled());
-    EXPECT_TRUE(form->ui().Edit1->isEnabled());
+    EXPECT_TRUE(form->ui().groupCountEdit->isEnabled());
     EXPECT_FALSE(timer.enabled());
     EXPECT_FALSE(device.isOpen());
   }
@@ -123,8 +123,8 @@ class MainWindowTest : public ::testing::Test {
     EXPECT_FALSE(form->ui().PlayButton->isEnabled());
     EXPECT_TRUE(form->ui().StopButton->isEnabled());
     EXPECT_TRUE(form->ui().PauseButton->isEnabled());
-    EXPECT_FALSE(form->ui().Edit1->isEnabled());
-    EXPECT_TRUE(form->ui().UpDown1->isEnabled());  // the arrows stay usable
+    EXPECT_FALSE(form->ui().groupCountEdit->isEnabled());
+    EXPECT_TRUE(form->ui().groupCountArrows->isEnabled());  // the arrows stay usable
     EXPECT_TRUE(timer.enabled());
     EXPECT_TRUE(device.isOpen());
   }
@@ -132,13 +132,13 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, StartsIdleWithTheDefaultSettings) {
   EXPECT_EQ(form->windowTitle(), "Kelvak");
-  EXPECT_EQ(form->ui().Label4->text(), "12");
-  EXPECT_EQ(form->ui().Label8->text(), "100");
-  EXPECT_EQ(form->ui().Label9->text(), "0");
-  EXPECT_EQ(form->ui().Label13->text(), "500");
-  EXPECT_EQ(form->ui().Edit1->text(), "30");
-  EXPECT_EQ(form->ui().Edit2->text(), "1");
-  EXPECT_EQ(form->ui().Edit3->text(), "2");
+  EXPECT_EQ(form->ui().speedValue->text(), "12");
+  EXPECT_EQ(form->ui().signalValue->text(), "100");
+  EXPECT_EQ(form->ui().noiseValue->text(), "0");
+  EXPECT_EQ(form->ui().toneValue->text(), "500");
+  EXPECT_EQ(form->ui().groupCountEdit->text(), "30");
+  EXPECT_EQ(form->ui().charPauseEdit->text(), "1");
+  EXPECT_EQ(form->ui().groupPauseEdit->text(), "2");
   EXPECT_EQ(form->speed(), 12);
   EXPECT_EQ(form->signalPosition(), 0);
   EXPECT_EQ(form->noisePosition(), 127);
@@ -146,19 +146,19 @@ TEST_F(MainWindowTest, StartsIdleWithTheDefaultSettings) {
   EXPECT_EQ(form->textKind(), 0);
   EXPECT_FALSE(form->longZero());
   EXPECT_FALSE(form->specialSigns());
-  EXPECT_TRUE(form->ui().N2->isChecked());
-  EXPECT_FALSE(form->ui().N1->isChecked());
+  EXPECT_TRUE(form->ui().randomTextItem->isChecked());
+  EXPECT_FALSE(form->ui().fileTextItem->isChecked());
   EXPECT_TRUE(form->randomSource());
-  EXPECT_TRUE(form->ui().RadioGroup1->isEnabled());
-  EXPECT_EQ(form->ui().UpDown1->min(), 0);
-  EXPECT_EQ(form->ui().UpDown1->max(), 999);
-  EXPECT_EQ(form->ui().UpDown2->min(), 1);
-  EXPECT_EQ(form->ui().UpDown2->max(), 5);
-  EXPECT_EQ(form->ui().UpDown3->max(), 5);
-  EXPECT_EQ(form->ui().Edit1->maxLength(), 3);
-  EXPECT_TRUE(form->ui().Memo1->toPlainText().isEmpty());
-  EXPECT_EQ(form->ui().ProgressBar1->value(), 0);
-  EXPECT_EQ(form->ui().ProgressBar1->maximum(), 46);
+  EXPECT_TRUE(form->ui().textKindBox->isEnabled());
+  EXPECT_EQ(form->ui().groupCountArrows->min(), 0);
+  EXPECT_EQ(form->ui().groupCountArrows->max(), 999);
+  EXPECT_EQ(form->ui().charPauseArrows->min(), 1);
+  EXPECT_EQ(form->ui().charPauseArrows->max(), 5);
+  EXPECT_EQ(form->ui().groupPauseArrows->max(), 5);
+  EXPECT_EQ(form->ui().groupCountEdit->maxLength(), 3);
+  EXPECT_TRUE(form->ui().textPane->toPlainText().isEmpty());
+  EXPECT_EQ(form->ui().progressBar->value(), 0);
+  EXPECT_EQ(form->ui().progressBar->maximum(), 46);
   EXPECT_FALSE(form->ui().PauseButton->isChecked());
   EXPECT_FALSE(form->engine().buffersStale());
   expectIdle();
@@ -167,7 +167,7 @@ TEST_F(MainWindowTest, StartsIdleWithTheDefaultSettings) {
 TEST_F(MainWindowTest, TheSpeedPromptShowsOnceTheWindowIsActive) {
   EXPECT_TRUE(form->statusText().isEmpty());
   showActive();
-  EXPECT_EQ(QApplication::focusWidget(), form->ui().TrackBar1);
+  EXPECT_EQ(QApplication::focusWidget(), form->ui().speedSlider);
   EXPECT_EQ(form->statusText(), kSpeedPrompt);
 }
 
@@ -177,13 +177,18 @@ TEST_F(MainWindowTest, FocusPromptsFollowTheTabOrderAndMemoPassesTabOn) {
     QWidget* control;
     QString status;  // what the status bar reads once the control has the focus
   };
-  const std::vector<Stop> order = {
-      {form->ui().TrackBar2, kSignalPrompt},      {form->ui().TrackBar3, kNoisePrompt},
-      {form->ui().TrackBar4, kFrequencyPrompt},   {form->ui().Edit1, kGroupCountPrompt},
-      {form->ui().Memo1, kGroupCountPrompt},      {form->ui().RadioGroup1Item0, kGroupCountPrompt},
-      {form->ui().CheckBox1, kGroupCountPrompt},  {form->ui().CheckBox2, kGroupCountPrompt},
-      {form->ui().Edit2, kGroupCountPrompt},      {form->ui().Edit3, kGroupCountPrompt},
-      {form->ui().PlayButton, kGroupCountPrompt}, {form->ui().TrackBar1, kSpeedPrompt}};
+  const std::vector<Stop> order = {{form->ui().signalSlider, kSignalPrompt},
+                                   {form->ui().noiseSlider, kNoisePrompt},
+                                   {form->ui().toneSlider, kFrequencyPrompt},
+                                   {form->ui().groupCountEdit, kGroupCountPrompt},
+                                   {form->ui().textPane, kGroupCountPrompt},
+                                   {form->ui().digitsButton, kGroupCountPrompt},
+                                   {form->ui().longZeroBox, kGroupCountPrompt},
+                                   {form->ui().specialSignsBox, kGroupCountPrompt},
+                                   {form->ui().charPauseEdit, kGroupCountPrompt},
+                                   {form->ui().groupPauseEdit, kGroupCountPrompt},
+                                   {form->ui().PlayButton, kGroupCountPrompt},
+                                   {form->ui().speedSlider, kSpeedPrompt}};
   for (const Stop& stop : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), stop.control)
@@ -191,11 +196,11 @@ TEST_F(MainWindowTest, FocusPromptsFollowTheTabOrderAndMemoPassesTabOn) {
         << stop.control->objectName().toStdString();
     EXPECT_EQ(form->statusText(), stop.status) << stop.control->objectName().toStdString();
     // The pane is read-only: a Tab passes on and types nothing.
-    EXPECT_TRUE(form->ui().Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(form->ui().textPane->toPlainText().isEmpty());
   }
   // Stop is disabled while idle, and neither Pause nor the spin arrows ever take the focus.
-  for (QWidget* w :
-       {static_cast<QWidget*>(form->ui().PauseButton), static_cast<QWidget*>(form->ui().UpDown1)}) {
+  for (QWidget* w : {static_cast<QWidget*>(form->ui().PauseButton),
+                     static_cast<QWidget*>(form->ui().groupCountArrows)}) {
     EXPECT_EQ(w->focusPolicy(), Qt::NoFocus) << w->objectName().toStdString();
   }
 }
@@ -203,8 +208,8 @@ TEST_F(MainWindowTest, FocusPromptsFollowTheTabOrderAndMemoPassesTabOn) {
 TEST_F(MainWindowTest, StopIsInTheTabOrderAfterPlayDuringATransmission) {
   showActive();
   click(form->ui().PlayButton);
-  form->ui().Edit3->setFocus(Qt::TabFocusReason);
-  QTest::keyClick(form->ui().Edit3, Qt::Key_Tab);
+  form->ui().groupPauseEdit->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(form->ui().groupPauseEdit, Qt::Key_Tab);
   EXPECT_EQ(QApplication::focusWidget(), form->ui().StopButton);
 }
 
@@ -219,7 +224,7 @@ TEST_F(MainWindowTest, AButtonDisabledUnderTheFocusShowsNoPromptWhereTheFocusLan
 
 TEST_F(MainWindowTest, TheWindowComingBackToTheFrontShowsNoNewPrompt) {
   showActive();
-  form->ui().TrackBar3->setFocus(Qt::MouseFocusReason);
+  form->ui().noiseSlider->setFocus(Qt::MouseFocusReason);
   EXPECT_EQ(form->statusText(), kNoisePrompt);
   form->setStatusText("Воспроизвожу");
   QWidget other;
@@ -228,7 +233,7 @@ TEST_F(MainWindowTest, TheWindowComingBackToTheFrontShowsNoNewPrompt) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  EXPECT_EQ(QApplication::focusWidget(), form->ui().TrackBar3);
+  EXPECT_EQ(QApplication::focusWidget(), form->ui().noiseSlider);
   EXPECT_EQ(form->statusText(), "Воспроизвожу");
 }
 
@@ -242,8 +247,8 @@ void PrintTo(const LevelCase& c, std::ostream* os) { *os << "position " << c.pos
 class LevelLabels : public MainWindowTest, public ::testing::WithParamInterface<LevelCase> {};
 
 TEST_P(LevelLabels, ShowTheTruncatedPercentOfFullLevel) {
-  for (auto [slider, label] : {std::pair{form->ui().TrackBar2, form->ui().Label8},
-                               std::pair{form->ui().TrackBar3, form->ui().Label9}}) {
+  for (auto [slider, label] : {std::pair{form->ui().signalSlider, form->ui().signalValue},
+                               std::pair{form->ui().noiseSlider, form->ui().noiseValue}}) {
     // Start from a position whose label differs, so the change is seen.
     slider->setValue(GetParam().position == 30 ? 31 : 30);
     ASSERT_NE(label->text(), GetParam().label);
@@ -258,21 +263,21 @@ INSTANTIATE_TEST_SUITE_P(Positions, LevelLabels,
                                            LevelCase{126, "0"}, LevelCase{127, "0"}));
 
 TEST_F(MainWindowTest, SpeedAndFrequencyLabelsShowThePosition) {
-  form->ui().TrackBar1->setValue(0);
-  EXPECT_EQ(form->ui().Label4->text(), "0");
-  form->ui().TrackBar1->setValue(30);
-  EXPECT_EQ(form->ui().Label4->text(), "30");
-  form->ui().TrackBar4->setValue(100);
-  EXPECT_EQ(form->ui().Label13->text(), "100");
-  form->ui().TrackBar4->setValue(5000);
-  EXPECT_EQ(form->ui().Label13->text(), "5000");
+  form->ui().speedSlider->setValue(0);
+  EXPECT_EQ(form->ui().speedValue->text(), "0");
+  form->ui().speedSlider->setValue(30);
+  EXPECT_EQ(form->ui().speedValue->text(), "30");
+  form->ui().toneSlider->setValue(100);
+  EXPECT_EQ(form->ui().toneValue->text(), "100");
+  form->ui().toneSlider->setValue(5000);
+  EXPECT_EQ(form->ui().toneValue->text(), "5000");
 }
 
 TEST_F(MainWindowTest, SlidersMovedWhileIdleOnlyWriteTheLabelAndMarkTheSoundStale) {
   showActive();
-  form->ui().TrackBar4->setFocus(Qt::TabFocusReason);
-  QTest::keyClick(form->ui().TrackBar4, Qt::Key_Right);
-  EXPECT_EQ(form->ui().Label13->text(), "501");
+  form->ui().toneSlider->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(form->ui().toneSlider, Qt::Key_Right);
+  EXPECT_EQ(form->ui().toneValue->text(), "501");
   EXPECT_TRUE(form->engine().buffersStale());
   EXPECT_FALSE(form->engine().buffers().formed());
   EXPECT_EQ(form->statusText(), kFrequencyPrompt);  // no forming happened
@@ -280,7 +285,7 @@ TEST_F(MainWindowTest, SlidersMovedWhileIdleOnlyWriteTheLabelAndMarkTheSoundStal
 
 TEST_F(MainWindowTest, VerticalSlidersHaveTheirMinimumAtTheTop) {
   form->resize(form->size());
-  for (QSlider* s : {form->ui().TrackBar2, form->ui().TrackBar3}) {
+  for (QSlider* s : {form->ui().signalSlider, form->ui().noiseSlider}) {
     EXPECT_EQ(s->orientation(), Qt::Vertical);
     EXPECT_TRUE(s->invertedAppearance());
     // The Up key moves the knob up, towards position 0.
@@ -292,14 +297,14 @@ TEST_F(MainWindowTest, VerticalSlidersHaveTheirMinimumAtTheTop) {
 
 TEST_F(MainWindowTest, AWholeTransmissionDrivenByClicks) {
   showActive();
-  type(form->ui().Edit1, "2");
+  type(form->ui().groupCountEdit, "2");
   click(form->ui().PlayButton);
   expectRunning();
   EXPECT_EQ(form->statusText(), kPlaying);
-  EXPECT_EQ(form->ui().ProgressBar1->maximum(), 11);
+  EXPECT_EQ(form->ui().progressBar->maximum(), 11);
   EXPECT_EQ(tickToEnd(), 11);
   EXPECT_EQ(pane(), "80648 26167 ");
-  EXPECT_EQ(form->ui().ProgressBar1->value(), 11);
+  EXPECT_EQ(form->ui().progressBar->value(), 11);
   EXPECT_EQ(form->statusText(), kPlaying);
   EXPECT_EQ(device.opens, 1);
   EXPECT_EQ(device.closes, 1);
@@ -311,18 +316,18 @@ TEST_F(MainWindowTest, AWholeTransmissionDrivenByClicks) {
 
 TEST_F(MainWindowTest, TheTextKindAndOptionsAreReadFromTheControls) {
   showActive();
-  type(form->ui().Edit1, "1");
-  click(form->ui().RadioGroup1Item1);  // letters
+  type(form->ui().groupCountEdit, "1");
+  click(form->ui().lettersButton);  // letters
   EXPECT_EQ(form->textKind(), 1);
   click(form->ui().PlayButton);
   tickToEnd();
   EXPECT_EQ(pane(), "сожфб ");
   // The mixture with the special signs: a zero drawn is always the long zero.
-  click(form->ui().RadioGroup1Item2);
-  click(form->ui().CheckBox2);
+  click(form->ui().mixedButton);
+  click(form->ui().specialSignsBox);
   EXPECT_EQ(form->textKind(), 2);
   EXPECT_TRUE(form->specialSigns());
-  click(form->ui().CheckBox1);
+  click(form->ui().longZeroBox);
   EXPECT_TRUE(form->longZero());
 }
 
@@ -366,11 +371,11 @@ TEST_F(MainWindowTest, PauseHoldsTheTimerAndIsDrawnDownWhilePaused) {
 // countdown to the next symbol.
 struct SoundCase {
   const char* name;
-  QSlider* Ui::TForm1::*slider;
+  QSlider* Ui::MainWindow::*slider;
   int value;
   bool restartsCountdown;
   // True when the new blocks show the new setting; `before` is the dot's block before the change.
-  std::function<bool(const TForm1&, const std::vector<std::uint8_t>& before)> heard;
+  std::function<bool(const MainWindow&, const std::vector<std::uint8_t>& before)> heard;
 };
 
 void PrintTo(const SoundCase& c, std::ostream* os) { *os << c.name; }
@@ -393,7 +398,7 @@ TEST_P(SoundChange, DuringPlaybackFormsTheSoundAgainAtOnce) {
   EXPECT_TRUE(timer.enabled());
   EXPECT_EQ(timer.due, c.restartsCountdown ? timer.now + timer.ms : dueBefore);
   EXPECT_EQ(form->statusText(), kPlaying);
-  EXPECT_EQ(form->ui().ProgressBar1->value(), 2);
+  EXPECT_EQ(form->ui().progressBar->value(), 2);
 }
 
 TEST_P(SoundChange, WhilePausedOnlyMarksTheSoundStaleUntilThePauseEnds) {
@@ -412,30 +417,30 @@ TEST_P(SoundChange, WhilePausedOnlyMarksTheSoundStaleUntilThePauseEnds) {
   EXPECT_FALSE(form->engine().buffersStale());
 }
 
-bool allTonesAt127(const TForm1& f, const std::vector<std::uint8_t>&) {
+bool allTonesAt127(const MainWindow& f, const std::vector<std::uint8_t>&) {
   const auto& dot = *f.engine().buffers().blocks[15];
   return std::all_of(dot.begin(), dot.end(),
                      [](std::uint8_t s) { return s == kSilentLevel || s == 127; }) &&
          std::count(dot.begin(), dot.end(), 127) > 0;
 }
-bool silenceIsNoisy(const TForm1& f, const std::vector<std::uint8_t>&) {
+bool silenceIsNoisy(const MainWindow& f, const std::vector<std::uint8_t>&) {
   const auto& dot = *f.engine().buffers().blocks[15];
   return std::any_of(dot.end() - 100, dot.end(), [](std::uint8_t s) { return s != kSilentLevel; });
 }
-bool fasterUnit(const TForm1& f, const std::vector<std::uint8_t>&) {
+bool fasterUnit(const MainWindow& f, const std::vector<std::uint8_t>&) {
   return f.engine().unitMs() == 32;  // digits at speed 20
 }
-bool otherTone(const TForm1& f, const std::vector<std::uint8_t>& before) {
+bool otherTone(const MainWindow& f, const std::vector<std::uint8_t>& before) {
   const auto& dot = *f.engine().buffers().blocks[15];
   return dot.size() == before.size() && dot != before;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sliders, SoundChange,
-    ::testing::Values(SoundCase{"Speed", &Ui::TForm1::TrackBar1, 20, true, fasterUnit},
-                      SoundCase{"Signal", &Ui::TForm1::TrackBar2, 127, true, allTonesAt127},
-                      SoundCase{"Noise", &Ui::TForm1::TrackBar3, 0, true, silenceIsNoisy},
-                      SoundCase{"Frequency", &Ui::TForm1::TrackBar4, 1000, false, otherTone}),
+    ::testing::Values(SoundCase{"Speed", &Ui::MainWindow::speedSlider, 20, true, fasterUnit},
+                      SoundCase{"Signal", &Ui::MainWindow::signalSlider, 127, true, allTonesAt127},
+                      SoundCase{"Noise", &Ui::MainWindow::noiseSlider, 0, true, silenceIsNoisy},
+                      SoundCase{"Frequency", &Ui::MainWindow::toneSlider, 1000, false, otherTone}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, TheEndOfAKeyPressOrClickNotifiesEvenWithoutAMove) {
@@ -444,18 +449,18 @@ TEST_F(MainWindowTest, TheEndOfAKeyPressOrClickNotifiesEvenWithoutAMove) {
   tick();
   // The signal slider stands at its top already: Home moves nothing, its release still counts.
   SymbolBlock before = block(15);
-  QTest::keyClick(form->ui().TrackBar2, Qt::Key_Home);
-  EXPECT_EQ(form->ui().TrackBar2->value(), 0);
+  QTest::keyClick(form->ui().signalSlider, Qt::Key_Home);
+  EXPECT_EQ(form->ui().signalSlider->value(), 0);
   EXPECT_NE(block(15), before);
   // So does letting go of the mouse on the slider.
   before = block(15);
-  const QPoint knob = form->ui().TrackBar2->rect().center();
-  QTest::mousePress(form->ui().TrackBar2, Qt::LeftButton, {}, knob);
-  QTest::mouseRelease(form->ui().TrackBar2, Qt::LeftButton, {}, knob);
+  const QPoint knob = form->ui().signalSlider->rect().center();
+  QTest::mousePress(form->ui().signalSlider, Qt::LeftButton, {}, knob);
+  QTest::mouseRelease(form->ui().signalSlider, Qt::LeftButton, {}, knob);
   EXPECT_NE(block(15), before);
   // Other keys (Tab leaving the slider) do not.
   before = block(15);
-  QTest::keyRelease(form->ui().TrackBar2, Qt::Key_Tab);
+  QTest::keyRelease(form->ui().signalSlider, Qt::Key_Tab);
   EXPECT_EQ(block(15), before);
 }
 
@@ -463,18 +468,18 @@ TEST_F(MainWindowTest, TextSourceMenuLoadsAFileAndReturnsToRandomText) {
   // "Ток 220/380 В" in Windows-1251: о к 2 2 0 / 3 8 0 are recognised, one whole group.
   const std::string path = writeFile("\xD2\xEE\xEA 220/380 \xC2");
   nextFileChoice(path);
-  form->ui().N1->trigger();
+  form->ui().fileTextItem->trigger();
   ASSERT_EQ(dialogTitles.size(), 1u);
   EXPECT_EQ(dialogTitles[0], "Открыть файл с тестом");
   ASSERT_EQ(dialogFilters[0].size(), 1);
   EXPECT_TRUE(dialogFilters[0][0].startsWith("Все файлы ("));
   EXPECT_FALSE(dialogNative[0]);
-  EXPECT_TRUE(form->ui().N1->isChecked());
-  EXPECT_FALSE(form->ui().N2->isChecked());
+  EXPECT_TRUE(form->ui().fileTextItem->isChecked());
+  EXPECT_FALSE(form->ui().randomTextItem->isChecked());
   EXPECT_FALSE(form->randomSource());
-  EXPECT_EQ(form->ui().Edit1->text(), "1");
-  EXPECT_EQ(form->ui().UpDown1->max(), 1);
-  EXPECT_FALSE(form->ui().RadioGroup1->isEnabled());
+  EXPECT_EQ(form->ui().groupCountEdit->text(), "1");
+  EXPECT_EQ(form->ui().groupCountArrows->max(), 1);
+  EXPECT_FALSE(form->ui().textKindBox->isEnabled());
 
   // The file's group is sent after the start signal.
   click(form->ui().PlayButton);
@@ -483,54 +488,54 @@ TEST_F(MainWindowTest, TextSourceMenuLoadsAFileAndReturnsToRandomText) {
 
   // Cancelled: nothing changes, also when the file item is chosen again while ticked.
   nextFileChoice("");
-  form->ui().N1->trigger();
-  EXPECT_TRUE(form->ui().N1->isChecked());
-  EXPECT_FALSE(form->ui().N2->isChecked());
-  EXPECT_EQ(form->ui().Edit1->text(), "1");
-  EXPECT_EQ(form->ui().UpDown1->max(), 1);
-  EXPECT_FALSE(form->ui().RadioGroup1->isEnabled());
+  form->ui().fileTextItem->trigger();
+  EXPECT_TRUE(form->ui().fileTextItem->isChecked());
+  EXPECT_FALSE(form->ui().randomTextItem->isChecked());
+  EXPECT_EQ(form->ui().groupCountEdit->text(), "1");
+  EXPECT_EQ(form->ui().groupCountArrows->max(), 1);
+  EXPECT_FALSE(form->ui().textKindBox->isEnabled());
 
   // Random again: the range opens up, the count stays.
-  form->ui().N2->trigger();
-  EXPECT_TRUE(form->ui().N2->isChecked());
-  EXPECT_FALSE(form->ui().N1->isChecked());
-  EXPECT_EQ(form->ui().UpDown1->max(), 999);
-  EXPECT_EQ(form->ui().Edit1->text(), "1");
-  EXPECT_TRUE(form->ui().RadioGroup1->isEnabled());
+  form->ui().randomTextItem->trigger();
+  EXPECT_TRUE(form->ui().randomTextItem->isChecked());
+  EXPECT_FALSE(form->ui().fileTextItem->isChecked());
+  EXPECT_EQ(form->ui().groupCountArrows->max(), 999);
+  EXPECT_EQ(form->ui().groupCountEdit->text(), "1");
+  EXPECT_TRUE(form->ui().textKindBox->isEnabled());
   // Choosing it again while ticked keeps the tick.
-  form->ui().N2->trigger();
-  EXPECT_TRUE(form->ui().N2->isChecked());
-  EXPECT_FALSE(form->ui().N1->isChecked());
+  form->ui().randomTextItem->trigger();
+  EXPECT_TRUE(form->ui().randomTextItem->isChecked());
+  EXPECT_FALSE(form->ui().fileTextItem->isChecked());
 }
 
 TEST_F(MainWindowTest, ACancelledFirstLoadChangesNothing) {
   nextFileChoice("");
-  form->ui().N1->trigger();
-  EXPECT_FALSE(form->ui().N1->isChecked());
-  EXPECT_TRUE(form->ui().N2->isChecked());
-  EXPECT_EQ(form->ui().Edit1->text(), "30");
-  EXPECT_EQ(form->ui().UpDown1->max(), 999);
-  EXPECT_TRUE(form->ui().RadioGroup1->isEnabled());
+  form->ui().fileTextItem->trigger();
+  EXPECT_FALSE(form->ui().fileTextItem->isChecked());
+  EXPECT_TRUE(form->ui().randomTextItem->isChecked());
+  EXPECT_EQ(form->ui().groupCountEdit->text(), "30");
+  EXPECT_EQ(form->ui().groupCountArrows->max(), 999);
+  EXPECT_TRUE(form->ui().textKindBox->isEnabled());
 }
 
 TEST_F(MainWindowTest, ATypedNameOfNoFileGivesAnEmptyFileText) {
   nextFileChoice((std::filesystem::temp_directory_path() / "kelvak_no_such_file.txt").string());
-  form->ui().N1->trigger();
-  EXPECT_TRUE(form->ui().N1->isChecked());
-  EXPECT_EQ(form->ui().Edit1->text(), "0");
-  EXPECT_EQ(form->ui().UpDown1->max(), 0);
+  form->ui().fileTextItem->trigger();
+  EXPECT_TRUE(form->ui().fileTextItem->isChecked());
+  EXPECT_EQ(form->ui().groupCountEdit->text(), "0");
+  EXPECT_EQ(form->ui().groupCountArrows->max(), 0);
   EXPECT_TRUE(reports.empty());
   // Play then sends the start signal only.
   click(form->ui().PlayButton);
   EXPECT_EQ(tickToEnd(), 1);
   EXPECT_EQ(pane(), "");
-  EXPECT_EQ(form->ui().ProgressBar1->value(), 1);
-  EXPECT_EQ(form->ui().ProgressBar1->maximum(), 1);
+  EXPECT_EQ(form->ui().progressBar->value(), 1);
+  EXPECT_EQ(form->ui().progressBar->maximum(), 1);
 }
 
 TEST_F(MainWindowTest, AGroupCountThatIsNoIntegerIsReportedUnderTheProgramsTitle) {
   showActive();
-  type(form->ui().Edit1, "abc");
+  type(form->ui().groupCountEdit, "abc");
   click(form->ui().PlayButton);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].text, "'abc' is not a valid integer value.");
@@ -548,12 +553,12 @@ TEST_F(MainWindowTest, AGroupCountThatIsNoIntegerIsReportedUnderTheProgramsTitle
 TEST_F(MainWindowTest, APauseFieldThatIsNoIntegerIsReportedAtTheTickAndPlaybackGoesOn) {
   showActive();
   click(form->ui().PlayButton);
-  type(form->ui().Edit3, "x");
+  type(form->ui().groupPauseEdit, "x");
   tick();
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].text, "'x' is not a valid integer value.");
   EXPECT_TRUE(timer.enabled());
-  type(form->ui().Edit3, "2");
+  type(form->ui().groupPauseEdit, "2");
   tick();
   EXPECT_EQ(form->engine().symbolCounter(), 1);
 }
@@ -575,21 +580,21 @@ TEST_F(MainWindowTest, TheProgressBarKeepsItsPositionWithinANarrowerRange) {
   form->setProgressPosition(40);
   form->setProgressMax(10);
   EXPECT_EQ(form->progressPosition(), 10);
-  EXPECT_EQ(form->ui().ProgressBar1->value(), 10);
-  EXPECT_EQ(form->ui().ProgressBar1->maximum(), 10);
+  EXPECT_EQ(form->ui().progressBar->value(), 10);
+  EXPECT_EQ(form->ui().progressBar->maximum(), 10);
   form->setProgressPosition(65535);
-  EXPECT_EQ(form->ui().ProgressBar1->value(), 10);
+  EXPECT_EQ(form->ui().progressBar->value(), 10);
 }
 
 TEST_F(MainWindowTest, ThePaneFollowsTheNewestCharacters) {
   form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   for (int i = 0; i < 400; ++i) form->appendText(i % 6 == 5 ? " " : "7");
-  QScrollBar* bar = form->ui().Memo1->verticalScrollBar();
+  QScrollBar* bar = form->ui().textPane->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 0);
   EXPECT_EQ(bar->value(), bar->maximum());
-  EXPECT_EQ(form->ui().Memo1->toPlainText().size(), 400);
-  EXPECT_EQ(form->ui().Memo1->document()->blockCount(), 1);  // no line break is ever inserted
+  EXPECT_EQ(form->ui().textPane->toPlainText().size(), 400);
+  EXPECT_EQ(form->ui().textPane->document()->blockCount(), 1);  // no line break is ever inserted
   // Scrolled back by the user, it stays where the user put it.
   bar->setValue(0);
   form->appendText("7");
@@ -603,7 +608,7 @@ TEST_F(MainWindowTest, HasAFixedClientAreaBelowItsMenu) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   EXPECT_EQ(form->centralWidget()->size(), QSize(631, 337));
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
-  EXPECT_EQ(form->height(), 337 + form->ui().MainMenu1->height());
+  EXPECT_EQ(form->height(), 337 + form->ui().mainMenu->height());
   EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
 }
 
@@ -613,33 +618,42 @@ TEST_F(MainWindowTest, ControlsSitWhereTheyWereDesigned) {
     QRect r;
   };
   const Place places[] = {
-      {form->ui().Memo1, {8, 8, 337, 153}},        {form->ui().Edit1, {360, 24, 33, 21}},
-      {form->ui().UpDown1, {393, 24, 15, 21}},     {form->ui().PlayButton, {552, 16, 75, 25}},
-      {form->ui().PauseButton, {552, 48, 73, 25}}, {form->ui().Edit2, {376, 80, 33, 21}},
-      {form->ui().UpDown2, {409, 80, 15, 21}},     {form->ui().Edit3, {472, 80, 33, 21}},
-      {form->ui().UpDown3, {505, 80, 15, 21}},     {form->ui().StopButton, {552, 80, 75, 25}},
-      {form->ui().Panel1, {8, 168, 497, 145}},     {form->ui().RadioGroup1, {512, 168, 73, 105}},
-      {form->ui().StatusBar1, {0, 315, 631, 22}},  {form->ui().ProgressBar1, {320, 320, 273, 16}},
-      {form->ui().TrackBar2, {9, 40, 40, 100}},    {form->ui().TrackBar3, {80, 40, 25, 100}},
-      {form->ui().TrackBar4, {152, 32, 321, 17}},  {form->ui().TrackBar1, {152, 104, 321, 17}},
+      {form->ui().textPane, {8, 8, 337, 153}},
+      {form->ui().groupCountEdit, {360, 24, 33, 21}},
+      {form->ui().groupCountArrows, {393, 24, 15, 21}},
+      {form->ui().PlayButton, {552, 16, 75, 25}},
+      {form->ui().PauseButton, {552, 48, 73, 25}},
+      {form->ui().charPauseEdit, {376, 80, 33, 21}},
+      {form->ui().charPauseArrows, {409, 80, 15, 21}},
+      {form->ui().groupPauseEdit, {472, 80, 33, 21}},
+      {form->ui().groupPauseArrows, {505, 80, 15, 21}},
+      {form->ui().StopButton, {552, 80, 75, 25}},
+      {form->ui().levelPanel, {8, 168, 497, 145}},
+      {form->ui().textKindBox, {512, 168, 73, 105}},
+      {form->ui().statusLine, {0, 315, 631, 22}},
+      {form->ui().progressBar, {320, 320, 273, 16}},
+      {form->ui().signalSlider, {9, 40, 40, 100}},
+      {form->ui().noiseSlider, {80, 40, 25, 100}},
+      {form->ui().toneSlider, {152, 32, 321, 17}},
+      {form->ui().speedSlider, {152, 104, 321, 17}},
   };
   for (const Place& p : places) EXPECT_EQ(p.w->geometry(), p.r) << p.w->objectName().toStdString();
   const std::pair<QWidget*, QPoint> labels[] = {
-      {form->ui().Label5, {360, 8}},      {form->ui().Label14, {416, 48}},
-      {form->ui().Label15, {352, 64}},    {form->ui().Label16, {456, 64}},
-      {form->ui().Label6, {16, 8}},       {form->ui().Label7, {80, 8}},
-      {form->ui().Label8, {24, 24}},      {form->ui().Label9, {94, 24}},
-      {form->ui().Label10, {256, 8}},     {form->ui().Label13, {336, 8}},
-      {form->ui().Label11, {168, 16}},    {form->ui().Label12, {464, 16}},
-      {form->ui().Label1, {248, 80}},     {form->ui().Label4, {376, 80}},
-      {form->ui().Label2, {152, 92}},     {form->ui().Label3, {464, 92}},
-      {form->ui().CheckBox1, {352, 120}}, {form->ui().CheckBox2, {352, 144}},
+      {form->ui().groupCountCaption, {360, 8}}, {form->ui().pauseCaption, {416, 48}},
+      {form->ui().charPauseCaption, {352, 64}}, {form->ui().groupPauseCaption, {456, 64}},
+      {form->ui().signalCaption, {16, 8}},      {form->ui().noiseCaption, {80, 8}},
+      {form->ui().signalValue, {24, 24}},       {form->ui().noiseValue, {94, 24}},
+      {form->ui().toneCaption, {256, 8}},       {form->ui().toneValue, {336, 8}},
+      {form->ui().toneMinLabel, {168, 16}},     {form->ui().toneMaxLabel, {464, 16}},
+      {form->ui().speedCaption, {248, 80}},     {form->ui().speedValue, {376, 80}},
+      {form->ui().speedMinLabel, {152, 92}},    {form->ui().speedMaxLabel, {464, 92}},
+      {form->ui().longZeroBox, {352, 120}},     {form->ui().specialSignsBox, {352, 144}},
   };
   for (const auto& [w, at] : labels) EXPECT_EQ(w->pos(), at) << w->objectName().toStdString();
   // The progress bar lies over the right part of the status bar.
-  EXPECT_EQ(form->ui().ProgressBar1->parentWidget(), form->ui().StatusBar1->parentWidget());
+  EXPECT_EQ(form->ui().progressBar->parentWidget(), form->ui().statusLine->parentWidget());
   const auto siblings = form->centralWidget()->children();
-  EXPECT_GT(siblings.indexOf(form->ui().ProgressBar1), siblings.indexOf(form->ui().StatusBar1));
+  EXPECT_GT(siblings.indexOf(form->ui().progressBar), siblings.indexOf(form->ui().statusLine));
 }
 
 TEST_F(MainWindowTest, NoTextIsCutOrCoveredWithThisPlatformsFonts) {
@@ -674,9 +688,9 @@ TEST_F(MainWindowTest, NoTextIsCutOrCoveredWithThisPlatformsFonts) {
   }
   // The group's caption and the menu fit too.
   EXPECT_LE(
-      form->ui().RadioGroup1->fontMetrics().horizontalAdvance(form->ui().RadioGroup1->title()) + 16,
-      form->ui().RadioGroup1->width());
-  EXPECT_LE(form->ui().MainMenu1->sizeHint().width(), form->width());
+      form->ui().textKindBox->fontMetrics().horizontalAdvance(form->ui().textKindBox->title()) + 16,
+      form->ui().textKindBox->width());
+  EXPECT_LE(form->ui().mainMenu->sizeHint().width(), form->width());
 }
 
 TEST_F(MainWindowTest, FontsStandInForTheWindowsOnesWithCyrillic) {
@@ -685,31 +699,31 @@ TEST_F(MainWindowTest, FontsStandInForTheWindowsOnesWithCyrillic) {
   EXPECT_TRUE(window.family() == "Liberation Sans" || window.family() == "Arimo" ||
               window.family() == "DejaVu Sans")
       << window.family().toStdString();
-  for (QMenu* menu : {form->ui().Menu, form->ui().N3}) {
+  for (QMenu* menu : {form->ui().textMenu, form->ui().helpMenu}) {
     EXPECT_EQ(QFontInfo(menu->font()).family(), window.family());
     EXPECT_EQ(QFontInfo(menu->font()).pixelSize(), 11);
   }
-  const QFontInfo pane(form->ui().Memo1->font());
+  const QFontInfo pane(form->ui().textPane->font());
   EXPECT_EQ(pane.pixelSize(), 16);
   EXPECT_TRUE(pane.fixedPitch()) << pane.family().toStdString();
-  EXPECT_EQ(form->ui().Memo1->palette().color(QPalette::Base), QColor(Qt::black));
-  EXPECT_EQ(form->ui().Memo1->palette().color(QPalette::Text), QColor(Qt::red));
+  EXPECT_EQ(form->ui().textPane->palette().color(QPalette::Base), QColor(Qt::black));
+  EXPECT_EQ(form->ui().textPane->palette().color(QPalette::Text), QColor(Qt::red));
   EXPECT_TRUE(QFontMetrics(form->font()).inFont(QChar(u'Ж')));
-  EXPECT_TRUE(QFontMetrics(form->ui().Memo1->font()).inFont(QChar(u'ж')));
+  EXPECT_TRUE(QFontMetrics(form->ui().textPane->font()).inFont(QChar(u'ж')));
   // The selection stays visible when the pane loses the focus.
-  EXPECT_EQ(form->ui().Memo1->palette().color(QPalette::Inactive, QPalette::Highlight),
-            form->ui().Memo1->palette().color(QPalette::Active, QPalette::Highlight));
-  EXPECT_TRUE(form->ui().Memo1->isReadOnly());
+  EXPECT_EQ(form->ui().textPane->palette().color(QPalette::Inactive, QPalette::Highlight),
+            form->ui().textPane->palette().color(QPalette::Active, QPalette::Highlight));
+  EXPECT_TRUE(form->ui().textPane->isReadOnly());
 }
 
 TEST_F(MainWindowTest, OnlyTheGroupCountAndThePaneShowTooltips) {
-  EXPECT_EQ(form->ui().Edit1->toolTip(), "Количество групп текста");
-  EXPECT_EQ(form->ui().Memo1->toolTip(), "Отображение текста");
+  EXPECT_EQ(form->ui().groupCountEdit->toolTip(), "Количество групп текста");
+  EXPECT_EQ(form->ui().textPane->toolTip(), "Отображение текста");
   const std::pair<QSlider*, const char*> hints[] = {
-      {form->ui().TrackBar1, "Скорость (групп в минуту)"},
-      {form->ui().TrackBar2, "Уровень сигнала"},
-      {form->ui().TrackBar3, "Уровень помехи"},
-      {form->ui().TrackBar4, "Частота воспроизведения"}};
+      {form->ui().speedSlider, "Скорость (групп в минуту)"},
+      {form->ui().signalSlider, "Уровень сигнала"},
+      {form->ui().noiseSlider, "Уровень помехи"},
+      {form->ui().toneSlider, "Частота воспроизведения"}};
   for (const auto& [slider, hint] : hints) {
     EXPECT_TRUE(slider->toolTip().isEmpty());
     EXPECT_EQ(slider->accessibleDescription(), QString::fromUtf8(hint));
@@ -740,42 +754,45 @@ TEST_F(MainWindowTest, ButtonsCarryPicturesAndAccessKeys) {
 }
 
 TEST_F(MainWindowTest, MenuItemsWithTicksAndShortcuts) {
-  const QList<QAction*> bar = form->ui().MainMenu1->actions();
+  const QList<QAction*> bar = form->ui().mainMenu->actions();
   ASSERT_EQ(bar.size(), 3);
-  EXPECT_EQ(bar[0], form->ui().Menu->menuAction());
-  EXPECT_EQ(bar[1], form->ui().N3->menuAction());
-  EXPECT_EQ(bar[2], form->ui().N4);  // Exit stands on the menu bar itself
-  EXPECT_EQ(form->ui().Menu->title(), "&Текст");
-  EXPECT_EQ(form->ui().N3->title(), "Справка");
+  EXPECT_EQ(bar[0], form->ui().textMenu->menuAction());
+  EXPECT_EQ(bar[1], form->ui().helpMenu->menuAction());
+  EXPECT_EQ(bar[2], form->ui().exitItem);  // Exit stands on the menu bar itself
+  EXPECT_EQ(form->ui().textMenu->title(), "&Текст");
+  EXPECT_EQ(form->ui().helpMenu->title(), "Справка");
   // The text menu begins with the two sources; what follows them is new (saving a sound file).
-  EXPECT_EQ(form->ui().Menu->actions().mid(0, 2), (QList<QAction*>{form->ui().N1, form->ui().N2}));
-  EXPECT_EQ(form->ui().N3->actions(), (QList<QAction*>{form->ui().Kelvak1, form->ui().N5}));
-  EXPECT_EQ(form->ui().N1->text(), "Из Файла...");
-  EXPECT_EQ(form->ui().N2->text(), "Случайный");
-  EXPECT_EQ(form->ui().Kelvak1->text(), "Справка Kelvak");
-  EXPECT_EQ(form->ui().N5->text(), "О программе (и не только)...");
-  EXPECT_EQ(form->ui().N4->text(), "Выход");
-  EXPECT_EQ(form->ui().Kelvak1->shortcut(), QKeySequence(Qt::Key_F1));
-  EXPECT_EQ(form->ui().N4->shortcut(), QKeySequence(Qt::Key_F10));
+  EXPECT_EQ(form->ui().textMenu->actions().mid(0, 2),
+            (QList<QAction*>{form->ui().fileTextItem, form->ui().randomTextItem}));
+  EXPECT_EQ(form->ui().helpMenu->actions(),
+            (QList<QAction*>{form->ui().helpItem, form->ui().aboutItem}));
+  EXPECT_EQ(form->ui().fileTextItem->text(), "Из Файла...");
+  EXPECT_EQ(form->ui().randomTextItem->text(), "Случайный");
+  EXPECT_EQ(form->ui().helpItem->text(), "Справка Kelvak");
+  EXPECT_EQ(form->ui().aboutItem->text(), "О программе (и не только)...");
+  EXPECT_EQ(form->ui().exitItem->text(), "Выход");
+  EXPECT_EQ(form->ui().helpItem->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(form->ui().exitItem->shortcut(), QKeySequence(Qt::Key_F10));
   // "Random" is drawn as a radio item, "from file" with a plain check mark.
-  EXPECT_TRUE(form->ui().N2->actionGroup() && form->ui().N2->actionGroup()->isExclusive());
-  EXPECT_EQ(form->ui().N1->actionGroup(), nullptr);
-  EXPECT_TRUE(form->ui().N1->isCheckable());
+  EXPECT_TRUE(form->ui().randomTextItem->actionGroup() &&
+              form->ui().randomTextItem->actionGroup()->isExclusive());
+  EXPECT_EQ(form->ui().fileTextItem->actionGroup(), nullptr);
+  EXPECT_TRUE(form->ui().fileTextItem->isCheckable());
 }
 
 TEST_F(MainWindowTest, TheHelpMenuShowsTheHelpWindowAndTheAboutBoxWithoutBlocking) {
-  TAboutBox about(form.get());
-  TForm2 help(form.get());
+  AboutBox about(form.get());
+  HelpWindow help(form.get());
   form->setSecondaryWindows(&about, &help);
   showActive();
   ASSERT_FALSE(help.isVisible());
   QTest::keyClick(form.get(), Qt::Key_F1);
   QTRY_VERIFY_WITH_TIMEOUT(help.isVisible(), 10000);
   EXPECT_FALSE(help.isModal());
-  form->ui().N5->trigger();
-  form->ui().N5->trigger();
+  form->ui().aboutItem->trigger();
+  form->ui().aboutItem->trigger();
   QTRY_VERIFY_WITH_TIMEOUT(about.isVisible(), 10000);
-  EXPECT_EQ(form->findChildren<TAboutBox*>().size(), 1);
+  EXPECT_EQ(form->findChildren<AboutBox*>().size(), 1);
   // The main window keeps working meanwhile: a transmission starts and runs.
   click(form->ui().PlayButton);
   EXPECT_TRUE(tick());
@@ -804,7 +821,7 @@ TEST_P(Exit, EndsTheMessageLoopAtOnceAlsoDuringPlayback) {
         QTest::keyClick(form.get(), Qt::Key_F10);
         break;
       case ExitBy::MenuItem:
-        form->ui().N4->trigger();
+        form->ui().exitItem->trigger();
         break;
       case ExitBy::CloseBox:
         form->close();

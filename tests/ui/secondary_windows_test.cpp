@@ -34,7 +34,7 @@ class SecondaryWindow : public testing::Test {
   }
 };
 
-using Windows = testing::Types<TForm2, TAboutBox>;
+using Windows = testing::Types<HelpWindow, AboutBox>;
 TYPED_TEST_SUITE(SecondaryWindow, Windows);
 
 TYPED_TEST(SecondaryWindow, IsCreatedHiddenAndNonModal) {
@@ -82,7 +82,7 @@ TYPED_TEST(SecondaryWindow, OkHidesWithoutDestroying) {
   auto* window = new TypeParam;
   QPointer<TypeParam> alive(window);
   window->showInFront();
-  window->ui().BitBtn1->click();
+  window->ui().okButton->click();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ASSERT_FALSE(alive.isNull());
   EXPECT_FALSE(window->isVisible());
@@ -137,10 +137,10 @@ double colourfulness(const QImage& image) {
 
 TYPED_TEST(SecondaryWindow, OkButtonHasAPictureWithAGreyedDisabledForm) {
   TypeParam window;
-  const QIcon icon = window.ui().BitBtn1->icon();
+  const QIcon icon = window.ui().okButton->icon();
   ASSERT_FALSE(icon.isNull());
-  EXPECT_EQ(window.ui().BitBtn1->iconSize(), QSize(16, 16));
-  EXPECT_EQ(window.ui().BitBtn1->text(), "OK");
+  EXPECT_EQ(window.ui().okButton->iconSize(), QSize(16, 16));
+  EXPECT_EQ(window.ui().okButton->text(), "OK");
   const QImage normal = icon.pixmap(QSize(16, 16), 1.0, QIcon::Normal).toImage();
   const QImage disabled = icon.pixmap(QSize(16, 16), 1.0, QIcon::Disabled).toImage();
   ASSERT_EQ(normal.size(), QSize(16, 16));

@@ -35,13 +35,13 @@ class SoundExportTest : public ::testing::Test {
   ErrorGate gate{report};
   FakeTimer timer;
   FakeDevice device;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
   std::filesystem::path dir;
 
   void SetUp() override {
     dir = std::filesystem::temp_directory_path() / ("kelvak_ui_export_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
-    form = std::make_unique<TForm1>(device, gate, &timer);
+    form = std::make_unique<MainWindow>(device, gate, &timer);
   }
   void TearDown() override {
     form.reset();
@@ -54,7 +54,7 @@ class SoundExportTest : public ::testing::Test {
     return ss.str();
   }
   QAction* saveItem() const {
-    for (QAction* a : form->ui().Menu->actions()) {
+    for (QAction* a : form->ui().textMenu->actions()) {
       if (a->text() == QString::fromUtf8(kSaveSoundCaption)) return a;
     }
     return nullptr;
@@ -74,34 +74,34 @@ class SoundExportTest : public ::testing::Test {
   }
   std::string play() {
     form->ui().PlayButton->click();
-    while (timer.fireNext([this] { form->timer1Ticked(); })) {
+    while (timer.fireNext([this] { form->tick(); })) {
     }
-    return form->ui().Memo1->toPlainText().toStdString();
+    return form->ui().textPane->toPlainText().toStdString();
   }
 };
 
 TEST_F(SoundExportTest, SavesWhatPlayWouldSendAndPlayGoesOnAfterIt) {
-  form->ui().Edit1->setText("1");
+  form->ui().groupCountEdit->setText("1");
   save("first.wav");
   EXPECT_TRUE(reports.empty());
   EXPECT_TRUE(std::filesystem::exists(path("first.wav")));
   EXPECT_EQ(read("first.key.txt"), "80648 \n");
-  EXPECT_EQ(form->ui().Memo1->toPlainText(), "");  // the window shows nothing of the export
+  EXPECT_EQ(form->ui().textPane->toPlainText(), "");  // the window shows nothing of the export
   // As after a first Play of one group: its start signal drew the 6, the next one draws the 2.
   EXPECT_EQ(play(), "61673 ");
 }
 
 TEST_F(SoundExportTest, AFailedExportLeavesNothingAndTheGroupsForPlay) {
-  form->ui().Edit1->setText("1");
+  form->ui().groupCountEdit->setText("1");
   save("missing/first.wav");
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_TRUE(reports[0].startsWith("cannot write")) << reports[0].toStdString();
-  form->ui().Edit2->setText("x");  // read as a tick would read it
+  form->ui().charPauseEdit->setText("x");  // read as a tick would read it
   save("second.wav");
   ASSERT_EQ(reports.size(), 2u);
   EXPECT_EQ(reports[1], "'x' is not a valid integer value.");
   EXPECT_TRUE(std::filesystem::is_empty(dir));
-  form->ui().Edit2->setText("1");
+  form->ui().charPauseEdit->setText("1");
   EXPECT_EQ(play(), "80648 ");
 }
 
@@ -111,7 +111,7 @@ TEST_F(SoundExportTest, TakesTheFileTextAndTheChosenFormatsExtension) {
     d.selectFile(QString::fromStdString(path("lesson.txt")));
     return true;
   });
-  form->ui().N1->trigger();
+  form->ui().fileTextItem->trigger();
   save("lesson", "MP3");
   EXPECT_TRUE(reports.empty());
   EXPECT_TRUE(std::filesystem::exists(path("lesson.mp3")));
@@ -121,8 +121,8 @@ TEST_F(SoundExportTest, TakesTheFileTextAndTheChosenFormatsExtension) {
 
 TEST_F(SoundExportTest, F10DuringTheExportCancelsItAndEndsTheProgram) {
   form->show();
-  form->ui().Edit1->setText("999");
-  form->ui().TrackBar1->setValue(1);  // hours of sound: minutes of encoding even for MP3
+  form->ui().groupCountEdit->setText("999");
+  form->ui().speedSlider->setValue(1);  // hours of sound: minutes of encoding even for MP3
   QTimer start, press, guard;
   start.setSingleShot(true);
   QObject::connect(&start, &QTimer::timeout, [this] { save("long", "MP3"); });
@@ -153,8 +153,8 @@ TEST_F(SoundExportTest, F10DuringTheExportCancelsItAndEndsTheProgram) {
 
 TEST_F(SoundExportTest, TheDialogSuggestsANameAndOpensWhereTheLastExportWent) {
   std::filesystem::create_directories(dir / "lessons");
-  form->ui().Edit1->setText("1");
-  form->ui().TrackBar1->setValue(17);
+  form->ui().groupCountEdit->setText("1");
+  form->ui().speedSlider->setValue(17);
   QStringList suggested, folders;
   auto chooseIn = [&](const std::string& target) {
     form->setFileDialogPresenter([&, target](QFileDialog& d) {

@@ -53,7 +53,7 @@ class TrainingWindowsTest : public ::testing::Test {
   ErrorGate gate{report};
   testing::FakeTimer timer;
   testing::FakeDevice device;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
   std::unique_ptr<TrainingMenu> training;
   std::vector<QString> reports;
   fs::path dir;
@@ -64,7 +64,7 @@ class TrainingWindowsTest : public ::testing::Test {
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     device.clock = &timer.now;
-    form = std::make_unique<TForm1>(device, gate, &timer);
+    form = std::make_unique<MainWindow>(device, gate, &timer);
     training = std::make_unique<TrainingMenu>(*form, gate, historyPath());
   }
   void TearDown() override {
@@ -76,16 +76,16 @@ class TrainingWindowsTest : public ::testing::Test {
   }
   std::string historyPath() const { return (dir / "history.jsonl").string(); }
   bool tick() {
-    return timer.fireNext([this] { form->timer1Ticked(); });
+    return timer.fireNext([this] { form->tick(); });
   }
   void playToEnd(const QString& groups) {
-    form->ui().Edit1->setText(groups);
+    form->ui().groupCountEdit->setText(groups);
     QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
     while (tick()) {
     }
   }
   // What was sent, as the pane shows it.
-  std::string pane() const { return form->ui().Memo1->toPlainText().toStdString(); }
+  std::string pane() const { return form->ui().textPane->toPlainText().toStdString(); }
   int countOf(const char* className) {
     int n = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) n += w->inherits(className) ? 1 : 0;
@@ -94,12 +94,12 @@ class TrainingWindowsTest : public ::testing::Test {
 };
 
 TEST_F(TrainingWindowsTest, TheMenuStandsBeforeHelpWithAnAccessKeyOfItsOwn) {
-  const QList<QAction*> bar = form->ui().MainMenu1->actions();
+  const QList<QAction*> bar = form->ui().mainMenu->actions();
   ASSERT_EQ(bar.size(), 4);
-  EXPECT_EQ(bar[0], form->ui().Menu->menuAction());
+  EXPECT_EQ(bar[0], form->ui().textMenu->menuAction());
   EXPECT_EQ(bar[1], training->menu->menuAction());
-  EXPECT_EQ(bar[2], form->ui().N3->menuAction());
-  EXPECT_EQ(bar[3], form->ui().N4);
+  EXPECT_EQ(bar[2], form->ui().helpMenu->menuAction());
+  EXPECT_EQ(bar[3], form->ui().exitItem);
   // Every access key of the window, the menu bar's and the buttons', is different.
   QStringList keys;
   for (QAction* a : bar) keys << QKeySequence::mnemonic(a->text()).toString();
@@ -123,7 +123,7 @@ TEST_F(TrainingWindowsTest, TheMenuStandsBeforeHelpWithAnAccessKeyOfItsOwn) {
 
 TEST_F(TrainingWindowsTest, HiddenTextShowsOnlyWhenTheTransmissionEnds) {
   training->hideText->trigger();
-  form->ui().Edit1->setText("2");
+  form->ui().groupCountEdit->setText("2");
   QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
   while (form->engine().open()) {
     ASSERT_TRUE(tick());
@@ -275,7 +275,7 @@ TEST_F(TrainingWindowsTest, TheResultNamesEveryErrorInWordsAndWhatWasExtra) {
 }
 
 TEST_F(TrainingWindowsTest, ALatinCopyCountsAsTheCyrillicLettersOfTheSameCode) {
-  form->ui().RadioGroup1Item1->click();  // letters
+  form->ui().lettersButton->click();  // letters
   playToEnd("1");
   const std::u32string sent = checkSourceFor(form->engine().lastSent(), false).sent;
   // The copy on a Latin layout: each letter by the international code of the same sound.
@@ -297,15 +297,15 @@ TEST_F(TrainingWindowsTest, ALatinCopyCountsAsTheCyrillicLettersOfTheSameCode) {
 }
 
 TEST_F(TrainingWindowsTest, AnExportedLessonIsCheckedAgainstItsKeyAndRecordedWithItsSettings) {
-  form->ui().Edit1->setText("2");
-  form->ui().TrackBar1->setValue(17);
+  form->ui().groupCountEdit->setText("2");
+  form->ui().speedSlider->setValue(17);
   fs::create_directories(dir);
   const std::string audio = (dir / "lesson.wav").string();
   form->setFileDialogPresenter([&](QFileDialog& d) {
     d.selectFile(QString::fromStdString(audio));
     return true;
   });
-  for (QAction* a : form->ui().Menu->actions()) {
+  for (QAction* a : form->ui().textMenu->actions()) {
     if (a->text() == QString::fromUtf8(kSaveSoundCaption)) a->trigger();
   }
   ASSERT_TRUE(fs::exists(dir / "lesson.key.txt"));
@@ -320,7 +320,7 @@ TEST_F(TrainingWindowsTest, AnExportedLessonIsCheckedAgainstItsKeyAndRecordedWit
   w.check();
   EXPECT_EQ(w.result().sent, 10);
   EXPECT_EQ(w.result().correct, 10);
-  form->ui().TrackBar1->setValue(9);  // later changes of the window change nothing recorded
+  form->ui().speedSlider->setValue(9);  // later changes of the window change nothing recorded
   w.check();
   HistoryContents h = History(historyPath()).load();
   ASSERT_EQ(h.records.size(), 1u);
