@@ -3,9 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <optional>
 
 #include "base/error.h"
-#include "playback/block_placement.h"
 #include "playback/schedule.h"
 #include "synth/symbol_table.h"
 
@@ -18,47 +19,40 @@ TransmissionPlan planTransmission(const TransmissionSettings& settings, const Fi
     throw KelvakError("The group count " + std::to_string(settings.groups) +
                       " is out of range 0.." + std::to_string(kMaxGroups));
   }
-  std::int64_t characters = std::int64_t{settings.groups} * 5;
-  // A tick never reads beyond the file text: the transmission ends at its last symbol.
-  if (!settings.randomSource) characters = std::min<std::int64_t>(characters, text.count());
+  const std::optional<std::int32_t> fileCount =
+      settings.randomSource ? std::nullopt : std::optional<std::int32_t>(text.count());
 
   TransmissionPlan plan;
   plan.buffers = formSymbolBuffers(settings.forming(), random, previousUnitMs);
-  const std::int32_t unitMs = plan.buffers.unitMs;
-  const std::int64_t tail = kSilentTailUnits * plan.buffers.samplesPerUnit;
   const SymbolChoice choice = settings.choice();
+  std::int32_t c = 0;
+  const std::function<std::int32_t(bool)> pauseField = [&](bool endOfGroup) {
+    return endOfGroup ? settings.groupPause : settings.charPause;
+  };
+  const std::function<int()> nextSymbol = [&] { return nextSymbolIndex(choice, c, text, random); };
 
-  plan.symbols.reserve(static_cast<std::size_t>(characters + 1));
   TransmissionSchedule schedule;
   schedule.start(kLeadInMs);
-  for (std::int32_t c = 0; c <= characters; ++c) {
-    const bool endOfGroup = c % 5 == 0;
-    const int index = nextSymbolIndex(choice, c, text, random);
-    schedule.beginTick(0);
-    const std::int64_t size = plan.buffers.length(index);
-    const TransmissionSchedule::Place place = schedule.place(size, std::min(tail, size));
-    plan.symbols.push_back({index, place.onset, place.start});
+  for (;; ++c) {
+    const TickStep step = stepTick(schedule, plan.buffers, c, 0, pauseField, nextSymbol);
+    plan.symbols.push_back({step.index, step.place.onset, step.place.start});
     plan.totalSamples = schedule.end();
     if (plan.totalSamples > kMaxExportSamples) {
       throw KelvakError("The transmission would last longer than " +
                         std::to_string(kMaxExportSamples / kSampleRate / 3600) +
                         " hours: lower the group count or the pauses");
     }
-    if (c != 0) plan.answerKey += displayUtf8(index);
-    if (c != 0 && endOfGroup) plan.answerKey += ' ';
-
-    const std::int32_t length = static_cast<std::int32_t>(SymbolTable[index].length);
-    const std::int32_t pause =
-        pauseUnits(endOfGroup, endOfGroup ? settings.groupPause : settings.charPause);
-    const std::int32_t interval = tickIntervalMs(pause, length, unitMs);
+    if (c != 0) plan.answerKey += displayUtf8(step.index);
+    if (c != 0 && c % 5 == 0) plan.answerKey += ' ';
+    const bool last = lastTick(c + 1, settings.groups, fileCount);
     // The window's timer takes 0 as "no tick" and a negative product as weeks: the next symbol
     // would never come. Only the last symbol's interval is never waited for.
-    if (interval <= 0 && c < characters) {
+    if (step.intervalMs <= 0 && !last) {
       throw KelvakError("The pauses leave no time before the next character (" +
-                        std::to_string(interval) +
+                        std::to_string(step.intervalMs) +
                         " ms): the transmission would stand still; raise the pause");
     }
-    schedule.setInterval(interval);
+    if (last) break;
   }
   return plan;
 }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "synth/symbol_table.h"
+
 namespace kelvak {
 
 void TransmissionSchedule::start(std::int64_t firstIntervalMs) {
@@ -42,6 +44,27 @@ std::int64_t TransmissionSchedule::samplesOf(std::int64_t nanoseconds) const {
   // Whole seconds apart, so that no product overflows however long the transmission runs.
   return nanoseconds / kSecond * sampleRate_ +
          (nanoseconds % kSecond * sampleRate_ + kSecond / 2) / kSecond;
+}
+
+TickStep stepTick(TransmissionSchedule& schedule, const SymbolBuffers& buffers,
+                  std::int32_t counter, std::int64_t heldIntervalMs,
+                  const std::function<std::int32_t(bool endOfGroup)>& pauseField,
+                  const std::function<int()>& nextSymbol) {
+  const bool endOfGroup = counter % 5 == 0;
+  const std::int32_t pause = pauseUnits(endOfGroup, pauseField(endOfGroup));
+  // Should the choice fail below, the next tick comes one held interval later.
+  schedule.beginTick(heldIntervalMs);
+  TickStep step;
+  step.index = nextSymbol();
+  const std::int64_t size = buffers.length(step.index);
+  const std::int64_t tail = std::min<std::int64_t>(kSilentTailUnits * buffers.samplesPerUnit, size);
+  step.place = schedule.place(size, tail);
+  step.toneSamples = size - tail;
+  const auto length = static_cast<std::int32_t>(SymbolTable[step.index].length);
+  step.intervalMs = tickIntervalMs(pause, length, buffers.unitMs);
+  // The timer takes the interval unsigned: a negative one waits for weeks.
+  schedule.setInterval(static_cast<std::uint32_t>(step.intervalMs));
+  return step;
 }
 
 }  // namespace kelvak

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 #include "playback/block_placement.h"
 #include "synth/buffer_forming.h"
@@ -78,5 +80,39 @@ class TransmissionSchedule {
   bool placed_ = false;
   std::int64_t start_ = 0, length_ = 0, tail_ = 0;  // the last block placed [samples]
 };
+
+// With a file text of `count` symbols: true when symbol number `counter` lies beyond it. The start
+// signal, number 0, never does.
+constexpr bool beyondText(std::int32_t counter, std::int32_t count) {
+  return counter > 0 && counter - 1 >= count;
+}
+
+// True when the tick that brought the symbol counter to `sent` was the transmission's last:
+// `groups` groups of five have followed the start signal, or the file text (`fileCount` symbols;
+// none with the random source) is used up.
+constexpr bool lastTick(std::int32_t sent, std::int32_t groups,
+                        std::optional<std::int32_t> fileCount) {
+  return wrap32(std::int64_t{groups} * 5 + 1) == sent || (fileCount && beyondText(sent, *fileCount));
+}
+
+// What one tick did.
+struct TickStep {
+  int index = 0;                        // the symbol sent
+  TransmissionSchedule::Place place{};  // where its block sounds
+  std::int64_t toneSamples = 0;         // the block without its silent tail, cut by the next block
+  std::int32_t intervalMs = 0;          // the interval the tick set; negative: a huge one
+};
+
+// The tick that sends symbol number `counter` (0: the start signal) from `buffers`, one rule for
+// the window's timer and the export's plan. First pauseField(endOfGroup) reads the field of the
+// pause that follows the symbol (the group pause after the start signal and every fifth character,
+// the character pause otherwise), so a field that fails sends nothing and leaves `schedule` as it
+// was. Then the tick begins on `schedule` with the next tick `heldIntervalMs` later, nextSymbol()
+// chooses the symbol, its block is placed with its silent tail, and the schedule's next tick comes
+// the tick's interval later.
+TickStep stepTick(TransmissionSchedule& schedule, const SymbolBuffers& buffers,
+                  std::int32_t counter, std::int64_t heldIntervalMs,
+                  const std::function<std::int32_t(bool endOfGroup)>& pauseField,
+                  const std::function<int()>& nextSymbol);
 
 }  // namespace kelvak

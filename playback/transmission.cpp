@@ -25,8 +25,9 @@ int Transmission::nextSymbolIndex() {
   return kelvak::nextSymbolIndex(now, symbolCounter_, fileText_, random_);
 }
 
-bool Transmission::beyondFileText(std::int32_t counter) const {
-  return !controls_.randomSource() && counter > 0 && counter - 1 >= fileText_.count();
+std::optional<std::int32_t> Transmission::fileCount() const {
+  if (controls_.randomSource()) return std::nullopt;
+  return fileText_.count();
 }
 
 SymbolBuffers Transmission::formNewSet() {
@@ -124,7 +125,7 @@ void Transmission::tick() {
     return;
   }
   const std::int32_t c = symbolCounter_;
-  if (beyondFileText(c)) {
+  if (const auto count = fileCount(); count && beyondText(c, *count)) {
     // The source became a file text shorter than what has been sent already.
     stopPlayback();
     return;
@@ -132,39 +133,29 @@ void Transmission::tick() {
 
   // The pause is read before anything is sent, so a field holding no integer fails the tick
   // without sending a symbol that would never be shown; the next tick tries the same place again.
-  const bool endOfGroup = c % 5 == 0;
-  const std::int32_t pause =
-      pauseUnits(endOfGroup,
-                 fieldInteger(endOfGroup ? controls_.groupPauseText() : controls_.charPauseText()));
-
-  // The tick's place in the schedule; should it fail below, the next tick comes one held interval
-  // later, as the timer goes on with it.
-  schedule_.beginTick(nominalInterval_);
-  const int index = nextSymbolIndex();
-  const std::int32_t length = static_cast<std::int32_t>(SymbolTable[index].length);
+  const TickStep step = stepTick(
+      schedule_, buffers_, c, nominalInterval_,
+      [this](bool endOfGroup) {
+        return fieldInteger(endOfGroup ? controls_.groupPauseText() : controls_.charPauseText());
+      },
+      [this] { return nextSymbolIndex(); });
   // A refused block is simply not heard. Its silent tail may be cut by the next block.
-  const SymbolBlock& block = buffers_.blocks[index];
-  const std::int64_t size = block ? static_cast<std::int64_t>(block->size()) : 0;
-  const std::int64_t tail = std::min(kSilentTailUnits * buffers_.samplesPerUnit, size);
-  const TransmissionSchedule::Place place = schedule_.place(size, tail);
-  const bool accepted = device_.write(block, static_cast<std::size_t>(size - tail), place.start);
-
-  // A negative product becomes a huge unsigned interval: the transmission then waits for Stop.
-  const auto interval = static_cast<std::uint32_t>(tickIntervalMs(pause, length, unitMs_));
+  const bool accepted = device_.write(buffers_.blocks[step.index],
+                                      static_cast<std::size_t>(step.toneSamples), step.place.start);
+  const auto interval = static_cast<std::uint32_t>(step.intervalMs);
   nominalInterval_ = interval;
-  schedule_.setInterval(interval);
-  timer_.setInterval(accepted ? steered(interval, place.onset) : interval);
+  timer_.setInterval(accepted ? steered(interval, step.place.onset) : interval);
 
   if (c != 0) {
-    sent_.symbols.push_back(static_cast<std::uint8_t>(index));
+    sent_.symbols.push_back(static_cast<std::uint8_t>(step.index));
     sent_.sound = lastSound_;
   }
   symbolCounter_ = c + 1;
-  pending_.push_back({place.start, sent_.symbols.size(), symbolCounter_});
+  pending_.push_back({step.place.start, sent_.symbols.size(), symbolCounter_});
   followSound();  // a device without a lead sounds the block at once
 
   const std::int32_t groups = fieldInteger(controls_.groupCountText());
-  if (wrap32(std::int64_t{groups} * 5 + 1) == symbolCounter_ || beyondFileText(symbolCounter_)) {
+  if (lastTick(symbolCounter_, groups, fileCount())) {
     stopPlayback();
   }
 }

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -127,8 +128,8 @@ class Transmission {
   void finishForming();
   void setIdleControls();
   SymbolChoice choice() const;
-  // True when, with the file source, symbol number `counter` lies beyond the file text.
-  bool beyondFileText(std::int32_t counter) const;
+  // The file text's symbols with the file source; none with the random source.
+  std::optional<std::int32_t> fileCount() const;
   // Appends to the pane, in one piece, the sent characters before `upTo` it does not show yet.
   void showSentText(std::size_t upTo);
   int followSoundAt(std::chrono::steady_clock::time_point now);
