@@ -60,6 +60,16 @@ std::uint64_t seedValue(const std::string& text) {
   return v;
 }
 
+// A setting's line in the help: its option, meaning, range and initial value.
+std::string optionHelp(Setting setting, const std::string& note = "") {
+  const SettingRow& row = settingRow(setting);
+  std::string head = std::string(row.option) + " " + row.valueName;
+  head.resize(std::max<std::size_t>(head.size() + 1, 21), ' ');
+  return "  " + head + row.meaning + ", " + std::to_string(row.commandLow()) + ".." +
+         std::to_string(row.commandHigh()) + " (" + std::to_string(row.initialValue()) + note +
+         ")\n";
+}
+
 constexpr const char* kFlags[] = {"--help", "--long-zero", "--special-signs", "--no-key", "--weak"};
 
 std::string clock(std::int64_t samples) {
@@ -95,9 +105,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     app.add_option_function<std::string>(name, std::move(read))
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   };
-  const auto ranged = [&](const char* name, int& out, Range range) {
-    valued(name, [&out, name, range](const std::string& v) {
-      out = static_cast<int>(integerValue(name, v, range));
+  const auto ranged = [&](Setting setting, int& out) {
+    const SettingRow& row = settingRow(setting);
+    valued(row.option, [&out, &row](const std::string& v) {
+      out = static_cast<int>(integerValue(row.option, v, {row.commandLow(), row.commandHigh()}));
     });
   };
   for (const char* f : kFlags) app.add_flag(f);
@@ -115,15 +126,16 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   valued("--groups", [&](const std::string& v) {
     o.allGroups = v == "all";
     o.groups.reset();
-    if (!o.allGroups) o.groups = static_cast<int>(integerValue("--groups", v, {0, kMaxGroups}));
+    const SettingRow& row = settingRow(Setting::Groups);
+    const Range range{row.commandLow(), row.commandHigh()};
+    if (!o.allGroups) o.groups = static_cast<int>(integerValue(row.option, v, range));
   });
-  // Speed 0 is on the window's slider, but no transmission can be formed there.
-  ranged("--speed", o.speed, {1, 30});
-  ranged("--tone", o.frequency, {100, 5000});
-  ranged("--signal", o.signalPercent, {0, 100});
-  ranged("--noise", o.noisePercent, {0, 100});
-  ranged("--char-pause", o.charPause, {1, 5});
-  ranged("--group-pause", o.groupPause, {1, 5});
+  ranged(Setting::Speed, o.speed);
+  ranged(Setting::Tone, o.frequency);
+  ranged(Setting::Signal, o.signalPercent);
+  ranged(Setting::Noise, o.noisePercent);
+  ranged(Setting::CharPause, o.charPause);
+  ranged(Setting::GroupPause, o.groupPause);
   valued("--file", [&](const std::string& v) { o.textFile = v; });
   valued("--seed", [&](const std::string& v) { o.seed = seedValue(v); });
   valued("--key", [&](const std::string& v) { o.keyPath = v; });
@@ -203,6 +215,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string helpText() {
+  using namespace std::string_literals;
   return "Usage: kelvak                         start the trainer's window\n"
          "       kelvak --export FILE [options]  write a transmission to a sound file\n"
          "\n"
@@ -211,16 +224,13 @@ std::string helpText() {
          "follows the extension: .wav, .flac (both keep the samples exactly), .ogg, .opus, .mp3.\n"
          "\n"
          "Options (the window's controls, with their ranges and initial values):\n"
-         "  --text KIND          digits, letters or mixture (digits)\n"
-         "  --groups N           groups of five characters, 0..999 (30; with --file, the\n"
-         "                       file's whole groups, and at most that)\n"
-         "  --groups all         with --file: every whole group of the file, beyond 999 too\n"
-         "  --speed N            groups per minute, 1..30 (12)\n"
-         "  --tone N             tone frequency in Hz, 100..5000 (500)\n"
-         "  --signal P           signal level in percent, 0..100 (100)\n"
-         "  --noise P            interference level in percent, 0..100 (0)\n"
-         "  --char-pause N       pause between characters in dashes, 1..5 (1)\n"
-         "  --group-pause N      pause between groups in dashes, 1..5 (2)\n"
+         "  --text KIND          digits, letters or mixture (digits)\n"s +
+         optionHelp(Setting::Groups, "; with --file, the\n" + std::string(23, ' ') +
+                                         "file's whole groups, and at most that") +
+         "  --groups all         with --file: every whole group of the file, beyond 999 too\n" +
+         optionHelp(Setting::Speed) + optionHelp(Setting::Tone) + optionHelp(Setting::Signal) +
+         optionHelp(Setting::Noise) + optionHelp(Setting::CharPause) +
+         optionHelp(Setting::GroupPause) +
          "  --long-zero          send the zero as five dashes (digits only)\n"
          "  --special-signs      include the special signs in letters and mixture\n"
          "  --file TEXTFILE      send the characters of a text file instead of random groups\n"
@@ -259,7 +269,7 @@ TransmissionSettings settingsFor(const ExportOptions& o, const FileText& text) {
                        "')");
     }
   } else {
-    s.groups = o.groups.value_or(kDefaultGroups);
+    s.groups = o.groups.value_or(settingRow(Setting::Groups).initialValue());
   }
   return s;
 }

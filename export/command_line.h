@@ -31,14 +31,14 @@ struct ExportOptions {
   bool writeKey = true;
   std::optional<std::string> textFile;  // the file source instead of random groups
   int textKind = 0;
-  std::optional<int> groups;  // default kDefaultGroups, or the file's whole groups with a text file
+  std::optional<int> groups;  // default the window's, or the file's whole groups with a text file
   bool allGroups = false;     // --groups all: every whole group of the text file, beyond 999 too
-  int speed = kDefaultSpeed;
-  int frequency = kDefaultFrequency;
-  int signalPercent = 100;
-  int noisePercent = 0;
-  int charPause = kDefaultCharPause;
-  int groupPause = kDefaultGroupPause;
+  int speed = settingRow(Setting::Speed).initialValue();
+  int frequency = settingRow(Setting::Tone).initialValue();
+  int signalPercent = settingRow(Setting::Signal).initialValue();
+  int noisePercent = settingRow(Setting::Noise).initialValue();
+  int charPause = settingRow(Setting::CharPause).initialValue();
+  int groupPause = settingRow(Setting::GroupPause).initialValue();
   bool longZero = false;
   bool specialSigns = false;
   std::uint64_t seed = Random::kInitialState;  // the generator's state at start-up

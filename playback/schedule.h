@@ -92,7 +92,8 @@ constexpr bool beyondText(std::int32_t counter, std::int32_t count) {
 // none with the random source) is used up.
 constexpr bool lastTick(std::int32_t sent, std::int32_t groups,
                         std::optional<std::int32_t> fileCount) {
-  return wrap32(std::int64_t{groups} * 5 + 1) == sent || (fileCount && beyondText(sent, *fileCount));
+  return wrap32(std::int64_t{groups} * 5 + 1) == sent ||
+         (fileCount && beyondText(sent, *fileCount));
 }
 
 // What one tick did.

@@ -8,10 +8,14 @@
 
 namespace kelvak {
 
-int levelPercent(int position) {
-  // Truncation of (127 - position) * (1 / 127) * 100 matches floor((127 - position) * 100 / 127)
-  // at every position 0..127.
-  return static_cast<int>((kLevelBottom - position) * (1.0 / kLevelBottom) * 100);
+// The forming's own record starts where the window does.
+static_assert(FormingSettings{}.speed == settingRow(Setting::Speed).initial &&
+              FormingSettings{}.frequency == settingRow(Setting::Tone).initial &&
+              FormingSettings{}.signalPosition == settingRow(Setting::Signal).initial &&
+              FormingSettings{}.noisePosition == settingRow(Setting::Noise).initial);
+
+int SettingRow::positionFor(int value) const {
+  return rule == PositionRule::Level ? positionForPercent(value) : value;
 }
 
 int positionForPercent(int percent) {

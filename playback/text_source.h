@@ -16,7 +16,6 @@ namespace kelvak {
 
 constexpr int kMaxGroups = 999;                  // the group count field holds three digits
 constexpr int kMaxFileSymbols = kMaxGroups * 5;  // more of a file can never be sent
-constexpr std::int32_t kRandomGroupCountMax = 999;
 
 // Symbol indices 0..44 taken from a text file, in file order.
 struct FileText {

@@ -302,7 +302,7 @@ void Transmission::loadFile(const std::string& path) {
 
 void Transmission::useRandomText() {
   controls_.setSourceChecks(true);
-  controls_.setGroupCountMax(kRandomGroupCountMax);
+  controls_.setGroupCountMax(settingRow(Setting::Groups).high);
   controls_.setTextKindEnabled(true);
 }
 

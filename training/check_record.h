@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "playback/settings.h"
 #include "training/copy_check.h"
 
 namespace kelvak {
@@ -22,10 +23,11 @@ inline constexpr std::string_view kTextSourceNames[] = {"digits", "letters", "mi
 struct RecordSettings {
   TextSource source = TextSource::Digits;
   std::string file;  // the file's name with the file source (UTF-8)
-  int speed = 12;    // groups per minute
-  int tone = 500;    // [Hz]
-  int noise = 0;     // [%] of full level, as the window shows it
-  int groups = 0;    // groups sent, the last one maybe partial
+  // Groups per minute, the tone [Hz] and the noise in percent of full level as the window shows.
+  int speed = settingRow(Setting::Speed).initial;
+  int tone = settingRow(Setting::Tone).initial;
+  int noise = settingRow(Setting::Noise).initialValue();
+  int groups = 0;  // groups sent, the last one maybe partial
 };
 
 // How often one character was sent and what it was taken for.

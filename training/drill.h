@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "playback/settings.h"
 #include "playback/symbol_weights.h"
 #include "synth/random.h"
 #include "training/check_record.h"
@@ -20,8 +21,9 @@ namespace kelvak {
 inline constexpr int kSpeedUpAfter = 3;
 inline constexpr std::int64_t kFastReactionMs = 1000;
 inline constexpr int kSlowDownStep = 2;
-inline constexpr int kDrillMinSpeed = 5;   // slower, a character is spelled out, not heard
-inline constexpr int kDrillMaxSpeed = 30;  // the window's speed slider's range
+inline constexpr int kDrillMinSpeed = 5;  // slower, a character is spelled out, not heard
+// The top of the window's speed slider.
+inline constexpr int kDrillMaxSpeed = settingRow(Setting::Speed).high;
 
 struct DrillAnswer {
   int symbol = 0;      // what was sent

@@ -8,9 +8,9 @@
 #include <QSlider>
 #include <QToolButton>
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
+#include "playback/settings.h"
 #include "ui/main_window.h"
 #include "ui/up_down.h"
 #include "ui_main_window.h"
@@ -21,7 +21,6 @@ namespace {
 
 // The property that ties a level slider to the label showing its level in percent.
 constexpr char kLevelLabel[] = "kelvakLevelLabel";
-constexpr int kLevelTop = 127;  // slider position of no level; position 0 is full level
 
 // A level slider as a screen reader sees it: its value is the level in percent, 0..100, as its
 // label shows it, and setting a value moves the slider to the position that shows that level.
@@ -41,10 +40,7 @@ class LevelSliderAccessible : public QAccessibleWidget, public QAccessibleValueI
 
   QVariant currentValue() const override { return label()->text().toInt(); }
   void setCurrentValue(const QVariant& value) override {
-    const int percent = std::clamp(value.toInt(), 0, 100);
-    // The smallest level above the position that still shows this percentage.
-    const int level = static_cast<int>(std::ceil(percent * kLevelTop / 100.0));
-    slider()->setValue(kLevelTop - level);
+    slider()->setValue(positionForPercent(std::clamp(value.toInt(), 0, 100)));
   }
   QVariant maximumValue() const override { return 100; }
   QVariant minimumValue() const override { return 0; }

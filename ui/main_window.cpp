@@ -23,6 +23,7 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <optional>
+#include <tuple>
 
 #include "playback/settings.h"
 #include "training/check_source.h"
@@ -148,18 +149,17 @@ MainWindow::MainWindow(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelv
   sourceGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   sourceGroup->addAction(ui_->randomTextItem);
 
-  ui_->groupCountArrows->setAssociate(ui_->groupCountEdit);
-  ui_->groupCountArrows->setMin(0);
-  ui_->groupCountArrows->setMax(kelvak::kRandomGroupCountMax);
-  ui_->groupCountArrows->setPosition(30);
-  ui_->charPauseArrows->setAssociate(ui_->charPauseEdit);
-  ui_->charPauseArrows->setMin(1);
-  ui_->charPauseArrows->setMax(5);
-  ui_->charPauseArrows->setPosition(1);
-  ui_->groupPauseArrows->setAssociate(ui_->groupPauseEdit);
-  ui_->groupPauseArrows->setMin(1);
-  ui_->groupPauseArrows->setMax(5);
-  ui_->groupPauseArrows->setPosition(2);
+  const std::tuple<UpDown*, QLineEdit*, Setting> fields[] = {
+      {ui_->groupCountArrows, ui_->groupCountEdit, Setting::Groups},
+      {ui_->charPauseArrows, ui_->charPauseEdit, Setting::CharPause},
+      {ui_->groupPauseArrows, ui_->groupPauseEdit, Setting::GroupPause}};
+  for (const auto& [arrows, field, setting] : fields) {
+    const SettingRow& row = settingRow(setting);
+    arrows->setAssociate(field);
+    arrows->setMin(row.low);
+    arrows->setMax(row.high);
+    arrows->setPosition(row.initial);
+  }
 
   applyLook();
   bindEvents();

@@ -16,7 +16,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <tuple>
 
+#include "export/command_line.h"
+#include "playback/settings.h"
 #include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
 #include "tests/ui/qt_print.h"
@@ -162,6 +166,66 @@ TEST_F(MainWindowTest, StartsIdleWithTheDefaultSettings) {
   EXPECT_FALSE(form->ui().PauseButton->isChecked());
   EXPECT_FALSE(form->engine().buffersStale());
   expectIdle();
+}
+
+// An export without options sends what the window would send when it opens, and every control's
+// two ends, as the window shows them, are the command line's range.
+TEST_F(MainWindowTest, OpensWithTheCommandLinesDefaultsAndSpansItsRanges) {
+  const TransmissionSettings shown = settingsFrom(*form);
+  const TransmissionSettings exported =
+      settingsFor(parseCommandLine({"--export", "a.wav"}).options, {});
+  const auto all = [](const TransmissionSettings& s) {
+    return std::tuple(s.speed, s.textKind, s.frequency, s.signalPosition, s.noisePosition, s.groups,
+                      s.charPause, s.groupPause, s.randomSource, s.longZero, s.specialSigns);
+  };
+  EXPECT_EQ(all(shown), all(exported));
+
+  auto& ui = form->ui();
+  // The value a control shows at position `p`: its label, or the field beside the arrows.
+  const auto atSlider = [](QSlider* slider, QLabel* label) {
+    return std::function<int(bool)>([slider, label](bool top) {
+      slider->setValue(top ? slider->maximum() : slider->minimum());
+      return label->text().toInt();
+    });
+  };
+  const auto atArrows = [](UpDown* arrows, QLineEdit* field) {
+    return std::function<int(bool)>([arrows, field](bool top) {
+      arrows->setPosition(top ? arrows->max() : arrows->min());
+      return field->text().toInt();
+    });
+  };
+  struct Control {
+    const char* option;
+    std::function<int(bool)> shows;
+    int lowestTaken;  // the command line's lowest value, when above the control's
+  };
+  const Control controls[] = {
+      {"--speed", atSlider(ui.speedSlider, ui.speedValue), 1},  // speed 0 forms no sound
+      {"--tone", atSlider(ui.toneSlider, ui.toneValue), 0},
+      {"--signal", atSlider(ui.signalSlider, ui.signalValue), 0},
+      {"--noise", atSlider(ui.noiseSlider, ui.noiseValue), 0},
+      {"--groups", atArrows(ui.groupCountArrows, ui.groupCountEdit), 0},
+      {"--char-pause", atArrows(ui.charPauseArrows, ui.charPauseEdit), 0},
+      {"--group-pause", atArrows(ui.groupPauseArrows, ui.groupPauseEdit), 0},
+  };
+  for (const Control& c : controls) {
+    SCOPED_TRACE(c.option);
+    const int a = c.shows(false), b = c.shows(true);
+    const int low = std::max({a < b ? a : b, c.lowestTaken}), high = std::max(a, b);
+    const std::string range =
+        " is out of range " + std::to_string(low) + ".." + std::to_string(high);
+    for (int value : {low, high}) {
+      EXPECT_NO_THROW(parseCommandLine({"--export", "a.wav", c.option, std::to_string(value)}));
+    }
+    for (int value : {low - 1, high + 1}) {
+      try {
+        parseCommandLine({"--export", "a.wav", c.option, std::to_string(value)});
+        ADD_FAILURE() << value << " taken";
+      } catch (const UsageError& e) {
+        EXPECT_EQ(e.what(), c.option + (": " + std::to_string(value)) + range);
+      }
+    }
+  }
 }
 
 TEST_F(MainWindowTest, TheSpeedPromptShowsOnceTheWindowIsActive) {
