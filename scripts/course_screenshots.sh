@@ -3,20 +3,14 @@
 # history of 60 earlier checks and a course begun two days before, switches the course on for the
 # letters, then answers a dozen characters of lesson 1 in the drill and opens the statistics.
 # Writes docs/course_dialog.png, docs/drill_window.png and docs/learning_statistics.png (or into
-# the folder given as the first argument). KELVAK_BUILD names the build folder (default: build).
+# the folder given as the first argument). With KELVAK_BUILD set to a build folder that holds both
+# programs already, nothing is installed or built.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$here/docs}
-build=${KELVAK_BUILD:-$here/build}
-"$here/scripts/install-deps.sh" test
-cmake -S "$here" -B "$build" >/dev/null
-cmake --build "$build" -j2 --target kelvak kelvak_write_sample_history
-
-work=$(mktemp -d)
-# A private data folder, so the learner's own history and course stay out of the pictures.
-export XDG_DATA_HOME="$work/share" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$XDG_DATA_HOME/kelvak"
-"$build/bench/kelvak_write_sample_history" "$XDG_DATA_HOME/kelvak/history.jsonl" 60
+out=$(realpath -m "${1:-$here/docs}")
+source "$here/scripts/screenshot_session.sh"
+build_programs kelvak kelvak_write_sample_history
+start_session 1280x1024x24 60
 day=$(( $(date +%s) / 86400 * 86400 ))
 cat >"$XDG_DATA_HOME/kelvak/course.json" <<JSON
 {"on":false,"lessons":{"digits":1,"letters":4,"mixture":1},
@@ -24,30 +18,7 @@ cat >"$XDG_DATA_HOME/kelvak/course.json" <<JSON
           {"time":"$(date -u -d @$((day - 86400 + 40000)) +%FT%TZ)","set":"letters","lesson":3},
           {"time":"$(date -u -d @$((day + 30000)) +%FT%TZ)","set":"letters","lesson":4}]}
 JSON
-export SDL_AUDIODRIVER=dummy  # the pictures need no sound
 
-source "$here/scripts/virtual_screen.sh"
-xvfb=
-app=
-cleanup() {
-  [ -n "$app" ] && kill "$app" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-start_virtual_screen "$work" 1280x1024x24
-xvfb=$virtual_screen_pid
-
-find_window() {
-  local id=
-  for _ in $(seq 200); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)
-    [ -n "$id" ] && break
-    sleep 0.05
-  done
-  [ -n "$id" ] || { echo "window '$1' did not appear" >&2; exit 1; }
-  echo "$id"
-}
 # Opens the training menu and chooses the item of this access key, giving the menu time to open.
 menu() {
   xdotool key alt+Cyrillic_en
@@ -60,11 +31,7 @@ shoot() {
   echo "wrote $1"
 }
 
-cd "$here/data" 2>/dev/null || cd "$here"
-"$build/app/kelvak" &
-app=$!
-main=$(find_window '^Kelvak$')
-xdotool windowfocus --sync "$main"
+start_kelvak
 sleep 1  # the window settles before its first key
 menu Cyrillic_ka  # the course dialog
 course=$(find_window '^Курс$')

@@ -8,43 +8,10 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$here/docs}")
-build=${KELVAK_BUILD:-}
-if [ -z "$build" ]; then
-  build=$here/build
-  "$here/scripts/install-deps.sh" test
-  cmake -S "$here" -B "$build" >/dev/null
-  cmake --build "$build" -j"$(nproc)" --target kelvak kelvak_write_sample_history
-fi
+source "$here/scripts/screenshot_session.sh"
+build_programs kelvak kelvak_write_sample_history
+start_session 1280x1024x24 60
 
-work=$(mktemp -d)
-# A private data folder, so the learner's own history stays out of the pictures and untouched.
-export XDG_DATA_HOME="$work/share" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$XDG_DATA_HOME/kelvak"
-"$build/bench/kelvak_write_sample_history" "$XDG_DATA_HOME/kelvak/history.jsonl" 60
-export SDL_AUDIODRIVER=dummy  # the pictures need no sound
-
-source "$here/scripts/virtual_screen.sh"
-xvfb=
-app=
-cleanup() {
-  [ -n "$app" ] && kill "$app" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-start_virtual_screen "$work" 1280x1024x24
-xvfb=$virtual_screen_pid
-
-find_window() {
-  local id=
-  for _ in $(seq 200); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)
-    [ -n "$id" ] && break
-    sleep 0.05
-  done
-  [ -n "$id" ] || { echo "window '$1' did not appear" >&2; exit 1; }
-  echo "$id"
-}
 # The screen, cut to a window and what hangs from it (an open menu) plus a margin.
 shoot() {
   local file=$1 x y w h
@@ -55,12 +22,7 @@ shoot() {
   echo "wrote $file"
 }
 
-cd "$here/data" 2>/dev/null || cd "$here"
-"$build/app/kelvak" &
-app=$!
-main=$(find_window '^Kelvak$')
-# No window manager runs here, so the window is given the focus by hand, as a desktop would.
-xdotool windowfocus --sync "$main"
+start_kelvak
 sleep 0.3
 xdotool key End                      # speed 30 on the focused speed slider
 xdotool key Tab Tab Tab Tab ctrl+a   # on to the group count
