@@ -18,7 +18,7 @@
 #include <set>
 
 #include "synth/symbol_table.h"
-#include "tests/fakes/fakes.h"
+#include "tests/ui/training_fixture.h"
 #include "training/course_progress.h"
 #include "training/history.h"
 #include "ui/check_window.h"
@@ -33,39 +33,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class LearningWindowsTest : public ::testing::Test {
+class LearningWindowsTest : public MainWindowWithTraining {
  protected:
-  ErrorReport report{[this](QMessageBox& b) { reports.push_back(b.text()); }};
-  ErrorGate gate{report};
-  testing::FakeTimer timer;
-  testing::FakeDevice device;
-  std::unique_ptr<MainWindow> form;
-  std::unique_ptr<TrainingMenu> training;
-  std::vector<QString> reports;
-  fs::path dir;
-
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("kelvak_learning_ui_" + std::to_string(getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    device.clock = &timer.now;
-    form = std::make_unique<MainWindow>(device, gate, &timer);
-    training = std::make_unique<TrainingMenu>(*form, gate, (dir / "history.jsonl").string());
-  }
-  void TearDown() override {
-    training.reset();
-    form.reset();
-    fs::remove_all(dir);
-    EXPECT_TRUE(reports.empty());
-  }
-  std::string playToEnd(int groups) {
-    form->ui().groupCountEdit->setText(QString::number(groups));
-    QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
-    while (timer.fireNext([this] { form->tick(); })) {
-    }
-    return form->ui().textPane->toPlainText().toStdString();
-  }
   static std::set<char> charsOf(const std::string& pane) {
     std::set<char> out(pane.begin(), pane.end());
     out.erase(' ');
@@ -85,7 +54,7 @@ TEST_F(LearningWindowsTest, TheCourseSendsItsLessonAndMovesOnAfterAGoodCheck) {
   EXPECT_TRUE(learningStatus()->isVisibleTo(form.get()));
   EXPECT_TRUE(learningStatus()->text().contains('1'));
 
-  const std::string pane = playToEnd(20);
+  const std::string pane = playToEnd("20");
   EXPECT_EQ(charsOf(pane), (std::set<char>{'5', '0'}));  // lesson 1 of the digits
 
   CheckWindow& check = training->checkWindow();
@@ -99,7 +68,7 @@ TEST_F(LearningWindowsTest, TheCourseSendsItsLessonAndMovesOnAfterAGoodCheck) {
   EXPECT_EQ(kept.lesson(CourseSet::Digits), 2);
   ASSERT_EQ(kept.steps.size(), 1u);
 
-  EXPECT_EQ(charsOf(playToEnd(20)), (std::set<char>{'5', '0', '1'}));
+  EXPECT_EQ(charsOf(playToEnd("20")), (std::set<char>{'5', '0', '1'}));
   // Another text kind is another set: its own lesson, in the status bar at once.
   form->ui().lettersButton->setChecked(true);
   EXPECT_TRUE(learningStatus()->toolTip().contains(QString::fromUtf8("к м")));
@@ -107,7 +76,7 @@ TEST_F(LearningWindowsTest, TheCourseSendsItsLessonAndMovesOnAfterAGoodCheck) {
   form->ui().digitsButton->setChecked(true);
   dialog.onBox->setChecked(false);
   EXPECT_FALSE(learningStatus()->isVisibleTo(form.get()));
-  EXPECT_EQ(charsOf(playToEnd(40)).size(), 10u);
+  EXPECT_EQ(charsOf(playToEnd("40")).size(), 10u);
 }
 
 // A drill of 100 characters sounds each through the transmission's device, speeds up the window's

@@ -31,7 +31,7 @@
 #include <fstream>
 
 #include "synth/symbol_table.h"
-#include "tests/fakes/fakes.h"
+#include "tests/ui/training_fixture.h"
 #include "training/check_source.h"
 #include "training/history.h"
 #include "ui/check_result_view.h"
@@ -47,45 +47,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TrainingWindowsTest : public ::testing::Test {
+class TrainingWindowsTest : public MainWindowWithTraining {
  protected:
-  ErrorReport report{[this](QMessageBox& b) { reports.push_back(b.text()); }};
-  ErrorGate gate{report};
-  testing::FakeTimer timer;
-  testing::FakeDevice device;
-  std::unique_ptr<MainWindow> form;
-  std::unique_ptr<TrainingMenu> training;
-  std::vector<QString> reports;
-  fs::path dir;
-
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("kelvak_training_ui_" + std::to_string(getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    device.clock = &timer.now;
-    form = std::make_unique<MainWindow>(device, gate, &timer);
-    training = std::make_unique<TrainingMenu>(*form, gate, historyPath());
-  }
-  void TearDown() override {
-    training.reset();
-    form.reset();
-    if (fs::exists(dir)) fs::permissions(dir, fs::perms::owner_all);
-    fs::remove_all(dir);
-    EXPECT_TRUE(reports.empty());
-  }
-  std::string historyPath() const { return (dir / "history.jsonl").string(); }
-  bool tick() {
-    return timer.fireNext([this] { form->tick(); });
-  }
-  void playToEnd(const QString& groups) {
-    form->ui().groupCountEdit->setText(groups);
-    QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
-    while (tick()) {
-    }
-  }
-  // What was sent, as the pane shows it.
-  std::string pane() const { return form->ui().textPane->toPlainText().toStdString(); }
   int countOf(const char* className) {
     int n = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) n += w->inherits(className) ? 1 : 0;
