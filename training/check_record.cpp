@@ -418,15 +418,7 @@ CheckRecord makeRecord(const CheckResult& result, const RecordSettings& settings
     ++t->sent;
     if (s.mark == Mark::Correct) ++t->correct;
     if (s.mark == Mark::Missed) ++t->missed;
-    if (s.mark == Mark::Wrong) {
-      auto w = std::find_if(t->takenFor.begin(), t->takenFor.end(),
-                            [&](const auto& p) { return p.first == s.written; });
-      if (w == t->takenFor.end()) {
-        t->takenFor.emplace_back(s.written, 1);
-      } else {
-        ++w->second;
-      }
-    }
+    if (s.mark == Mark::Wrong) countCharacter(t->takenFor, s.written);
   }
   std::sort(r.chars.begin(), r.chars.end(),
             [](const CharTally& a, const CharTally& b) { return a.ch < b.ch; });

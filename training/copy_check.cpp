@@ -219,17 +219,27 @@ std::optional<char32_t> cyrillicOfLatin(char32_t c) {
   return kCyrillic[c - U'a'];
 }
 
-std::vector<std::pair<char32_t, std::int32_t>> CheckResult::missedCharacters() const {
-  std::vector<std::pair<char32_t, std::int32_t>> out;
+void countCharacter(CharCounts& counts, char32_t c) {
+  auto it = std::find_if(counts.begin(), counts.end(), [c](const auto& p) { return p.first == c; });
+  if (it == counts.end()) {
+    counts.emplace_back(c, 1);
+  } else {
+    ++it->second;
+  }
+}
+
+CharCounts CheckResult::missedCharacters() const {
+  CharCounts out;
   for (const AlignedChar& s : steps) {
-    if (s.mark != Mark::Wrong && s.mark != Mark::Missed) continue;
-    auto it =
-        std::find_if(out.begin(), out.end(), [&](const auto& p) { return p.first == s.sent; });
-    if (it == out.end()) {
-      out.emplace_back(s.sent, 1);
-    } else {
-      ++it->second;
-    }
+    if (s.mark == Mark::Wrong || s.mark == Mark::Missed) countCharacter(out, s.sent);
+  }
+  return out;
+}
+
+CharCounts CheckResult::extraCharacters() const {
+  CharCounts out;
+  for (const AlignedChar& s : steps) {
+    if (s.mark == Mark::Extra) countCharacter(out, s.written);
   }
   return out;
 }

@@ -30,6 +30,11 @@ struct AlignedChar {
 // and for its record.
 double accuracyPercent(std::int64_t sent, std::int64_t correct, std::int64_t extra);
 
+// Characters with how often each came, in the order of their first appearance.
+using CharCounts = std::vector<std::pair<char32_t, std::int32_t>>;
+// Counts `c` once more, adding it at the end the first time.
+void countCharacter(CharCounts& counts, char32_t c);
+
 struct CheckResult {
   std::vector<AlignedChar> steps;  // in text order; Extra stands where it was written
   std::int32_t sent = 0, correct = 0, wrong = 0, missed = 0, extra = 0;
@@ -41,7 +46,10 @@ struct CheckResult {
   double accuracyPercent() const { return kelvak::accuracyPercent(sent, correct, extra); }
   // Every sent character that was not received correctly (wrong or missed), with how often, in
   // the order of first appearance.
-  std::vector<std::pair<char32_t, std::int32_t>> missedCharacters() const;
+  CharCounts missedCharacters() const;
+  // Every character written where nothing was sent, with how often, in the order of first
+  // appearance.
+  CharCounts extraCharacters() const;
 };
 
 // The text as it is compared: without any white space, upper case as lower case (Latin and

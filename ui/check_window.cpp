@@ -32,25 +32,10 @@ QString percent(double v) { return QLocale(QLocale::Russian).toString(v, 'f', 1)
 QString ch(char32_t c) { return QString::fromUcs4(&c, 1); }
 
 // "a ×2, b ×1" for characters with their counts.
-QString counted(const std::vector<std::pair<char32_t, std::int32_t>>& list) {
+QString counted(const CharCounts& list) {
   QStringList parts;
   for (const auto& [c, n] : list) parts << ch(c) + QString::fromUtf8(" ×") + QString::number(n);
   return parts.join(", ");
-}
-
-std::vector<std::pair<char32_t, std::int32_t>> extraCharacters(const CheckResult& r) {
-  std::vector<std::pair<char32_t, std::int32_t>> out;
-  for (const AlignedChar& s : r.steps) {
-    if (s.mark != Mark::Extra) continue;
-    auto it =
-        std::find_if(out.begin(), out.end(), [&](const auto& p) { return p.first == s.written; });
-    if (it == out.end()) {
-      out.emplace_back(s.written, 1);
-    } else {
-      ++it->second;
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -243,7 +228,7 @@ void CheckWindow::check() {
     notes << QString::fromUtf8("Не приняты: ") + counted(missed) + ".";
   }
   if (result_.extra > 0)
-    notes << QString::fromUtf8("Лишние: ") + counted(extraCharacters(result_)) + ".";
+    notes << QString::fromUtf8("Лишние: ") + counted(result_.extraCharacters()) + ".";
   if (!result_.readAsCyrillic.empty()) {
     QStringList pairs;
     for (const auto& [latin, cyrillic] : result_.readAsCyrillic) {

@@ -83,6 +83,8 @@ TEST(CopyCheck, ListsMissedCharactersWithTheirCounts) {
   ASSERT_EQ(missed.size(), 1u);
   EXPECT_EQ(missed[0].first, U'ш');
   EXPECT_EQ(missed[0].second, 2);
+  // The characters written beyond the sent ones, in the order they first came.
+  EXPECT_EQ(checkCopy(U"12", U"81928").extraCharacters(), (CharCounts{{U'8', 2}, {U'9', 1}}));
 }
 
 // The plain full-table edit distance with the stated preference, to hold the banded search to:
