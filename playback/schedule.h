@@ -100,7 +100,7 @@ constexpr bool lastTick(std::int32_t sent, std::int32_t groups,
 struct TickStep {
   int index = 0;                        // the symbol sent
   TransmissionSchedule::Place place{};  // where its block sounds
-  std::int64_t toneSamples = 0;         // the block without its silent tail, cut by the next block
+  std::int64_t toneSamples = 0;         // the block before its silent tail: what a device is given
   std::int32_t intervalMs = 0;          // the interval the tick set; negative: a huge one
 };
 
