@@ -1,5 +1,6 @@
 // Measures how faithfully the real sound device plays a transmission: plays one through a private
-// PulseAudio server whose null sink runs at the program's own rate, records the sink and compares
+// sound server (PulseAudio, or PipeWire resampling to its graph's rate) whose null sink runs at the
+// program's own rate, records the sink and compares
 // the recording with the export of the same settings and generator: the samples that differ from
 // the first tone sample to the end of the last block, the broken characters, the error of the
 // intervals between onsets against the export's, and how far from its first tone sample each
@@ -7,13 +8,18 @@
 //
 //   kelvak_measure_timing [--speed N] [--groups N] [--kind K] [--text DIGITS] [--long-zero 0|1]
 //                         [--realtime 0|1] [--busy N] [--busy-apart 0|1] [--stall MS]
-//                         [--sigstop MS] [--verbose 1]
+//                         [--sigstop MS] [--server pulseaudio|pipewire] [--graph-rate HZ]
+//                         [--recorder-latency MS] [--verbose 1]
 // --text sends the given text from a file instead of random groups (whole groups only);
 // --busy N runs N busy loops (sh -c 'while :; do :; done') for the whole measurement, each in a
 // session of its own like any program a user starts apart (--busy-apart 0: in this program's own
 // session, where the kernel shares the processors among them and the timer's thread directly);
 // --stall MS holds the PulseAudio device's feeding thread for MS every ten symbols; --sigstop MS
-// stops this whole program with SIGSTOP for MS once a second (SIGCONT from a helper process).
+// stops this whole program with SIGSTOP for MS once a second (SIGCONT from a helper process);
+// --server picks the server (PulseAudio by default); --graph-rate forces PipeWire's graph to a
+// rate;
+// --recorder-latency MS is what the server may keep for the recorder (5 by default, short enough
+// for the pane's figures; 0: parec's own choice): a recording that lost samples says so.
 #include <signal.h>
 #include <unistd.h>
 
@@ -62,6 +68,9 @@ struct Options {
   int stallMs = 0;
   int sigstopMs = 0;
   bool verbose = false;
+  testing::ServerKind server = testing::ServerKind::PulseAudio;
+  int graphRate = 0;
+  int recorderLatencyMs = 5;
 };
 
 Options parse(int argc, char** argv) {
@@ -92,6 +101,13 @@ Options parse(int argc, char** argv) {
       o.sigstopMs = value;
     else if (name == "--verbose")
       o.verbose = value != 0;
+    else if (name == "--server" && (text == "pulseaudio" || text == "pipewire"))
+      o.server =
+          text == "pipewire" ? testing::ServerKind::PipeWire : testing::ServerKind::PulseAudio;
+    else if (name == "--graph-rate")
+      o.graphRate = value;
+    else if (name == "--recorder-latency")
+      o.recorderLatencyMs = value;
     else {
       std::fprintf(stderr, "unknown option %s\n", name.c_str());
       std::exit(2);
@@ -145,14 +161,14 @@ struct TimedControls : testing::FakeControls {
 
 int main(int argc, char** argv) {
   const Options opt = parse(argc, argv);
-  testing::PulseServer server;
+  testing::PulseServer server(opt.server, opt.graphRate);
   std::string error;
   if (!server.start(&error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
   server.useForThisProcess();
-  testing::MonitorRecorder recorder(server);
+  testing::MonitorRecorder recorder(server, opt.recorderLatencyMs);
   if (!recorder.start(&error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
@@ -212,8 +228,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   const SymbolBuffers set = transmission.buffers();
-  std::printf("device PulseAudio: target length %u, refill %u samples, lead %.1f ms\n",
-              pulse.targetLength(), pulse.refillSize(), pulse.latencyMs());
+  std::printf(
+      "server %s%s; device: target length %u, refill %u samples, lead %.1f ms\n",
+      testing::serverName(opt.server),
+      opt.graphRate > 0 ? (", graph at " + std::to_string(opt.graphRate) + " Hz").c_str() : "",
+      pulse.targetLength(), pulse.refillSize(), pulse.latencyMs());
   std::printf("speed %d, kind %d, %zu symbols: UnitMs %d, %d samples per unit; %d busy loops%s\n",
               opt.speed, opt.kind, plan.symbols.size(), transmission.unitMs(), set.samplesPerUnit,
               opt.busy, opt.sigstopMs > 0 ? "; stopped once a second" : "");
@@ -228,6 +247,7 @@ int main(int argc, char** argv) {
         transmission.tick();
       },
       std::chrono::hours(2), [&] { return transmission.followSound(); });
+  recorder.markEnd();
   helpers.clear();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   recorder.stop();
@@ -259,13 +279,30 @@ int main(int argc, char** argv) {
         static_cast<std::int64_t>(firstTone(exported, static_cast<std::size_t>(s.start)))));
   }
   const auto heard = testing::decodeSymbols(testing::findToneRuns(recorded), set.samplesPerUnit);
-  const auto checks = testing::checkSymbols(heard, sent, expected, set.samplesPerUnit, 2.0);
+  const auto checks =
+      testing::checkSymbols(heard, sent, expected, set.samplesPerUnit, server.tolerance());
   int broken = 0;
   for (std::size_t k = 0; k < checks.size(); ++k) {
     if (checks[k].intact) continue;
     ++broken;
-    std::printf("symbol %zu (%s): heard \"%s\"\n", k, SymbolTable[sent[k]].elements,
+    std::printf("symbol %zu (%s): heard \"%s\"", k, SymbolTable[sent[k]].elements,
                 checks[k].heard.c_str());
+    for (const auto& h : heard) {
+      if (h.onset != checks[k].onset) continue;
+      std::printf("; tones");
+      for (double u : h.toneUnits) std::printf(" %.3f", u);
+      std::printf("; gaps");
+      for (double u : h.gapUnits) std::printf(" %.3f", u);
+    }
+    std::printf("\n");
+  }
+  std::vector<double> placeError;  // each onset against the export's, from the first [ms]
+  for (std::size_t k = 0; k < checks.size(); ++k) {
+    if (checks[k].onset < 0 || checks[0].onset < 0) continue;
+    placeError.push_back(
+        1000.0 *
+        (static_cast<double>(checks[k].onset - checks[0].onset) - (expected[k] - expected[0])) /
+        kSampleRate);
   }
   std::vector<double> onsetError;  // consecutive onsets against the export's [ms]
   for (std::size_t k = 1; k < checks.size(); ++k) {
@@ -291,8 +328,13 @@ int main(int argc, char** argv) {
     }
   }
 
+  const Spread place = spreadOf(placeError);
+  std::printf("onsets against the export's, from the first [ms]: median %.3f  p99 %.3f  max %.3f\n",
+              place.median, place.p99, place.max);
   const Spread onset = spreadOf(onsetError), pane = spreadOf(paneOffset),
                late = spreadOf(timer.lateness());
+  const std::string lost = recorder.lossReport();
+  std::printf("recording: %s\n", lost.empty() ? "nothing lost" : lost.c_str());
   std::printf("samples compared %zu (first tone to the end of the last block), differing %zu%s\n",
               compared, differing, compared < n ? " (the recording ended early)" : "");
   if (firstDiff >= 0) std::printf("first difference at sample %ld\n", firstDiff);

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 build_pkgs=(g++ cmake make ccache pkg-config qt6-base-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev libsdl2-dev libpulse-dev libdbus-1-dev libsndfile1-dev nlohmann-json3-dev libcli11-dev libsoxr-dev fonts-dejavu-core fonts-liberation)
-test_pkgs=(ninja-build procps libgtest-dev libgmock-dev libbenchmark-dev sndfile-programs ffmpeg pulseaudio pulseaudio-utils xvfb xauth x11-utils xdotool imagemagick
+test_pkgs=(ninja-build procps libgtest-dev libgmock-dev libbenchmark-dev sndfile-programs ffmpeg pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon xvfb xauth x11-utils xdotool imagemagick
            desktop-file-utils appstream dpkg-dev file binutils dbus at-spi2-core python3-pyatspi
            clang libclang-rt-14-dev qemu-user)
 case "${1:-build}" in

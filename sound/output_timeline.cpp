@@ -61,21 +61,26 @@ void OutputTimeline::followStreamClock(Clock::time_point now, double heard) {
   // Far off: a jump once the reports agree on it for long enough, in one direction and without a
   // gap between them.
   if (jumpReports_.empty() || (error > 0) != (jumpReports_.back() > 0) ||
-      sinceLast > kStreamJumpConfirm) {
+      sinceLast > kStreamReportGap) {
     jumpReports_.clear();
     jumpSince_ = now;
   }
   jumpReports_.push_back(error);
-  if (jumpReports_.size() >= kStreamJumpReports &&
-      std::chrono::duration<double>(now - jumpSince_).count() >= kStreamJumpConfirm) {
-    // The median of the latest three: current, yet no single report decides.
-    const auto latest = jumpReports_.end() - static_cast<std::ptrdiff_t>(kStreamJumpReports);
-    const auto middle = latest + static_cast<std::ptrdiff_t>(kStreamJumpReports / 2);
-    std::nth_element(latest, middle, jumpReports_.end());
-    offset_ += *middle;
-    jumpReports_.clear();
-    ++streamJumps_;
+  if (jumpReports_.size() < kStreamJumpReports ||
+      std::chrono::duration<double>(now - jumpSince_).count() < kStreamJumpConfirm) {
+    return;
   }
+  // The latest three must agree with one another: while the clock is still coming in over several
+  // reports they do not, and taking it then would take it in two steps.
+  const auto latest = jumpReports_.end() - static_cast<std::ptrdiff_t>(kStreamJumpReports);
+  const auto [low, high] = std::minmax_element(latest, jumpReports_.end());
+  if (*high - *low > kStreamJump * sampleRate_) return;
+  // The median of the latest three: current, yet no single report decides.
+  const auto middle = latest + static_cast<std::ptrdiff_t>(kStreamJumpReports / 2);
+  std::nth_element(latest, middle, jumpReports_.end());
+  offset_ += *middle;
+  jumpReports_.clear();
+  ++streamJumps_;
 }
 
 void OutputTimeline::learnClock(std::size_t count, Clock::time_point now) {

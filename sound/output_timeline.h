@@ -51,11 +51,15 @@ class OutputTimeline {
   // A difference beyond kStreamJump [s] is a jump of the stream's clock (it stopped after an
   // underrun, or the server skipped). It is taken whole, as the median of the latest three reports
   // that showed it, but only once kStreamJumpReports reports in a row, none further than
-  // kStreamJumpConfirm [s] apart, have said so in the same direction for kStreamJumpConfirm: a
+  // kStreamReportGap [s] apart, have said so in the same direction for kStreamJumpConfirm [s]: a
   // single report that far off is a hiccup of the report itself (a timing update that came late),
-  // and taking it would shift the rhythm by as much.
+  // and taking it would shift the rhythm by as much. The server reports once per request: every
+  // 5 ms on PulseAudio, but once per cycle of PipeWire's graph, which runs every 43 ms when a
+  // program asks for 2048 samples at 48 kHz (up to 8192, 170 ms); a limit of 30 ms between
+  // reports there never let a jump be taken, and the clock stayed a whole cycle behind.
   static constexpr double kStreamJump = 0.010;
   static constexpr double kStreamJumpConfirm = 0.030;
+  static constexpr double kStreamReportGap = 0.200;
   static constexpr std::size_t kStreamJumpReports = 3;
 
   explicit OutputTimeline(int sampleRate = kSampleRate);

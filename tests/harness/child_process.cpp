@@ -62,6 +62,7 @@ bool ChildProcess::running() {
   int status = 0;
   if (waitpid(pid_, &status, WNOHANG) == pid_) {
     pid_ = -1;
+    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return false;
   }
   return true;

@@ -32,9 +32,12 @@ class ChildProcess {
   // Sends SIGTERM, waits up to `grace`, then SIGKILL; reaps the process.
   void stop(std::chrono::milliseconds grace = std::chrono::milliseconds(3000));
   pid_t pid() const { return pid_; }
+  // How the process ended, once running() has seen it end: its exit code, or 128 + the signal.
+  int exitStatus() const { return exitStatus_; }
 
  private:
   pid_t pid_ = -1;
+  int exitStatus_ = -1;
   int stdoutFd_ = -1;
 };
 

@@ -5,9 +5,13 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace kelvak::testing {
 
-MonitorRecorder::MonitorRecorder(const PulseServer& server) : server_(server) {}
+MonitorRecorder::MonitorRecorder(const PulseServer& server, int latencyMs)
+    : server_(server), latencyMs_(latencyMs) {}
 
 MonitorRecorder::~MonitorRecorder() { stop(); }
 
@@ -15,16 +19,16 @@ bool MonitorRecorder::start(std::string* error) {
   format_ = server_.sink();
   rate_ = format_.rate;
   log_ = server_.folder() + "/parec.log";
-  const std::vector<std::string> argv = {
+  std::vector<std::string> argv = {
       "parec",
       "--server=" + server_.address(),
       "--device=" + server_.monitorSource(),
       "--format=" + format_.format,
       "--rate=" + std::to_string(format_.rate),
       "--channels=" + std::to_string(format_.channels),
-      "--latency-msec=2",
       "--raw",
   };
+  if (latencyMs_ > 0) argv.push_back("--latency-msec=" + std::to_string(latencyMs_));
   if (!process_.start(argv, {}, true, log_, error)) return false;
   reader_ = std::thread([this] { readLoop(); });
   const auto until = Clock::now() + std::chrono::seconds(10);
@@ -72,6 +76,55 @@ std::vector<std::uint8_t> MonitorRecorder::samples() const {
 std::size_t MonitorRecorder::sampleCount() const {
   std::lock_guard lock(mutex_);
   return data_.size() / static_cast<std::size_t>(format_.channels);
+}
+
+MonitorRecorder::Loss MonitorRecorder::loss() const {
+  std::lock_guard lock(mutex_);
+  if (arrivals_.empty()) return {};
+  // The earliest a piece came after its samples, within each second, on the nominal clock [s].
+  const double first = arrivals_.front().at;
+  std::vector<double> promptest;
+  for (const Arrival& a : arrivals_) {
+    if (end_ >= 0 && a.at > end_) break;
+    const auto second = static_cast<std::size_t>(a.at - first);
+    const double offset = a.at - a.received / rate_;
+    if (second >= promptest.size()) promptest.resize(second + 1, offset);
+    promptest[second] = std::min(promptest[second], offset);
+  }
+  // Lateness that every later second shows is lost time. The tolerance allows a sink's clock
+  // 200 ppm off the steady clock, and a little jitter of the most prompt piece.
+  const double base = promptest.front();
+  double later = promptest.back();
+  for (std::size_t s = promptest.size(); s-- > 1;) {
+    later = std::min(later, promptest[s]);
+    const double tolerance = kLossToleranceS + 2e-4 * static_cast<double>(s);
+    if (later - base > tolerance) {
+      // Keep looking back for the first second that shows it.
+      Loss l{static_cast<std::int64_t>(std::lround((later - base) * rate_)),
+             static_cast<double>(s)};
+      double earlier = later;
+      for (std::size_t t = s; t-- > 1;) {
+        earlier = std::min(earlier, promptest[t]);
+        if (earlier - base <= kLossToleranceS + 2e-4 * static_cast<double>(t)) break;
+        l.at = static_cast<double>(t);
+      }
+      return l;
+    }
+  }
+  return {};
+}
+
+void MonitorRecorder::markEnd() {
+  std::lock_guard lock(mutex_);
+  end_ = std::chrono::duration<double>(Clock::now() - epoch_).count();
+}
+
+std::string MonitorRecorder::lossReport() const {
+  const Loss l = loss();
+  if (l.samples == 0) return {};
+  return "the recorder lost " + std::to_string(l.samples) + " samples at " +
+         std::to_string(static_cast<int>(l.at)) +
+         " s: a fault of the test's recording, not of the program";
 }
 
 double MonitorRecorder::measuredRate() const {

@@ -20,9 +20,16 @@ namespace kelvak::testing {
 class MonitorRecorder {
  public:
   using Clock = std::chrono::steady_clock;
+  // What the server may keep for the recorder before it is read [ms]: with 2 ms a busy machine
+  // made the server drop pieces of the recording (holes inside a long dash).
+  static constexpr int kLatencyMs = 50;
+  // Lateness of the most prompt piece that still counts as jitter, not loss [s].
+  static constexpr double kLossToleranceS = 0.004;
 
-  // Records `server`, which must outlive the recorder.
-  explicit MonitorRecorder(const PulseServer& server);
+  // Records `server`, which must outlive the recorder. latencyMs: how much the server may keep
+  // before the recorder reads it [ms]; 0 leaves it to parec. The pane's figures want a short one,
+  // and a busy machine a long one (see loss()).
+  explicit MonitorRecorder(const PulseServer& server, int latencyMs = kLatencyMs);
   ~MonitorRecorder();
   MonitorRecorder(const MonitorRecorder&) = delete;
   MonitorRecorder& operator=(const MonitorRecorder&) = delete;
@@ -43,10 +50,29 @@ class MonitorRecorder {
   // nominal rate when the recording is too short to tell.
   double measuredRate() const;
 
+  // Samples the recording lacks against the time it ran. A null sink plays on its own clock
+  // whatever its clients do (it plays silence for a stream that runs dry), so the samples
+  // received keep pace with the steady clock: pieces may come late, never early, and a recording
+  // whose most prompt pieces fall behind for good has lost samples on the way (the server dropped
+  // them while the recorder was starved, or the server itself fell behind). Such a recording says
+  // nothing about the program.
+  struct Loss {
+    std::int64_t samples = 0;  // how many were lost [samples]; 0 when none beyond the tolerance
+    double at = 0;             // when the loss first showed [s from the start of the recording]
+  };
+  Loss loss() const;
+  // What the test judges has all been played: loss() looks at what arrived until now only. A
+  // PipeWire graph may lose time when the program's stream closes and the graph changes its cycle,
+  // which harms nothing the program played.
+  void markEnd();
+  // The words a test fails with when the recorder lost samples: a fault of the harness.
+  std::string lossReport() const;
+
  private:
   void readLoop();
 
   const PulseServer& server_;  // read at start(), when the server runs
+  int latencyMs_;
   SinkFormat format_;
   std::string log_;
   int rate_ = 0;
@@ -60,6 +86,7 @@ class MonitorRecorder {
     double received;  // samples received by then
   };
   std::vector<Arrival> arrivals_;
+  double end_ = -1;  // [s since epoch_]; -1: none
   Clock::time_point epoch_ = Clock::now();
 };
 

@@ -1,4 +1,5 @@
-// A private PulseAudio server: start in a temporary folder, wait for its socket, stop and clean up.
+// A private sound server: start PulseAudio, or PipeWire with its helpers, in a temporary folder,
+// wait for its socket, stop and clean up.
 #include "tests/harness/pulse_server.h"
 
 #include <signal.h>
@@ -38,7 +39,12 @@ std::string readAll(const std::string& path) {
 
 }  // namespace
 
-PulseServer::PulseServer(SinkFormat sink) : sink_(std::move(sink)) {}
+const char* serverName(ServerKind kind) {
+  return kind == ServerKind::PipeWire ? "PipeWire" : "PulseAudio";
+}
+
+PulseServer::PulseServer(SinkFormat sink, ServerKind kind, int graphRate)
+    : sink_(std::move(sink)), kind_(kind), graphRate_(graphRate) {}
 
 PulseServer::~PulseServer() { stop(); }
 
@@ -50,21 +56,31 @@ bool PulseServer::start(std::string* error) {
   }
   folder_ = pattern;
   namespace fs = std::filesystem;
-  for (const char* sub : {"runtime", "config", "state"}) fs::create_directory(folder_ + "/" + sub);
+  for (const char* sub : {"runtime", "config", "state", "data"}) {
+    fs::create_directory(folder_ + "/" + sub);
+  }
   fs::permissions(folder_ + "/runtime", fs::perms::owner_all, fs::perm_options::replace);
-  socket_ = folder_ + "/native";
 
   // Everything the server would look up in the user's home points into the folder instead.
   const char* path = getenv("PATH");
-  const std::vector<std::string> env = {
+  env_ = {
       "PATH=" + std::string(path ? path : "/usr/bin:/bin"),
       "HOME=" + folder_,
       "XDG_RUNTIME_DIR=" + folder_ + "/runtime",
       "XDG_CONFIG_HOME=" + folder_ + "/config",
       "XDG_STATE_HOME=" + folder_ + "/state",
-      "PULSE_RUNTIME_PATH=" + folder_ + "/runtime",
-      "PULSE_STATE_PATH=" + folder_ + "/state",
+      "XDG_DATA_HOME=" + folder_ + "/data",
   };
+  const bool started =
+      kind_ == ServerKind::PipeWire ? startPipeWire(error) : startPulseAudio(error);
+  if (!started) stop();
+  return started;
+}
+
+bool PulseServer::startPulseAudio(std::string* error) {
+  socket_ = folder_ + "/native";
+  env_.push_back("PULSE_RUNTIME_PATH=" + folder_ + "/runtime");
+  env_.push_back("PULSE_STATE_PATH=" + folder_ + "/state");
   // -n: no default script, only the two modules named here. norewinds: the null sink otherwise
   // renders up to two seconds ahead while idle and leaves a new stream waiting that long.
   const std::string sinkArgs =
@@ -84,15 +100,69 @@ bool PulseServer::start(std::string* error) {
       "-L",
       sinkArgs,
   };
-  const std::string log = folder_ + "/server.log";
+  processes_.push_back(std::make_unique<ChildProcess>());
   // A sound server runs as a service of its own, apart from the programs that use it.
-  if (!process_.start(argv, env, false, log, error, true)) return false;
+  if (!protocol().start(argv, env_, false, folder_ + "/server.log", error, true)) return false;
+  return waitForSocket(error);
+}
 
+// PipeWire as a desktop runs it: the daemon, WirePlumber and the PulseAudio service, on a session
+// bus of their own, each with Debian's default configuration; then the null sink, made the
+// default, through the PulseAudio service.
+bool PulseServer::startPipeWire(std::string* error) {
+  socket_ = folder_ + "/runtime/pulse/native";
+  const std::string bus = folder_ + "/bus";
+  env_.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + bus);
+  env_.push_back("PIPEWIRE_RUNTIME_DIR=" + folder_ + "/runtime");
+  const std::vector<std::vector<std::string>> programs = {
+      {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=unix:path=" + bus},
+      {"pipewire"},
+      {"wireplumber"},
+      {"pipewire-pulse"},
+  };
+  for (const auto& argv : programs) {
+    processes_.push_back(std::make_unique<ChildProcess>());
+    const std::string log = folder_ + "/" + argv[0] + ".log";
+    if (!processes_.back()->start(argv, env_, false, log, error, true)) return false;
+    // Each needs the one before it: the bus, then the daemon's socket.
+    const std::string needed = argv[0] == "dbus-daemon" ? bus
+                               : argv[0] == "pipewire"  ? folder_ + "/runtime/pipewire-0"
+                                                        : std::string();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!needed.empty() && !acceptsClients(needed)) {
+      if (!processes_.back()->running() || std::chrono::steady_clock::now() >= until) {
+        if (error) *error = argv[0] + " did not come up:\n" + readAll(log);
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  if (!waitForSocket(error)) return false;
+  if (graphRate_ > 0 && !forceGraphRate(graphRate_, error)) return false;
+  if (!runTool(
+          {"pactl", "load-module", "module-null-sink", "sink_name=kelvak", "format=" + sink_.format,
+           "rate=" + std::to_string(sink_.rate), "channels=" + std::to_string(sink_.channels)},
+          error)) {
+    return false;
+  }
+  // The sink is announced a moment after the module has loaded.
+  for (int attempt = 0;; ++attempt) {
+    if (runTool({"pactl", "set-default-sink", "kelvak"}, error)) return true;
+    if (attempt == 100) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+bool PulseServer::waitForSocket(std::string* error) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!acceptsClients(socket_)) {
-    if (!process_.running() || std::chrono::steady_clock::now() >= until) {
-      if (error) *error = "pulseaudio did not come up:\n" + readAll(log);
-      stop();
+    if (!protocol().running() || std::chrono::steady_clock::now() >= until) {
+      if (error) {
+        *error = std::string(serverName(kind_)) + " did not come up:\n";
+        for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+          if (entry.path().extension() == ".log") *error += readAll(entry.path().string());
+        }
+      }
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -100,13 +170,53 @@ bool PulseServer::start(std::string* error) {
   return true;
 }
 
+bool PulseServer::runTool(const std::vector<std::string>& argv, std::string* error) {
+  std::vector<std::string> env = env_;
+  env.push_back("PULSE_SERVER=" + address());
+  ChildProcess tool;
+  const std::string log = folder_ + "/tool.log";
+  if (!tool.start(argv, env, true, log, error)) return false;  // what it prints is not ours
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (tool.running()) {
+    if (std::chrono::steady_clock::now() >= until) {
+      if (error) *error = argv[0] + " did not finish:\n" + readAll(log);
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (tool.exitStatus() != 0) {
+    if (error) *error = argv[0] + " " + argv[1] + " failed:\n" + readAll(log);
+    return false;
+  }
+  return true;
+}
+
+bool PulseServer::forceGraphRate(int rate, std::string* error) {
+  if (kind_ != ServerKind::PipeWire) {
+    if (error) *error = "only PipeWire has a graph rate";
+    return false;
+  }
+  return runTool({"pw-metadata", "-n", "settings", "0", "clock.force-rate", std::to_string(rate)},
+                 error);
+}
+
+void PulseServer::freeze() {
+  for (auto& p : processes_) p->signal(SIGSTOP);
+}
+
+void PulseServer::thaw() {
+  for (auto& p : processes_) p->signal(SIGCONT);
+}
+
 void PulseServer::kill() {
-  process_.signal(SIGKILL);
-  process_.stop();
+  for (auto p = processes_.rbegin(); p != processes_.rend(); ++p) (*p)->signal(SIGKILL);
+  for (auto p = processes_.rbegin(); p != processes_.rend(); ++p) (*p)->stop();
 }
 
 void PulseServer::stop() {
-  process_.stop();
+  thaw();
+  for (auto p = processes_.rbegin(); p != processes_.rend(); ++p) (*p)->stop();
+  processes_.clear();
   if (!folder_.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);

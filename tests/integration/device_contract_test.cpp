@@ -1,6 +1,6 @@
 // One contract for every sound device the transmission may be given: the fake the core's tests
-// use, SDL (through its silent dummy driver) and PulseAudio (a private server): open, write, wait,
-// close and the health they report.
+// use, SDL (through its silent dummy driver, and through a private PipeWire) and PulseAudio
+// (private servers of both kinds): open, write, wait, close and the health they report.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,6 +20,7 @@ struct DeviceKind {
   const char* name;
   bool needsServer;
   std::function<std::unique_ptr<WaveDevice>()> make;
+  testing::ServerKind server = testing::ServerKind::PulseAudio;
 };
 
 class DeviceContract : public ::testing::TestWithParam<DeviceKind> {
@@ -29,8 +30,9 @@ class DeviceContract : public ::testing::TestWithParam<DeviceKind> {
       std::string error;
       ASSERT_TRUE(server_.start(&error)) << error;
       server_.useForThisProcess();
+    } else {
+      setenv("SDL_AUDIODRIVER", "dummy", 1);
     }
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
     device_ = GetParam().make();
   }
   void TearDown() override {
@@ -38,7 +40,7 @@ class DeviceContract : public ::testing::TestWithParam<DeviceKind> {
     if (GetParam().needsServer) server_.stop();
   }
 
-  testing::PulseServer server_;
+  testing::PulseServer server_{GetParam().server};
   std::unique_ptr<WaveDevice> device_;
 };
 
@@ -87,7 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DeviceKind{"Fake", false, [] { return std::make_unique<testing::FakeDevice>(); }},
         DeviceKind{"Sdl", false, [] { return std::make_unique<SdlWaveDevice>(); }},
-        DeviceKind{"Pulse", true, [] { return std::make_unique<PulseWaveDevice>(); }}),
+        DeviceKind{"Pulse", true, [] { return std::make_unique<PulseWaveDevice>(); }},
+        DeviceKind{"PulseOnPipeWire", true, [] { return std::make_unique<PulseWaveDevice>(); },
+                   testing::ServerKind::PipeWire},
+        DeviceKind{"SdlOnPipeWire", true, [] { return std::make_unique<SdlWaveDevice>(); },
+                   testing::ServerKind::PipeWire}),
     [](const ::testing::TestParamInfo<DeviceKind>& info) { return info.param.name; });
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The sound device's output timeline on a manual clock: placement, order, filling and the clock
 // map.
 #include "sound/output_timeline.h"
-#include "tests/sound/tone_block.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +8,8 @@
 #include <memory>
 #include <random>
 #include <vector>
+
+#include "tests/sound/tone_block.h"
 
 namespace kelvak {
 namespace {
@@ -289,8 +290,12 @@ TEST(OutputTimeline, ABlockDueInTheSilentTailCutsOnlyTheTailAndNoBacklogBuilds) 
 // Following the stream's own clock: the server says which sample is heard, with a little wobble;
 // the map gives the sample heard at any moment. A single report far off (a late timing update)
 // moves nothing, while a jump of the stream's clock (it stopped after an underrun) is taken as
-// soon as the reports agree on it.
-TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
+// soon as the reports agree on it. The server reports once per request: every 10 ms here as on
+// PulseAudio, and once per cycle of PipeWire's graph (43 ms at 2048 samples and 48 kHz).
+class StreamClock : public ::testing::TestWithParam<double> {};
+
+TEST_P(StreamClock, FollowedSmoothlyWithItsJumpsTaken) {
+  const double spacing = GetParam();  // between reports [ms]
   OutputTimeline timeline(kRate);
   const Clock::time_point t0 = Clock::time_point{} + std::chrono::hours(1);
   auto at = [&](double ms) {
@@ -304,7 +309,7 @@ TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
   std::vector<std::uint8_t> buf(1000);
   double ms = 0;
   auto refill = [&](int times) {
-    for (int k = 0; k < times; ++k, ms += 10) {
+    for (int k = 0; k < times; ++k, ms += spacing) {
       const double wobble = (k % 3 - 1) * 5.0;  // [samples], about half a millisecond
       double off = 0;
       if (!hiccups.empty()) {
@@ -339,6 +344,11 @@ TEST(OutputTimeline, FollowsTheStreamClockSmoothlyAndTakesItsJumps) {
   EXPECT_NEAR(timeline.positionAt(at(ms - 5)), heardAt(ms - 5), 2.0);
   EXPECT_EQ(timeline.streamJumps(), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(ReportSpacing, StreamClock, ::testing::Values(10.0, 42.7),
+                         [](const ::testing::TestParamInfo<double>& info) {
+                           return info.index == 0 ? "PulseAudioEvery10ms" : "PipeWireEvery43ms";
+                         });
 
 // A sound card clock a little off the steady clock: the map keeps to the card's clock for as long
 // as a session lasts.
