@@ -32,6 +32,16 @@ struct Lookup {
         charSymbol[SymbolTable[i].unicode] = static_cast<std::int8_t>(i);
       }
     }
+    // A capital Russian letter is sent as its small letter, and "ё" and "Ё" as "е": a sentence
+    // keeps its first letter. "Ъ", like "ъ", has no code and stays skipped.
+    constexpr int kCapitalA1251 = 0xC0, kCapitalA = 0x410, kCaseDistance = 0x20;
+    for (int k = 0; k < 32; ++k) {
+      byteSymbol[kCapitalA1251 + k] = byteSymbol[kCapitalA1251 + kCaseDistance + k];
+      charSymbol[kCapitalA + k] = charSymbol[kCapitalA + kCaseDistance + k];
+    }
+    const std::int8_t ye = charSymbol[U'е'];
+    byteSymbol[0xA8] = byteSymbol[0xB8] = ye;  // Windows-1251 "Ё" and "ё"
+    charSymbol[U'Ё'] = charSymbol[U'ё'] = ye;
   }
   int ofChar(char32_t ch) const {
     if (ch < kCharTableEnd) return charSymbol[ch];

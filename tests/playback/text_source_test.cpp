@@ -117,17 +117,56 @@ FileText decode(const std::string& bytes) {
   return d.finish();
 }
 
-const std::vector<std::uint8_t> kTokSymbols = {24, 20, 2, 2, 0, 43, 3, 8, 0};
+// "Ток 220/380 В": the capitals are sent as their small letters.
+const std::vector<std::uint8_t> kTokSymbols = {28, 24, 20, 2, 2, 0, 43, 3, 8, 0, 12};
 
-TEST(FileText, Windows1251ExampleKeepsOnlyTheAlphabet) {
-  const FileText t = decode("\xD2\xEE\xEA 220/380 \xC2");
-  EXPECT_EQ(t.symbols, kTokSymbols);
-  EXPECT_EQ(t.groups(), 1);
+std::string sentText(const FileText& t) {
+  std::string s;
+  for (const std::uint8_t i : t.symbols) s += displayUtf8(i);
+  return s;
 }
 
-TEST(FileText, Utf8ExampleGivesTheSameSymbols) {
-  EXPECT_EQ(decode("Ток 220/380 В").symbols, kTokSymbols);
-  EXPECT_EQ(decode("\xEF\xBB\xBFТок 220/380 В\r\n").symbols, kTokSymbols);
+struct FileCase {
+  const char* name;
+  std::string bytes;
+  std::string sent;  // what is sent, as shown
+};
+
+class FileTextCase : public testing::TestWithParam<FileCase> {};
+
+TEST_P(FileTextCase, SendsWhatTheProgramCanSendInEitherCase) {
+  EXPECT_EQ(sentText(decode(GetParam().bytes)), GetParam().sent);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Texts, FileTextCase,
+    testing::Values(
+        FileCase{"Windows1251", "\xD2\xEE\xEA 220/380 \xC2", "ток220/380в"},
+        FileCase{"Utf8", "Ток 220/380 В", "ток220/380в"},
+        FileCase{"Utf8WithMark", "\xEF\xBB\xBFТок 220/380 В\r\n", "ток220/380в"},
+        FileCase{"SentencesKeepTheirFirstLetter", "Привет, мир! Это…", "приветмирэто"},
+        FileCase{"SentencesWindows1251", "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0! \xDD\xF2\xEE",
+                 "приветмирэто"},
+        FileCase{"YoIsYe", "Ёлка, ёж", "елкаеж"},
+        FileCase{"YoIsYeWindows1251", "\xA8\xEB\xEA\xE0, \xB8\xE6", "елкаеж"},
+        FileCase{"HardSignHasNoCode", "Ъ ъ ЪЫЬЭЮЯ", "ыьэюя"},
+        FileCase{"LatinStaysSkipped", "ABC abc Ok 7", "7"}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
+
+TEST(FileText, EveryCapitalSendsAsItsSmallLetter) {
+  // Both encodings; "ъ"/"Ъ" have no code either way.
+  const std::string small = "абвгдежзийклмнопрстуфхцчшщъыьэюя", capital = "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ";
+  EXPECT_EQ(decode(capital).symbols, decode(small).symbols);
+  EXPECT_EQ(decode(capital).count(), 31);
+  std::string small1251, capital1251;
+  for (int b = 0xE0; b <= 0xFF; ++b) {
+    small1251 += static_cast<char>(b);
+    capital1251 += static_cast<char>(b - 0x20);
+  }
+  EXPECT_EQ(decode(capital1251).symbols, decode(small1251).symbols);
+  EXPECT_EQ(decode(capital1251).symbols, decode(small).symbols);
 }
 
 TEST(FileText, LineEndsAndControlBytesAreSkipped) {
@@ -147,15 +186,16 @@ TEST(FileText, LineEndsAndControlBytesAreSkipped) {
 }
 
 TEST(FileText, InvalidUtf8IsReadAsWindows1251) {
-  // "щ" in UTF-8 (D1 89), then E0 ("а" in Windows-1251) that a digit breaks off.
+  // "щ" in UTF-8 (D1 89), then E0 ("а" in Windows-1251) that a digit breaks off: in
+  // Windows-1251 D1 is "С", sent as "с", and 89 matches nothing.
   EXPECT_EQ(decode("\xD1\x89\xE0"
                    "5")
                 .symbols,
-            (std::vector<std::uint8_t>{10, 5}));
-  // An overlong encoding is not valid either.
-  EXPECT_EQ(decode("\xC0\xB0\xE0").symbols, (std::vector<std::uint8_t>{10}));
-  // A lone lead byte is no UTF-8 character: "С" in Windows-1251, which matches nothing.
-  EXPECT_EQ(decode("\xD1").symbols, (std::vector<std::uint8_t>{}));
+            (std::vector<std::uint8_t>{27, 10, 5}));
+  // An overlong encoding is not valid either: "А", "°", "а".
+  EXPECT_EQ(decode("\xC0\xB0\xE0").symbols, (std::vector<std::uint8_t>{10, 10}));
+  // A lone lead byte is no UTF-8 character: "С" in Windows-1251, sent as "с".
+  EXPECT_EQ(decode("\xD1").symbols, (std::vector<std::uint8_t>{27}));
 }
 
 TEST(FileText, AUtf8FileWhoseLastSequenceIsCutOffIsStillUtf8) {
@@ -216,7 +256,7 @@ TEST(FileText, WithoutAByteOrderMarkUtf16IsNoUtf16) {
 TEST(FileText, PiecesOfAnySizeGiveTheSameResult) {
   const std::string text = "\xEF\xBB\xBFПривет, мир! 12345 -/? №\nщука";
   const FileText whole = decode(text);
-  EXPECT_EQ(whole.count(), 21);
+  EXPECT_EQ(whole.count(), 22);
   for (std::size_t piece = 1; piece <= 5; ++piece) {
     FileTextDecoder d;
     for (std::size_t k = 0; k < text.size(); k += piece) {
@@ -247,7 +287,8 @@ TEST(FileText, TheEncodingIsDecidedOnceBothReadingsAreFull) {
   // Both readings fill up: the Windows-1251 one with the digits, the UTF-8 one with both.
   std::string mixed;
   for (int i = 0; i < 6000; ++i) mixed += "а7";  // D0 B0 37
-  // Cyrillic UTF-8 alone fills only the UTF-8 reading; the Windows-1251 one stays empty.
+  // Cyrillic UTF-8 fills both readings too: its lead bytes D0 and D1 are the capitals "Р" and
+  // "С" in Windows-1251.
   std::string letters;
   for (int i = 0; i < 6000; ++i) letters += "а";
   for (std::size_t piece : {1u, 3u, 7u, 4096u, 1u << 20}) {
@@ -259,9 +300,11 @@ TEST(FileText, TheEncodingIsDecidedOnceBothReadingsAreFull) {
     // What comes after both readings are full is not read: invalid bytes there change nothing.
     EXPECT_EQ(decodeInPieces(mixed + "\xE0", piece).symbols, valid.symbols);
     EXPECT_EQ(decodeInPieces(mixed + "\xFF\xFF 5", piece).symbols, valid.symbols);
-    // Until then an invalid byte still makes it Windows-1251.
     EXPECT_EQ(decodeInPieces(letters + "\xFF\xFF 5", piece).symbols,
-              (std::vector<std::uint8_t>{39, 39, 5}));
+              std::vector<std::uint8_t>(kMaxFileSymbols, 10));
+    // Until then an invalid byte still makes it Windows-1251.
+    EXPECT_EQ(decodeInPieces("аа\xFF\xFF 5", piece).symbols,
+              (std::vector<std::uint8_t>{26, 26, 39, 39, 5}));
     // Multi-byte characters first met after the readings are full.
     const std::string asciiThenCyrillic = std::string(6000, '7') + "щука ъ";
     EXPECT_EQ(decodeInPieces(asciiThenCyrillic + "\xFF", piece).symbols,

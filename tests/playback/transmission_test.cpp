@@ -307,20 +307,20 @@ TEST_P(FileTextTransmission, SendsTheWholeGroupsOfTheFile) {
   tx.loadFile(writeFile(GetParam()));
   EXPECT_FALSE(controls.randomTicked);
   EXPECT_FALSE(controls.textKindEnabled);
-  EXPECT_EQ(controls.groupCountMax, 1);
-  EXPECT_EQ(controls.groupsText, "1");
+  EXPECT_EQ(controls.groupCountMax, 2);
+  EXPECT_EQ(controls.groupsText, "2");
   tx.play();
   runToEnd();
-  EXPECT_EQ(sent, (std::vector<int>{41, 24, 20, 2, 2, 0}));
-  EXPECT_EQ(controls.pane, "ок220 ");
+  EXPECT_EQ(sent, (std::vector<int>{41, 28, 24, 20, 2, 2, 0, 43, 3, 8, 0}));
+  EXPECT_EQ(controls.pane, "ток22 0/380 ");
   EXPECT_EQ(random.state(), Random::kInitialState);
 
   controls.longZeroChecked = true;
   sent.clear();
   tx.play();
   runToEnd();
-  EXPECT_EQ(sent, (std::vector<int>{41, 24, 20, 2, 2, 45}));
-  EXPECT_EQ(controls.pane, "ок220 ");
+  EXPECT_EQ(sent, (std::vector<int>{41, 28, 24, 20, 2, 2, 45, 43, 3, 8, 45}));
+  EXPECT_EQ(controls.pane, "ток22 0/380 ");
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, FileTextTransmission,
