@@ -219,6 +219,11 @@ std::optional<char32_t> cyrillicOfLatin(char32_t c) {
   return kCyrillic[c - U'a'];
 }
 
+char32_t comparedCharacter(char32_t c) {
+  c = foldCase(c);
+  return cyrillicOfLatin(c).value_or(c);
+}
+
 void countCharacter(CharCounts& counts, char32_t c) {
   auto it = std::find_if(counts.begin(), counts.end(), [c](const auto& p) { return p.first == c; });
   if (it == counts.end()) {
@@ -257,7 +262,7 @@ CheckResult checkCopy(std::u32string_view sentText, std::u32string_view copyText
   CheckResult r;
   std::u32string a = normalizeForCheck(sentText);
   std::u32string b = normalizeForCheck(copyText);
-  for (char32_t& c : a) c = cyrillicOfLatin(c).value_or(c);
+  for (char32_t& c : a) c = comparedCharacter(c);
   for (char32_t& c : b) {
     const std::optional<char32_t> cyrillic = cyrillicOfLatin(c);
     if (!cyrillic) continue;

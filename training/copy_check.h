@@ -60,6 +60,10 @@ std::u32string normalizeForCheck(std::u32string_view text);
 // keyboard layout writes what they heard. Nothing for any other character.
 std::optional<char32_t> cyrillicOfLatin(char32_t c);
 
+// One character as the check compares it: normalised, and a Latin letter read as its Cyrillic
+// letter. Two characters are the same answer when these are equal.
+char32_t comparedCharacter(char32_t c);
+
 // Aligns the copy with the sent text, both normalised first and Latin letters read as Cyrillic,
 // with the fewest errors (every wrong, missed or extra character costs one). Where several
 // alignments cost the same, wrong characters are preferred to a missed and an extra one, and then

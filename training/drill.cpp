@@ -66,8 +66,13 @@ Drill::Outcome Drill::answer(char32_t typed, std::int64_t reactionMs) {
   if (current_ < 0) throw KelvakError("No character has sounded");
   reactionMs = std::max<std::int64_t>(reactionMs, 0);
   const char32_t sent = SymbolTable[static_cast<std::size_t>(current_)].unicode;
-  const bool right =
-      normalizeForCheck(std::u32string(1, typed)) == normalizeForCheck(std::u32string(1, sent));
+  const bool right = comparedCharacter(typed) == comparedCharacter(sent);
+  if (const auto cyrillic = cyrillicOfLatin(typed)) {
+    const char32_t latin = typed | 0x20;  // an ASCII letter, in lower case
+    const auto seen = std::find_if(readAsCyrillic_.begin(), readAsCyrillic_.end(),
+                                   [&](const auto& p) { return p.first == latin; });
+    if (seen == readAsCyrillic_.end()) readAsCyrillic_.emplace_back(latin, *cyrillic);
+  }
   answers_.push_back({current_, typed, right, reactionMs});
   Outcome out;
   out.right = right;

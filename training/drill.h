@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "playback/settings.h"
@@ -28,7 +29,7 @@ inline constexpr int kDrillMaxSpeed = settingRow(Setting::Speed).high;
 struct DrillAnswer {
   int symbol = 0;      // what was sent
   char32_t typed = 0;  // what was typed, as typed
-  bool right = false;  // compared as the check compares (case, ё as е)
+  bool right = false;  // compared as the check compares (case, ё as е, Latin letters)
   std::int64_t reactionMs = 0;
 };
 
@@ -68,6 +69,11 @@ class Drill {
 
   int speed() const { return speed_; }
   const std::vector<DrillAnswer>& answers() const { return answers_; }
+  // Latin letters typed (lower case) and read as the Cyrillic letter of the same Morse code, in
+  // the order of first appearance, as the check lists them.
+  const std::vector<std::pair<char32_t, char32_t>>& readAsCyrillic() const {
+    return readAsCyrillic_;
+  }
   // The session so far; the median of an even count is the lower middle.
   DrillRecord record(TextSource source, std::int64_t time) const;
 
@@ -79,6 +85,7 @@ class Drill {
   int current_ = -1;
   int streak_ = 0;  // right and fast answers in a row
   std::vector<DrillAnswer> answers_;
+  std::vector<std::pair<char32_t, char32_t>> readAsCyrillic_;
 };
 
 }  // namespace kelvak

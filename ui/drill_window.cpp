@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QStringList>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <chrono>
@@ -63,6 +64,9 @@ DrillWindow::DrillWindow(Transmission& engine, const History& history, std::func
   recordLabel = new QLabel;
   recordLabel->setObjectName("DrillRecord");
   recordLabel->setWordWrap(true);
+  latinLabel = new QLabel;
+  latinLabel->setObjectName("DrillLatin");
+  latinLabel->setWordWrap(true);
   startButton = new QPushButton(QString::fromUtf8("&Начать"));
   startButton->setObjectName("DrillStart");
   stopButton = new QPushButton(QString::fromUtf8("&Закончить"));
@@ -89,6 +93,7 @@ DrillWindow::DrillWindow(Transmission& engine, const History& history, std::func
   layout->addWidget(reactionLabel);
   layout->addWidget(speedLabel);
   layout->addWidget(tallyLabel);
+  layout->addWidget(latinLabel);
   layout->addWidget(recordLabel);
   layout->addLayout(buttons);
   setMinimumWidth(380);
@@ -115,6 +120,7 @@ void DrillWindow::begin() {
   startButton->setEnabled(false);
   stopButton->setEnabled(true);
   recordLabel->clear();
+  latinLabel->clear();
   typedLabel->setText(QString::fromUtf8("—"));
   sentLabel->setText(QString::fromUtf8("—"));
   showTally();
@@ -146,6 +152,7 @@ void DrillWindow::answer(char32_t ch) {
   reactionLabel->setText(QString::fromUtf8("Реакция: %1 мс").arg(a.reactionMs));
   if (setSpeed_) setSpeed_(out.speed);
   showTally();
+  showLatin();
   if (out.replay) {
     // The learner hears the character once more with its answer in view, then goes on.
     sound(a.symbol);
@@ -165,6 +172,19 @@ void DrillWindow::showTally() {
                           .arg(r.correct)
                           .arg(r.accuracyPercent(), 0, 'f', 0)
                           .arg(r.medianReactionMs));
+}
+
+void DrillWindow::showLatin() {
+  // One line for the session, as the check says it once for a copy.
+  const auto& read = drill_->readAsCyrillic();
+  if (read.empty()) return;
+  QStringList pairs;
+  for (const auto& [latin, cyrillic] : read) {
+    pairs << QString::fromUcs4(&latin, 1) + QString::fromUtf8(" как ") +
+                 QString::fromUcs4(&cyrillic, 1);
+  }
+  latinLabel->setText(QString::fromUtf8("Латинские буквы прочитаны как русские того же кода: ") +
+                      pairs.join(", ") + ".");
 }
 
 void DrillWindow::finish() {

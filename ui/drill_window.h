@@ -48,6 +48,7 @@ class DrillWindow : public QDialog {
   QLabel* speedLabel = nullptr;
   QLabel* tallyLabel = nullptr;
   QLabel* recordLabel = nullptr;
+  QLabel* latinLabel = nullptr;  // which Latin keys were read as Russian letters
   QPushButton* startButton = nullptr;
   QPushButton* stopButton = nullptr;
 
@@ -62,6 +63,7 @@ class DrillWindow : public QDialog {
   void sound(int symbol);
   void next();
   void showTally();
+  void showLatin();
 
   Transmission& engine_;
   const History& history_;

@@ -350,6 +350,57 @@ INSTANTIATE_TEST_SUITE_P(
                   30,
                   {{0, 10, false, 30}, {0, 10, false, 30}, {0, 10, false, 30}}}));
 
+struct DrillKeyCase {
+  char32_t sent;
+  char32_t typed;
+  bool right;
+};
+
+class DrillKeyTest : public testing::TestWithParam<DrillKeyCase> {};
+
+// The drill takes a key as the check takes a written character: case, "ё" as "е", and a Latin
+// letter as the Russian letter of the same Morse code.
+TEST_P(DrillKeyTest, ReadsAKeyAsTheCheckReadsACharacter) {
+  const auto& p = GetParam();
+  const SymbolWeights weights({{*indexOfChar(p.sent), 1}});
+  Drill drill(weights, 12, Random{});
+  drill.next();
+  EXPECT_EQ(drill.answer(p.typed, 10).right, p.right);
+  const bool latin = (p.typed | 0x20) >= U'a' && (p.typed | 0x20) <= U'z';
+  EXPECT_EQ(drill.readAsCyrillic().size(), latin ? 1u : 0u);
+  if (latin) {
+    EXPECT_EQ(drill.readAsCyrillic()[0].first, p.typed | 0x20);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, DrillKeyTest,
+                         testing::Values(DrillKeyCase{U'ф', U'ф', true},
+                                         DrillKeyCase{U'ф', U'Ф', true},
+                                         DrillKeyCase{U'ф', U'f', true},
+                                         DrillKeyCase{U'ф', U'F', true},
+                                         DrillKeyCase{U'е', U'ё', true},
+                                         DrillKeyCase{U'щ', U'q', true},
+                                         DrillKeyCase{U'ж', U'v', true},
+                                         DrillKeyCase{U'ь', U'x', true},
+                                         DrillKeyCase{U'ы', U'y', true},
+                                         DrillKeyCase{U'ц', U'c', true},
+                                         DrillKeyCase{U'а', U'f', false},
+                                         DrillKeyCase{U'э', U'e', false},
+                                         DrillKeyCase{U'5', U'5', true},
+                                         DrillKeyCase{U'5', U's', false}));
+
+TEST(DrillLatinKeys, AreNamedOnceEachInOrder) {
+  const SymbolWeights weights({{*indexOfChar(U'ф'), 1}});
+  Drill drill(weights, 12, Random{});
+  for (const char32_t typed : {U'f', U'F', U'ф', U'd', U'f'}) {
+    drill.next();
+    drill.answer(typed, 10);
+  }
+  EXPECT_EQ(drill.readAsCyrillic(),
+            (std::vector<std::pair<char32_t, char32_t>>{{U'f', U'ф'}, {U'd', U'д'}}));
+  EXPECT_EQ(drill.record(TextSource::Letters, 0).correct, 4);  // all but "d"
+}
+
 // A drill of 100 characters records its accuracy and its median reaction time, and the history
 // reads the drill back beside an older check record.
 TEST(DrillRecordTest, AHundredCharactersRecordAccuracyAndMedianReaction) {
