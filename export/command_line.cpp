@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <ostream>
 
 #include "base/error.h"
@@ -52,7 +53,7 @@ std::uint64_t seedValue(const std::string& text) {
   const char* last = text.data() + text.size();
   const auto [end, ec] = std::from_chars(text.data(), last, v);
   if (text.empty() || ec == std::errc::invalid_argument || end != last) {
-    throw UsageError("--seed: '" + text + "' is not an integer");
+    throw UsageError("--seed: '" + text + "' is not an integer in 0..18446744073709551615");
   }
   if (ec == std::errc::result_out_of_range) {
     throw UsageError("--seed: " + text + " is out of range 0..18446744073709551615");
@@ -140,7 +141,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   valued("--seed", [&](const std::string& v) { o.seed = seedValue(v); });
   valued("--key", [&](const std::string& v) { o.keyPath = v; });
   valued("--lesson", [&](const std::string& v) {
-    o.lesson = static_cast<int>(integerValue("--lesson", v, {1, kMaxGroups}));
+    // The set's own range is known only once every option is read: see learningWeightsFor.
+    o.lesson = static_cast<int>(integerValue(
+        "--lesson", v, {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}));
   });
   valued("--course-set", [&](const std::string& v) {
     const auto set = courseSetNamed(v);
@@ -295,7 +298,7 @@ std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportOptions& o) 
   if (o.lesson) {
     const auto set = static_cast<CourseSet>(o.textKind);
     const int last = lessonCount(set, o.specialSigns);
-    if (*o.lesson > last) {
+    if (*o.lesson < 1 || *o.lesson > last) {
       throw UsageError("--lesson: " + std::to_string(*o.lesson) + " is out of range 1.." +
                        std::to_string(last) + " (the lessons of " +
                        std::string(courseSetName(set)) + ")");

@@ -107,6 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"UnknownOptionWithValue", "--export a.wav --fast=3",
                  "unknown option '--fast' (kelvak --help lists them)"},
         BadInput{"NotAnInteger", "--export a.wav --groups 3x", "--groups: '3x' is not an integer"},
+        BadInput{"NegativeSeed", "--export a.wav --seed -5",
+                 "--seed: '-5' is not an integer in 0..18446744073709551615"},
         BadInput{"Huge", "--export a.wav --tone 99999999999999999999",
                  "--tone: 99999999999999999999 is out of range 100..5000"},
         BadInput{"MissingValue", "--export a.wav --noise", "--noise needs a value"},
@@ -463,6 +465,8 @@ TEST(CommandLineExport, LearningModesChooseTheCharacters) {
   }
   EXPECT_EQ(run("--export " + wav + " --lesson 40 --course-set letters"),
             "2 kelvak: --lesson: 40 is out of range 1..30 (the lessons of letters)\n");
+  EXPECT_EQ(run("--export " + wav + " --lesson 0 --course-set digits"),
+            "2 kelvak: --lesson: 0 is out of range 1..9 (the lessons of digits)\n");
 }
 
 }  // namespace
