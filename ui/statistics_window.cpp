@@ -285,7 +285,9 @@ void StatisticsWindow::drawAccuracy() {
   chart->addSeries(speed);
 
   // Whole checks on the x axis, each at most once, and the speed axis in whole steps up to a
-  // round number above the fastest check.
+  // round number well above the fastest check: the speed line never runs along the top, where it
+  // would read as 100 %. The speed has its own scale, in its line's colour and without gridlines,
+  // so that no gridline belongs to both.
   auto* x = new QValueAxis;
   x->setTitleText(QString::fromUtf8("Проверка №"));
   const double last = std::max<double>(1, static_cast<double>(n));
@@ -296,10 +298,16 @@ void StatisticsWindow::drawAccuracy() {
   yAccuracy->setTitleText(QString::fromUtf8("%"));
   wholeTicks(yAccuracy, 0, 20);
   auto* ySpeed = new QValueAxis;
-  const double speedStep = tickStep(maxSpeed, 5);
-  ySpeed->setRange(0, std::ceil(maxSpeed / speedStep) * speedStep);
+  const double speedTop = maxSpeed * 1.25;
+  const double speedStep = tickStep(speedTop, 5);
+  ySpeed->setRange(0, std::ceil(speedTop / speedStep) * speedStep);
   ySpeed->setTitleText(QString::fromUtf8("гр/мин"));
   wholeTicks(ySpeed, 0, speedStep);
+  ySpeed->setGridLineVisible(false);
+  ySpeed->setLinePenColor(speedPen.color());
+  ySpeed->setLabelsColor(speedPen.color());
+  ySpeed->setTitleBrush(speedPen.color());
+  yAccuracy->setLinePenColor(accuracyPen.color());
   for (QValueAxis* axis : {x, yAccuracy, ySpeed}) {
     axis->setLabelsFont(font());
     axis->setTitleFont(font());
@@ -345,13 +353,11 @@ void StatisticsWindow::drawChars() {
   set->setLabelColor(Qt::white);
   set->setColor(QColor(70, 130, 180));
   QStringList categories, words;
-  double lowest = 100;
   for (std::size_t k = 0; k < shown; ++k) {
     const CharShare& c = progress_.chars[k];
     // Whole percents: the label on the bar says what the bar shows.
     const double share = std::round(c.share());
     *set << share;
-    lowest = std::min(lowest, share);
     categories << ch(c.ch) + "<br>" + QString::number(c.sent);
     words << QString::fromUtf8("%1: %2 % из %3").arg(ch(c.ch), whole(share)).arg(c.sent);
   }
@@ -365,12 +371,11 @@ void StatisticsWindow::drawChars() {
   chart->addSeries(series);
   auto* x = new QBarCategoryAxis;
   x->append(categories);
-  // The scale starts a little below the worst bar, in steps of ten, so that bars a few percent
-  // apart look apart; the number on each bar tells the share itself.
+  // The scale starts at 0 % so that a bar's height is its share: a third is a third of the way up.
+  // The number on each bar tells the share itself.
   auto* y = new QValueAxis;
-  const double from = std::max(0.0, std::floor((lowest - 5) / 10) * 10);
-  y->setRange(from, 100);
-  wholeTicks(y, 0, tickStep(100 - from, 10));
+  y->setRange(0, 100);
+  wholeTicks(y, 0, 20);
   for (QAbstractAxis* axis : {static_cast<QAbstractAxis*>(x), static_cast<QAbstractAxis*>(y)}) {
     axis->setLabelsFont(font());
   }
