@@ -48,6 +48,7 @@ bool CheckRecorder::record(const CheckResult& result, const CheckSource& source,
   if (recorded_ == source.number) return false;
   history_.append(makeRecord(result, source.settings, time));
   recorded_ = source.number;
+  recordedAt_ = time;
   return true;
 }
 

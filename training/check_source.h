@@ -41,10 +41,16 @@ class CheckRecorder {
   // False when this transmission's check is in the history already. Throws KelvakError when the
   // history cannot be written; the next check of the transmission then tries again.
   bool record(const CheckResult& result, const CheckSource& source, std::int64_t time);
+  // The check recorded at `time` was taken out of the history again: when it was the one kept
+  // for its transmission, the next check of that transmission is recorded.
+  void removed(std::int64_t time) {
+    if (time == recordedAt_) recorded_ = 0;
+  }
 
  private:
   const History& history_;
-  std::uint32_t recorded_ = 0;  // the transmission whose check is in the history already
+  std::uint32_t recorded_ = 0;    // the transmission whose check is in the history already
+  std::int64_t recordedAt_ = -1;  // and that check's time
 };
 
 }  // namespace kelvak

@@ -243,14 +243,15 @@ void CheckWindow::check() {
 
 void CheckWindow::record(const CheckSource& source) {
   try {
-    if (!recorder_.record(result_, source, QDateTime::currentSecsSinceEpoch())) {
+    const std::int64_t time = QDateTime::currentSecsSinceEpoch();
+    if (!recorder_.record(result_, source, time)) {
       historyLabel->setText(QString::fromUtf8("Эта передача уже записана в историю."));
       return;
     }
     historyLabel->setText(QString::fromUtf8("Записано в историю."));
     emit recorded();
     if (afterRecord) {
-      const std::string more = afterRecord(result_, source);
+      const std::string more = afterRecord(result_, source, time);
       if (!more.empty())
         historyLabel->setText(historyLabel->text() + " " + QString::fromStdString(more));
     }

@@ -67,8 +67,11 @@ class CheckWindow : public QDialog {
   QLabel* missedLabel = nullptr;
   QLabel* historyLabel = nullptr;  // what became of the record
 
-  // Told of every check that went into the history; what it returns is shown beside the record.
-  std::function<std::string(const CheckResult&, const CheckSource&)> afterRecord;
+  // Told of every check that went into the history, with the record's time; what it returns is
+  // shown beside the record.
+  std::function<std::string(const CheckResult&, const CheckSource&, std::int64_t time)> afterRecord;
+  // The check recorded at `time` was taken out of the history.
+  void checkRemoved(std::int64_t time) { recorder_.removed(time); }
 
  signals:
   // A check went into the history.

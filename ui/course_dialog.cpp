@@ -102,10 +102,10 @@ void CourseDialog::refresh(int set, bool specialSigns) {
   const std::vector<int> symbols = lessonSymbols(course, specialSigns, lesson);
   // The first lesson brings its two characters in at once, equally often.
   charsLabel->setText(
-      lesson == 1 ? QString::fromUtf8("%1 (оба новые, звучат поровну)").arg(charsText(symbols))
-                  : QString::fromUtf8("%1 (новый: %2)")
-                        .arg(charsText(symbols),
-                             QString::fromStdString(displayUtf8(symbols.back()))));
+      lesson == 1
+          ? QString::fromUtf8("%1 (оба новые, звучат поровну)").arg(charsText(symbols))
+          : QString::fromUtf8("%1 (новый: %2)")
+                .arg(charsText(symbols), QString::fromStdString(displayUtf8(symbols.back()))));
   progressBar->setRange(0, count + 1);
   progressBar->setValue(static_cast<int>(symbols.size()));
 

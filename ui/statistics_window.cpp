@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -20,6 +22,7 @@
 #include <cmath>
 
 #include "base/error.h"
+#include "training/undo_check.h"
 #include "ui/focus_frame.h"
 #include "ui/window_resources.h"
 
@@ -36,6 +39,9 @@ QDate localDay(std::int64_t time) {
 QString day(std::int64_t time) { return localDay(time).toString("dd.MM.yyyy"); }
 
 QString whole(double v) { return QString::number(static_cast<long long>(std::lround(v))); }
+
+// The text kinds as the filter names them, in TextSource's order.
+constexpr const char* kSourceWords[] = {"цифры", "буквы", "смесь", "файл"};
 
 // A chart with the window's font and no wasted margins.
 QChart* newChart(const QString& title, const QFont& font) {
@@ -85,9 +91,8 @@ StatisticsWindow::StatisticsWindow(const History& history, QWidget* parent)
 
   sourceFilter = new QComboBox;
   sourceFilter->setObjectName("SourceFilter");
-  for (const char* item : {"любой", "цифры", "буквы", "смесь", "файл"}) {
-    sourceFilter->addItem(QString::fromUtf8(item));
-  }
+  sourceFilter->addItem(QString::fromUtf8("любой"));
+  for (const char* item : kSourceWords) sourceFilter->addItem(QString::fromUtf8(item));
   auto* sourceTitle = new QLabel(QString::fromUtf8("&Текст:"));
   sourceTitle->setBuddy(sourceFilter);
   periodFilter = new QComboBox;
@@ -130,6 +135,19 @@ StatisticsWindow::StatisticsWindow(const History& history, QWidget* parent)
   // description instead.
   for (QChartView* v : {accuracyView, charsView}) v->setFocusPolicy(Qt::NoFocus);
 
+  removeLastButton = new QPushButton(QString::fromUtf8("&Удалить последнюю проверку..."));
+  removeLastButton->setObjectName("RemoveLastCheck");
+  removeLastButton->setAutoDefault(false);
+  removedLabel = new QLabel;
+  removedLabel->setObjectName("RemovedLabel");
+  removedLabel->setWordWrap(true);
+  removedLabel->hide();
+  confirm = [this](const QString& question) {
+    return QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+  };
+  connect(removeLastButton, &QPushButton::clicked, this, [this] { removeLastCheck(); });
+
   auto* filters = new QHBoxLayout;
   filters->addWidget(sourceTitle);
   filters->addWidget(sourceFilter);
@@ -137,6 +155,7 @@ StatisticsWindow::StatisticsWindow(const History& history, QWidget* parent)
   filters->addWidget(periodTitle);
   filters->addWidget(periodFilter);
   filters->addStretch(1);
+  filters->addWidget(removeLastButton);
 
   auto* charsPage = new QWidget;
   auto* side = new QVBoxLayout;
@@ -155,6 +174,7 @@ StatisticsWindow::StatisticsWindow(const History& history, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(filters);
   layout->addWidget(noteLabel);
+  layout->addWidget(removedLabel);
   layout->addWidget(sections, 1);
   resize(860, 560);
 
@@ -197,7 +217,41 @@ void StatisticsWindow::reload() {
   redraw();
 }
 
+void StatisticsWindow::removeLastCheck() {
+  if (contents_.records.empty()) return;
+  // The history's last check, whatever the filters show.
+  const CheckRecord& last = contents_.records.back();
+  const QString what =
+      QString::fromUtf8("проверка %1 (%2): %3 знаков, %4 %")
+          .arg(QDateTime::fromSecsSinceEpoch(last.time).toString("dd.MM.yyyy hh:mm"))
+          .arg(QString::fromUtf8(kSourceWords[static_cast<std::size_t>(last.settings.source)]))
+          .arg(last.sent)
+          .arg(whole(accuracyPercent(last.sent, last.correct, last.extra)));
+  if (!confirm(QString::fromUtf8("Удалить из истории последнюю проверку — %1? Вернуть её будет "
+                                 "нельзя.")
+                   .arg(what))) {
+    return;
+  }
+  try {
+    const auto removed = kelvak::removeLastCheck(history_);
+    removedLabel->setText(removed ? QString::fromUtf8("Удалена ") + what + "."
+                                  : QString::fromUtf8("В истории нет проверок."));
+    if (removed && checkRemoved) {
+      const std::string more = checkRemoved(*removed);
+      if (!more.empty()) {
+        removedLabel->setText(removedLabel->text() + " " + QString::fromStdString(more));
+      }
+    }
+  } catch (const std::exception& e) {
+    removedLabel->setText(
+        QString::fromStdString(std::string(e.what()) + " (" + history_.path() + ")."));
+  }
+  removedLabel->show();
+  reload();
+}
+
 void StatisticsWindow::redraw() {
+  removeLastButton->setEnabled(!contents_.records.empty());
   progress_ = summarize(contents_.records, filter());
   QString note = loadError_;
   if (progress_.checks.empty()) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 #include "training/history.h"
 #include "training/progress.h"
@@ -13,6 +14,7 @@ class QChartView;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QPushButton;
 class QTableWidget;
 class QTabWidget;
 
@@ -41,6 +43,17 @@ class StatisticsWindow : public QDialog {
   QChartView* charsView = nullptr;
   QListWidget* confusionList = nullptr;
   QTableWidget* daysTable = nullptr;
+  // Takes the last check out of the history, after a confirmation.
+  QPushButton* removeLastButton = nullptr;
+  QLabel* removedLabel = nullptr;  // what was removed, or why not
+
+  // Asked before a check is removed: true to remove it. A question box unless replaced (tests).
+  std::function<bool(const QString& question)> confirm;
+  // Told of a check that was removed from the history, so that the course can take back the step
+  // that check made; what it returns is said beside the removal.
+  std::function<std::string(const CheckRecord& removed)> checkRemoved;
+  // Asks, then removes the history's last check and redraws.
+  void removeLastCheck();
 
  private:
   ProgressFilter filter() const;

@@ -14,6 +14,7 @@
 #include "playback/transmission.h"
 #include "synth/symbol_table.h"
 #include "training/check_source.h"
+#include "training/undo_check.h"
 #include "ui/check_window.h"
 #include "ui/course_dialog.h"
 #include "ui/drill_window.h"
@@ -139,9 +140,8 @@ CheckWindow& TrainingMenu::checkWindow() {
         },
         [this](const std::function<void()>& handler) { gate_.run(handler); }, host_.hostWindow());
     check_->setKeySettings([this](const std::string& path) { return keySettings(path); });
-    check_->afterRecord = [this](const CheckResult& result, const CheckSource& source) {
-      return afterCheck(result, source);
-    };
+    check_->afterRecord = [this](const CheckResult& result, const CheckSource& source,
+                                 std::int64_t time) { return afterCheck(result, source, time); };
     // An open statistics window shows every check as soon as it is recorded.
     connect(check_, &CheckWindow::recorded, this, [this] {
       if (statistics_ && statistics_->isVisible()) statistics_->reload();
@@ -157,6 +157,9 @@ StatisticsWindow& TrainingMenu::statisticsWindow() {
     summary_ = new LearningSummary;
     statistics_->layout()->addWidget(summary_);
     summary_->refresh(learning_, readableHistory(history_), host_.textKind(), host_.specialSigns());
+    statistics_->checkRemoved = [this](const CheckRecord& removed) {
+      return checkRemoved(removed);
+    };
   }
   return *statistics_;
 }
@@ -236,7 +239,8 @@ void TrainingMenu::chooseLesson(int set, int lesson) {
   saveCourse();
 }
 
-std::string TrainingMenu::afterCheck(const CheckResult& result, const CheckSource& source) {
+std::string TrainingMenu::afterCheck(const CheckResult& result, const CheckSource& source,
+                                     std::int64_t time) {
   if (learning_.weakOn()) reloadHistory();
   const int kind = static_cast<int>(source.settings.source);
   std::string said;
@@ -244,12 +248,27 @@ std::string TrainingMenu::afterCheck(const CheckResult& result, const CheckSourc
     const auto set = static_cast<CourseSet>(kind);
     const bool special = host_.specialSigns();
     if (const auto next = learning_.afterCheck(set, special, result.sent, result.accuracyPercent(),
-                                               source.sent, QDateTime::currentSecsSinceEpoch())) {
+                                               source.sent, time)) {
       saveCourse();
       said = "Урок пройден! Следующий — урок " + std::to_string(*next) +
              ", новый знак: " + displayUtf8(newestSymbol(set, special, *next)) + ".";
     }
   }
+  learningChanged();
+  return said;
+}
+
+std::string TrainingMenu::checkRemoved(const CheckRecord& removed) {
+  if (check_) check_->checkRemoved(removed.time);
+  std::string said;
+  CourseProgress progress = learning_.progress();
+  if (takeBackStepOf(progress, removed)) {
+    const auto set = static_cast<CourseSet>(removed.settings.source);
+    learning_.setProgress(progress);
+    said = "Курс вернулся к уроку " + std::to_string(progress.lesson(set)) + ".";
+    saveCourse();
+  }
+  reloadHistory();
   learningChanged();
   return said;
 }

@@ -125,7 +125,9 @@ class TrainingMenu : public QObject {
   void saveCourse();
   void reloadHistory();
   // After a check went into the history: the course may move on. Says so, or nothing.
-  std::string afterCheck(const CheckResult& result, const CheckSource& source);
+  std::string afterCheck(const CheckResult& result, const CheckSource& source, std::int64_t time);
+  // A check taken out of the history: the course's step it made goes back.
+  std::string checkRemoved(const CheckRecord& removed);
   // The status bar's lesson text and the open dialog, after any change of the modes.
   void learningChanged();
 

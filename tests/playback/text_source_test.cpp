@@ -157,7 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FileText, EveryCapitalSendsAsItsSmallLetter) {
   // Both encodings; "ъ"/"Ъ" have no code either way.
-  const std::string small = "абвгдежзийклмнопрстуфхцчшщъыьэюя", capital = "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ";
+  const std::string small = "абвгдежзийклмнопрстуфхцчшщъыьэюя",
+                    capital = "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ";
   EXPECT_EQ(decode(capital).symbols, decode(small).symbols);
   EXPECT_EQ(decode(capital).count(), 31);
   std::string small1251, capital1251;

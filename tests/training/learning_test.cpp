@@ -19,6 +19,7 @@
 #include "training/drill.h"
 #include "training/history.h"
 #include "training/learning_path.h"
+#include "training/undo_check.h"
 #include "training/weak_characters.h"
 
 namespace kelvak {
@@ -373,21 +374,15 @@ TEST_P(DrillKeyTest, ReadsAKeyAsTheCheckReadsACharacter) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, DrillKeyTest,
-                         testing::Values(DrillKeyCase{U'ф', U'ф', true},
-                                         DrillKeyCase{U'ф', U'Ф', true},
-                                         DrillKeyCase{U'ф', U'f', true},
-                                         DrillKeyCase{U'ф', U'F', true},
-                                         DrillKeyCase{U'е', U'ё', true},
-                                         DrillKeyCase{U'щ', U'q', true},
-                                         DrillKeyCase{U'ж', U'v', true},
-                                         DrillKeyCase{U'ь', U'x', true},
-                                         DrillKeyCase{U'ы', U'y', true},
-                                         DrillKeyCase{U'ц', U'c', true},
-                                         DrillKeyCase{U'а', U'f', false},
-                                         DrillKeyCase{U'э', U'e', false},
-                                         DrillKeyCase{U'5', U'5', true},
-                                         DrillKeyCase{U'5', U's', false}));
+INSTANTIATE_TEST_SUITE_P(
+    Keys, DrillKeyTest,
+    testing::Values(DrillKeyCase{U'ф', U'ф', true}, DrillKeyCase{U'ф', U'Ф', true},
+                    DrillKeyCase{U'ф', U'f', true}, DrillKeyCase{U'ф', U'F', true},
+                    DrillKeyCase{U'е', U'ё', true}, DrillKeyCase{U'щ', U'q', true},
+                    DrillKeyCase{U'ж', U'v', true}, DrillKeyCase{U'ь', U'x', true},
+                    DrillKeyCase{U'ы', U'y', true}, DrillKeyCase{U'ц', U'c', true},
+                    DrillKeyCase{U'а', U'f', false}, DrillKeyCase{U'э', U'e', false},
+                    DrillKeyCase{U'5', U'5', true}, DrillKeyCase{U'5', U's', false}));
 
 TEST(DrillLatinKeys, AreNamedOnceEachInOrder) {
   const SymbolWeights weights({{*indexOfChar(U'ф'), 1}});
@@ -435,6 +430,117 @@ TEST(DrillRecordTest, AHundredCharactersRecordAccuracyAndMedianReaction) {
   EXPECT_EQ(back.drills[0].endSpeed, r.endSpeed);
   EXPECT_FALSE(drillFromJsonLine(R"({"kind":"drill","time":"2026-12-09T12:40:00Z"})"));
 }
+
+std::string fileText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Taking the last check back removes its line alone, byte for byte, leaving drills, damaged lines
+// and earlier checks; with no check left it changes nothing.
+TEST(UndoCheck, RemovesTheLastCheckLineAndNothingElse) {
+  const fs::path file = fs::temp_directory_path() / ("kelvak_undo_" + std::to_string(getpid()));
+  fs::remove(file);
+  const History h(file.string());
+  EXPECT_EQ(removeLastCheck(h), std::nullopt);  // no file: nothing to take back
+  EXPECT_FALSE(fs::exists(file));
+
+  RecordSettings s;
+  s.groups = 1;
+  const CheckRecord first = makeRecord(checkCopy(U"ааааа", U"ааааа"), s, 1'795'000'000);
+  const CheckRecord second = makeRecord(checkCopy(U"12345", U"1"), s, 1'795'000'100);
+  DrillRecord drill;
+  drill.time = 1'795'000'050;
+  const std::string damaged = "{\"time\":\n";
+  const std::string a = toJsonLine(first), d = toJsonLine(drill), b = toJsonLine(second);
+  std::ofstream(file, std::ios::binary) << a << d << damaged << b << d.substr(0, d.size() - 1);
+
+  const auto removed = removeLastCheck(h);
+  ASSERT_TRUE(removed.has_value());
+  EXPECT_EQ(removed->time, second.time);
+  EXPECT_EQ(removed->sent, 5);
+  EXPECT_EQ(fileText(file), a + d + damaged + d.substr(0, d.size() - 1));
+  EXPECT_EQ(removeLastCheck(h)->time, first.time);
+  EXPECT_EQ(fileText(file), d + damaged + d.substr(0, d.size() - 1));
+  EXPECT_EQ(removeLastCheck(h), std::nullopt);
+  EXPECT_EQ(fileText(file), d + damaged + d.substr(0, d.size() - 1));
+  EXPECT_EQ(h.load().drills.size(), 2u);
+  fs::remove(file);
+
+  // A folder is no history: refused with the reason, and left alone.
+  fs::create_directories(file);
+  try {
+    removeLastCheck(h);
+    ADD_FAILURE() << "a folder was taken for a history";
+  } catch (const KelvakError& e) {
+    EXPECT_EQ(std::string(e.what()), std::string(kCheckNotRemoved) + ": not a regular file");
+  }
+  fs::remove(file);
+}
+
+struct StepBackCase {
+  const char* name;
+  TextSource checked;
+  std::int64_t checkTime;
+  std::vector<CourseStep> steps;  // letters reach the last step's lesson of letters
+  bool takenBack;
+  int lettersAfter;
+};
+
+class StepBack : public testing::TestWithParam<StepBackCase> {};
+
+TEST_P(StepBack, OnlyTheStepTheCheckMadeGoesBack) {
+  const auto& p = GetParam();
+  CourseProgress progress;
+  progress.on = true;
+  progress.steps = p.steps;
+  for (const CourseStep& step : p.steps)
+    progress.lessons[static_cast<std::size_t>(step.set)] = step.lesson;
+  CheckRecord check;
+  check.time = p.checkTime;
+  check.settings.source = p.checked;
+  EXPECT_EQ(takeBackStepOf(progress, check), p.takenBack);
+  EXPECT_EQ(progress.lesson(CourseSet::Letters), p.lettersAfter);
+  EXPECT_EQ(progress.steps.size(), p.steps.size() - (p.takenBack ? 1 : 0));
+}
+
+constexpr std::int64_t kCheckAt = 1'795'000'000;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, StepBack,
+    testing::Values(
+        StepBackCase{"MadeByTheCheck",
+                     TextSource::Letters,
+                     kCheckAt,
+                     {{kCheckAt - 99, CourseSet::Letters, 3}, {kCheckAt, CourseSet::Letters, 4}},
+                     true,
+                     3},
+        StepBackCase{"AnEarlierStep",
+                     TextSource::Letters,
+                     kCheckAt + 5,
+                     {{kCheckAt, CourseSet::Letters, 4}},
+                     false,
+                     4},
+        StepBackCase{"ChosenByHandSince",
+                     TextSource::Letters,
+                     kCheckAt,
+                     {{kCheckAt, CourseSet::Letters, 4}, {kCheckAt + 9, CourseSet::Letters, 2}},
+                     false,
+                     2},
+        StepBackCase{"AnotherSetsStep",
+                     TextSource::Digits,
+                     kCheckAt,
+                     {{kCheckAt, CourseSet::Letters, 4}},
+                     false,
+                     4},
+        StepBackCase{"AFileCheck",
+                     TextSource::File,
+                     kCheckAt,
+                     {{kCheckAt, CourseSet::Letters, 4}},
+                     false,
+                     4},
+        StepBackCase{"NoSteps", TextSource::Letters, kCheckAt, {}, false, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kelvak
