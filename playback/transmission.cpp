@@ -67,6 +67,9 @@ void Transmission::bufferForming() {
 }
 
 void Transmission::play() {
+  // Speed 0 can form no sound: it is refused before anything changes, so that after the error
+  // report the window is as it was, ready to play.
+  unitDuration(controls_.speed(), controls_.textKind());
   endSymbols();  // a drill left open gives the device back first
   controls_.setPlayEnabled(false);
   controls_.setStopEnabled(true);
@@ -225,6 +228,7 @@ void Transmission::stopPlayback() {
   buffers_.release();
   spare_.release();
   setIdleControls();
+  controls_.setStatusText(kEndedStatus);
 }
 
 void Transmission::pause() {

@@ -27,6 +27,8 @@ enum class SoundSetting { Speed, Signal, Noise, Frequency };
 // Texts the transmission shows.
 inline constexpr const char* kFormingStatus = "Формирование буфера";
 inline constexpr const char* kPlayingStatus = "Воспроизвожу. Нажмите Стоп, если надоело";
+// Once a transmission has ended or was stopped: the playing prompt would still ask for Stop.
+inline constexpr const char* kEndedStatus = "Передача окончена";
 inline constexpr const char* kOpenErrorText = "Error opening waveform stream";
 inline constexpr const char* kOpenErrorCaption = "Error";
 

@@ -28,7 +28,8 @@ std::string toJson(const CourseProgress& progress) {
                      {"set", std::string(courseSetName(step.set))},
                      {"lesson", step.lesson}});
   }
-  const nlohmann::ordered_json doc = {{"on", progress.on}, {"lessons", lessons}, {"steps", steps}};
+  nlohmann::ordered_json doc = {{"on", progress.on}, {"lessons", lessons}, {"steps", steps}};
+  if (progress.set) doc["set"] = std::string(courseSetName(*progress.set));
   return doc.dump(1) + "\n";
 }
 
@@ -48,6 +49,10 @@ CourseProgress courseProgressFromJson(std::string_view text) {
       const int lesson = step.at("lesson").get<int>();
       if (!time || !set || lesson < 1) throw KelvakError(kCourseFileDamaged);
       out.steps.push_back({*time, *set, lesson});
+    }
+    if (doc.contains("set")) {
+      out.set = courseSetNamed(doc.at("set").get<std::string>());
+      if (!out.set) throw KelvakError(kCourseFileDamaged);
     }
     return out;
   } catch (const nlohmann::json::exception&) {

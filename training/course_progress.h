@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,9 @@ struct CourseProgress {
   bool on = false;
   std::array<int, 3> lessons{1, 1, 1};  // by set
   std::vector<CourseStep> steps;        // in time order
+  // The set the learner chose last for the course; Play sends it again after a restart. Files
+  // written before it was kept have none.
+  std::optional<CourseSet> set;
 
   int lesson(CourseSet set) const { return lessons[static_cast<std::size_t>(set)]; }
   // Moves to `lesson` of `set` and notes the step; nothing when it is the lesson already.

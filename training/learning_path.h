@@ -23,6 +23,8 @@ class LearningPath {
   void setProgress(const CourseProgress& progress);
   void setCourseOn(bool on);
   bool courseOn() const { return progress_.on; }
+  // The set the learner chose for the course, kept for the next start.
+  void setCourseSet(CourseSet set) { progress_.set = set; }
   // Chooses a lesson by hand (brought within the set's lessons), noting the step.
   void chooseLesson(CourseSet set, bool specialSigns, int lesson, std::int64_t time);
 

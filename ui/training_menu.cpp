@@ -68,7 +68,7 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
   host.setSymbolWeighting(
       [this](const SymbolChoice& choice) { return learning_.weightsFor(choice); });
   gate_.run([this] { loadLearning(); });
-  host.watchTextKind([this] { learningChanged(); });
+  host.watchTextKind([this] { gate_.run([this] { textKindChanged(); }); });
   connect(course, &QAction::triggered, this, [this] {
     gate_.run([this] {
       courseDialog().refresh(host_.textKind(), host_.specialSigns());
@@ -206,7 +206,21 @@ DrillWindow& TrainingMenu::drillWindow() {
 
 void TrainingMenu::loadLearning() {
   learning_.setProgress(courseFile_.load());
+  // The course goes on with the set the learner chose for it, whatever the window starts with.
+  const auto& set = learning_.progress().set;
+  if (learning_.courseOn() && set) host_.chooseTextKind(static_cast<int>(*set));
   reloadHistory();
+  learningChanged();
+}
+
+void TrainingMenu::textKindChanged() {
+  // While the course is on, the text kind chosen is the course's set.
+  const int kind = host_.textKind();
+  if (learning_.courseOn() && kind >= 0 && kind <= 2 &&
+      learning_.progress().set != static_cast<CourseSet>(kind)) {
+    learning_.setCourseSet(static_cast<CourseSet>(kind));
+    saveCourse();
+  }
   learningChanged();
 }
 
@@ -219,6 +233,8 @@ void TrainingMenu::saveCourse() { courseFile_.save(learning_.progress()); }
 
 void TrainingMenu::setCourseOn(bool on) {
   learning_.setCourseOn(on);
+  const int kind = host_.textKind();
+  if (on && kind >= 0 && kind <= 2) learning_.setCourseSet(static_cast<CourseSet>(kind));
   learningChanged();
   saveCourse();
 }
@@ -233,6 +249,7 @@ void TrainingMenu::setWeakOn(bool on) {
 void TrainingMenu::chooseLesson(int set, int lesson) {
   if (set < 0 || set > 2) return;
   host_.chooseTextKind(set);
+  learning_.setCourseSet(static_cast<CourseSet>(set));
   learning_.chooseLesson(static_cast<CourseSet>(set), host_.specialSigns(), lesson,
                          QDateTime::currentSecsSinceEpoch());
   learningChanged();
@@ -282,8 +299,10 @@ void TrainingMenu::learningChanged() {
   if (learning_.courseOn() && kind >= 0 && kind <= 2) {
     const auto set = static_cast<CourseSet>(kind);
     const int lesson = clampLesson(set, special, learning_.progress().lesson(set));
-    status = "Урок " + std::to_string(lesson);
-    detail = "Play передаёт курс: " + lessonText(set, special, lesson);
+    static constexpr const char* kSetWords[] = {"Цифры", "Буквы", "Смесь"};
+    status = std::string(kSetWords[kind]) + ", урок " + std::to_string(lesson);
+    detail = "Play передаёт курс, " + std::string(kSetWords[kind]) + ": " +
+             lessonText(set, special, lesson);
   }
   if (learning_.weakOn()) {
     status += status.empty() ? "Слабые" : "+";

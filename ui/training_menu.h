@@ -128,6 +128,8 @@ class TrainingMenu : public QObject {
   std::string afterCheck(const CheckResult& result, const CheckSource& source, std::int64_t time);
   // A check taken out of the history: the course's step it made goes back.
   std::string checkRemoved(const CheckRecord& removed);
+  // The window's text kind changed: while the course is on, it is the course's set.
+  void textKindChanged();
   // The status bar's lesson text and the open dialog, after any change of the modes.
   void learningChanged();
 

@@ -92,9 +92,9 @@ TEST_F(TransmissionTest, FirstDigitTransmissionAfterStartUp) {
   EXPECT_EQ(device.waits, 1);
   EXPECT_EQ(device.closes, 1);
   expectIdle();
-  // The pause button was never pressed, and the status keeps the playing prompt.
+  // The pause button was never pressed, and the status says the transmission ended.
   EXPECT_FALSE(controls.pauseDown);
-  EXPECT_EQ(controls.status, kPlayingStatus);
+  EXPECT_EQ(controls.status, kEndedStatus);
 }
 
 TEST_F(TransmissionTest, ThirtyGroupsRunToTheEndAndLetGoOfEveryBlock) {
@@ -391,6 +391,7 @@ TEST_F(TransmissionTest, SwitchingToAShortFileMidTransmissionNeverReadsPastIt) {
 TEST_F(TransmissionTest, StopBeforeTheFirstTick) {
   tx.play();
   tx.stopPlayback();
+  EXPECT_EQ(controls.status, kEndedStatus);  // the playing prompt no longer holds
   EXPECT_TRUE(device.writes.empty());
   EXPECT_EQ(controls.pane, "");
   EXPECT_EQ(device.closes, 1);
@@ -542,21 +543,33 @@ TEST_F(TransmissionTest, SpeedZeroWhenResumingStaysPaused) {
   EXPECT_EQ(sent.size(), 2u);
 }
 
-TEST_F(TransmissionTest, SpeedZeroAtPlayLeavesStopToReturnToIdle) {
+TEST_F(TransmissionTest, SpeedZeroAtPlayLeavesTheWindowAsItWasReadyToPlay) {
+  controls.groupsText = "1";
+  tx.play();
+  runToEnd();
+  const std::string pane = controls.pane, status = controls.status;
+  EXPECT_EQ(status, kEndedStatus);
+  const std::uint64_t generator = random.state();
   controls.speedValue = 0;
-  EXPECT_THROW(tx.play(), KelvakError);
-  EXPECT_FALSE(controls.playEnabled);
-  EXPECT_TRUE(controls.stopEnabled);
-  EXPECT_TRUE(controls.pauseEnabled);
-  EXPECT_FALSE(device.isOpen());
-  EXPECT_EQ(device.opens, 0);
-  // Pause here has nothing to resume: the timer stays off and nothing is sent.
-  tx.pause();
-  EXPECT_FALSE(timer.enabled());
-  EXPECT_FALSE(controls.pauseDown);
-  tx.stopPlayback();
+  try {
+    tx.play();
+    FAIL();
+  } catch (const KelvakError& e) {
+    EXPECT_STREQ(e.what(), "Floating point division by zero");
+  }
   expectIdle();
-  EXPECT_EQ(device.waits, 0);
+  EXPECT_EQ(controls.pane, pane);
+  EXPECT_EQ(controls.status, status);
+  EXPECT_EQ(random.state(), generator);
+  EXPECT_FALSE(device.isOpen());
+  EXPECT_EQ(device.opens, 1);
+  // Raised again, the speed plays at once.
+  controls.speedValue = 12;
+  sent.clear();
+  tx.play();
+  runToEnd();
+  EXPECT_EQ(sent.size(), 6u);
+  expectIdle();
 }
 
 TEST_F(TransmissionTest, GroupCountThatIsNotANumberFailsPlayAfterForming) {

@@ -267,9 +267,11 @@ TEST_F(CourseFileTest, KeepsLessonsAndStepsAndReplacesTheFileWhole) {
   p.on = true;
   p.moveTo(CourseSet::Letters, 4, 1'796'000'000);
   p.moveTo(CourseSet::Digits, 2, 1'796'000'100);
+  p.set = CourseSet::Letters;
   f.save(p);
   const CourseProgress back = f.load();
   EXPECT_TRUE(back.on);
+  EXPECT_EQ(back.set, CourseSet::Letters);
   EXPECT_EQ(back.lessons, p.lessons);
   ASSERT_EQ(back.steps.size(), 2u);
   EXPECT_EQ(back.steps[1].time, 1'796'000'100);
@@ -291,9 +293,15 @@ TEST(CourseProgressJson, DamageIsReportedNotGuessed) {
   for (const char* text :
        {"", "{", "[]", R"({"on":true})",
         R"({"on":true,"lessons":{"digits":1,"letters":0,"mixture":1},"steps":[]})",
-        R"({"on":1,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[]})"}) {
+        R"({"on":1,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[]})",
+        R"({"on":true,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[],"set":"words"})"}) {
     EXPECT_THROW(courseProgressFromJson(text), KelvakError) << text;
   }
+  // A file from before the chosen set was kept names none.
+  EXPECT_EQ(courseProgressFromJson(
+                R"({"on":true,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[]})")
+                .set,
+            std::nullopt);
 }
 
 struct DrillStep {

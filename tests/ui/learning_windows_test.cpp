@@ -25,6 +25,7 @@
 #include "ui/course_dialog.h"
 #include "ui/drill_window.h"
 #include "ui/main_window.h"
+#include "ui/statistics_window.h"
 #include "ui/training_menu.h"
 #include "ui_main_window.h"
 
@@ -79,6 +80,67 @@ TEST_F(LearningWindowsTest, TheCourseSendsItsLessonAndMovesOnAfterAGoodCheck) {
   EXPECT_EQ(charsOf(playToEnd("40")).size(), 10u);
 }
 
+// The course goes on with the set chosen in its dialog after a restart, though the window starts
+// with digits, and the status bar names that set beside the lesson.
+TEST_F(LearningWindowsTest, TheCourseSendsTheChosenSetAfterARestart) {
+  training->course->trigger();
+  CourseDialog& dialog = training->courseDialog();
+  dialog.onBox->setChecked(true);
+  dialog.setBox->setCurrentIndex(1);  // letters
+  const QString lettersStatus = learningStatus()->text();
+  EXPECT_TRUE(lettersStatus.contains(form->ui().lettersButton->text()));
+
+  training.reset();
+  form = std::make_unique<MainWindow>(device, gate, &timer);
+  training = std::make_unique<TrainingMenu>(*form, gate, (dir / "history.jsonl").string());
+  EXPECT_TRUE(form->ui().lettersButton->isChecked());
+  EXPECT_EQ(learningStatus()->text(), lettersStatus);
+  const QString pane = QString::fromStdString(playToEnd(20)).remove(' ');
+  EXPECT_EQ(pane.size(), 100);
+  for (const QChar c : pane) EXPECT_TRUE(c == QChar(u'к') || c == QChar(u'м')) << int{c.unicode()};
+  // Another text kind while the course is on is the course's set from then on.
+  form->ui().digitsButton->setChecked(true);
+  EXPECT_TRUE(learningStatus()->text().contains(form->ui().digitsButton->text()));
+  EXPECT_EQ(CourseFile((dir / "course.json").string()).load().set, CourseSet::Digits);
+}
+
+// A check that opened the next lesson, taken back in the statistics window after the
+// confirmation: the history loses it, the course goes back a lesson, and checking the same
+// transmission again records it again.
+TEST_F(LearningWindowsTest, TakingBackTheLastCheckTakesBackTheLessonItOpened) {
+  training->course->trigger();
+  training->courseDialog().onBox->setChecked(true);
+  const std::string pane = playToEnd(20);
+  CheckWindow& check = training->checkWindow();
+  check.copyEdit->setText(QString::fromStdString(pane));
+  QTest::mouseClick(check.checkButton, Qt::LeftButton);
+  const CourseFile course((dir / "course.json").string());
+  ASSERT_EQ(course.load().lesson(CourseSet::Digits), 2);
+
+  training->statistics->trigger();
+  StatisticsWindow& stats = training->statisticsWindow();
+  QStringList asked;
+  stats.confirm = [&](const QString& question) {
+    asked << question;
+    return asked.size() > 1;  // the first time the learner says no
+  };
+  QTest::mouseClick(stats.removeLastButton, Qt::LeftButton);
+  EXPECT_EQ(History((dir / "history.jsonl").string()).load().records.size(), 1u);
+  QTest::mouseClick(stats.removeLastButton, Qt::LeftButton);
+  ASSERT_EQ(asked.size(), 2);
+  EXPECT_TRUE(History((dir / "history.jsonl").string()).load().records.empty());
+  EXPECT_EQ(course.load().lesson(CourseSet::Digits), 1);
+  EXPECT_TRUE(course.load().steps.empty());
+  EXPECT_EQ(training->courseDialog().lessonBox->value(), 1);
+  EXPECT_TRUE(stats.progress().checks.empty());
+  EXPECT_FALSE(stats.removeLastButton->isEnabled());
+  EXPECT_TRUE(stats.removedLabel->text().contains('1'));  // the lesson it went back to
+
+  QTest::mouseClick(check.checkButton, Qt::LeftButton);
+  EXPECT_EQ(History((dir / "history.jsonl").string()).load().records.size(), 1u);
+  EXPECT_EQ(course.load().lesson(CourseSet::Digits), 2);
+}
+
 // A drill of 100 characters sounds each through the transmission's device, speeds up the window's
 // speed while the answers are right and fast, replays a wrong one, and records its accuracy and
 // median reaction in the history as a drill.
@@ -98,9 +160,15 @@ TEST_F(LearningWindowsTest, ADrillOfAHundredCharactersIsRecorded) {
   // The next character comes once the replay has been heard.
   ASSERT_TRUE(QTest::qWaitFor([&] { return device.writes.size() == 3; }, 5000));
 
+  // Every other answer typed in the Latin layout where the letter has a Latin twin of the same
+  // code (the help's table); those count as right too.
+  const std::u32string latin = U"abcdefghijklmnopqrstuvwxyz", twins = U"абцдефгхийклмнопщрстужвьыз";
   for (int k = 1; k < 100; ++k) {
-    drill.answer(SymbolTable[drill.drill()->current()].unicode);
+    const char32_t sent = SymbolTable[drill.drill()->current()].unicode;
+    const std::size_t twin = twins.find(sent);
+    drill.answer(k % 2 && twin != std::u32string::npos ? latin[twin] : sent);
   }
+  EXPECT_TRUE(drill.latinLabel->text().contains(QString::fromUtf8(" как ")));
   EXPECT_EQ(form->ui().speedSlider->value(), kDrillMaxSpeed);
   QTest::mouseClick(drill.stopButton, Qt::LeftButton);
   EXPECT_FALSE(device.isOpen());

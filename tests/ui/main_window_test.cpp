@@ -283,7 +283,7 @@ TEST_F(MainWindowTest, AButtonDisabledUnderTheFocusShowsNoPromptWhereTheFocusLan
   click(form->ui().StopButton);  // Stop takes the focus, then disables itself
   expectIdle();
   EXPECT_NE(QApplication::focusWidget(), form->ui().StopButton);
-  EXPECT_EQ(form->statusText(), kPlaying);
+  EXPECT_EQ(form->statusText(), QString::fromUtf8(kEndedStatus));
 }
 
 TEST_F(MainWindowTest, TheWindowComingBackToTheFrontShowsNoNewPrompt) {
@@ -369,7 +369,7 @@ TEST_F(MainWindowTest, AWholeTransmissionDrivenByClicks) {
   EXPECT_EQ(tickToEnd(), 11);
   EXPECT_EQ(pane(), "80648 26167 ");
   EXPECT_EQ(form->ui().progressBar->value(), 11);
-  EXPECT_EQ(form->statusText(), kPlaying);
+  EXPECT_EQ(form->statusText(), QString::fromUtf8(kEndedStatus));
   EXPECT_EQ(device.opens, 1);
   EXPECT_EQ(device.closes, 1);
   EXPECT_EQ(device.writes.size(), 11u);
@@ -528,8 +528,25 @@ TEST_F(MainWindowTest, TheEndOfAKeyPressOrClickNotifiesEvenWithoutAMove) {
   EXPECT_EQ(block(15), before);
 }
 
+// Play at speed 0: the error report, and then the window as it was, ready to play.
+TEST_F(MainWindowTest, PlayAtSpeedZeroReportsAndLeavesTheWindowReadyToPlay) {
+  showActive();
+  form->ui().speedSlider->setValue(0);
+  click(form->ui().PlayButton);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].text, "Floating point division by zero.");
+  expectIdle();
+  EXPECT_EQ(device.opens, 0);
+  form->ui().speedSlider->setValue(12);
+  type(form->ui().groupCountEdit, "1");
+  click(form->ui().PlayButton);
+  expectRunning();
+  tickToEnd();
+  EXPECT_EQ(pane(), "80648 ");
+}
+
 TEST_F(MainWindowTest, TextSourceMenuLoadsAFileAndReturnsToRandomText) {
-  // "Ток 220/380 В" in Windows-1251: о к 2 2 0 / 3 8 0 are recognised, one whole group.
+  // "Ток 220/380 В" in Windows-1251: т о к 2 2 0 / 3 8 0 в are recognised, two whole groups.
   const std::string path = writeFile("\xD2\xEE\xEA 220/380 \xC2");
   nextFileChoice(path);
   form->ui().fileTextItem->trigger();
@@ -541,22 +558,22 @@ TEST_F(MainWindowTest, TextSourceMenuLoadsAFileAndReturnsToRandomText) {
   EXPECT_TRUE(form->ui().fileTextItem->isChecked());
   EXPECT_FALSE(form->ui().randomTextItem->isChecked());
   EXPECT_FALSE(form->randomSource());
-  EXPECT_EQ(form->ui().groupCountEdit->text(), "1");
-  EXPECT_EQ(form->ui().groupCountArrows->max(), 1);
+  EXPECT_EQ(form->ui().groupCountEdit->text(), "2");
+  EXPECT_EQ(form->ui().groupCountArrows->max(), 2);
   EXPECT_FALSE(form->ui().textKindBox->isEnabled());
 
-  // The file's group is sent after the start signal.
+  // The file's groups are sent after the start signal, the capital as its small letter.
   click(form->ui().PlayButton);
   tickToEnd();
-  EXPECT_EQ(pane(), "ок220 ");
+  EXPECT_EQ(pane(), "ток22 0/380 ");
 
   // Cancelled: nothing changes, also when the file item is chosen again while ticked.
   nextFileChoice("");
   form->ui().fileTextItem->trigger();
   EXPECT_TRUE(form->ui().fileTextItem->isChecked());
   EXPECT_FALSE(form->ui().randomTextItem->isChecked());
-  EXPECT_EQ(form->ui().groupCountEdit->text(), "1");
-  EXPECT_EQ(form->ui().groupCountArrows->max(), 1);
+  EXPECT_EQ(form->ui().groupCountEdit->text(), "2");
+  EXPECT_EQ(form->ui().groupCountArrows->max(), 2);
   EXPECT_FALSE(form->ui().textKindBox->isEnabled());
 
   // Random again: the range opens up, the count stays.
@@ -564,7 +581,7 @@ TEST_F(MainWindowTest, TextSourceMenuLoadsAFileAndReturnsToRandomText) {
   EXPECT_TRUE(form->ui().randomTextItem->isChecked());
   EXPECT_FALSE(form->ui().fileTextItem->isChecked());
   EXPECT_EQ(form->ui().groupCountArrows->max(), 999);
-  EXPECT_EQ(form->ui().groupCountEdit->text(), "1");
+  EXPECT_EQ(form->ui().groupCountEdit->text(), "2");
   EXPECT_TRUE(form->ui().textKindBox->isEnabled());
   // Choosing it again while ticked keeps the tick.
   form->ui().randomTextItem->trigger();
