@@ -15,6 +15,7 @@
 #include "synth/symbol_table.h"
 #include "training/course.h"
 #include "ui/training_menu.h"
+#include "ui/window_resources.h"
 
 namespace kelvak {
 
@@ -75,6 +76,7 @@ CourseDialog::CourseDialog(TrainingMenu& menu, QWidget* parent) : QDialog(parent
   layout->addWidget(ruleLabel);
   layout->addWidget(buttons);
   setMinimumWidth(440);
+  quitWithF10(*this);
 
   connect(onBox, &QCheckBox::toggled, this, [this](bool on) {
     if (!filling_) menu_.setCourseOn(on);

@@ -16,6 +16,7 @@
 #include "base/error.h"
 #include "playback/transmission.h"
 #include "synth/symbol_table.h"
+#include "ui/window_resources.h"
 
 namespace kelvak {
 
@@ -97,6 +98,7 @@ DrillWindow::DrillWindow(Transmission& engine, const History& history, std::func
   layout->addWidget(recordLabel);
   layout->addLayout(buttons);
   setMinimumWidth(380);
+  quitWithF10(*this);
 
   connect(startButton, &QPushButton::clicked, this, [this] { dispatch_([this] { begin(); }); });
   connect(stopButton, &QPushButton::clicked, this, [this] { dispatch_([this] { finish(); }); });

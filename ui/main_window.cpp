@@ -34,6 +34,7 @@
 #include "ui/help_window.h"
 #include "ui/qt_timer.h"
 #include "ui/sound_export.h"
+#include "ui/window_resources.h"
 #include "ui_main_window.h"
 
 namespace kelvak {
@@ -235,6 +236,7 @@ void MainWindow::bindEvents() {
   bind(ui_->StopButton, &QPushButton::clicked, &MainWindow::stopClicked);
   bind(ui_->PauseButton, &QPushButton::clicked, &MainWindow::pauseClicked);
   bind(ui_->exitItem, &QAction::triggered, &MainWindow::exitRequested);
+  kelvak::setProgramExit(ui_->exitItem);  // F10 in the other windows too
   bind(ui_->aboutItem, &QAction::triggered, &MainWindow::aboutRequested);
   bind(ui_->helpItem, &QAction::triggered, &MainWindow::helpRequested);
   // A click on a menu item with a tick must not move the tick by itself: the handlers set both.

@@ -1,6 +1,8 @@
 // Registration of the kelvak_ui resource file, and the set-up the secondary windows share.
 #include "ui/window_resources.h"
 
+#include <QAction>
+#include <QPointer>
 #include <QWidget>
 #include <QtGlobal>
 
@@ -19,7 +21,25 @@ void initUiResources() {
   (void)registered;
 }
 
+namespace {
+QPointer<QAction> programExit;
+}  // namespace
+
+void setProgramExit(QAction* exit) { programExit = exit; }
+
+void quitWithF10(QWidget& window) {
+  auto* quit = new QAction(&window);
+  quit->setObjectName("QuitWithF10");
+  quit->setShortcut(QKeySequence(Qt::Key_F10));
+  quit->setShortcutContext(Qt::WindowShortcut);
+  window.addAction(quit);
+  QObject::connect(quit, &QAction::triggered, &window, [] {
+    if (programExit) programExit->trigger();
+  });
+}
+
 void setUpSecondaryWindow(QWidget& window) {
+  quitWithF10(window);
   window.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                         Qt::WindowCloseButtonHint);
   window.setFont(sansFont());

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
@@ -34,8 +35,12 @@
 #include "tests/ui/training_fixture.h"
 #include "training/check_source.h"
 #include "training/history.h"
+#include "ui/about_box.h"
 #include "ui/check_result_view.h"
 #include "ui/check_window.h"
+#include "ui/course_dialog.h"
+#include "ui/drill_window.h"
+#include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/sound_export.h"
 #include "ui/statistics_window.h"
@@ -55,6 +60,35 @@ class TrainingWindowsTest : public MainWindowWithTraining {
     return n;
   }
 };
+
+// F10 ends the program from every window of it, as the help promises, not only from the main one.
+enum class SecondWindow { Help, About, Check, Statistics, Course, Drill };
+
+class F10Quits : public TrainingWindowsTest, public ::testing::WithParamInterface<SecondWindow> {};
+
+TEST_P(F10Quits, FromEveryWindowOfTheProgram) {
+  HelpWindow help;
+  AboutBox about;
+  form->setSecondaryWindows(&about, &help);
+  QWidget* windows[] = {&help,
+                        &about,
+                        &training->checkWindow(),
+                        &training->statisticsWindow(),
+                        &training->courseDialog(),
+                        &training->drillWindow()};
+  QWidget* window = windows[static_cast<int>(GetParam())];
+  QSignalSpy exits(form->ui().exitItem, &QAction::triggered);
+  window->show();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  QTest::keyClick(window, Qt::Key_F10);
+  EXPECT_EQ(exits.count(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, F10Quits,
+                         ::testing::Values(SecondWindow::Help, SecondWindow::About,
+                                           SecondWindow::Check, SecondWindow::Statistics,
+                                           SecondWindow::Course, SecondWindow::Drill));
 
 TEST_F(TrainingWindowsTest, TheMenuStandsBeforeHelpWithAnAccessKeyOfItsOwn) {
   const QList<QAction*> bar = form->ui().mainMenu->actions();
