@@ -455,7 +455,8 @@ void MainWindow::saveSoundRequested() {
   }
   if (!outcome.saved) return;
   const kelvak::SavedExport& saved = *outcome.saved;
-  setStatusText(kelvak::savedExportStatus(saved));
+  const kelvak::StatusLine status = kelvak::savedExportStatus(saved);
+  setStatusText(status.text, status.detail);
   if (trainingEvents_.exported) {
     trainingEvents_.exported(
         {saved.keyPath,
@@ -507,8 +508,14 @@ void MainWindow::appendText(const std::string& utf8) {
   ui_->textPane->viewport()->repaint();
 }
 
-void MainWindow::setStatusText(const std::string& utf8) {
+void MainWindow::setStatusText(const std::string& utf8) { setStatusText(utf8, ""); }
+
+void MainWindow::setStatusText(const std::string& utf8, const std::string& detail) {
   ui_->statusLine->showMessage(QString::fromStdString(utf8));
+  // Whatever the line cannot hold, such as whole paths, in its tooltip and for a screen reader;
+  // a new text takes the old detail away.
+  ui_->statusLine->setToolTip(QString::fromStdString(detail));
+  ui_->statusLine->setAccessibleDescription(QString::fromStdString(detail));
   // The forming prompt must be seen although no event is handled until the forming ends.
   if (ui_->statusLine->isVisible()) ui_->statusLine->repaint();
 }

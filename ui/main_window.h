@@ -136,6 +136,8 @@ class MainWindow : public QMainWindow, public kelvak::Controls, public kelvak::T
   void setGroupCount(int groups) override;
   void setTextKindEnabled(bool on) override;
 
+  // The status bar's text with `detail` in its tooltip and accessible description.
+  void setStatusText(const std::string& utf8, const std::string& detail);
   // The status bar's one simple text.
   QString statusText() const;
 

@@ -54,8 +54,18 @@ QString filterSuffix(const QString& filter) {
 
 }  // namespace
 
-std::string savedExportStatus(const SavedExport& saved) {
-  return "Сохранено: " + saved.audioPath + "; ключ: " + saved.keyPath;
+StatusLine savedExportStatus(const SavedExport& saved) {
+  auto name = [](const std::string& path) {
+    return QFileInfo(QFile::decodeName(path.c_str())).fileName().toStdString();
+  };
+  StatusLine line;
+  line.text = "Сохранено: " + name(saved.audioPath);
+  line.detail = "Сохранено: " + saved.audioPath;
+  if (!saved.keyPath.empty()) {
+    line.text += "; ключ: " + name(saved.keyPath);
+    line.detail += "; ключ: " + saved.keyPath;
+  }
+  return line;
 }
 
 QString suggestedExportName(const TransmissionSettings& settings, const std::string& filePath,

@@ -33,8 +33,12 @@ struct ExportOutcome {
   bool quit = false;                 // F10 in the progress dialog: the user ends the program
 };
 
-// The status bar's line after an export: where the sound and the key went.
-std::string savedExportStatus(const SavedExport& saved);
+// The status bar's line after an export: the names of the sound and the key, which fit the bar;
+// `detail` names them with their whole paths, for the tooltip and a screen reader.
+struct StatusLine {
+  std::string text, detail;
+};
+StatusLine savedExportStatus(const SavedExport& saved);
 
 // The name the save dialog suggests, without extension: the text kind (the text file's own name
 // with the file source), the speed and the day.

@@ -174,9 +174,20 @@ TEST_F(SoundExportTest, TheDialogSuggestsANameAndOpensWhereTheLastExportWent) {
   EXPECT_TRUE(name.contains(QDate::currentDate().toString(Qt::ISODate))) << name.toStdString();
   EXPECT_TRUE(name.endsWith(".wav")) << name.toStdString();
   EXPECT_EQ(folders[1], QString::fromStdString((dir / "lessons").string()));
-  // The status bar names both files of the last export.
-  EXPECT_TRUE(form->statusText().contains(QString::fromStdString(path("lessons/two.wav"))));
-  EXPECT_TRUE(form->statusText().contains(QString::fromStdString(path("lessons/two.key.txt"))));
+  // The status bar names both files of the last export: their names, which fit the bar, and
+  // their whole paths in the tooltip and for a screen reader.
+  const QString audio = QString::fromStdString(path("lessons/two.wav")),
+                key = QString::fromStdString(path("lessons/two.key.txt"));
+  EXPECT_FALSE(form->statusText().contains(QString::fromStdString((dir / "lessons").string())));
+  EXPECT_TRUE(form->statusText().contains(QFileInfo(audio).fileName()));
+  EXPECT_TRUE(form->statusText().contains(QFileInfo(key).fileName()));
+  for (const QString& detail :
+       {form->ui().statusLine->toolTip(), form->ui().statusLine->accessibleDescription()}) {
+    EXPECT_TRUE(detail.contains(audio) && detail.contains(key)) << detail.toStdString();
+  }
+  // The next status text takes the paths away with it.
+  form->setStatusText("x");
+  EXPECT_TRUE(form->ui().statusLine->toolTip().isEmpty());
   EXPECT_TRUE(reports.empty());
 }
 

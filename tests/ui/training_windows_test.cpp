@@ -306,9 +306,10 @@ TEST_F(TrainingWindowsTest, AnExportedLessonIsCheckedAgainstItsKeyAndRecordedWit
     if (a->text() == QString::fromUtf8(kSaveSoundCaption)) a->trigger();
   }
   ASSERT_TRUE(fs::exists(dir / "lesson.key.txt"));
-  // The status bar says where both files went.
-  EXPECT_TRUE(form->statusText().contains(QString::fromStdString(audio)));
+  // The status bar names both files, and says where they went in its tooltip.
+  EXPECT_TRUE(form->statusText().contains("lesson.wav"));
   EXPECT_TRUE(form->statusText().contains("lesson.key.txt"));
+  EXPECT_TRUE(form->ui().statusLine->toolTip().contains(QString::fromStdString(audio)));
 
   CheckWindow& w = training->checkWindow();
   ASSERT_EQ(w.againstBox->count(), 2);
