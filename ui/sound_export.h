@@ -1,4 +1,4 @@
-// "Сохранить в звуковой файл...": what Play would send next, saved as a sound file and its key.
+// "Сохранить в &звуковой файл...": what Play would send next, saved as a sound file and its key.
 #pragma once
 
 #include <QDate>
@@ -17,7 +17,7 @@ class QWidget;
 
 namespace kelvak {
 
-inline constexpr const char* kSaveSoundCaption = "Сохранить в звуковой файл...";
+inline constexpr const char* kSaveSoundCaption = "Сохранить в &звуковой файл...";
 
 // What an export from the window wrote.
 struct SavedExport {

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTest>
 
 #include "tests/fakes/fakes.h"
+#include "ui/application_setup.h"
 #include "ui/main_window.h"
 #include "ui_main_window.h"
 
@@ -97,7 +100,55 @@ TEST_F(AccessKeyInAField, WhoseButtonIsEnabledPressesItAndTypesNothing) {
   QTRY_VERIFY_WITH_TIMEOUT(form.ui().PlayButton->isEnabled(), 10000);
   EXPECT_FALSE(device.isOpen());
   EXPECT_EQ(edit->text(), "1");
+  // The same keys in the Russian layout: "З" stands where "P" does, "Ы" where "S" does. (The
+  // test library types Latin keys only: these are sent as the window system would send them.)
+  auto pressRussian = [](char16_t letter) {
+    QKeyEvent down(QEvent::KeyPress, QChar(letter).toUpper().unicode(), Qt::AltModifier,
+                   QString(QChar(letter)));
+    QApplication::sendEvent(QApplication::focusWidget(), &down);
+  };
+  pressRussian(u'ы');  // Stop is disabled while idle: nothing happens, nothing is typed
+  QTest::qWait(50);
+  EXPECT_TRUE(form.ui().PlayButton->isEnabled());
+  EXPECT_EQ(edit->text(), "1");
+  pressRussian(u'з');
+  QTRY_VERIFY_WITH_TIMEOUT(!form.ui().PlayButton->isEnabled(), 10000);
+  pressRussian(u'ы');
+  QTRY_VERIFY_WITH_TIMEOUT(form.ui().PlayButton->isEnabled(), 10000);
+  EXPECT_EQ(edit->text(), "1");
+  EXPECT_TRUE(reports.empty());
 }
+
+// The menu bar's Russian access keys from the Latin layout: "N" stands where "Т" does.
+TEST_F(AccessKeyInAField, TheMenusOpenFromTheLatinLayoutToo) {
+  field("groupCountEdit")->setFocus(Qt::TabFocusReason);
+  for (const auto& [key, menu] :
+       {std::pair{Qt::Key_N, form.ui().textMenu}, std::pair{Qt::Key_C, form.ui().helpMenu}}) {
+    QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 5000);
+    menu->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!menu->isVisible(), 5000);
+  }
+  EXPECT_EQ(field("groupCountEdit")->text(), "30");
+}
+
+struct PlaceCase {
+  char16_t letter, twin;  // 0: on no key of the other layout
+};
+
+class LetterAtTheSamePlace : public ::testing::TestWithParam<PlaceCase> {};
+
+TEST_P(LetterAtTheSamePlace, IsTheOtherLayoutsLetterInLowerCase) {
+  EXPECT_EQ(letterAtTheSamePlace(QChar(GetParam().letter)), QChar(GetParam().twin));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, LetterAtTheSamePlace,
+                         ::testing::Values(PlaceCase{u'н', u'y'}, PlaceCase{u'Y', u'н'},
+                                           PlaceCase{u'p', u'з'}, PlaceCase{u'З', u'p'},
+                                           PlaceCase{u'ф', u'a'}, PlaceCase{u'A', u'ф'},
+                                           PlaceCase{u'м', u'v'}, PlaceCase{u'.', u'ю'},
+                                           PlaceCase{u'ё', u'`'}, PlaceCase{u'х', u'['},
+                                           PlaceCase{u'7', 0}, PlaceCase{u'ѣ', 0}));
 
 }  // namespace
 }  // namespace kelvak

@@ -841,17 +841,18 @@ TEST_F(MainWindowTest, MenuItemsWithTicksAndShortcuts) {
   EXPECT_EQ(bar[1], form->ui().helpMenu->menuAction());
   EXPECT_EQ(bar[2], form->ui().exitItem);  // Exit stands on the menu bar itself
   EXPECT_EQ(form->ui().textMenu->title(), "&Текст");
-  EXPECT_EQ(form->ui().helpMenu->title(), "Справка");
+  // Beside the described window: "Справка", "Выход" and the items of "Текст" have their letters.
+  EXPECT_EQ(form->ui().helpMenu->title(), "&Справка");
   // The text menu begins with the two sources; what follows them is new (saving a sound file).
   EXPECT_EQ(form->ui().textMenu->actions().mid(0, 2),
             (QList<QAction*>{form->ui().fileTextItem, form->ui().randomTextItem}));
   EXPECT_EQ(form->ui().helpMenu->actions(),
             (QList<QAction*>{form->ui().helpItem, form->ui().aboutItem}));
-  EXPECT_EQ(form->ui().fileTextItem->text(), "Из Файла...");
-  EXPECT_EQ(form->ui().randomTextItem->text(), "Случайный");
-  EXPECT_EQ(form->ui().helpItem->text(), "Справка Kelvak");
-  EXPECT_EQ(form->ui().aboutItem->text(), "О программе (и не только)...");
-  EXPECT_EQ(form->ui().exitItem->text(), "Выход");
+  EXPECT_EQ(form->ui().fileTextItem->text(), "&Из Файла...");
+  EXPECT_EQ(form->ui().randomTextItem->text(), "&Случайный");
+  EXPECT_EQ(form->ui().helpItem->text(), "&Справка Kelvak");
+  EXPECT_EQ(form->ui().aboutItem->text(), "&О программе (и не только)...");
+  EXPECT_EQ(form->ui().exitItem->text(), "&Выход");
   EXPECT_EQ(form->ui().helpItem->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(form->ui().exitItem->shortcut(), QKeySequence(Qt::Key_F10));
   // "Random" is drawn as a radio item, "from file" with a plain check mark.
