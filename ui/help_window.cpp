@@ -35,6 +35,10 @@ HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent) {
   ui_ = std::make_unique<Ui::HelpWindow>();
   ui_->setupUi(this);
   kelvak::setUpSecondaryWindow(*this);
+  // The help window opens at its designed size, but a document of many pages needs more: it can
+  // be enlarged and maximised, never made smaller than designed.
+  setWindowFlag(Qt::WindowMaximizeButtonHint);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   // An explicit place also keeps QDialog from centring the window over its parent.
   move(kDesignedPosition);
 
@@ -73,6 +77,17 @@ void HelpWindow::loadDocument() {
   if (!loaded) throw kelvak::KelvakError("Failed to Load Stream");
   kelvak::fillTextDocument(*ui_->documentView->document(), loaded->document);
   ui_->documentView->moveCursor(QTextCursor::Start);
+}
+
+void HelpWindow::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  // The designed margins around the viewer and below it, kept at every size.
+  constexpr QSize kDesigned{420, 273};
+  constexpr QRect kView{8, 8, 401, 225};
+  constexpr QRect kOk{176, 240, 75, 25};
+  const int wider = width() - kDesigned.width(), taller = height() - kDesigned.height();
+  ui_->documentView->setGeometry(kView.adjusted(0, 0, wider, taller));
+  ui_->okButton->setGeometry(kOk.translated(wider / 2, taller));
 }
 
 void HelpWindow::okClicked() { hide(); }

@@ -41,6 +41,10 @@ class HelpWindow : public QDialog {
   // Shows the window without blocking, or only brings it to the front when it is open already.
   void showInFront();
 
+ protected:
+  // The viewer grows with the window; OK stays centred below it.
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   QString programFolder_;
   std::unique_ptr<Ui::HelpWindow> ui_;

@@ -18,6 +18,7 @@
 #include "training/course_progress.h"
 #include "training/drill.h"
 #include "training/history.h"
+#include "training/kept_settings.h"
 #include "training/learning_path.h"
 #include "training/undo_check.h"
 #include "training/weak_characters.h"
@@ -549,6 +550,42 @@ INSTANTIATE_TEST_SUITE_P(
                      4},
         StepBackCase{"NoSteps", TextSource::Letters, kCheckAt, {}, false, 1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The window's settings come back as they were kept, the help window's size too; a file of a
+// missing field, a wrong kind or a value beyond its control is damaged, never half read.
+TEST(KeptSettingsJson, ComeBackAsKeptAndRefuseWhatNoControlHolds) {
+  KeptSettings s;
+  s.textKind = 2;
+  s.speed = 0;  // the slider reaches 0; Play then reports it
+  s.frequency = 5000;
+  s.signalPosition = 127;
+  s.noisePosition = 0;
+  s.groups = 999;
+  s.charPause = 5;
+  s.groupPause = 1;
+  s.longZero = s.specialSigns = s.hideText = s.weakCharacters = true;
+  s.helpWidth = 900;
+  s.helpHeight = 700;
+  EXPECT_EQ(keptSettingsFromJson(toJson(s)), s);
+  EXPECT_EQ(keptSettingsFromJson(toJson(KeptSettings{})), KeptSettings{});  // no help size
+
+  const std::string whole = toJson(s);
+  auto with = [&](const std::string& from, const std::string& to) {
+    std::string text = whole;
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return text.replace(at, from.size(), to);
+  };
+  for (const std::string& damaged :
+       {std::string(), std::string("{"), whole.substr(0, whole.size() / 2),
+        with("\"speed\": 0", "\"speed\": 31"), with("\"frequency\": 5000", "\"frequency\": 99"),
+        with("\"signal\": 127", "\"signal\": 128"), with("\"noise\": 0", "\"noise\": -1"),
+        with("\"textKind\": 2", "\"textKind\": 3"), with("\"groups\": 999", "\"groups\": 1000"),
+        with("\"charPause\": 5", "\"charPause\": 0"), with("\"longZero\": true", "\"longZero\": 1"),
+        with("\"speed\": 0,", ""), with("900", "0"), with("900", "\"900\"")}) {
+    EXPECT_THROW(keptSettingsFromJson(damaged), KelvakError) << damaged;
+  }
+}
 
 }  // namespace
 }  // namespace kelvak

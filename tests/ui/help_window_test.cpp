@@ -75,7 +75,7 @@ TEST_F(HelpWindowTest, IsBuiltAsDesigned) {
   EXPECT_EQ(form.objectName(), "helpWindow");
   EXPECT_EQ(form.windowTitle(), "Справка");
   EXPECT_EQ(form.size(), QSize(420, 273));
-  EXPECT_EQ(form.maximumSize(), QSize(420, 273));
+  EXPECT_EQ(form.minimumSize(), QSize(420, 273));  // it can grow, never shrink below its design
   EXPECT_EQ(form.pos(), QPoint(201, 171));
   EXPECT_EQ(form.ui().documentView->geometry(), QRect(8, 8, 401, 225));
   EXPECT_TRUE(form.ui().documentView->isReadOnly());
@@ -86,6 +86,27 @@ TEST_F(HelpWindowTest, IsBuiltAsDesigned) {
   EXPECT_EQ(form.focusWidget(), form.ui().okButton);
   EXPECT_TRUE(
       form.ui().documentView->document()->isEmpty());  // nothing is loaded before loadDocument
+}
+
+// Enlarged, the viewer takes the new room with the designed margins, and OK stays centred below.
+TEST_F(HelpWindowTest, TheViewerGrowsWithTheWindow) {
+  HelpWindow form;
+  const QRect view = form.ui().documentView->geometry(), ok = form.ui().okButton->geometry();
+  const int right = form.width() - view.right(), bottom = form.height() - ok.bottom();
+  form.show();  // a hidden window is laid out when it shows
+  for (const QSize size : {QSize(900, 700), QSize(421, 274), QSize(1600, 1100)}) {
+    form.resize(size);
+    const QRect grown = form.ui().documentView->geometry(), moved = form.ui().okButton->geometry();
+    EXPECT_EQ(grown.topLeft(), view.topLeft());
+    EXPECT_EQ(size.width() - grown.right(), right);
+    EXPECT_EQ(size.height() - moved.bottom(), bottom);
+    EXPECT_EQ(moved.top() - grown.bottom(), ok.top() - view.bottom());
+    EXPECT_LE(std::abs((moved.center().x() - size.width() / 2) -
+                       (ok.center().x() - form.minimumWidth() / 2)),
+              1);
+  }
+  form.resize(300, 200);
+  EXPECT_EQ(form.size(), QSize(420, 273));
 }
 
 TEST_F(HelpWindowTest, UsesASansFontAndTheMenuColour) {

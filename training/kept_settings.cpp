@@ -1,0 +1,76 @@
+// The settings file: JSON through nlohmann-json, replaced atomically.
+#include "training/kept_settings.h"
+
+#include <nlohmann/json.hpp>
+
+#include "base/error.h"
+#include "training/atomic_file.h"
+
+namespace kelvak {
+
+namespace {
+
+int within(const nlohmann::json& doc, const char* key, int min, int max) {
+  const int v = doc.at(key).get<int>();
+  if (v < min || v > max) throw KelvakError(kSettingsDamaged);
+  return v;
+}
+
+}  // namespace
+
+std::string toJson(const KeptSettings& s) {
+  nlohmann::ordered_json doc = {{"textKind", s.textKind},   {"speed", s.speed},
+                                {"frequency", s.frequency}, {"signal", s.signalPosition},
+                                {"noise", s.noisePosition}, {"groups", s.groups},
+                                {"charPause", s.charPause}, {"groupPause", s.groupPause},
+                                {"longZero", s.longZero},   {"specialSigns", s.specialSigns},
+                                {"hideText", s.hideText},   {"weakCharacters", s.weakCharacters}};
+  if (s.helpWidth > 0 && s.helpHeight > 0) doc["help"] = {s.helpWidth, s.helpHeight};
+  return doc.dump(1) + "\n";
+}
+
+KeptSettings keptSettingsFromJson(std::string_view text) {
+  try {
+    const nlohmann::json doc = nlohmann::json::parse(text);
+    KeptSettings s;
+    s.textKind = within(doc, "textKind", 0, 2);
+    s.speed = within(doc, "speed", 0, 30);
+    s.frequency = within(doc, "frequency", 100, 5000);
+    s.signalPosition = within(doc, "signal", 0, 127);
+    s.noisePosition = within(doc, "noise", 0, 127);
+    s.groups = within(doc, "groups", 0, 999);
+    s.charPause = within(doc, "charPause", 1, 5);
+    s.groupPause = within(doc, "groupPause", 1, 5);
+    s.longZero = doc.at("longZero").get<bool>();
+    s.specialSigns = doc.at("specialSigns").get<bool>();
+    s.hideText = doc.at("hideText").get<bool>();
+    s.weakCharacters = doc.at("weakCharacters").get<bool>();
+    if (doc.contains("help")) {
+      // No screen is larger; a size beyond it is no size the window had.
+      constexpr int kLargest = 16384;
+      const auto& help = doc.at("help");
+      if (help.size() != 2) throw KelvakError(kSettingsDamaged);
+      s.helpWidth = help.at(0).get<int>();
+      s.helpHeight = help.at(1).get<int>();
+      if (s.helpWidth < 1 || s.helpHeight < 1 || s.helpWidth > kLargest ||
+          s.helpHeight > kLargest) {
+        throw KelvakError(kSettingsDamaged);
+      }
+    }
+    return s;
+  } catch (const nlohmann::json::exception&) {
+    throw KelvakError(kSettingsDamaged);
+  }
+}
+
+std::optional<KeptSettings> SettingsFile::load() const {
+  const auto text = readWholeFile(path_, "Настройки не прочитаны");
+  if (!text) return std::nullopt;
+  return keptSettingsFromJson(*text);
+}
+
+void SettingsFile::save(const KeptSettings& settings) const {
+  writeFileAtomically(path_, toJson(settings), kSettingsWriteFailed);
+}
+
+}  // namespace kelvak
