@@ -11,6 +11,7 @@
 #include "ui/error_report.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
+#include "ui/settings_keeper.h"
 #include "ui/training_menu.h"
 
 namespace {
@@ -26,14 +27,19 @@ void run(QApplication& app, kelvak::ErrorReport& report) {
   kelvak::AboutBox aboutBox(&mainWindow);
   kelvak::HelpWindow helpWindow(&mainWindow);
   mainWindow.setSecondaryWindows(&aboutBox, &helpWindow);
+  // The settings of the last run; the window as it is now is the start-up, the defaults.
+  kelvak::SettingsKeeper settings(mainWindow, &helpWindow, gate);
   // The training functions beside the window's own: their menu, windows and history.
   kelvak::TrainingMenu training(mainWindow, gate);
+  settings.setTraining(&training);
+  settings.restore();
   // A missing or unreadable help document is reported now, before the main window shows; the
   // help window stays, empty, and start-up goes on.
   gate.run([&helpWindow] { helpWindow.loadDocument(); });
 
   mainWindow.show();
   app.exec();
+  settings.save();
 }
 
 }  // namespace

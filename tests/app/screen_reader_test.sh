@@ -10,6 +10,8 @@ program=$1
 document=$2
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
+# Settings of its own: a start must not find what another run of the program kept.
+export XDG_CONFIG_HOME="$work/config"
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done

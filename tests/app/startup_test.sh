@@ -11,6 +11,8 @@ set -euo pipefail
 program=$1
 document=$2
 work=$(mktemp -d)
+# Settings of its own: a start must not find what another run of the program kept.
+export XDG_CONFIG_HOME="$work/config"
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done

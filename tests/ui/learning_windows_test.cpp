@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "synth/symbol_table.h"
@@ -24,7 +25,9 @@
 #include "ui/check_window.h"
 #include "ui/course_dialog.h"
 #include "ui/drill_window.h"
+#include "ui/help_window.h"
 #include "ui/main_window.h"
+#include "ui/settings_keeper.h"
 #include "ui/statistics_window.h"
 #include "ui/training_menu.h"
 #include "ui_main_window.h"
@@ -139,6 +142,63 @@ TEST_F(LearningWindowsTest, TakingBackTheLastCheckTakesBackTheLessonItOpened) {
   QTest::mouseClick(check.checkButton, Qt::LeftButton);
   EXPECT_EQ(History((dir / "history.jsonl").string()).load().records.size(), 1u);
   EXPECT_EQ(course.load().lesson(CourseSet::Digits), 2);
+}
+
+// The window's settings come back at the next start as they were left, the help window's size
+// too; the first start, with nothing kept, is the start-up as always, and the menu item returns
+// to it. A damaged file is said once and replaced by the defaults; the start goes on.
+TEST_F(LearningWindowsTest, SettingsAreKeptAcrossRunsAndDamageIsSaidOnce) {
+  const std::string file = (dir / "config" / "settings.json").string();
+  HelpWindow help;
+  auto start = [&] {
+    training.reset();
+    form = std::make_unique<MainWindow>(device, gate, &timer);
+    auto keeper = std::make_unique<SettingsKeeper>(*form, &help, gate, file);
+    training = std::make_unique<TrainingMenu>(*form, gate, (dir / "history.jsonl").string());
+    keeper->setTraining(training.get());
+    keeper->restore();
+    return keeper;
+  };
+  auto keeper = start();
+  EXPECT_EQ(keeper->current(), keeper->defaults());  // nothing kept: the start-up as always
+  EXPECT_EQ(form->ui().speedSlider->value(), 12);
+
+  form->ui().lettersButton->setChecked(true);
+  form->ui().speedSlider->setValue(17);
+  form->ui().toneSlider->setValue(700);
+  form->ui().noiseSlider->setValue(100);
+  form->ui().groupCountEdit->setText("12");
+  form->ui().charPauseArrows->setPosition(3);
+  form->ui().specialSignsBox->setChecked(true);
+  training->hideText->setChecked(true);
+  training->weakCharacters->setChecked(true);
+  help.resize(800, 600);
+  const KeptSettings left = keeper->current();
+  keeper->save();
+
+  help.resize(help.minimumSize());
+  keeper = start();
+  EXPECT_EQ(keeper->current(), left);
+  EXPECT_TRUE(form->ui().lettersButton->isChecked());
+  EXPECT_EQ(form->ui().speedSlider->value(), 17);
+  EXPECT_EQ(form->ui().groupCountEdit->text(), "12");
+  EXPECT_TRUE(training->weakCharacters->isChecked());
+  EXPECT_EQ(help.size(), QSize(800, 600));
+
+  keeper->defaultsItem->trigger();
+  EXPECT_EQ(keeper->current(), keeper->defaults());
+  EXPECT_TRUE(form->ui().digitsButton->isChecked());
+  EXPECT_FALSE(training->hideText->isChecked());
+
+  std::ofstream(file, std::ios::trunc) << "{\"speed\": 17,";
+  keeper = start();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].startsWith(QString::fromUtf8(kSettingsDamaged)));
+  EXPECT_EQ(keeper->current(), keeper->defaults());
+  EXPECT_EQ(SettingsFile(file).load(), keeper->defaults());
+  reports.clear();
+  keeper = start();  // said once: the file is whole again
+  EXPECT_TRUE(reports.empty());
 }
 
 // A drill of 100 characters sounds each through the transmission's device, speeds up the window's
