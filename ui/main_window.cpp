@@ -338,6 +338,14 @@ void MainWindow::setLearningStatus(const std::string& utf8, const std::string& d
   learningStatus_->setToolTip(QString::fromStdString(detail));
   learningStatus_->setAccessibleName(QString::fromStdString(detail));
   learningStatus_->setVisible(!utf8.empty());
+  // The progress bar lies over the status bar's right part, where this label stands: while the
+  // label shows, the bar ends before it, so the set and lesson are read whole.
+  constexpr int kBarWidth = 273, kGap = 6;
+  const int barRight = ui_->progressBar->x() + kBarWidth;
+  const int labelLeft = kClientWidth - learningStatus_->sizeHint().width() - 2 * kGap;
+  ui_->progressBar->resize(
+      utf8.empty() ? kBarWidth : std::min(kBarWidth, kBarWidth - (barRight - labelLeft)),
+      ui_->progressBar->height());
 }
 
 void MainWindow::watchTextKind(std::function<void()> changed) {

@@ -98,6 +98,14 @@ TEST_F(LearningWindowsTest, TheCourseSendsTheChosenSetAfterARestart) {
   training = std::make_unique<TrainingMenu>(*form, gate, (dir / "history.jsonl").string());
   EXPECT_TRUE(form->ui().lettersButton->isChecked());
   EXPECT_EQ(learningStatus()->text(), lettersStatus);
+  // The progress bar, which lies over the status bar's right part, leaves the lesson uncovered.
+  form->show();
+  QTest::qWait(20);
+  const QRect label(learningStatus()->mapTo(form.get(), QPoint(0, 0)), learningStatus()->size());
+  const QRect bar(form->ui().progressBar->mapTo(form.get(), QPoint(0, 0)),
+                  form->ui().progressBar->size());
+  EXPECT_LT(bar.right(), label.left() + learningStatus()->contentsRect().left());
+  EXPECT_GE(label.width(), learningStatus()->sizeHint().width());
   const QString pane = QString::fromStdString(playToEnd(20)).remove(' ');
   EXPECT_EQ(pane.size(), 100);
   for (const QChar c : pane) EXPECT_TRUE(c == QChar(u'к') || c == QChar(u'м')) << int{c.unicode()};
