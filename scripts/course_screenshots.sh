@@ -58,7 +58,9 @@ xdotool key alt+Cyrillic_en              # start
 sleep 0.6
 for ch in к к к к к к к к к к к к; do
   xdotool type "$ch"
-  sleep 1.9  # as a learner who waits for the character's end
+  # As a learner who waits for the character's end: a replayed character and the slower speed
+  # after an error take up to three seconds, and a key pressed before a tone ends counts as 0 ms.
+  sleep 3.5
 done
 sleep 0.3
 shoot "$out/drill_window.png" "$drill"
