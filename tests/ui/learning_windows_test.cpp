@@ -106,7 +106,7 @@ TEST_F(LearningWindowsTest, TheCourseSendsTheChosenSetAfterARestart) {
                   form->ui().progressBar->size());
   EXPECT_LT(bar.right(), label.left() + learningStatus()->contentsRect().left());
   EXPECT_GE(label.width(), learningStatus()->sizeHint().width());
-  const QString pane = QString::fromStdString(playToEnd(20)).remove(' ');
+  const QString pane = QString::fromStdString(playToEnd("20")).remove(' ');
   EXPECT_EQ(pane.size(), 100);
   for (const QChar c : pane) EXPECT_TRUE(c == QChar(u'к') || c == QChar(u'м')) << int{c.unicode()};
   // Another text kind while the course is on is the course's set from then on.
@@ -121,7 +121,7 @@ TEST_F(LearningWindowsTest, TheCourseSendsTheChosenSetAfterARestart) {
 TEST_F(LearningWindowsTest, TakingBackTheLastCheckTakesBackTheLessonItOpened) {
   training->course->trigger();
   training->courseDialog().onBox->setChecked(true);
-  const std::string pane = playToEnd(20);
+  const std::string pane = playToEnd("20");
   CheckWindow& check = training->checkWindow();
   check.copyEdit->setText(QString::fromStdString(pane));
   QTest::mouseClick(check.checkButton, Qt::LeftButton);
