@@ -65,6 +65,8 @@ class TrainingWindowsTest : public MainWindowWithTraining {
 // F10 ends the program from every window of it, as the help promises, not only from the main one.
 enum class SecondWindow { Help, About, Check, Statistics, Course, Drill };
 
+constexpr const char* kWindowNames[] = {"Help", "About", "Check", "Statistics", "Course", "Drill"};
+
 class F10Quits : public TrainingWindowsTest, public ::testing::WithParamInterface<SecondWindow> {};
 
 TEST_P(F10Quits, FromEveryWindowOfTheProgram) {
@@ -89,7 +91,10 @@ TEST_P(F10Quits, FromEveryWindowOfTheProgram) {
 INSTANTIATE_TEST_SUITE_P(Windows, F10Quits,
                          ::testing::Values(SecondWindow::Help, SecondWindow::About,
                                            SecondWindow::Check, SecondWindow::Statistics,
-                                           SecondWindow::Course, SecondWindow::Drill));
+                                           SecondWindow::Course, SecondWindow::Drill),
+                         [](const auto& info) {
+                           return std::string(kWindowNames[static_cast<int>(info.param)]);
+                         });
 
 TEST_F(TrainingWindowsTest, TheMenuStandsBeforeHelpWithAnAccessKeyOfItsOwn) {
   const QList<QAction*> bar = form->ui().mainMenu->actions();
