@@ -21,6 +21,7 @@
 #include <tuple>
 
 #include "tests/export/export_test_files.h"
+#include "text/own_temporary.h"
 #include "text/utf8.h"
 
 namespace kelvak {
@@ -357,16 +358,24 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"ANameOf250Bytes", "--export @" + kLongName + " --no-key --groups 1", 0, "",
                  [](const std::string&) {},
                  [](const std::string& d) { EXPECT_GT(fs::file_size(d + kLongName), 1000u); }},
-        FileCase{"LeftoversOfAKilledExportGo", "--export @a.wav --no-key --groups 1", 0, "",
+        FileCase{"OnlyOurOwnLeftoversOfThisTargetGo", "--export @a.wav --no-key --groups 1", 0, "",
                  [](const std::string& d) {
-                   write(d + ".a.wav." + std::to_string(endedProcess()) + "-0.part", "dead");
-                   write(d + ".a.wav." + std::to_string(getppid()) + "-7.part", "alive");
-                   write(d + ".a.wav.1-x.part", "not ours");
+                   const long alive = getppid(), dead = endedProcess();
+                   const std::uint64_t start = processStart(alive);
+                   write(d + ownTemporaryName("a.wav", dead, 5, 0), "killed: goes");
+                   write(d + ownTemporaryName("a.wav", alive, start + 1, 1), "number reused: goes");
+                   write(d + ownTemporaryName("a.wav", alive, start, 7), "still writing");
+                   write(d + ownTemporaryName("b.wav", alive, start + 1, 1), "another target");
+                   write(d + ".a.wav.99999-1.part", "another program's");
+                   write(d + ".notes.txt.99999-1.part", "another program's");
                  },
                  [](const std::string& d) {
+                   const long alive = getppid();
+                   const std::uint64_t start = processStart(alive);
                    std::vector<std::string> left = {
-                       ".a.wav." + std::to_string(getppid()) + "-7.part", ".a.wav.1-x.part",
-                       "a.wav"};
+                       ownTemporaryName("a.wav", alive, start, 7),
+                       ownTemporaryName("b.wav", alive, start + 1, 1), ".a.wav.99999-1.part",
+                       ".notes.txt.99999-1.part", "a.wav"};
                    std::sort(left.begin(), left.end());
                    EXPECT_EQ(folderNames(d), left);
                  }},
