@@ -42,6 +42,10 @@ std::string nameOf(const std::string& path) {
 std::pair<std::string, int> createTemporary(const std::string& target, const std::string& shown) {
   const OwnTemporary t = createOwnTemporary(target, 0666);
   if (t.fd >= 0) return {t.path, t.fd};
+  // No free inode, or the quota's: the disk is full for this file, a failed write as any other.
+  if (t.error == ENOSPC || t.error == EDQUOT) {
+    throw AudioWriteError("cannot write '" + shown + "': " + std::strerror(t.error));
+  }
   if (t.error != EEXIST) refuse(shown, std::strerror(t.error));
   refuse(shown, "no free temporary name beside it");
 }

@@ -91,9 +91,10 @@ class PartialDocument : public nlohmann::json_sax<Json> {
 // A lesson of `set`: a whole number within its lessons with the special signs (the larger count).
 std::optional<int> lessonValue(const Json& v, CourseSet set) {
   if (!v.is_number_integer()) return std::nullopt;
-  const auto n = v.is_number_unsigned() ? static_cast<long long>(std::min<std::uint64_t>(
-                                              v.get<std::uint64_t>(), 1ull << 40))
-                                        : v.get<long long>();
+  const auto n =
+      v.is_number_unsigned()
+          ? static_cast<long long>(std::min<std::uint64_t>(v.get<std::uint64_t>(), 1ull << 40))
+          : v.get<long long>();
   if (n < 1 || n > lessonCount(set, true)) return std::nullopt;
   return static_cast<int>(n);
 }

@@ -121,6 +121,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FlagWithValue", "--export a.wav --no-key=1", "--no-key takes no value"},
         BadInput{"KeyAndNoKey", "--export a.wav --key k.txt --no-key",
                  "--key and --no-key exclude each other"},
+        BadInput{"KeyTakesAnOption", "--export a.wav --key --no-key",
+                 "--key needs a value, not the option --no-key (a file of that name: ./--no-key)"},
+        BadInput{"KeyTakesWeak", "--export a.wav --key --weak",
+                 "--key needs a value, not the option --weak (a file of that name: ./--weak)"},
         BadInput{"AllGroupsOfNoFile", "--export a.wav --groups all", "--groups all needs --file"},
 
         BadInput{"UnknownCourseSet", "--export a.wav --lesson 2 --course-set words",
@@ -187,8 +191,9 @@ class ExportFiles : public ::testing::TestWithParam<FileCase> {
   TempFolder folder;
   std::string dir = folder.path("");
   bool mounted = false;
+  std::string mountedAt;
   void TearDown() override {
-    if (mounted) umount2((dir + "full").c_str(), MNT_DETACH);
+    if (mounted) umount2(mountedAt.c_str(), MNT_DETACH);
   }
 
   int exportWith(const std::string& line, std::ostream& err) {
@@ -209,10 +214,13 @@ TEST_P(ExportFiles, NeverHarmAFileNorHideAFailure) {
   const FileCase& c = GetParam();
   std::string line = c.line;
   for (std::size_t at; (at = line.find('@')) != std::string::npos;) line.replace(at, 1, dir);
-  if (line.find(dir + "full/") != std::string::npos) {
-    // A disk of 64 kB: full long before the first minute of sound.
-    fs::create_directory(dir + "full");
-    if (mount("kelvak", (dir + "full").c_str(), "tmpfs", 0, "size=64k") != 0) {
+  // A disk of 64 kB, full long before the first minute of sound; one of few files, all taken.
+  for (const auto& [folder, options] :
+       {std::pair{"full", "size=64k"}, std::pair{"inodes", "size=1m,nr_inodes=8"}}) {
+    if (line.find(dir + folder + "/") == std::string::npos) continue;
+    mountedAt = dir + folder;
+    fs::create_directory(mountedAt);
+    if (mount("kelvak", mountedAt.c_str(), "tmpfs", 0, options) != 0) {
       GTEST_SKIP() << "no small file system to fill: mount: " << std::strerror(errno);
     }
     mounted = true;
@@ -297,6 +305,31 @@ INSTANTIATE_TEST_SUITE_P(
                    write(d + "full/a.mp3", "good");
                    write(d + "full/a.key.txt", "key");
                  }},
+        FileCase{"NoFreeInode", "--export @inodes/a.wav --groups 1", 1, "No space left",
+                 [](const std::string& d) {
+                   for (int k = 0; k < 16; ++k) {
+                     if (open((d + "inodes/" + std::to_string(k)).c_str(), O_CREAT | O_WRONLY,
+                              0644) < 0) {
+                       break;
+                     }
+                   }
+                 }},
+        FileCase{"NothingToSendOfAnEmptyText", "--export @a.wav --file @t.txt", 2,
+                 "nothing to send: '", [](const std::string& d) { write(d + "t.txt", ""); }},
+        FileCase{"NothingToSendOfFourDigits", "--export @a.wav --file @t.txt", 2,
+                 "holds no whole group", [](const std::string& d) { write(d + "t.txt", "1234"); }},
+        FileCase{"NothingToSendOfNoGroups", "--export @a.wav --groups 0", 2, "nothing to send",
+                 [](const std::string&) {}},
+        FileCase{"GroupsPastTheReadBound", "--export @a.wav --file @t.txt --groups all", 2,
+                 "was not read",
+                 [](const std::string& d) {
+                   write(d + "t.txt", std::string(9 << 20, 'x') + "12345 67890");
+                 }},
+        FileCase{"HistoryMissing", "--export @a.wav --weak --history @h.jsonl", 2, "--history",
+                 [](const std::string&) {}},
+        FileCase{"HistoryAllDamaged", "--export @a.wav --weak --history @h.jsonl", 2,
+                 "no readable check",
+                 [](const std::string& d) { write(d + "h.jsonl", "{\"time\":1}\nkind\n"); }},
         FileCase{"KeyIsADevice", "--export @a.wav --key @null", 2, "not a regular file",
                  [](const std::string& d) {
                    if (mknod((d + "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
@@ -372,10 +405,10 @@ INSTANTIATE_TEST_SUITE_P(
                  [](const std::string& d) {
                    const long alive = getppid();
                    const std::uint64_t start = processStart(alive);
-                   std::vector<std::string> left = {
-                       ownTemporaryName("a.wav", alive, start, 7),
-                       ownTemporaryName("b.wav", alive, start + 1, 1), ".a.wav.99999-1.part",
-                       ".notes.txt.99999-1.part", "a.wav"};
+                   std::vector<std::string> left = {ownTemporaryName("a.wav", alive, start, 7),
+                                                    ownTemporaryName("b.wav", alive, start + 1, 1),
+                                                    ".a.wav.99999-1.part",
+                                                    ".notes.txt.99999-1.part", "a.wav"};
                    std::sort(left.begin(), left.end());
                    EXPECT_EQ(folderNames(d), left);
                  }},

@@ -27,18 +27,17 @@ enum class Found { Text, Missing, Fifo, DevZero, Folder, Huge, LockHeld, Leftove
 struct CourseCase {
   const char* name;
   Found found;
-  std::string text;             // course.json's text, for Text and LockHeld
-  std::array<int, 3> lessons;   // as loaded: digits, letters, mixture
-  bool on;                      // as loaded
-  const char* notice;           // a part of the load's notice; "" for none
-  const char* failure = "";     // a part of the load's error; "" when it loads
-  const char* changeFails = ""; // a part of the change's error; "" when it changes
+  std::string text;              // course.json's text, for Text and LockHeld
+  std::array<int, 3> lessons;    // as loaded: digits, letters, mixture
+  bool on;                       // as loaded
+  const char* notice;            // a part of the load's notice; "" for none
+  const char* failure = "";      // a part of the load's error; "" when it loads
+  const char* changeFails = "";  // a part of the change's error; "" when it changes
 };
 void PrintTo(const CourseCase& c, std::ostream* os) { *os << c.name; }
 
-const std::string kWhole =
-    R"({"on":true,"lessons":{"digits":2,"letters":4,"mixture":3},"steps":[)"
-    R"({"time":"2026-12-09T12:40:00Z","set":"letters","lesson":4}]})";
+const std::string kWhole = R"({"on":true,"lessons":{"digits":2,"letters":4,"mixture":3},"steps":[)"
+                           R"({"time":"2026-12-09T12:40:00Z","set":"letters","lesson":4}]})";
 
 std::string with(const std::string& from, const std::string& to) {
   std::string out = kWhole;
@@ -190,8 +189,8 @@ TEST_P(CourseFileRows, ReadsWhatCanBeReadAndLosesNothing) {
       EXPECT_EQ(after.at(name), entry) << name;
     }
   }
-  EXPECT_EQ(after.size(), before.size() + (kept.empty() ? 0 : 1) + (before.count("course.json") ? 0 : 1) -
-                              before.count(ours));
+  EXPECT_EQ(after.size(), before.size() + (kept.empty() ? 0 : 1) +
+                              (before.count("course.json") ? 0 : 1) - before.count(ours));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -200,31 +199,69 @@ INSTANTIATE_TEST_SUITE_P(
         CourseCase{"Whole", Found::Text, kWhole, {2, 4, 3}, true, ""},
         CourseCase{"Missing", Found::Missing, "", {1, 1, 1}, false, ""},
         CourseCase{"TrailingComma", Found::Text, kWhole + ",", {2, 4, 3}, true, "байта"},
-        CourseCase{"TrailingCommaInside", Found::Text, with("\"mixture\":3", "\"mixture\":3,"),
-                   {2, 4, 3}, true, "steps"},
+        CourseCase{"TrailingCommaInside",
+                   Found::Text,
+                   with("\"mixture\":3", "\"mixture\":3,"),
+                   {2, 4, 3},
+                   true,
+                   "steps"},
         CourseCase{"CutShort", Found::Text, kWhole.substr(0, 50), {2, 4, 1}, true, "mixture"},
         CourseCase{"OnIsYes", Found::Text, with("true", "\"yes\""), {2, 4, 3}, false, "on"},
-        CourseCase{"LessonIsAString", Found::Text, with("\"letters\":4", "\"letters\":\"7\""),
-                   {2, 1, 3}, true, "lessons.letters"},
-        CourseCase{"LessonBelowOne", Found::Text, with("\"digits\":2", "\"digits\":-3"), {1, 4, 3},
-                   true, "lessons.digits"},
-        CourseCase{"LessonHuge", Found::Text, with("\"mixture\":3", "\"mixture\":1e300"),
-                   {2, 4, 1}, true, "lessons.mixture"},
-        CourseCase{"LessonWrapsAt32Bits", Found::Text,
-                   with("\"letters\":4", "\"letters\":4294967299"), {2, 1, 3}, true,
+        CourseCase{"LessonIsAString",
+                   Found::Text,
+                   with("\"letters\":4", "\"letters\":\"7\""),
+                   {2, 1, 3},
+                   true,
                    "lessons.letters"},
-        CourseCase{"LessonBeyondTheSet", Found::Text, with("\"digits\":2", "\"digits\":10"),
-                   {1, 4, 3}, true, "lessons.digits"},
-        CourseCase{"ADamagedStep", Found::Text, with("\"lesson\":4", "\"lesson\":99"), {2, 4, 3},
-                   true, "steps[0]"},
+        CourseCase{"LessonBelowOne",
+                   Found::Text,
+                   with("\"digits\":2", "\"digits\":-3"),
+                   {1, 4, 3},
+                   true,
+                   "lessons.digits"},
+        CourseCase{"LessonHuge",
+                   Found::Text,
+                   with("\"mixture\":3", "\"mixture\":1e300"),
+                   {2, 4, 1},
+                   true,
+                   "lessons.mixture"},
+        CourseCase{"LessonWrapsAt32Bits",
+                   Found::Text,
+                   with("\"letters\":4", "\"letters\":4294967299"),
+                   {2, 1, 3},
+                   true,
+                   "lessons.letters"},
+        CourseCase{"LessonBeyondTheSet",
+                   Found::Text,
+                   with("\"digits\":2", "\"digits\":10"),
+                   {1, 4, 3},
+                   true,
+                   "lessons.digits"},
+        CourseCase{"ADamagedStep",
+                   Found::Text,
+                   with("\"lesson\":4", "\"lesson\":99"),
+                   {2, 4, 3},
+                   true,
+                   "steps[0]"},
         CourseCase{"NoJsonAtAll", Found::Text, "\x01\xff garbage", {1, 1, 1}, false, "байта"},
         CourseCase{"TooLarge", Found::Huge, "", {1, 1, 1}, false, "слишком велик"},
-        CourseCase{"AFifo", Found::Fifo, "", {}, false, "", "не обычный файл",
-                   "не обычный файл"},
-        CourseCase{"LinkedToDevZero", Found::DevZero, "", {}, false, "", "не обычный файл",
+        CourseCase{"AFifo", Found::Fifo, "", {}, false, "", "не обычный файл", "не обычный файл"},
+        CourseCase{"LinkedToDevZero",
+                   Found::DevZero,
+                   "",
+                   {},
+                   false,
+                   "",
+                   "не обычный файл",
                    "не обычный файл"},
         CourseCase{"AFolder", Found::Folder, "", {}, false, "", "это папка", "это папка"},
-        CourseCase{"LockHeldByAnotherCopy", Found::LockHeld, kWhole, {2, 4, 3}, true, "", "",
+        CourseCase{"LockHeldByAnotherCopy",
+                   Found::LockHeld,
+                   kWhole,
+                   {2, 4, 3},
+                   true,
+                   "",
+                   "",
                    "другая копия"},
         CourseCase{"LeftoversOfAKilledSave", Found::Leftovers, "", {2, 4, 3}, true, ""}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -232,7 +269,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Two copies of the program change their own sets at the same time, again and again: every step
 // of each stays, and each set ends at its copy's last lesson.
 TEST(CourseFileTwoCopies, NeitherLosesTheOthersSteps) {
-  const fs::path dir = fs::temp_directory_path() / ("kelvak_course_two_" + std::to_string(getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("kelvak_course_two_" + std::to_string(getpid()));
   fs::remove_all(dir);
   const CourseFile course((dir / "course.json").string());
   constexpr int kRounds = 25;
