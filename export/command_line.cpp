@@ -371,10 +371,15 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
                " MiB read of a text file: what lies beyond was not read";
     }
     if (settings.groups == 0) {
-      std::string why = options.textFile && text.groups() == 0
-                            ? "'" + *options.textFile + "' holds no whole group of five characters"
-                            : "--groups 0 sends no group";
-      if (!unread.empty()) why += " (" + unread + ")";
+      std::string why = "--groups 0 sends no group";
+      if (options.textFile && text.groups() == 0) {
+        why = "'" + *options.textFile + "' holds no whole group of five characters";
+      }
+      if (options.textFile && text.groups() == 0 && !unread.empty()) {
+        why = "the first " + std::to_string(kMaxFileBytes >> 20) + " MiB read of '" +
+              *options.textFile + "' hold no whole group of five characters; the file is larger (" +
+              std::to_string(fileBytes) + " bytes), and what lies beyond was not read";
+      }
       throw UsageError("nothing to send: " + why);
     }
     if (!unread.empty()) err << "kelvak: " << unread << "\n";

@@ -109,7 +109,7 @@ std::string joined(const std::vector<std::string>& names) {
 
 std::string damageNotice(const std::string& path, const std::vector<std::string>& damaged) {
   return std::string(kCourseFileDamaged) + ": " + path + ". Не прочитано: " + joined(damaged) +
-         "; остальное прочитано.";
+         "; остальное прочитано";
 }
 
 std::string readFailure(const char* what, const std::string& path, const FileReadError& e) {
@@ -304,7 +304,7 @@ CourseState CourseFile::change(const std::function<void(CourseProgress&)>& chang
   change(out.progress);
   if (damaged) {
     const std::string kept = keepDamaged(path_);
-    out.notice += " Повреждённый файл сохранён как " + kept + ".";
+    out.notice += ". Повреждённый файл сохранён как " + kept;
   }
   writeFileAtomically(path_, toJson(out.progress), kCourseWriteFailed);
   return out;

@@ -114,6 +114,8 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
 }
 
 TrainingMenu::~TrainingMenu() {
+  // Records kept while another program held the history's lock get a last try.
+  history_.appendPending();
   host_.setTrainingEvents({});
   host_.setSymbolWeighting({});
   host_.watchTextKind({});
@@ -202,7 +204,15 @@ DrillWindow& TrainingMenu::drillWindow() {
 }
 
 void TrainingMenu::loadLearning() {
-  learning_.setProgress(courseFile_.load());
+  // A course file that cannot be read is said, and the course starts from its beginning in
+  // memory; the file itself stays as it is until a change keeps it aside.
+  try {
+    const CourseState loaded = courseFile_.load();
+    learning_.setProgress(loaded.progress);
+    if (!loaded.notice.empty()) gate_.report(loaded.notice);
+  } catch (const KelvakError& e) {
+    gate_.report(e.what());
+  }
   reloadHistory();
   learningChanged();
 }
@@ -212,12 +222,24 @@ void TrainingMenu::reloadHistory() {
   if (learning_.weakOn()) learning_.setHistory(history_.load().records);
 }
 
-void TrainingMenu::saveCourse() { courseFile_.save(learning_.progress()); }
+void TrainingMenu::changeCourse(const std::function<void(CourseProgress&)>& change) {
+  CourseProgress mine = learning_.progress();
+  change(mine);
+  try {
+    // The file as another copy of the program may have left it, with this change.
+    const CourseState saved = courseFile_.change(change);
+    learning_.setProgress(saved.progress);
+    if (!saved.notice.empty()) gate_.report(saved.notice);
+  } catch (const KelvakError& e) {
+    // Not written: the change holds for this run, and the learner is told.
+    learning_.setProgress(mine);
+    gate_.report(e.what());
+  }
+  learningChanged();
+}
 
 void TrainingMenu::setCourseOn(bool on) {
-  learning_.setCourseOn(on);
-  learningChanged();
-  saveCourse();
+  gate_.run([this, on] { changeCourse([on](CourseProgress& p) { p.on = on; }); });
 }
 
 void TrainingMenu::setWeakOn(bool on) {
@@ -229,28 +251,38 @@ void TrainingMenu::setWeakOn(bool on) {
 
 void TrainingMenu::chooseLesson(int set, int lesson) {
   if (set < 0 || set > 2) return;
-  host_.chooseTextKind(set);
-  learning_.chooseLesson(static_cast<CourseSet>(set), host_.specialSigns(), lesson,
-                         QDateTime::currentSecsSinceEpoch());
-  learningChanged();
-  saveCourse();
+  gate_.run([this, set, lesson] {
+    host_.chooseTextKind(set);
+    const auto course = static_cast<CourseSet>(set);
+    const int chosen = clampLesson(course, host_.specialSigns(), lesson);
+    const std::int64_t time = QDateTime::currentSecsSinceEpoch();
+    changeCourse([=](CourseProgress& p) { p.moveTo(course, chosen, time); });
+  });
 }
 
 std::string TrainingMenu::afterCheck(const CheckResult& result, const CheckSource& source) {
-  if (learning_.weakOn()) reloadHistory();
+  // The record is written; a history that cannot be read back is said after what was done.
+  std::string unread;
+  try {
+    if (learning_.weakOn()) reloadHistory();
+  } catch (const KelvakError& e) {
+    unread = std::string(e.what()) + " (" + history_.path() + ").";
+  }
   const int kind = static_cast<int>(source.settings.source);
   std::string said;
   if (learning_.courseOn() && kind <= 2) {
     const auto set = static_cast<CourseSet>(kind);
     const bool special = host_.specialSigns();
+    const std::int64_t time = QDateTime::currentSecsSinceEpoch();
     if (const auto next = learning_.afterCheck(set, special, result.sent, result.accuracyPercent(),
-                                               source.sent, QDateTime::currentSecsSinceEpoch())) {
-      saveCourse();
+                                               source.sent, time)) {
+      changeCourse([set, time, lesson = *next](CourseProgress& p) { p.moveTo(set, lesson, time); });
       said = "Урок пройден! Следующий — урок " + std::to_string(*next) +
              ", новый знак: " + displayUtf8(newestSymbol(set, special, *next)) + ".";
     }
   }
   learningChanged();
+  if (!unread.empty()) said += (said.empty() ? "" : " ") + unread;
   return said;
 }
 

@@ -69,6 +69,13 @@ TEST(CommandLine, OptionsGiveTheWindowsSettings) {
   EXPECT_TRUE(s.longZero && s.specialSigns && s.randomSource);
 }
 
+TEST(CommandLine, AFileNamedLikeAnOptionIsWrittenWithItsFolder) {
+  const CommandLine cl = parseCommandLine(words("--export ./--weak.wav --key ./--no-key --weak"));
+  EXPECT_EQ(cl.options.audioPath, "./--weak.wav");
+  EXPECT_EQ(cl.options.keyPath, "./--no-key");
+  EXPECT_TRUE(cl.options.weak);
+}
+
 TEST(CommandLine, EveryPercentMapsToAPositionWhoseLabelShowsIt) {
   for (int percent = 0; percent <= 100; ++percent) {
     const int position = sliderPositionForPercent(percent);
