@@ -50,12 +50,26 @@ class History {
   // Throws KelvakError naming the reason when the file exists but cannot be read (it is no
   // regular file, or reading fails).
   HistoryContents load() const;
+  // The same contents, kept between calls: the first call reads the file whole, later ones only
+  // what was appended since (the same file, grown). A file replaced or cut shorter is read again
+  // whole. A last line without its line end is left for the next call, as one still being
+  // written. Throws as load() does.
+  const HistoryContents& refresh() const;
 
  private:
   void appendLines(std::string lines) const;
 
   std::string path_;
   mutable std::vector<std::string> pending_;  // records not yet written, in order
+  // What refresh() has read: the file, how far, and how many lines.
+  struct Read {
+    bool valid = false;
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t offset = 0;
+    std::int32_t lines = 0;
+    HistoryContents contents;
+  };
+  mutable Read read_;
 };
 
 // The messages of a history that could not be written or read, as the windows show them.

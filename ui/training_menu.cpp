@@ -28,7 +28,7 @@ namespace {
 // statistics window itself, and the summary then shows no checks.
 HistoryContents readableHistory(const History& history) {
   try {
-    return history.load();
+    return history.refresh();
   } catch (const KelvakError&) {
     return {};
   }
@@ -219,7 +219,7 @@ void TrainingMenu::loadLearning() {
 
 void TrainingMenu::reloadHistory() {
   // Only the weak characters read the history; a course alone needs none of it.
-  if (learning_.weakOn()) learning_.setHistory(history_.load().records);
+  if (learning_.weakOn()) learning_.setHistory(history_.refresh().records);
 }
 
 void TrainingMenu::changeCourse(const std::function<void(CourseProgress&)>& change) {

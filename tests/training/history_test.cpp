@@ -441,6 +441,39 @@ TEST_F(HistoryTest, AHeldLockKeepsTheRecordForLater) {
   close(ready[1]);
 }
 
+// Kept between readings, the history reads only what was appended since; a file replaced or cut
+// shorter is read again whole, and a line still without its end waits for it.
+TEST_F(HistoryTest, ARefreshReadsOnlyWhatWasAppendedSince) {
+  const History h(file());
+  EXPECT_TRUE(h.refresh().records.empty());  // no file yet
+  h.append(sampleRecord(1'796'000'000));
+  EXPECT_EQ(h.refresh().records.size(), 1u);
+  const std::string line = toJsonLine(sampleRecord(1'796'000'100));
+  appendRaw(line.substr(0, 30));  // a record half written
+  EXPECT_EQ(h.refresh().records.size(), 1u);
+  EXPECT_TRUE(h.refresh().damagedLines.empty());
+  appendRaw(line.substr(30) + "{\n");
+  const HistoryContents& grown = h.refresh();
+  ASSERT_EQ(grown.records.size(), 2u);
+  EXPECT_EQ(grown.records[1].time, 1'796'000'100);
+  EXPECT_EQ(grown.damagedLines, std::vector<std::int32_t>{3});
+  // Read again, the same as a reading of the whole file.
+  const HistoryContents whole = h.load();
+  EXPECT_EQ(whole.records.size(), grown.records.size());
+  EXPECT_EQ(whole.damagedLines, grown.damagedLines);
+
+  // Replaced by another file (as a restored backup is): read whole again.
+  const std::string other = file() + ".new";
+  std::ofstream(other, std::ios::binary) << toJsonLine(sampleRecord(1'700'000'000));
+  fs::rename(other, file());
+  ASSERT_EQ(h.refresh().records.size(), 1u);
+  EXPECT_EQ(h.refresh().records[0].time, 1'700'000'000);
+  EXPECT_TRUE(h.refresh().damagedLines.empty());
+  // Cut shorter in place: read whole again.
+  fs::resize_file(file(), 0);
+  EXPECT_TRUE(h.refresh().records.empty());
+}
+
 TEST_F(HistoryTest, ARecordCutShortByAFullDiskIsTakenBack) {
   fs::create_directories(dir / "sub");
   if (mount("kelvak", (dir / "sub").c_str(), "tmpfs", 0, "size=16k") != 0) {
