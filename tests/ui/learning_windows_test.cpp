@@ -94,7 +94,7 @@ TEST_F(LearningWindowsTest, ACourseFileThatFailsIsSaidAndTheProgramGoesOn) {
   EXPECT_TRUE(learningStatus()->isVisibleTo(form.get()));
   dialog.lessonBox->setValue(3);
   EXPECT_EQ(reports.size(), 2u);
-  EXPECT_EQ(charsOf(playToEnd(20)), (std::set<char>{'5', '0', '1', '6'}));
+  EXPECT_EQ(charsOf(playToEnd("20")), (std::set<char>{'5', '0', '1', '6'}));
   EXPECT_TRUE(fs::is_directory(dir / "course.json"));
 
   training.reset();
