@@ -41,12 +41,14 @@ void copyCheck999GroupsUnrelatedCopy(benchmark::State& state) {
 BENCHMARK(copyCheck999GroupsUnrelatedCopy)->Unit(benchmark::kMillisecond);
 
 struct HistoryFile {
-  std::string path = (std::filesystem::temp_directory_path() /
-                      ("kelvak_bench_history_" + std::to_string(getpid()) + ".jsonl"))
-                         .string();
-  HistoryFile() {
+  std::string path;
+  explicit HistoryFile(int records = kRecords)
+      : path((std::filesystem::temp_directory_path() /
+              ("kelvak_bench_history_" + std::to_string(getpid()) + "_" + std::to_string(records) +
+               ".jsonl"))
+                 .string()) {
     std::ofstream out(path, std::ios::binary);
-    for (const CheckRecord& r : bench::sampleHistory(kRecords)) out << toJsonLine(r);
+    for (const CheckRecord& r : bench::sampleHistory(records)) out << toJsonLine(r);
   }
   ~HistoryFile() { std::filesystem::remove(path); }
 };
@@ -58,6 +60,30 @@ void historyLoad10000(benchmark::State& state) {
   state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(file.path));
 }
 BENCHMARK(historyLoad10000)->Unit(benchmark::kMillisecond);
+
+// The history of the argument's checks read whole, streamed: its time and the memory it ends up
+// holding grow with the checks, the reading's own memory does not.
+void historyLoad(benchmark::State& state) {
+  const HistoryFile file(static_cast<int>(state.range(0)));
+  const History h(file.path);
+  for (auto _ : state) benchmark::DoNotOptimize(h.load());
+  state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(file.path));
+}
+BENCHMARK(historyLoad)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// After a check: its record appended and the kept history brought up to date, reading only the
+// appended line.
+void historyRecordAndRefresh(benchmark::State& state) {
+  const HistoryFile file(static_cast<int>(state.range(0)));
+  const History h(file.path);
+  h.refresh();
+  const CheckRecord record = bench::sampleHistory(1, 3).front();
+  for (auto _ : state) {
+    h.append(record);
+    benchmark::DoNotOptimize(h.refresh().records.size());
+  }
+}
+BENCHMARK(historyRecordAndRefresh)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void historySummary10000(benchmark::State& state) {
   static HistoryFile file;

@@ -1,6 +1,7 @@
 // Parsing the export options and running an export from the command line.
 #include "export/command_line.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -102,8 +103,18 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   app.set_help_flag();  // --help only chooses what to do
   app.allow_extras();   // told in the program's words below
   // An option with a value: the last one given counts, read with the program's own messages.
+  // An option right after one that needs a value was meant as an option, not as the value: a file
+  // really named so is written "./--no-key".
   const auto valued = [&](const char* name, std::function<void(const std::string&)> read) {
-    app.add_option_function<std::string>(name, std::move(read))
+    app.add_option_function<std::string>(
+           name,
+           [name, ours, read = std::move(read)](const std::string& v) {
+             if (ours(v)) {
+               throw UsageError(std::string(name) + " needs a value, not the option " + v +
+                                " (a file of that name: ./" + v + ")");
+             }
+             read(v);
+           })
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   };
   const auto ranged = [&](Setting setting, int& out) {
@@ -310,7 +321,20 @@ std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportOptions& o) 
   }
   if (o.weak) {
     path.setWeakOn(true);
-    path.setHistory(History(o.historyPath.value_or(userHistoryPath())).load().records);
+    // The user's own history may not exist yet; one named on the command line must, and must
+    // hold checks to weigh by.
+    struct stat info {};
+    if (o.historyPath && ::stat(o.historyPath->c_str(), &info) != 0) {
+      throw UsageError("--history: cannot read '" + *o.historyPath + "': " + std::strerror(errno));
+    }
+    const HistoryContents contents = History(o.historyPath.value_or(userHistoryPath())).load();
+    if (o.historyPath) {
+      if (contents.records.empty() && !contents.damagedLines.empty()) {
+        throw UsageError("--history: '" + *o.historyPath + "' holds no readable check (" +
+                         std::to_string(contents.damagedLines.size()) + " damaged lines)");
+      }
+    }
+    path.setHistory(contents.records);
   }
   return path.weightsFor({true, o.textKind, o.longZero, o.specialSigns, nullptr});
 }
@@ -320,10 +344,12 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
   try {
     FileText text;
     std::optional<FileIdentity> source;
+    std::int64_t fileBytes = 0;
     if (options.textFile) {
       try {
         RegularFile file(*options.textFile);
         source = FileIdentity{file.device(), file.inode()};
+        fileBytes = file.size();
         text = readFileText(file, kMaxFileBytes);
       } catch (const FileReadError& e) {
         throw UsageError("--file: cannot read '" + *options.textFile + "': " + e.what());
@@ -339,6 +365,27 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
       text.symbols.resize(kMaxFileSymbols);
     }
     TransmissionSettings settings = settingsFor(options, text);
+    // The bytes beyond the read bound were never looked at, whatever the first ones held.
+    std::string unread;
+    if (options.textFile && fileBytes > static_cast<std::int64_t>(kMaxFileBytes) &&
+        (options.allGroups || !text.more)) {
+      unread = "'" + *options.textFile + "' is larger (" + std::to_string(fileBytes) +
+               " bytes) than the " + std::to_string(kMaxFileBytes >> 20) +
+               " MiB read of a text file: what lies beyond was not read";
+    }
+    if (settings.groups == 0) {
+      std::string why = "--groups 0 sends no group";
+      if (options.textFile && text.groups() == 0) {
+        why = "'" + *options.textFile + "' holds no whole group of five characters";
+      }
+      if (options.textFile && text.groups() == 0 && !unread.empty()) {
+        why = "the first " + std::to_string(kMaxFileBytes >> 20) + " MiB read of '" +
+              *options.textFile + "' hold no whole group of five characters; the file is larger (" +
+              std::to_string(fileBytes) + " bytes), and what lies beyond was not read";
+      }
+      throw UsageError("nothing to send: " + why);
+    }
+    if (!unread.empty()) err << "kelvak: " << unread << "\n";
     settings.weights = learningWeightsFor(options);
     Random random;
     random.setState(options.seed);

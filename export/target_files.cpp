@@ -1,33 +1,28 @@
 // Checking, writing, locking and naming the files of an export.
 #include "export/target_files.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <tuple>
+
+#include "text/own_temporary.h"
 
 namespace kelvak {
 
 namespace {
 
 constexpr std::size_t kMaxName = NAME_MAX;  // [bytes], in every file system the program writes
-constexpr const char* kPartSuffix = ".part";
 constexpr const char* kSymbolicLink =
     "a symbolic link, which is not replaced: name the file itself";
 constexpr const char* kNotRegular = "not a regular file, which alone may be replaced";
-
-std::atomic<unsigned> counter{0};
 
 [[noreturn]] void refuse(const std::string& path, const std::string& why) {
   throw UnwritablePathError("cannot write '" + path + "': " + why);
@@ -45,72 +40,17 @@ std::string nameOf(const std::string& path) {
 // Creates a fresh temporary file beside `target` (mode 0666 less the umask); returns its name and
 // descriptor. Throws UnwritablePathError for `shown`.
 std::pair<std::string, int> createTemporary(const std::string& target, const std::string& shown) {
-  const std::string folder = folderOf(target);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path =
-        (std::filesystem::path(folder) / temporaryName(nameOf(target), ::getpid(), counter++))
-            .string();
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd >= 0) return {path, fd};
-    if (errno != EEXIST) refuse(shown, std::strerror(errno));
+  const OwnTemporary t = createOwnTemporary(target, 0666);
+  if (t.fd >= 0) return {t.path, t.fd};
+  // No free inode, or the quota's: the disk is full for this file, a failed write as any other.
+  if (t.error == ENOSPC || t.error == EDQUOT) {
+    throw AudioWriteError("cannot write '" + shown + "': " + std::strerror(t.error));
   }
+  if (t.error != EEXIST) refuse(shown, std::strerror(t.error));
   refuse(shown, "no free temporary name beside it");
 }
 
-// The parts of a temporary name: ".NAME.PID-COUNTER.part"; false for any other name.
-bool parseTemporaryName(const std::string& name, long& pid) {
-  const std::size_t suffix = std::strlen(kPartSuffix);
-  if (name.size() < 1 + suffix + 4 || name[0] != '.' ||
-      name.compare(name.size() - suffix, suffix, kPartSuffix) != 0) {
-    return false;
-  }
-  std::size_t end = name.size() - suffix;  // past the counter
-  std::size_t i = end;
-  while (i > 0 && name[i - 1] >= '0' && name[i - 1] <= '9') --i;
-  if (i == end || i == 0 || name[i - 1] != '-') return false;
-  end = i - 1;  // past the process number
-  i = end;
-  while (i > 0 && name[i - 1] >= '0' && name[i - 1] <= '9') --i;
-  if (i == end || end - i > 9 || i < 2 || name[i - 1] != '.') return false;
-  pid = std::strtol(name.substr(i, end - i).c_str(), nullptr, 10);
-  return pid > 0;
-}
-
-struct Closer {
-  void operator()(DIR* d) const { ::closedir(d); }
-};
-
 }  // namespace
-
-std::string temporaryName(const std::string& name, long pid, unsigned number) {
-  const std::string tail = "." + std::to_string(pid) + "-" + std::to_string(number) + kPartSuffix;
-  std::size_t keep = name.size();
-  if (1 + keep + tail.size() > kMaxName) {
-    keep = kMaxName - 1 - tail.size();
-    // Back to the start of a character: a UTF-8 continuation byte is 10xxxxxx.
-    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-  }
-  return "." + name.substr(0, keep) + tail;
-}
-
-void removeStaleTemporaries(const std::string& folder) {
-  const std::unique_ptr<DIR, Closer> dir(::opendir(folder.c_str()));
-  if (!dir) return;
-  const int dirFd = ::dirfd(dir.get());
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string name = entry->d_name;
-    long pid = 0;
-    if (!parseTemporaryName(name, pid) || pid == ::getpid()) continue;
-    struct stat info {};
-    if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_uid != ::geteuid()) {
-      continue;
-    }
-    // A process of that number may be another export still writing it.
-    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-    ::unlinkat(dirFd, name.c_str(), 0);
-  }
-}
 
 TargetFile::TargetFile(const std::string& path) : path_(path) {
   if (path.empty() || nameOf(path).empty()) refuse(path, "no file name");
@@ -134,7 +74,7 @@ TargetFile::TargetFile(const std::string& path) : path_(path) {
   if (!S_ISDIR(folderInfo.st_mode)) refuse(path, std::strerror(ENOTDIR));
   folderDevice_ = folderInfo.st_dev;
   folderInode_ = folderInfo.st_ino;
-  removeStaleTemporaries(folder);
+  removeOwnLeftovers(folder, name_);
   std::tie(temporary_, fd_) = createTemporary(path_, path);
 }
 
@@ -253,9 +193,9 @@ void commitTargets(const std::vector<TargetFile*>& targets) {
   for (TargetFile* t : targets) {
     struct stat info {};
     Step step{t, ::lstat(t->path_.c_str(), &info) == 0, {}};
-    const std::string kept =
-        (std::filesystem::path(folderOf(t->path_)) / temporaryName(t->name_, ::getpid(), counter++))
-            .string();
+    // A second name of ours, made exclusively (link() never replaces) and named as a temporary
+    // file, so that a leftover is cleaned up alike.
+    const std::string kept = ownTemporaryPath(t->path_);
     if (step.existed && ::link(t->path_.c_str(), kept.c_str()) == 0) step.kept = kept;
     steps.push_back(std::move(step));
   }

@@ -38,8 +38,8 @@ struct FileIdentity {
 // links).
 class TargetFile {
  public:
-  // Checks the target, removes stale temporary files of exports that died in its folder, and
-  // creates this one's temporary file. Throws UnwritablePathError.
+  // Checks the target, removes the temporary files for it that exports of ours left when they
+  // died (removeOwnLeftovers), and creates this one's temporary file. Throws UnwritablePathError.
   explicit TargetFile(const std::string& path);
   // Removes the temporary file unless it was committed.
   ~TargetFile();
@@ -82,14 +82,5 @@ class TargetFile {
 // back, so either every target has its new file or none was touched. Throws UnwritablePathError
 // (a target changed into something that may not be replaced) or AudioWriteError.
 void commitTargets(const std::vector<TargetFile*>& targets);
-
-// A temporary name for `name` in its folder: hidden, with the process and a counter, and within
-// the file system's bound on a name (255 bytes): a long name is shortened, never within a UTF-8
-// character.
-std::string temporaryName(const std::string& name, long pid, unsigned counter);
-
-// Removes, in `folder`, the temporary files of exports whose process is gone (killed before it
-// could clean up): regular files of this user named as temporaryName names them.
-void removeStaleTemporaries(const std::string& folder);
 
 }  // namespace kelvak

@@ -87,6 +87,8 @@ void Transmission::play() {
   spare_.release();  // nothing of an earlier transmission is worth keeping
 
   if (!device_.open()) {
+    // Nothing plays: the status says so while the box is up, as after Stop.
+    controls_.setStatusText("");
     controls_.showMessage(kOpenErrorText, kOpenErrorCaption);
     setIdleControls();
     buffers_.release();

@@ -50,6 +50,13 @@ std::size_t RegularFile::read(void* buffer, std::size_t n) {
   }
 }
 
+void RegularFile::seek(std::int64_t offset) {
+  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+    const int e = errno;
+    throw FileReadError(e, std::strerror(e));
+  }
+}
+
 std::string readWholeFile(const std::string& path, std::size_t maxBytes) {
   RegularFile file(path);
   if (file.size() > static_cast<std::int64_t>(maxBytes)) {

@@ -37,6 +37,8 @@ class RegularFile {
 
   // Up to n bytes; 0 at the end. Throws FileReadError.
   std::size_t read(void* buffer, std::size_t n);
+  // Goes on reading from `offset` bytes into the file. Throws FileReadError.
+  void seek(std::int64_t offset);
   // The size when opened [bytes].
   std::int64_t size() const { return size_; }
   // The file's identity: two names of one file give the same.

@@ -6,18 +6,19 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 #include "base/error.h"
 #include "base/owned_fd.h"
+#include "base/system_reason.h"
+#include "text/own_temporary.h"
 
 namespace kelvak {
 
 namespace {
 
 [[noreturn]] void failWithReason(const std::string& failure, int err) {
-  throw KelvakError(failure + ": " + std::strerror(err));
+  throw KelvakError(failure + ": " + systemReason(err));
 }
 
 }  // namespace
@@ -30,9 +31,11 @@ void writeFileAtomically(const std::string& path, std::string_view bytes,
   std::filesystem::create_directories(folder, ec);
   if (ec) failWithReason(failure, ec.value());
 
-  std::string temp = path + ".XXXXXX";
-  OwnedFd fd{::mkstemp(temp.data())};
-  if (fd.fd < 0) failWithReason(failure, errno);
+  // Named as the program's own, so that what a killed save leaves is known for ours and removed.
+  OwnTemporary created = createOwnTemporary(path, 0644);
+  if (created.fd < 0) failWithReason(failure, created.error);
+  OwnedFd fd{created.fd};
+  const std::string& temp = created.path;
   auto abandon = [&](int err) {
     ::unlink(temp.c_str());
     failWithReason(failure, err);
@@ -54,24 +57,6 @@ void writeFileAtomically(const std::string& path, std::string_view bytes,
   // The rename itself lasts only once the folder's entry is on the disk.
   OwnedFd dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (dir.fd >= 0) ::fsync(dir.fd);
-}
-
-std::optional<std::string> readWholeFile(const std::string& path, const std::string& failure) {
-  OwnedFd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (fd.fd < 0) {
-    if (errno == ENOENT) return std::nullopt;
-    failWithReason(failure, errno);
-  }
-  std::string bytes;
-  char buf[1 << 14];
-  for (;;) {
-    const ssize_t n = ::read(fd.fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) failWithReason(failure, errno);
-    if (n == 0) break;
-    bytes.append(buf, static_cast<std::size_t>(n));
-  }
-  return bytes;
 }
 
 }  // namespace kelvak

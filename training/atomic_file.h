@@ -1,7 +1,6 @@
 // Replacing a small file whole: a crash leaves either the old file or the new one, never a part.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,8 +11,5 @@ namespace kelvak {
 // "<failure>: <reason>"; `path` is then untouched and no temporary file is left.
 void writeFileAtomically(const std::string& path, std::string_view bytes,
                          const std::string& failure);
-
-// The whole file, or nothing when it does not exist. Throws KelvakError "<failure>: <reason>".
-std::optional<std::string> readWholeFile(const std::string& path, const std::string& failure);
 
 }  // namespace kelvak

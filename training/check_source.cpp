@@ -46,7 +46,13 @@ CheckSource checkSourceForKey(std::u32string_view keyText, const RecordSettings&
 bool CheckRecorder::record(const CheckResult& result, const CheckSource& source,
                            std::int64_t time) {
   if (recorded_ == source.number) return false;
-  history_.append(makeRecord(result, source.settings, time));
+  try {
+    history_.append(makeRecord(result, source.settings, time));
+  } catch (const HistoryBusyError&) {
+    // Kept by the history to be written later: a second check must not record it twice.
+    recorded_ = source.number;
+    throw;
+  }
   recorded_ = source.number;
   recordedAt_ = time;
   return true;

@@ -39,7 +39,8 @@ class CheckRecorder {
   explicit CheckRecorder(const History& history) : history_(history) {}
 
   // False when this transmission's check is in the history already. Throws KelvakError when the
-  // history cannot be written; the next check of the transmission then tries again.
+  // history cannot be written; the next check of the transmission then tries again, unless the
+  // history kept the record for later (HistoryBusyError).
   bool record(const CheckResult& result, const CheckSource& source, std::int64_t time);
   // The check recorded at `time` was taken out of the history again: when it was the one kept
   // for its transmission, the next check of that transmission is recorded.

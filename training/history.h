@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "training/check_record.h"
 #include "training/drill.h"
 
@@ -16,6 +17,13 @@ struct HistoryContents {
   std::vector<std::int32_t> damagedLines;  // 1-based numbers of the lines that were skipped
 };
 
+// The history's lock stayed held by another program: the record was not written now, and is kept
+// to be appended before the next one (or by appendPending()).
+class HistoryBusyError : public KelvakError {
+ public:
+  using KelvakError::KelvakError;
+};
+
 class History {
  public:
   // `path`: the history file; its folder is made when the first record is written.
@@ -23,33 +31,55 @@ class History {
 
   const std::string& path() const { return path_; }
 
-  // Appends one record with a single write() on a regular file opened for appending, under an
-  // exclusive lock, so records of two programs writing at once never mix and a crash never harms
-  // an earlier line. A line cut short by an earlier crash is closed first, so the new record
-  // starts on its own line; a record cut short now (a full disk) is taken back. Throws
+  // Appends one record, after any kept from before, with a single write() on a regular file
+  // opened for appending, under an exclusive lock, so records of two programs writing at once
+  // never mix and a crash never harms an earlier line. The lock is never waited for: it is tried,
+  // and tried again for at most kHistoryLockWaitMs; still held, the record is kept in memory and
+  // HistoryBusyError says so. A line cut short by an earlier crash is closed first, so the new
+  // record starts on its own line; a record cut short now (a full disk) is taken back. Throws
   // KelvakError naming the reason when the record could not be written whole; anything but a
   // regular file is refused.
   void append(const CheckRecord& record) const;
   void append(const DrillRecord& record) const;
+  // Appends the records kept while the lock was held; true when none is left. Never throws.
+  bool appendPending() const;
+  std::size_t pending() const { return pending_.size(); }
 
-  // Reads every record; damaged lines are skipped and counted. A missing file is an empty
-  // history. Throws KelvakError naming the reason when the file exists but cannot be read: it is
-  // no regular file, or larger than kMaxHistoryBytes.
+  // Reads every record, streaming the file whatever its size; damaged lines are skipped and
+  // counted, as is a line longer than kMaxRecordBytes. A missing file is an empty history.
+  // Throws KelvakError naming the reason when the file exists but cannot be read (it is no
+  // regular file, or reading fails).
   HistoryContents load() const;
+  // The same contents, kept between calls: the first call reads the file whole, later ones only
+  // what was appended since (the same file, grown). A file replaced or cut shorter is read again
+  // whole. A last line without its line end is left for the next call, as one still being
+  // written. Throws as load() does.
+  const HistoryContents& refresh() const;
 
  private:
-  void appendLine(std::string line) const;
+  void appendLines(std::string lines) const;
 
   std::string path_;
+  mutable std::vector<std::string> pending_;  // records not yet written, in order
+  // What refresh() has read: the file, how far, and how many lines.
+  struct Read {
+    bool valid = false;
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t offset = 0;
+    std::int32_t lines = 0;
+    HistoryContents contents;
+  };
+  mutable Read read_;
 };
 
 // The messages of a history that could not be written or read, as the windows show them.
 inline constexpr const char* kHistoryWriteFailed = "История не записана";
 inline constexpr const char* kHistoryReadFailed = "История не прочитана";
 
-// The largest history read [bytes]: some 65,000 checks of about 500 bytes, ten a day for 18 years,
-// read in under a second on a busy machine (64 MiB took 1.7 s). A larger file is refused with
-// the reason rather than holding the window for seconds.
-inline constexpr std::size_t kMaxHistoryBytes = 32u << 20;
+// The longest line taken for a record [bytes]: a check of every character, each taken for many
+// others, stays far below it. A longer line is damage, skipped without being held whole.
+inline constexpr std::size_t kMaxRecordBytes = 256u << 10;
+// How long an append tries the history's lock at most [ms] before it keeps the record for later.
+inline constexpr int kHistoryLockWaitMs = 100;
 
 }  // namespace kelvak

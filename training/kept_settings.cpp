@@ -3,10 +3,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <string>
+
 #include "base/error.h"
+#include "text/regular_file.h"
 #include "training/atomic_file.h"
 
 namespace kelvak {
+
+namespace {
+// A settings file is a few hundred bytes; anything far larger is no settings file of ours.
+constexpr std::size_t kMaxSettingsBytes = 64u << 10;
+}  // namespace
 
 namespace {
 
@@ -64,9 +73,17 @@ KeptSettings keptSettingsFromJson(std::string_view text) {
 }
 
 std::optional<KeptSettings> SettingsFile::load() const {
-  const auto text = readWholeFile(path_, "Настройки не прочитаны");
-  if (!text) return std::nullopt;
-  return keptSettingsFromJson(*text);
+  std::string text;
+  try {
+    // Under the one rule for every file read: a FIFO or a device here never holds the start.
+    text = readWholeFile(path_, kMaxSettingsBytes);
+  } catch (const FileReadError& e) {
+    if (e.missing()) return std::nullopt;
+    // Too large, or no regular file: as damaged, replaced by the defaults.
+    if (e.error() == EFBIG || e.error() == 0) throw KelvakError(kSettingsDamaged);
+    throw KelvakError(std::string("Настройки не прочитаны: ") + e.what());
+  }
+  return keptSettingsFromJson(text);
 }
 
 void SettingsFile::save(const KeptSettings& settings) const {

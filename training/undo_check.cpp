@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <string>
 #include <string_view>
 
@@ -36,12 +38,17 @@ std::optional<CheckRecord> removeLastCheck(const History& history) {
   struct stat st {};
   if (::fstat(fd.fd, &st) != 0) fail(systemReason(errno));
   if (!S_ISREG(st.st_mode)) fail(kNotRegularFile);
-  // The lock every appending program takes: no record is written while the file is replaced.
-  while (::flock(fd.fd, LOCK_EX) != 0) {
-    if (errno != EINTR) fail(systemReason(errno));
+  // The lock every appending program takes: no record is written while the file is replaced. It
+  // is never waited for long: another copy holding it is said, and the learner tries again.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  while (::flock(fd.fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK && errno != EINTR) fail(systemReason(errno));
+    if (std::chrono::steady_clock::now() >= until) {
+      fail("историю сейчас записывает другая копия программы; попробуйте ещё раз");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   if (::fstat(fd.fd, &st) != 0) fail(systemReason(errno));
-  if (static_cast<std::uint64_t>(st.st_size) > kMaxHistoryBytes) fail("the file is too large");
   std::string bytes;
   bytes.reserve(static_cast<std::size_t>(st.st_size));
   char piece[1 << 14];

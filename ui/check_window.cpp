@@ -242,24 +242,35 @@ void CheckWindow::check() {
 }
 
 void CheckWindow::record(const CheckSource& source) {
+  QString said;
+  const std::int64_t time = QDateTime::currentSecsSinceEpoch();
   try {
-    const std::int64_t time = QDateTime::currentSecsSinceEpoch();
     if (!recorder_.record(result_, source, time)) {
       historyLabel->setText(QString::fromUtf8("Эта передача уже записана в историю."));
       return;
     }
-    historyLabel->setText(QString::fromUtf8("Записано в историю."));
-    emit recorded();
-    if (afterRecord) {
-      const std::string more = afterRecord(result_, source, time);
-      if (!more.empty())
-        historyLabel->setText(historyLabel->text() + " " + QString::fromStdString(more));
-    }
+    said = QString::fromUtf8("Записано в историю.");
+  } catch (const HistoryBusyError& e) {
+    // Kept to be written later: the check counts, and the learner knows it is not on the disk yet.
+    said = QString::fromStdString(std::string(e.what()) + " (" + history_.path() + ").");
   } catch (const KelvakError& e) {
     // The result stays on screen; the next check of this transmission tries again.
     historyLabel->setText(
         QString::fromStdString(std::string(e.what()) + " (" + history_.path() + ")."));
+    return;
   }
+  historyLabel->setText(said);
+  emit recorded();
+  if (!afterRecord) return;
+  std::string more;
+  try {
+    more = afterRecord(result_, source, time);
+  } catch (const KelvakError& e) {
+    // What was written stays said; what could not be read after it is said beside it.
+    more = std::string(e.what()) + " (" + history_.path() + ").";
+  }
+  if (!more.empty())
+    historyLabel->setText(historyLabel->text() + " " + QString::fromStdString(more));
 }
 
 }  // namespace kelvak

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTextEdit>
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -62,14 +63,25 @@ void HelpWindow::loadDocument() {
   // Each place is read under the rule every file is: a FIFO, a device or a document beyond the
   // bound is passed over like a file that cannot be opened.
   std::optional<std::string> bytes;
+  std::string tooLarge;  // the first place that held a document beyond the bound
   for (const QString& place : places) {
+    const std::string path = QFile::encodeName(place).toStdString();
     try {
-      bytes = kelvak::readWholeFile(QFile::encodeName(place).toStdString(),
-                                    kelvak::kMaxHelpDocumentBytes);
+      bytes = kelvak::readWholeFile(path, kelvak::kMaxHelpDocumentBytes);
       break;
-    } catch (const kelvak::FileReadError&) {
+    } catch (const kelvak::FileReadError& e) {
+      std::error_code ec;
+      const auto size = std::filesystem::file_size(path, ec);
+      if (e.error() == EFBIG && tooLarge.empty() && !ec) {
+        tooLarge = "Файл справки " + place.toStdString() +
+                   " слишком велик: " + std::to_string(size) +
+                   " байт, а справка читается не больше " +
+                   std::to_string(kelvak::kMaxHelpDocumentBytes) + " байт";
+      }
     }
   }
+  // A document too large is no missing one: the learner is told which it is.
+  if (!bytes && !tooLarge.empty()) throw kelvak::KelvakError(tooLarge);
   if (!bytes) throw kelvak::KelvakError(std::string("Cannot open file ") + kHelpFileName);
 
   ui_->documentView->clear();

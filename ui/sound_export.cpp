@@ -2,6 +2,8 @@
 // thread of their own, so the window (and a transmission it plays) goes on meanwhile.
 #include "ui/sound_export.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -112,6 +114,14 @@ ExportOutcome exportSoundFile(QWidget* parent, const Controls& controls, Random&
   const std::string audioPath = QFile::encodeName(chosen.front()).toStdString();
   lastFolder() = QFileInfo(chosen.front()).absolutePath();
 
+  // The loaded text file is the learner's: neither the sound nor its key may take its place (a
+  // text loaded from "lesson.key.txt" and saved as "lesson.wav" would become the key).
+  std::optional<FileIdentity> loaded;
+  struct stat info {};
+  if (!filePath.empty() && ::stat(filePath.c_str(), &info) == 0) {
+    loaded = FileIdentity{info.st_dev, info.st_ino};
+  }
+
   GeneratorPlan planned(settings, fileText, random, unitMs);
   const TransmissionPlan& plan = planned.plan();
 
@@ -122,11 +132,13 @@ ExportOutcome exportSoundFile(QWidget* parent, const Controls& controls, Random&
   QEventLoop loop;
   std::thread worker([&] {
     try {
-      completed = writeExport(plan, audioPath, defaultKeyPath(audioPath),
-                              [&](std::int64_t d, std::int64_t) {
-                                done = d;
-                                return !cancel.load();
-                              });
+      completed = writeExport(
+          plan, audioPath, defaultKeyPath(audioPath),
+          [&](std::int64_t d, std::int64_t) {
+            done = d;
+            return !cancel.load();
+          },
+          loaded);
     } catch (...) {
       failure = std::current_exception();
     }

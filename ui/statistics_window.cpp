@@ -210,7 +210,7 @@ void StatisticsWindow::reload() {
   loadError_.clear();
   contents_ = HistoryContents{};
   try {
-    contents_ = history_.load();
+    contents_ = history_.refresh();
   } catch (const KelvakError& e) {
     loadError_ = QString::fromStdString(std::string(e.what()) + " (" + history_.path() + "). ");
   }

@@ -29,7 +29,7 @@ namespace {
 // statistics window itself, and the summary then shows no checks.
 HistoryContents readableHistory(const History& history) {
   try {
-    return history.load();
+    return history.refresh();
   } catch (const KelvakError&) {
     return {};
   }
@@ -115,6 +115,8 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
 }
 
 TrainingMenu::~TrainingMenu() {
+  // Records kept while another program held the history's lock get a last try.
+  history_.appendPending();
   host_.setTrainingEvents({});
   host_.setSymbolWeighting({});
   host_.watchTextKind({});
@@ -205,7 +207,15 @@ DrillWindow& TrainingMenu::drillWindow() {
 }
 
 void TrainingMenu::loadLearning() {
-  learning_.setProgress(courseFile_.load());
+  // A course file that cannot be read is said, and the course starts from its beginning in
+  // memory; the file itself stays as it is until a change keeps it aside.
+  try {
+    const CourseState loaded = courseFile_.load();
+    learning_.setProgress(loaded.progress);
+    if (!loaded.notice.empty()) gate_.report(loaded.notice);
+  } catch (const KelvakError& e) {
+    gate_.report(e.what());
+  }
   // The course goes on with the set the learner chose for it, whatever the window starts with.
   const auto& set = learning_.progress().set;
   if (learning_.courseOn() && set) host_.chooseTextKind(static_cast<int>(*set));
@@ -218,25 +228,44 @@ void TrainingMenu::textKindChanged() {
   const int kind = host_.textKind();
   if (learning_.courseOn() && kind >= 0 && kind <= 2 &&
       learning_.progress().set != static_cast<CourseSet>(kind)) {
-    learning_.setCourseSet(static_cast<CourseSet>(kind));
-    saveCourse();
+    const auto set = static_cast<CourseSet>(kind);
+    learning_.setCourseSet(set);
+    changeCourse([set](CourseProgress& p) { p.set = set; });
   }
   learningChanged();
 }
 
 void TrainingMenu::reloadHistory() {
   // Only the weak characters read the history; a course alone needs none of it.
-  if (learning_.weakOn()) learning_.setHistory(history_.load().records);
+  if (learning_.weakOn()) learning_.setHistory(history_.refresh().records);
 }
 
-void TrainingMenu::saveCourse() { courseFile_.save(learning_.progress()); }
+void TrainingMenu::changeCourse(const std::function<void(CourseProgress&)>& change) {
+  CourseProgress mine = learning_.progress();
+  change(mine);
+  try {
+    // The file as another copy of the program may have left it, with this change.
+    const CourseState saved = courseFile_.change(change);
+    learning_.setProgress(saved.progress);
+    if (!saved.notice.empty()) gate_.report(saved.notice);
+  } catch (const KelvakError& e) {
+    // Not written: the change holds for this run, and the learner is told.
+    learning_.setProgress(mine);
+    gate_.report(e.what());
+  }
+  learningChanged();
+}
 
 void TrainingMenu::setCourseOn(bool on) {
-  learning_.setCourseOn(on);
+  // Switched on, the course sends the set the window shows.
   const int kind = host_.textKind();
-  if (on && kind >= 0 && kind <= 2) learning_.setCourseSet(static_cast<CourseSet>(kind));
-  learningChanged();
-  saveCourse();
+  const bool takeKind = on && kind >= 0 && kind <= 2;
+  gate_.run([this, on, takeKind, kind] {
+    changeCourse([on, takeKind, kind](CourseProgress& p) {
+      p.on = on;
+      if (takeKind) p.set = static_cast<CourseSet>(kind);
+    });
+  });
 }
 
 void TrainingMenu::setWeakOn(bool on) {
@@ -248,17 +277,27 @@ void TrainingMenu::setWeakOn(bool on) {
 
 void TrainingMenu::chooseLesson(int set, int lesson) {
   if (set < 0 || set > 2) return;
-  host_.chooseTextKind(set);
-  learning_.setCourseSet(static_cast<CourseSet>(set));
-  learning_.chooseLesson(static_cast<CourseSet>(set), host_.specialSigns(), lesson,
-                         QDateTime::currentSecsSinceEpoch());
-  learningChanged();
-  saveCourse();
+  gate_.run([this, set, lesson] {
+    host_.chooseTextKind(set);
+    const auto course = static_cast<CourseSet>(set);
+    const int chosen = clampLesson(course, host_.specialSigns(), lesson);
+    const std::int64_t time = QDateTime::currentSecsSinceEpoch();
+    changeCourse([=](CourseProgress& p) {
+      p.set = course;
+      p.moveTo(course, chosen, time);
+    });
+  });
 }
 
 std::string TrainingMenu::afterCheck(const CheckResult& result, const CheckSource& source,
                                      std::int64_t time) {
-  if (learning_.weakOn()) reloadHistory();
+  // The record is written; a history that cannot be read back is said after what was done.
+  std::string unread;
+  try {
+    if (learning_.weakOn()) reloadHistory();
+  } catch (const KelvakError& e) {
+    unread = std::string(e.what()) + " (" + history_.path() + ").";
+  }
   const int kind = static_cast<int>(source.settings.source);
   std::string said;
   if (learning_.courseOn() && kind <= 2) {
@@ -266,12 +305,13 @@ std::string TrainingMenu::afterCheck(const CheckResult& result, const CheckSourc
     const bool special = host_.specialSigns();
     if (const auto next = learning_.afterCheck(set, special, result.sent, result.accuracyPercent(),
                                                source.sent, time)) {
-      saveCourse();
+      changeCourse([set, time, lesson = *next](CourseProgress& p) { p.moveTo(set, lesson, time); });
       said = "Урок пройден! Следующий — урок " + std::to_string(*next) +
              ", новый знак: " + displayUtf8(newestSymbol(set, special, *next)) + ".";
     }
   }
   learningChanged();
+  if (!unread.empty()) said += (said.empty() ? "" : " ") + unread;
   return said;
 }
 
@@ -281,9 +321,8 @@ std::string TrainingMenu::checkRemoved(const CheckRecord& removed) {
   CourseProgress progress = learning_.progress();
   if (takeBackStepOf(progress, removed)) {
     const auto set = static_cast<CourseSet>(removed.settings.source);
-    learning_.setProgress(progress);
     said = "Курс вернулся к уроку " + std::to_string(progress.lesson(set)) + ".";
-    saveCourse();
+    changeCourse([&removed](CourseProgress& p) { takeBackStepOf(p, removed); });
   }
   reloadHistory();
   learningChanged();

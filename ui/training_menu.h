@@ -122,7 +122,9 @@ class TrainingMenu : public QObject {
   RecordSettings keySettings(const std::string& keyPath) const;
   // Loads the course file and the history the modes read.
   void loadLearning();
-  void saveCourse();
+  // Changes the course in the file under its lock and takes what the file then holds; a change
+  // that cannot be written holds in memory, and either is reported, never thrown.
+  void changeCourse(const std::function<void(CourseProgress&)>& change);
   void reloadHistory();
   // After a check went into the history: the course may move on. Says so, or nothing.
   std::string afterCheck(const CheckResult& result, const CheckSource& source, std::int64_t time);

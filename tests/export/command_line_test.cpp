@@ -21,6 +21,7 @@
 #include <tuple>
 
 #include "tests/export/export_test_files.h"
+#include "text/own_temporary.h"
 #include "text/utf8.h"
 
 namespace kelvak {
@@ -66,6 +67,13 @@ TEST(CommandLine, OptionsGiveTheWindowsSettings) {
   EXPECT_EQ(s.signalPosition, 63);  // the one position whose label shows 50
   EXPECT_EQ(s.noisePosition, 0);
   EXPECT_TRUE(s.longZero && s.specialSigns && s.randomSource);
+}
+
+TEST(CommandLine, AFileNamedLikeAnOptionIsWrittenWithItsFolder) {
+  const CommandLine cl = parseCommandLine(words("--export ./--weak.wav --key ./--no-key --weak"));
+  EXPECT_EQ(cl.options.audioPath, "./--weak.wav");
+  EXPECT_EQ(cl.options.keyPath, "./--no-key");
+  EXPECT_TRUE(cl.options.weak);
 }
 
 TEST(CommandLine, EveryPercentMapsToAPositionWhoseLabelShowsIt) {
@@ -122,6 +130,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FlagWithValue", "--export a.wav --no-key=1", "--no-key takes no value"},
         BadInput{"KeyAndNoKey", "--export a.wav --key k.txt --no-key",
                  "--key and --no-key exclude each other"},
+        BadInput{"KeyTakesAnOption", "--export a.wav --key --no-key",
+                 "--key needs a value, not the option --no-key (a file of that name: ./--no-key)"},
+        BadInput{"KeyTakesWeak", "--export a.wav --key --weak",
+                 "--key needs a value, not the option --weak (a file of that name: ./--weak)"},
         BadInput{"AllGroupsOfNoFile", "--export a.wav --groups all", "--groups all needs --file"},
 
         BadInput{"UnknownCourseSet", "--export a.wav --lesson 2 --course-set words",
@@ -188,8 +200,9 @@ class ExportFiles : public ::testing::TestWithParam<FileCase> {
   TempFolder folder;
   std::string dir = folder.path("");
   bool mounted = false;
+  std::string mountedAt;
   void TearDown() override {
-    if (mounted) umount2((dir + "full").c_str(), MNT_DETACH);
+    if (mounted) umount2(mountedAt.c_str(), MNT_DETACH);
   }
 
   int exportWith(const std::string& line, std::ostream& err) {
@@ -210,10 +223,13 @@ TEST_P(ExportFiles, NeverHarmAFileNorHideAFailure) {
   const FileCase& c = GetParam();
   std::string line = c.line;
   for (std::size_t at; (at = line.find('@')) != std::string::npos;) line.replace(at, 1, dir);
-  if (line.find(dir + "full/") != std::string::npos) {
-    // A disk of 64 kB: full long before the first minute of sound.
-    fs::create_directory(dir + "full");
-    if (mount("kelvak", (dir + "full").c_str(), "tmpfs", 0, "size=64k") != 0) {
+  // A disk of 64 kB, full long before the first minute of sound; one of few files, all taken.
+  for (const auto& [folder, options] :
+       {std::pair{"full", "size=64k"}, std::pair{"inodes", "size=1m,nr_inodes=8"}}) {
+    if (line.find(dir + folder + "/") == std::string::npos) continue;
+    mountedAt = dir + folder;
+    fs::create_directory(mountedAt);
+    if (mount("kelvak", mountedAt.c_str(), "tmpfs", 0, options) != 0) {
       GTEST_SKIP() << "no small file system to fill: mount: " << std::strerror(errno);
     }
     mounted = true;
@@ -298,6 +314,31 @@ INSTANTIATE_TEST_SUITE_P(
                    write(d + "full/a.mp3", "good");
                    write(d + "full/a.key.txt", "key");
                  }},
+        FileCase{"NoFreeInode", "--export @inodes/a.wav --groups 1", 1, "No space left",
+                 [](const std::string& d) {
+                   for (int k = 0; k < 16; ++k) {
+                     if (open((d + "inodes/" + std::to_string(k)).c_str(), O_CREAT | O_WRONLY,
+                              0644) < 0) {
+                       break;
+                     }
+                   }
+                 }},
+        FileCase{"NothingToSendOfAnEmptyText", "--export @a.wav --file @t.txt", 2,
+                 "nothing to send: '", [](const std::string& d) { write(d + "t.txt", ""); }},
+        FileCase{"NothingToSendOfFourDigits", "--export @a.wav --file @t.txt", 2,
+                 "holds no whole group", [](const std::string& d) { write(d + "t.txt", "1234"); }},
+        FileCase{"NothingToSendOfNoGroups", "--export @a.wav --groups 0", 2, "nothing to send",
+                 [](const std::string&) {}},
+        FileCase{"GroupsPastTheReadBound", "--export @a.wav --file @t.txt --groups all", 2,
+                 "was not read",
+                 [](const std::string& d) {
+                   write(d + "t.txt", std::string(9 << 20, 'x') + "12345 67890");
+                 }},
+        FileCase{"HistoryMissing", "--export @a.wav --weak --history @h.jsonl", 2, "--history",
+                 [](const std::string&) {}},
+        FileCase{"HistoryAllDamaged", "--export @a.wav --weak --history @h.jsonl", 2,
+                 "no readable check",
+                 [](const std::string& d) { write(d + "h.jsonl", "{\"time\":1}\nkind\n"); }},
         FileCase{"KeyIsADevice", "--export @a.wav --key @null", 2, "not a regular file",
                  [](const std::string& d) {
                    if (mknod((d + "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
@@ -359,16 +400,24 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"ANameOf250Bytes", "--export @" + kLongName + " --no-key --groups 1", 0, "",
                  [](const std::string&) {},
                  [](const std::string& d) { EXPECT_GT(fs::file_size(d + kLongName), 1000u); }},
-        FileCase{"LeftoversOfAKilledExportGo", "--export @a.wav --no-key --groups 1", 0, "",
+        FileCase{"OnlyOurOwnLeftoversOfThisTargetGo", "--export @a.wav --no-key --groups 1", 0, "",
                  [](const std::string& d) {
-                   write(d + ".a.wav." + std::to_string(endedProcess()) + "-0.part", "dead");
-                   write(d + ".a.wav." + std::to_string(getppid()) + "-7.part", "alive");
-                   write(d + ".a.wav.1-x.part", "not ours");
+                   const long alive = getppid(), dead = endedProcess();
+                   const std::uint64_t start = processStart(alive);
+                   write(d + ownTemporaryName("a.wav", dead, 5, 0), "killed: goes");
+                   write(d + ownTemporaryName("a.wav", alive, start + 1, 1), "number reused: goes");
+                   write(d + ownTemporaryName("a.wav", alive, start, 7), "still writing");
+                   write(d + ownTemporaryName("b.wav", alive, start + 1, 1), "another target");
+                   write(d + ".a.wav.99999-1.part", "another program's");
+                   write(d + ".notes.txt.99999-1.part", "another program's");
                  },
                  [](const std::string& d) {
-                   std::vector<std::string> left = {
-                       ".a.wav." + std::to_string(getppid()) + "-7.part", ".a.wav.1-x.part",
-                       "a.wav"};
+                   const long alive = getppid();
+                   const std::uint64_t start = processStart(alive);
+                   std::vector<std::string> left = {ownTemporaryName("a.wav", alive, start, 7),
+                                                    ownTemporaryName("b.wav", alive, start + 1, 1),
+                                                    ".a.wav.99999-1.part",
+                                                    ".notes.txt.99999-1.part", "a.wav"};
                    std::sort(left.begin(), left.end());
                    EXPECT_EQ(folderNames(d), left);
                  }},

@@ -593,6 +593,7 @@ TEST_F(TransmissionTest, OpenFailureShowsTheMessageAndReturnsToIdle) {
   device.openSucceeds = false;
   controls.whileMessageOpen = [&] {
     EXPECT_FALSE(controls.playEnabled);  // the box is shown before the window goes idle
+    EXPECT_EQ(controls.status, "");      // and the status claims no playing beside it
   };
   tx.play();
   ASSERT_EQ(controls.messages.size(), 1u);

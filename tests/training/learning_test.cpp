@@ -263,17 +263,18 @@ class CourseFileTest : public testing::Test {
 
 TEST_F(CourseFileTest, KeepsLessonsAndStepsAndReplacesTheFileWhole) {
   const CourseFile f(file());
-  EXPECT_EQ(f.load().lesson(CourseSet::Letters), 1);  // no file yet: the start
-  CourseProgress p;
-  p.on = true;
-  p.moveTo(CourseSet::Letters, 4, 1'796'000'000);
-  p.moveTo(CourseSet::Digits, 2, 1'796'000'100);
-  p.set = CourseSet::Letters;
-  f.save(p);
-  const CourseProgress back = f.load();
+  EXPECT_EQ(f.load().progress.lesson(CourseSet::Letters), 1);  // no file yet: the start
+  const CourseState written = f.change([](CourseProgress& p) {
+    p.on = true;
+    p.moveTo(CourseSet::Letters, 4, 1'796'000'000);
+    p.moveTo(CourseSet::Digits, 2, 1'796'000'100);
+    p.set = CourseSet::Letters;
+  });
+  EXPECT_EQ(written.notice, "");
+  const CourseProgress back = f.load().progress;
   EXPECT_TRUE(back.on);
   EXPECT_EQ(back.set, CourseSet::Letters);
-  EXPECT_EQ(back.lessons, p.lessons);
+  EXPECT_EQ(back.lessons, written.progress.lessons);
   ASSERT_EQ(back.steps.size(), 2u);
   EXPECT_EQ(back.steps[1].time, 1'796'000'100);
   EXPECT_EQ(back.steps[1].set, CourseSet::Digits);
@@ -283,10 +284,9 @@ TEST_F(CourseFileTest, KeepsLessonsAndStepsAndReplacesTheFileWhole) {
   // A write that cannot be made leaves the old file as it was.
   fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
   if (::geteuid() != 0) {
-    CourseProgress later = p;
-    later.moveTo(CourseSet::Letters, 9, 1'796'000'200);
-    EXPECT_THROW(f.save(later), KelvakError);
-    EXPECT_EQ(f.load().lesson(CourseSet::Letters), 4);
+    EXPECT_THROW(f.change([](CourseProgress& p) { p.moveTo(CourseSet::Letters, 9, 1); }),
+                 KelvakError);
+    EXPECT_EQ(f.load().progress.lesson(CourseSet::Letters), 4);
   }
 }
 

@@ -162,11 +162,12 @@ TEST_F(HelpWindowTest, MissingDocumentRaisesCannotOpenWithItsName) {
   EXPECT_TRUE(form.isVisible());
 }
 
-// What may stand under the document's name and is no document: passed over at once, like a
-// missing one, so the window appears and the next place is tried.
+// What may stand under the document's name and is no document: passed over at once, so the window
+// appears and the next place is tried; with no other place, the message says what stood there.
 struct Unusable {
   const char* name;
   void (*make)(const fs::path& path);
+  const char* said = "Cannot open file Справка.rtf";
 };
 
 void PrintTo(const Unusable& c, std::ostream* os) { *os << c.name; }
@@ -179,7 +180,7 @@ TEST_P(HelpWindowUnusable, IsPassedOverAtOnce) {
   HelpWindow form;
   form.setProgramFolder("bin");
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
+  EXPECT_EQ(load(form), GetParam().said);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(100));
   writeHelp("beside", "bin");
   EXPECT_EQ(load(form), "");
@@ -196,7 +197,9 @@ INSTANTIATE_TEST_SUITE_P(
                              [](const fs::path& p) {
                                std::ofstream(p) << "x";
                                fs::resize_file(p, kMaxHelpDocumentBytes + 1);
-                             }}),
+                             },
+                             "Файл справки Справка.rtf слишком велик: 131073 байт, а справка "
+                             "читается не больше 131072 байт"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Where copies of the document lie when the program is started from another folder: in that

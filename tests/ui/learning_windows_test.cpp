@@ -67,7 +67,7 @@ TEST_F(LearningWindowsTest, TheCourseSendsItsLessonAndMovesOnAfterAGoodCheck) {
   EXPECT_TRUE(check.historyLabel->text().contains(QString::fromUtf8("урок 2")))
       << check.historyLabel->text().toStdString();
   EXPECT_EQ(dialog.lessonBox->value(), 2);
-  const CourseProgress kept = CourseFile((dir / "course.json").string()).load();
+  const CourseProgress kept = CourseFile((dir / "course.json").string()).load().progress;
   EXPECT_TRUE(kept.on);
   EXPECT_EQ(kept.lesson(CourseSet::Digits), 2);
   ASSERT_EQ(kept.steps.size(), 1u);
@@ -112,7 +112,7 @@ TEST_F(LearningWindowsTest, TheCourseSendsTheChosenSetAfterARestart) {
   // Another text kind while the course is on is the course's set from then on.
   form->ui().digitsButton->setChecked(true);
   EXPECT_TRUE(learningStatus()->text().contains(form->ui().digitsButton->text()));
-  EXPECT_EQ(CourseFile((dir / "course.json").string()).load().set, CourseSet::Digits);
+  EXPECT_EQ(CourseFile((dir / "course.json").string()).load().progress.set, CourseSet::Digits);
 }
 
 // A check that opened the next lesson, taken back in the statistics window after the
@@ -126,7 +126,7 @@ TEST_F(LearningWindowsTest, TakingBackTheLastCheckTakesBackTheLessonItOpened) {
   check.copyEdit->setText(QString::fromStdString(pane));
   QTest::mouseClick(check.checkButton, Qt::LeftButton);
   const CourseFile course((dir / "course.json").string());
-  ASSERT_EQ(course.load().lesson(CourseSet::Digits), 2);
+  ASSERT_EQ(course.load().progress.lesson(CourseSet::Digits), 2);
 
   training->statistics->trigger();
   StatisticsWindow& stats = training->statisticsWindow();
@@ -140,8 +140,8 @@ TEST_F(LearningWindowsTest, TakingBackTheLastCheckTakesBackTheLessonItOpened) {
   QTest::mouseClick(stats.removeLastButton, Qt::LeftButton);
   ASSERT_EQ(asked.size(), 2);
   EXPECT_TRUE(History((dir / "history.jsonl").string()).load().records.empty());
-  EXPECT_EQ(course.load().lesson(CourseSet::Digits), 1);
-  EXPECT_TRUE(course.load().steps.empty());
+  EXPECT_EQ(course.load().progress.lesson(CourseSet::Digits), 1);
+  EXPECT_TRUE(course.load().progress.steps.empty());
   EXPECT_EQ(training->courseDialog().lessonBox->value(), 1);
   EXPECT_TRUE(stats.progress().checks.empty());
   EXPECT_FALSE(stats.removeLastButton->isEnabled());
@@ -149,7 +149,7 @@ TEST_F(LearningWindowsTest, TakingBackTheLastCheckTakesBackTheLessonItOpened) {
 
   QTest::mouseClick(check.checkButton, Qt::LeftButton);
   EXPECT_EQ(History((dir / "history.jsonl").string()).load().records.size(), 1u);
-  EXPECT_EQ(course.load().lesson(CourseSet::Digits), 2);
+  EXPECT_EQ(course.load().progress.lesson(CourseSet::Digits), 2);
 }
 
 // The window's settings come back at the next start as they were left, the help window's size
@@ -207,6 +207,45 @@ TEST_F(LearningWindowsTest, SettingsAreKeptAcrossRunsAndDamageIsSaidOnce) {
   reports.clear();
   keeper = start();  // said once: the file is whole again
   EXPECT_TRUE(reports.empty());
+}
+
+// A course file that cannot be written is said and the course goes on in memory; a damaged one is
+// said when loaded, read as far as it can be, and kept aside, with its place said, by the first
+// change. Every handler returns: an exception through Qt fails the test.
+TEST_F(LearningWindowsTest, ACourseFileThatFailsIsSaidAndTheProgramGoesOn) {
+  fs::create_directories(dir / "course.json");
+  training->course->trigger();
+  CourseDialog& dialog = training->courseDialog();
+  dialog.onBox->setChecked(true);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].startsWith(QString::fromUtf8("Курс не записан: ")))
+      << reports[0].toStdString();
+  EXPECT_TRUE(learningStatus()->isVisibleTo(form.get()));
+  dialog.lessonBox->setValue(3);
+  EXPECT_EQ(reports.size(), 2u);
+  EXPECT_EQ(charsOf(playToEnd("20")), (std::set<char>{'5', '0', '1', '6'}));
+  EXPECT_TRUE(fs::is_directory(dir / "course.json"));
+
+  training.reset();
+  reports.clear();
+  fs::remove(dir / "course.json");
+  const std::string damaged = R"({"on":true,"lessons":{"digits":"7","letters":4,"mixture":3}})";
+  std::ofstream(dir / "course.json") << damaged;
+  training = std::make_unique<TrainingMenu>(*form, gate, (dir / "history.jsonl").string());
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].contains(QString::fromStdString((dir / "course.json").string())));
+  EXPECT_TRUE(reports[0].contains("lessons.digits")) << reports[0].toStdString();
+  training->chooseLesson(1, 5);
+  ASSERT_EQ(reports.size(), 2u);
+  // The report ends the message with a full stop.
+  const QString place = reports[1].section(QString::fromUtf8("сохранён как "), 1);
+  ASSERT_TRUE(place.endsWith('.'));
+  const std::string kept = place.chopped(1).toStdString();
+  std::ifstream in(kept);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged) << kept;
+  const CourseState now = CourseFile((dir / "course.json").string()).load();
+  EXPECT_EQ(now.progress.lessons, (std::array<int, 3>{1, 5, 3}));
+  reports.clear();
 }
 
 // A drill of 100 characters sounds each through the transmission's device, speeds up the window's

@@ -17,11 +17,21 @@ class QtApplication : public ::testing::Environment {
     app_ = std::make_unique<QApplication>(argc, argv);
     // Qt's Russian texts and the access-key guard, as the program has them.
     kelvak::setUpApplication(*app_);
+    // No exception may leave an event handler: Qt says so when one does, and that fails the test.
+    previous_ = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+          if (message.contains("exception", Qt::CaseInsensitive) &&
+              message.contains("event handler", Qt::CaseInsensitive)) {
+            ADD_FAILURE() << message.toStdString();
+          }
+          if (previous_) previous_(type, context, message);
+        });
   }
   void TearDown() override { app_.reset(); }
 
  private:
   std::unique_ptr<QApplication> app_;
+  inline static QtMessageHandler previous_ = nullptr;
 };
 
 [[maybe_unused]] const auto* const kEnvironment =

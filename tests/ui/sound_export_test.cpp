@@ -119,6 +119,23 @@ TEST_F(SoundExportTest, TakesTheFileTextAndTheChosenFormatsExtension) {
   EXPECT_EQ(read("lesson.txt"), "кот 12345 мир");  // the source text is left alone
 }
 
+// A text loaded from an answer key, saved as the sound file of the same name: the key would take
+// the text's place. Refused, as the command line refuses it, and the text stays.
+TEST_F(SoundExportTest, TheLoadedTextIsNeverOverwrittenByTheKey) {
+  const std::string prose = "Мороз и солнце; день чудесный! 12345";
+  std::ofstream(path("lesson.key.txt"), std::ios::binary) << prose;
+  form->setFileDialogPresenter([this](QFileDialog& d) {
+    d.selectFile(QString::fromStdString(path("lesson.key.txt")));
+    return true;
+  });
+  form->ui().fileTextItem->trigger();
+  save("lesson.wav");
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].contains("text file")) << reports[0].toStdString();
+  EXPECT_EQ(read("lesson.key.txt"), prose);
+  EXPECT_FALSE(std::filesystem::exists(path("lesson.wav")));
+}
+
 TEST_F(SoundExportTest, F10DuringTheExportCancelsItAndEndsTheProgram) {
   form->show();
   form->ui().groupCountEdit->setText("999");
