@@ -147,6 +147,14 @@ void Transmission::tick() {
   // A refused block is simply not heard. Its silent tail may be cut by the next block.
   const bool accepted = device_.write(buffers_.blocks[step.index],
                                       static_cast<std::size_t>(step.toneSamples), step.place.start);
+  if (!accepted && !device_.alive()) {
+    // The sound server went away: nothing more can be heard. The transmission ends with the
+    // device's message, as when it cannot be opened, instead of running on in silence.
+    stopPlayback();
+    controls_.setStatusText("");
+    controls_.showMessage(kOpenErrorText, kOpenErrorCaption);
+    return;
+  }
   const auto interval = static_cast<std::uint32_t>(step.intervalMs);
   nominalInterval_ = interval;
   timer_.setInterval(accepted ? steered(interval, step.place.onset) : interval);
@@ -333,8 +341,13 @@ std::int32_t Transmission::soundSymbol(int index) {
   const std::int64_t tone = size > tail ? size - tail : size;
   // As soon as the device can place it: one lead after the sample heard now.
   const std::int64_t lead = device_.leadSamples();
-  device_.write(block, static_cast<std::size_t>(tone),
-                device_.heardAt(WaveDevice::Clock::now()) + lead);
+  if (!device_.write(block, static_cast<std::size_t>(tone),
+                     device_.heardAt(WaveDevice::Clock::now()) + lead) &&
+      !device_.alive()) {
+    // The server went away: this character is never heard, and the caller hears so.
+    endSymbols();
+    throw KelvakError(kOpenErrorText);
+  }
   const std::int64_t units =
       static_cast<std::int64_t>(SymbolTable[index].length) - kSilentTailUnits;
   return wrap32(units * unitMs_ + lead * 1000 / kSampleRate);

@@ -122,6 +122,7 @@ struct FakeDevice : WaveDevice {
   const std::int64_t* clock = nullptr;  // the timer's clock, for write times
   bool openSucceeds = true;
   bool writesSucceed = true;
+  bool gone = false;  // the sound server went away: alive() says so, writes are refused
   bool opened = false;
   int opens = 0, closes = 0, waits = 0;
   std::int64_t openedAt = 0;  // [ms] on the timer's clock
@@ -137,9 +138,10 @@ struct FakeDevice : WaveDevice {
     return opened;
   }
   bool isOpen() const override { return opened; }
+  bool alive() const override { return opened && !gone; }
   using WaveDevice::write;
   bool write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) override {
-    if (!opened || !writesSucceed) return false;
+    if (!opened || !writesSucceed || gone) return false;
     writes.push_back({block, clock ? *clock : 0, toneSamples, position});
     playing.push_back(std::move(block));
     return true;

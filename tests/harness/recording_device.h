@@ -36,6 +36,10 @@ class RecordingDevice : public WaveDevice {
   bool busy() const override { return real_.busy(); }
   bool waitUntilPlayed() override { return real_.waitUntilPlayed(); }
   void close() override { real_.close(); }
+  bool alive() const override { return real_.alive(); }
+  bool stalled() const override { return real_.stalled(); }
+  double latencyMs() const override { return real_.latencyMs(); }
+  std::string openError() const override { return real_.openError(); }
 
   std::vector<Write> writes;
 

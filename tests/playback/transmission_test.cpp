@@ -689,6 +689,24 @@ TEST_F(TransmissionTest, RefusedWritesLeaveSymbolsSilentButTheTransmissionRunsOn
   expectIdle();
 }
 
+// The sound server goes away three symbols in: the transmission ends at once with the device's
+// message, as when the device cannot be opened, instead of running on in silence; the status tells
+// no more of a transmission playing.
+TEST_F(TransmissionTest, AServerThatWentAwayEndsTheTransmissionWithTheDevicesMessage) {
+  controls.groupsText = "2";
+  tx.play();
+  for (int k = 0; k < 3; ++k) ASSERT_TRUE(fireNext());
+  device.gone = true;
+  fireNext();
+  EXPECT_FALSE(timer.enabled());
+  EXPECT_FALSE(device.isOpen());
+  ASSERT_EQ(controls.messages.size(), 1u);
+  EXPECT_EQ(controls.messages[0].first, kOpenErrorText);
+  EXPECT_EQ(controls.status, "");
+  EXPECT_EQ(controls.pane, "80");
+  expectIdle();
+}
+
 TEST_F(TransmissionTest, ShutdownStopsTimerAndSoundWithoutWaiting) {
   tx.play();
   fireNext();
