@@ -21,9 +21,12 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Devices whose closing was handed to a thread of its own because their server was stuck.
-// SDL is not touched from this side until they are gone.
+// Devices whose closing was handed to a thread of its own because their server was stuck, or
+// because written sound was still to play. SDL is not touched from this side until they are gone.
 std::atomic<int> pendingCloses{0};
+// Counts the opens: a close still letting its sound play out stops at the next open, which needs
+// SDL to itself (the learner pressed Play again; the old tail no longer matters).
+std::atomic<int> openCount{0};
 
 }  // namespace
 
@@ -57,6 +60,7 @@ bool SdlWaveDevice::open() {
   // hang on it too.
   const auto giveUp = Clock::now() + kPendingCloseWait;
   openError_.clear();
+  ++openCount;
   while (pendingCloses > 0) {
     if (Clock::now() >= giveUp) {
       openError_ = "the sound server is still stuck in the last close";
@@ -182,24 +186,49 @@ bool SdlWaveDevice::waitUntilPlayed() {
     boundMs += 1000.0 * static_cast<double>(t.pendingSamples()) / kSampleRate;
   }
   const auto deadline = Clock::now() + millis(boundMs) + kWaitMargin;
-  return waitWhileBusy([this] { return busy() && !stalled(); }, deadline, kWaitStep) && alive() &&
-         !stalled();
+  const bool played = waitWhileBusy([this] { return busy() && !stalled(); }, deadline, kWaitStep) &&
+                      alive() && !stalled();
+  // Given up with sound still to play: the close that follows lets it play out.
+  drainOnClose_ = !played && alive() && busy();
+  return played;
 }
 
 void SdlWaveDevice::close() {
   if (!isOpen()) return;
   const SDL_AudioDeviceID id = device_;
   const bool stuck = alive() && stalled();
+  // Sound written and not yet played, because the wait gave up on a server it saw no progress of
+  // for a while (a busy machine starves SDL's thread as much as a frozen server would): it plays
+  // out before the device closes, on a thread of its own, so the window is free at once. A close
+  // without that wait (the program's exit) drops it.
+  const bool tail = drainOnClose_ && alive() && busy();
+  drainOnClose_ = false;
+  const std::int64_t periodsAfter = kPeriodsAfterLast;
   device_ = 0;
-  {
+  if (!tail) {
     std::lock_guard lock(shared_->mutex);
     shared_->timeline.reset();  // the callback, if it runs again, plays the centre level
   }
-  if (stuck) {
-    // SDL's audio thread waits on the server, and closing the device waits for that thread: let
-    // a thread of its own wait for it, holding the callback's data until SDL lets go.
+  if (stuck || tail) {
+    // SDL's audio thread may wait on the server, and closing the device waits for that thread:
+    // a thread of its own waits for it, holding the callback's data until SDL lets go.
     ++pendingCloses;
-    std::thread([id, keep = shared_] {
+    std::thread([id, keep = shared_, tail, periodsAfter, opens = openCount.load()] {
+      while (tail && openCount == opens) {
+        {
+          std::lock_guard lock(keep->mutex);
+          const OutputTimeline& t = *keep->timeline;
+          const bool played = t.drained() && t.writtenEnd() > 0 &&
+                              t.handedOut() >= t.writtenEnd() + periodsAfter * keep->period;
+          // Only a server that takes nothing for this long, a frozen one, gives up the tail.
+          if (played || Clock::now() - keep->lastCallback > kDrainGiveUp) break;
+        }
+        std::this_thread::sleep_for(kWaitStep);
+      }
+      {
+        std::lock_guard lock(keep->mutex);
+        keep->timeline.reset();
+      }
       SDL_CloseAudioDevice(id);
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       --pendingCloses;
@@ -210,5 +239,7 @@ void SdlWaveDevice::close() {
   }
   shared_.reset();
 }
+
+bool SdlWaveDevice::closing() { return pendingCloses > 0; }
 
 }  // namespace kelvak

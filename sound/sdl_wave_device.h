@@ -38,6 +38,8 @@ class SdlWaveDevice : public WaveDevice {
   static constexpr std::chrono::milliseconds kWaitMargin{250};
   // Step of waitUntilPlayed's sleeps.
   static constexpr std::chrono::milliseconds kWaitStep{2};
+  // A close that lets written sound play out gives up when SDL has asked for nothing this long.
+  static constexpr std::chrono::milliseconds kDrainGiveUp{1000};
 
   // period: samples per callback to ask SDL for [samples].
   explicit SdlWaveDevice(int period = kPeriod);
@@ -68,6 +70,8 @@ class SdlWaveDevice : public WaveDevice {
   int periodSamples() const;
   // Why the last open failed, in SDL's words.
   std::string openError() const override { return openError_; }
+  // A device closed earlier is still letting its sound play out, or waiting for a stuck server.
+  static bool closing();
 
  private:
   struct Shared;
@@ -78,7 +82,8 @@ class SdlWaveDevice : public WaveDevice {
   // Reached by the audio callback. A fresh one for every open: a device closed while its server
   // was stuck keeps its own until SDL lets go of it.
   std::shared_ptr<Shared> shared_;
-  std::uint32_t device_ = 0;  // SDL_AudioDeviceID; 0 when closed
+  std::uint32_t device_ = 0;   // SDL_AudioDeviceID; 0 when closed
+  bool drainOnClose_ = false;  // the last wait gave up with sound still to play
   std::string openError_;
 };
 
