@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <thread>
@@ -57,6 +58,7 @@ struct PulseWaveDevice::Connection {
   std::int64_t origin = 0;          // the timeline's position of the device's position 0 [samples]
   Clock::time_point lastRequest{};  // the server's last request for sound, or the opening
   bool feederKnown = false;
+  bool finishing = false;  // closed: what was written plays out, and nothing more is written
   std::shared_ptr<std::string> realtimeStatus = std::make_shared<std::string>();
 
   ~Connection() { teardown(); }
@@ -154,6 +156,10 @@ struct PulseWaveDevice::Connection {
   // timeline which sample is being heard now, by the stream's own clock.
   static void onWritable(pa_stream* s, std::size_t bytes, void* userdata) {
     auto* self = static_cast<Connection*>(userdata);
+    {
+      std::lock_guard lock(self->mutex);
+      if (self->finishing) return;
+    }
     if (!self->feederKnown) self->startRealtimeRequest();
     pa_usec_t heard = 0;
     const bool timed = pa_stream_get_time(s, &heard) == 0;
@@ -324,6 +330,7 @@ bool PulseWaveDevice::stalled() const {
 }
 
 bool PulseWaveDevice::write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) {
+  waited_ = false;
   if (!block || !isOpen()) return false;
   const auto now = Clock::now();
   Connection& c = *connection_;
@@ -361,14 +368,58 @@ bool PulseWaveDevice::waitUntilPlayed() {
     boundMs = msOf(static_cast<std::int64_t>(std::max(0.0, toEnd)));
   }
   const auto deadline = Clock::now() + millis(boundMs) + kWaitMargin;
+  waited_ = true;
   return waitWhileBusy([this] { return busy() && !stalled(); }, deadline, kWaitStep) && alive() &&
          !stalled();
 }
 
 void PulseWaveDevice::close() {
-  // The teardown stops our own main loop thread and drops the stream; the server is told but not
-  // waited for, so a frozen server holds nothing up.
-  connection_.reset();
+  std::shared_ptr<Connection> c = std::move(connection_);
+  bool playOut = c && waited_;
+  if (playOut) {
+    std::lock_guard lock(c->mutex);
+    playOut = !c->failed;
+  }
+  waited_ = false;
+  if (!playOut) {
+    // The teardown stops our own main loop thread and drops the stream; the server is told but
+    // not waited for, so a frozen server holds nothing up.
+    return;
+  }
+  // The end of a transmission: the wait before has seen the last block sound by the stream's
+  // clock, but a server's clock may run a little ahead of its sink (PipeWire's, by its resampler
+  // and graph cycle), and a starved server may still hold the end. So the stream is drained, the
+  // server's own word that everything written has played, on a thread of its own: the window is
+  // free at once, and only a server that stays silent for kDrainLimit, a frozen one, loses the
+  // rest. The silence the timeline would go on writing is not written.
+  {
+    std::lock_guard lock(c->mutex);
+    c->finishing = true;
+  }
+  std::thread([c] {
+    auto drained = std::make_shared<std::atomic<bool>>(false);
+    pa_threaded_mainloop_lock(c->loop);
+    pa_operation* op = pa_stream_drain(
+        c->stream,
+        [](pa_stream*, int, void* done) { static_cast<std::atomic<bool>*>(done)->store(true); },
+        drained.get());
+    pa_threaded_mainloop_unlock(c->loop);
+    const auto until = Clock::now() + kDrainLimit;
+    while (op && !*drained && Clock::now() < until) {
+      {
+        std::lock_guard lock(c->mutex);
+        if (c->failed) break;
+      }
+      std::this_thread::sleep_for(kWaitStep);
+    }
+    if (op) {
+      pa_threaded_mainloop_lock(c->loop);
+      if (!*drained) pa_operation_cancel(op);
+      pa_operation_unref(op);
+      pa_threaded_mainloop_unlock(c->loop);
+    }
+    // The last reference: the teardown runs here.
+  }).detach();
 }
 
 void PulseWaveDevice::stallFeedingThread(std::chrono::milliseconds duration) {

@@ -58,6 +58,9 @@ class PulseWaveDevice : public WaveDevice {
   // Added to the time the sound still to be heard takes, to bound waitUntilPlayed.
   static constexpr std::chrono::milliseconds kWaitMargin{100};
   static constexpr std::chrono::milliseconds kWaitStep{2};
+  // A close after the wait for the sound lets the server play out what it holds, on a thread of
+  // its own, for at most this long.
+  static constexpr std::chrono::milliseconds kDrainLimit{1000};
   // Real-time priority asked for the feeding thread (RealtimeKit grants up to 20 by default).
   static constexpr int kRealtimePriority = 5;
 
@@ -128,6 +131,7 @@ class PulseWaveDevice : public WaveDevice {
   std::shared_ptr<Log> log_;  // shared with the connections, which may outlive a close
   std::shared_ptr<Connection> connection_;
   std::string openError_;
+  bool waited_ = false;  // the sound was waited for since the last write: a close lets it play out
 };
 
 }  // namespace kelvak
