@@ -65,7 +65,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"fileTextPartialLastGroup", U"приве тмир", U"прве тмирх", "CCMCCCCCCX",
              8 * 100.0 / 10},
         Case{"groupLostWholeCostsItsFive", U"11111 22222 33333", U"11111 33333", "CCCCCMMMMMCCCCC",
-             10 * 100.0 / 15}),
+             10 * 100.0 / 15},
+        // A miss and an extra of equal cost: the extra comes first, the last character is missed.
+        Case{"missOrExtraTieEndsOnTheMiss", U"121", U"212", "XCCM", 50},
+        Case{"zeroWidthSpaceInTheCopy", U"12345", U"12\u200B345", "CCCCC", 100}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(CopyCheck, ShowsTheWrittenCharacterBesideTheSentOne) {

@@ -14,6 +14,7 @@
 #include "base/error.h"
 #include "playback/text_source.h"
 #include "synth/symbol_table.h"
+#include "tests/case_name.h"
 #include "training/course.h"
 #include "training/course_progress.h"
 #include "training/drill.h"
@@ -66,6 +67,14 @@ CheckRecord checkOf(const std::map<char32_t, std::pair<int, int>>& tallies, std:
   return r;
 }
 
+// "letters", "lettersWithSpecialSigns", ...
+std::string setName(CourseSet set, bool special) {
+  return std::string(courseSetName(set)) + (special ? "WithSpecialSigns" : "");
+}
+
+// Rows named by their description.
+constexpr auto kByName = [](const auto& info) { return testing_names::caseName(info.param.name); };
+
 struct SetCase {
   CourseSet set;
   bool special;
@@ -85,12 +94,14 @@ TEST_P(CourseOrderTest, HoldsTheSetOnceStartingWithTwoUnlikeCharacters) {
   EXPECT_EQ(lessonCount(set, special), static_cast<int>(order.size()) - 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sets, CourseOrderTest,
-                         testing::Values(SetCase{CourseSet::Digits, false},
-                                         SetCase{CourseSet::Letters, false},
-                                         SetCase{CourseSet::Letters, true},
-                                         SetCase{CourseSet::Mixture, false},
-                                         SetCase{CourseSet::Mixture, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Sets, CourseOrderTest,
+    testing::Values(SetCase{CourseSet::Digits, false}, SetCase{CourseSet::Letters, false},
+                    SetCase{CourseSet::Letters, true}, SetCase{CourseSet::Mixture, false},
+                    SetCase{CourseSet::Mixture, true},
+                    // The window sends no special signs with digits.
+                    SetCase{CourseSet::Digits, true}),
+    [](const auto& info) { return setName(info.param.set, info.param.special); });
 
 struct LessonCase {
   CourseSet set;
@@ -144,7 +155,12 @@ INSTANTIATE_TEST_SUITE_P(Lessons, LessonTest,
                                          LessonCase{CourseSet::Digits, false, 2, true},
                                          LessonCase{CourseSet::Digits, false, 9, false},
                                          LessonCase{CourseSet::Mixture, false, 9, false},
-                                         LessonCase{CourseSet::Mixture, true, 44, false}));
+                                         LessonCase{CourseSet::Mixture, true, 44, false}),
+                         [](const auto& info) {
+                           const LessonCase& c = info.param;
+                           return setName(c.set, c.special) + "Lesson" + std::to_string(c.lesson) +
+                                  (c.longZero ? "LongZero" : "");
+                         });
 
 struct WeakCase {
   CourseSet set;
@@ -181,7 +197,8 @@ TEST_P(WeakGoalTest, AWeakCharacterComesThreeTimesAsOften) {
 INSTANTIATE_TEST_SUITE_P(Sets, WeakGoalTest,
                          testing::Values(WeakCase{CourseSet::Letters, U'ж'},
                                          WeakCase{CourseSet::Digits, U'7'},
-                                         WeakCase{CourseSet::Mixture, U'ц'}));
+                                         WeakCase{CourseSet::Mixture, U'ц'}),
+                         [](const auto& info) { return setName(info.param.set, false); });
 
 struct TallyCase {
   const char* name;
@@ -216,7 +233,19 @@ INSTANTIATE_TEST_SUITE_P(
         TallyCase{"the crossing check counts in part",
                   {checkOf({{U'б', {400, 0}}}), checkOf({{U'б', {300, 300}}})},
                   U'б',
-                  205.0 / 505}));
+                  205.0 / 505}),
+    kByName);
+
+// The heaviest characters first, equal weights in the list's order, at most as many as asked.
+TEST(WeakWeights, HeaviestComeFirstInAStableOrder) {
+  const std::vector<std::pair<int, std::uint32_t>> weights = {{*indexOfChar(U'а'), 100},
+                                                              {*indexOfChar(U'б'), 900},
+                                                              {*indexOfChar(U'в'), 100},
+                                                              {*indexOfChar(U'г'), 500},
+                                                              {*indexOfChar(U'д'), 900}};
+  EXPECT_EQ(heaviest(weights, 4), (std::vector<char32_t>{U'б', U'д', U'г', U'а'}));
+  EXPECT_EQ(heaviest(weights, 9).size(), weights.size());
+}
 
 struct UnlockCase {
   const char* name;
@@ -248,7 +277,9 @@ INSTANTIATE_TEST_SUITE_P(
                     UnlockCase{"one character short", 2, 99, 100.0, U"кмууу", false},
                     UnlockCase{"just below 90 %", 2, 150, 89.9, U"кму", false},
                     UnlockCase{"a character beyond the lesson", 2, 150, 95.0, U"кмур", false},
-                    UnlockCase{"the last lesson stays", 30, 150, 99.0, U"кму", false}));
+                    UnlockCase{"the last lesson stays", 30, 150, 99.0, U"кму", false},
+                    UnlockCase{"a character outside every set", 2, 150, 95.0, U"кму!", false}),
+    kByName);
 
 class CourseFileTest : public testing::Test {
  protected:
@@ -267,6 +298,7 @@ TEST_F(CourseFileTest, KeepsLessonsAndStepsAndReplacesTheFileWhole) {
   const CourseState written = f.change([](CourseProgress& p) {
     p.on = true;
     p.moveTo(CourseSet::Letters, 4, 1'796'000'000);
+    p.moveTo(CourseSet::Letters, 4, 1'796'000'050);  // no move, no step
     p.moveTo(CourseSet::Digits, 2, 1'796'000'100);
     p.set = CourseSet::Letters;
   });
@@ -295,7 +327,9 @@ TEST(CourseProgressJson, DamageIsReportedNotGuessed) {
        {"", "{", "[]", R"({"on":true})",
         R"({"on":true,"lessons":{"digits":1,"letters":0,"mixture":1},"steps":[]})",
         R"({"on":1,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[]})",
-        R"({"on":true,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[],"set":"words"})"}) {
+        R"({"on":true,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[],"set":"words"})",
+        R"({"on":true,"lessons":{"digits":1,"letters":1,"mixture":1},)"
+        R"("steps":[{"time":"2026-12-09T12:40:00Z","set":"letters","lesson":0}]})"}) {
     EXPECT_THROW(courseProgressFromJson(text), KelvakError) << text;
   }
   // A file from before the chosen set was kept names none.
@@ -358,7 +392,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {{kWrong, 10, true, kDrillMinSpeed}, {kWrong, 10, true, kDrillMinSpeed}}},
         DrillCase{"the fastest speed holds",
                   30,
-                  {{0, 10, false, 30}, {0, 10, false, 30}, {0, 10, false, 30}}}));
+                  {{0, 10, false, 30}, {0, 10, false, 30}, {0, 10, false, 30}}}),
+    kByName);
 
 struct DrillKeyCase {
   char32_t sent;
@@ -438,6 +473,15 @@ TEST(DrillRecordTest, AHundredCharactersRecordAccuracyAndMedianReaction) {
   EXPECT_EQ(back.drills[0].medianReactionMs, 490);
   EXPECT_EQ(back.drills[0].endSpeed, r.endSpeed);
   EXPECT_FALSE(drillFromJsonLine(R"({"kind":"drill","time":"2026-12-09T12:40:00Z"})"));
+  // No drill writes more right answers than sendings, nor a count or a time below zero.
+  for (const auto& [from, to] : {std::pair{"\"correct\":90", "\"correct\":101"},
+                                 {"\"sent\":100", "\"sent\":-1"},
+                                 {"\"reactionMs\":490", "\"reactionMs\":-1"}}) {
+    std::string line = toJsonLine(r);
+    ASSERT_NE(line.find(from), std::string::npos) << line;
+    line.replace(line.find(from), std::string_view(from).size(), to);
+    EXPECT_FALSE(drillFromJsonLine(line)) << line;
+  }
 }
 
 std::string fileText(const fs::path& file) {
