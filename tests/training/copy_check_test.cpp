@@ -168,6 +168,7 @@ TEST(CopyCheck, ReadsALatinLetterAsTheCyrillicOneOfTheSameCode) {
   EXPECT_EQ(r.correct, r.sent);
   EXPECT_EQ(r.readAsCyrillic.size(), 26u);
   EXPECT_EQ(r.readAsCyrillic[22], (std::pair<char32_t, char32_t>{U'w', U'в'}));
+  EXPECT_EQ(cyrillicOfLatin(U'Z'), U'з');
   // Cyrillic copies read nothing so.
   EXPECT_TRUE(checkCopy(U"абв", U"абв").readAsCyrillic.empty());
 }

@@ -170,6 +170,8 @@ INSTANTIATE_TEST_SUITE_P(
                 replaced(toJsonLine(sampleRecord()), "\"time\":\"20", "\"time\":\"19")},
         Damaged{"FractionalCount",
                 replaced(toJsonLine(sampleRecord()), "\"extra\":1", "\"extra\":1.5")},
+        Damaged{"TallyDoesNotAddUp",
+                replaced(toJsonLine(sampleRecord()), "\"ш\":{\"sent\":1", "\"ш\":{\"sent\":2")},
         // Taken for another character 0 times: no record writes that.
         Damaged{"TakenForZeroTimes",
                 replaced(toJsonLine(sampleRecord()), "\"as\":{}}", "\"as\":{\"5\":0}}")},

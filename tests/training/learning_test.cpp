@@ -108,6 +108,7 @@ struct LessonCase {
   bool special;
   int lesson;
   bool longZero;
+  bool weak = false;  // the weak characters too, with no history: all equally weak
 };
 
 class LessonTest : public testing::TestWithParam<LessonCase> {};
@@ -121,6 +122,7 @@ TEST_P(LessonTest, SendsOnlyItsCharactersTheNewestByItsWeight) {
   progress.on = true;
   progress.lessons[static_cast<std::size_t>(p.set)] = p.lesson;
   path.setProgress(progress);
+  path.setWeakOn(p.weak);
   const SymbolChoice plain{true, static_cast<int>(p.set), p.longZero, p.special, nullptr};
   const auto weights = path.weightsFor(plain);
   ASSERT_TRUE(weights);
@@ -129,6 +131,8 @@ TEST_P(LessonTest, SendsOnlyItsCharactersTheNewestByItsWeight) {
   const auto seen = countSymbols(choice);
 
   const std::vector<int> lesson = lessonSymbols(p.set, p.special, p.lesson);
+  // Lesson n has n + 1 characters; a lesson below the first is the first.
+  EXPECT_EQ(lesson.size(), static_cast<std::size_t>(std::max(p.lesson, 1)) + 1);
   std::map<int, int> byLesson;
   for (const auto& [s, n] : seen) {
     const int symbol = s == kLongZero ? 0 : s;
@@ -155,11 +159,13 @@ INSTANTIATE_TEST_SUITE_P(Lessons, LessonTest,
                                          LessonCase{CourseSet::Digits, false, 2, true},
                                          LessonCase{CourseSet::Digits, false, 9, false},
                                          LessonCase{CourseSet::Mixture, false, 9, false},
-                                         LessonCase{CourseSet::Mixture, true, 44, false}),
+                                         LessonCase{CourseSet::Mixture, true, 44, false},
+                                         LessonCase{CourseSet::Letters, false, 0, false},
+                                         LessonCase{CourseSet::Letters, false, 5, false, true}),
                          [](const auto& info) {
                            const LessonCase& c = info.param;
                            return setName(c.set, c.special) + "Lesson" + std::to_string(c.lesson) +
-                                  (c.longZero ? "LongZero" : "");
+                                  (c.longZero ? "LongZero" : "") + (c.weak ? "WeakToo" : "");
                          });
 
 struct WeakCase {
@@ -456,6 +462,10 @@ TEST(DrillRecordTest, AHundredCharactersRecordAccuracyAndMedianReaction) {
   EXPECT_EQ(r.correct, 90);
   EXPECT_DOUBLE_EQ(r.accuracyPercent(), 90.0);
   EXPECT_EQ(r.medianReactionMs, 490);
+  // A clock set back gives no reaction time below 0.
+  Drill late(weights, 12, Random{});
+  late.answer(SymbolTable[late.next()].unicode, -50);
+  EXPECT_EQ(late.record(TextSource::Letters, 0).medianReactionMs, 0);
 
   const fs::path file = fs::temp_directory_path() / ("kelvak_drill_" + std::to_string(getpid()));
   fs::remove(file);
