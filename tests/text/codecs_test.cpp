@@ -194,6 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Пр5"},
         Utf16Case{ByteOrder::Little, std::string("\x3D\xD8\x00\xDE", 4), "\xF0\x9F\x98\x80"},
         Utf16Case{ByteOrder::Big, std::string("\xD8\x3D\xDE\x00", 4), "\xF0\x9F\x98\x80"},
+        Utf16Case{ByteOrder::Little, std::string("\xFF\xDB\xFF\xDF", 4), "\xF4\x8F\xBF\xBF"},
         Utf16Case{ByteOrder::Little,
                   std::string("\x00\xDE"
                               "a\0",
