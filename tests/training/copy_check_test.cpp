@@ -48,6 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"extraMidGroup", U"12345 67890", U"123845 67890", "CCCXCCCCCCC", 10 * 100.0 / 11},
         Case{"swappedPair", U"12345 67890", U"12435 67890", "CCWWCCCCCC", 80},
         Case{"wrongLetter", U"асдфг", U"аждфг", "CWCCC", 80},
+        Case{"oneCharacter", U"5", U"5", "C", 100},
         Case{"emptyCopy", U"12345", U"", "MMMMM", 0},
         Case{"onlySpacesCopy", U"12345", U"  \t ", "MMMMM", 0},
         Case{"copyLongerThanText", U"12345", U"1234567", "CCCCCXX", 5 * 100.0 / 7},
