@@ -77,6 +77,13 @@ TEST(CodePages, CharactersOutsideTheCodePageHaveNoByte) {
   EXPECT_EQ(encodeCodePageChar(kCodePageWestern, U'😀'), std::nullopt);
 }
 
+TEST(CodePages, FontCharsetsNameTheirCodePage) {
+  EXPECT_EQ(codePageOfCharset(0), kCodePageWestern);
+  EXPECT_EQ(codePageOfCharset(2), kCodePageWestern);
+  EXPECT_EQ(codePageOfCharset(204), kCodePageCyrillic);
+  EXPECT_EQ(codePageOfCharset(238), std::nullopt);
+}
+
 TEST(CodePages, UnknownCodePagesReadAsWestern) {
   EXPECT_EQ(decodeCodePageByte(866, 0xE0), U'à');
   EXPECT_EQ(decodeCodePageByte(0, 0x80), U'€');
@@ -106,6 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Sequences, Utf8Validity,
                                          Utf8Case{"\xED\xA0\x80", false},      // surrogate D800
                                          Utf8Case{"\xF4\x90\x80\x80", false},  // beyond U+10FFFF
                                          Utf8Case{"\xF5\x80\x80\x80", false},  // F5 never leads
+                                         Utf8Case{"\xF8\x90\x80\x80", false},  // nor F8
                                          Utf8Case{"\xE2\x84", false},          // cut short
                                          Utf8Case{"a\xD0", false},      // cut short at the end
                                          Utf8Case{"\xD0\x41", false}),  // continuation missing

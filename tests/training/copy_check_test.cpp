@@ -55,6 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"nothingSent", U"", U"12", "XX", 0},
         Case{"anySpacingAndCase", U"абвгд ежзий", U"А Б В Г Д Е Ж З И Й", "CCCCCCCCCC", 100},
         Case{"yoIsYe", U"еееее", U"ЁёЕе3", "CCCCW", 80},
+        Case{"otherSpaces", U"12345", U"1\u00A02\u30003\u202F4\t5", "CCCCC", 100},
         // Equal cost: two wrong and one extra rather than one missed and two extra.
         Case{"wrongBeforeMissedAndExtra", U"898", U"9589", "WWCX", 25},
         Case{"wrongBeforeMissedAndExtraShortest", U"аца", U"цбац", "WWCX", 25},
@@ -179,6 +180,7 @@ TEST(CopyCheck, FoldsTheCaseOfTheWholeAlphabet) {
   const std::u32string lower = U"абвгдеежзийклмнопрстуфхцчшщъыьэюя";
   EXPECT_EQ(normalizeForCheck(upper), lower);
   EXPECT_EQ(normalizeForCheck(U"абвгдеёжзийклмнопрстуфхцчшщъыьэюя"), lower);
+  EXPECT_EQ(normalizeForCheck(U"ЀЂЏ"), U"ѐђџ");
 }
 
 TEST(CopyCheck, FindsTheFewestErrorsWhateverTheirNumber) {

@@ -105,11 +105,13 @@ TEST_F(HistoryTest, DamagedLinesAreNumberedAsTheFileCountsItsLinesBlankOnesInclu
   const History h(file());
   const std::string good = toJsonLine(sampleRecord(1'796'000'000));
   std::filesystem::create_directories(std::filesystem::path(file()).parent_path());
-  // Lines 1 to 9: good, blank, damaged, blank, blank, good, damaged, blank, damaged.
-  appendRaw(good + "\n" + "{\"time\":1}\n" + "\n \t\n" + good + "not json\n" + "\r\n" + "{");
+  // Lines 1 to 10: good, blank, damaged, blank, blank, good, damaged, blank, damaged, a damaged
+  // drill.
+  appendRaw(good + "\n" + "{\"time\":1}\n" + "\n \t\n" + good + "not json\n" + "\r\n" + "{\n" +
+            "{\"kind\":\"drill\"}");
   const HistoryContents read = h.load();
   EXPECT_EQ(read.records.size(), 2u);
-  EXPECT_EQ(read.damagedLines, (std::vector<std::int32_t>{3, 7, 9}));
+  EXPECT_EQ(read.damagedLines, (std::vector<std::int32_t>{3, 7, 9, 10}));
 }
 
 TEST_F(HistoryTest, ALineLeftOpenByACrashDoesNotSwallowTheNextRecord) {
@@ -154,6 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
         Damaged{"UnknownSource", replaced(toJsonLine(sampleRecord()), "\"source\":\"file\"",
                                           "\"source\":\"radio\"")},
         Damaged{"LowerCaseTime", replaced(toJsonLine(sampleRecord()), "T", "t")},
+        Damaged{"Hour24", replaced(toJsonLine(sampleRecord()), "T00:", "T24:")},
         Damaged{"TwoCharactersAsKey", replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"шщ\":{")},
         Damaged{"CutCharacterAsKey", replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"\xD1\":{")},
         Damaged{"TrailingBrace", toJsonLine(sampleRecord()) + "}"},
@@ -215,6 +218,8 @@ INSTANTIATE_TEST_SUITE_P(
         OtherForm{"ControlCharacters", "урок", "\\b\\f\\n\\r\\t\\/\x7F",
                   "\\u0008\\u000c\\u000a\\u000d\\u0009/\\u007f"},
         OtherForm{"Nul", "урок", "\\u0000", "\\u0000"},
+        OtherForm{"FourByteCharacterTakenFor", "\"as\":{\"щ\":1}",
+                  "\"as\":{\"\xF0\x9F\x98\x80\":1}", "\"as\":{\"\xF0\x9F\x98\x80\":1}"},
         OtherForm{"NotUtf8", "урок", "\xFF\xD1", "\xFF\xD1"},
         // The stand-ins this program gives bytes that are not UTF-8, as real characters.
         OtherForm{"NotUtf8WithPrivateUse", "урок", "\xFF\xF4\x8F\xBE\x80\\udbff\\udf80",
@@ -592,6 +597,8 @@ TEST(Progress, FiltersByTextKindAndTimeAndTotalsEachDay) {
   f = {};
   f.dayOf = [](std::int64_t t) { return (t - 6 * 3600) / 86400; };
   EXPECT_EQ(summarize(records, f).days.front().day, 19);
+  // A day before 1970 in UTC, whole.
+  EXPECT_EQ(summarize({makeRecord(checkCopy(U"1", U"1"), digits, -day)}).days.front().day, -1);
 }
 
 TEST(Progress, EqualPlacesGoByCountThenByCharacterAndConfusionsStopAtTwenty) {

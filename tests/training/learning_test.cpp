@@ -133,6 +133,7 @@ TEST_P(LessonTest, SendsOnlyItsCharactersTheNewestByItsWeight) {
   const std::vector<int> lesson = lessonSymbols(p.set, p.special, p.lesson);
   // Lesson n has n + 1 characters; a lesson below the first is the first.
   EXPECT_EQ(lesson.size(), static_cast<std::size_t>(std::max(p.lesson, 1)) + 1);
+  EXPECT_EQ(newestSymbol(p.set, p.special, p.lesson), lesson.back());
   std::map<int, int> byLesson;
   for (const auto& [s, n] : seen) {
     const int symbol = s == kLongZero ? 0 : s;
@@ -239,7 +240,12 @@ INSTANTIATE_TEST_SUITE_P(
         TallyCase{"the crossing check counts in part",
                   {checkOf({{U'б', {400, 0}}}), checkOf({{U'б', {300, 300}}})},
                   U'б',
-                  205.0 / 505}),
+                  205.0 / 505},
+        // The room left is counted in sendings, right or not: 150 of 300 right, then 200 wrong.
+        TallyCase{"the crossing check counts in part after errors",
+                  {checkOf({{U'б', {400, 0}}}), checkOf({{U'б', {300, 150}}})},
+                  U'б',
+                  355.0 / 505}),
     kByName);
 
 // The heaviest characters first, equal weights in the list's order, at most as many as asked.
@@ -444,6 +450,12 @@ TEST(DrillLatinKeys, AreNamedOnceEachInOrder) {
   EXPECT_EQ(drill.readAsCyrillic(),
             (std::vector<std::pair<char32_t, char32_t>>{{U'f', U'ф'}, {U'd', U'д'}}));
   EXPECT_EQ(drill.record(TextSource::Letters, 0).correct, 4);  // all but "d"
+}
+
+TEST(DrillRecordTest, NothingToChooseFromAndAnAnswerBeforeASoundAreRefused) {
+  EXPECT_THROW(Drill(SymbolWeights(), 12, Random{}), KelvakError);
+  Drill drill(SymbolWeights({{10, 1}}), 12, Random{});
+  EXPECT_THROW(drill.answer(U'а', 10), KelvakError);
 }
 
 // A drill of 100 characters records its accuracy and its median reaction time, and the history
