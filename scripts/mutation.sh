@@ -36,7 +36,8 @@ mapfile -t entries < <(grep -v -e '^[[:space:]]*#' -e '^[[:space:]]*$' "$list" |
   { if [ -n "$only" ]; then grep -E -- "$only" || true; else cat; fi; })
 
 # The scratch copy mirrors the clone's files as they are now, committed or not; only files whose
-# contents differ are copied, so the scratch build keeps what is still valid.
+# contents differ are copied, so the scratch build keeps what is still valid. A copied file takes the
+# present time: with the original's time it could seem older than an object built from a mutant.
 echo "== copying $here to $src"
 (cd "$here" && git ls-files -z --cached --others --exclude-standard) |
   HERE=$here SRC=$src perl -0 -ne '
@@ -51,7 +52,7 @@ echo "== copying $here to $src"
     next if $same;
     (my $dir = $to) =~ s{/[^/]*$}{};
     system("mkdir", "-p", $dir) == 0 or die;
-    system("cp", "-p", $from, $to) == 0 or die "cp $from";
+    system("cp", $from, $to) == 0 or die "cp $from";
   '
 
 export CCACHE_BASEDIR=$src CCACHE_NOHASHDIR=1 CCACHE_SLOPPINESS=pch_defines,time_macros
@@ -147,8 +148,9 @@ for e in "${entries[@]}"; do
     continue
   fi
   status=0
-  QT_QPA_PLATFORM=offscreen timeout "$timeout_s" nice -n 15 "$(binary_of "$target")" \
-    --gtest_brief=1 >"$log/mutant.run" 2>&1 || status=$?
+  # The shell's own word on a crash goes to the log too.
+  { QT_QPA_PLATFORM=offscreen timeout "$timeout_s" nice -n 15 "$(binary_of "$target")" \
+    --gtest_brief=1 >"$log/mutant.run" 2>&1; } 2>>"$log/mutant.run" || status=$?
   restore
   if [ "$status" -eq 0 ]; then
     printf '%3d SURVIVED  %s\n' "$n" "$what"
