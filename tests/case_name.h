@@ -43,4 +43,12 @@ inline std::string textName(std::string_view text) {
   return out.empty() ? "Empty" : out;
 }
 
+// A character as its code point: U+0444 -> "U0444".
+inline std::string charName(char32_t c) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string digits;
+  for (; c != 0 || digits.size() < 4; c >>= 4) digits.insert(digits.begin(), kHex[c & 0xF]);
+  return "U" + digits;
+}
+
 }  // namespace kelvak::testing_names

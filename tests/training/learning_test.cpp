@@ -438,7 +438,11 @@ INSTANTIATE_TEST_SUITE_P(
                     DrillKeyCase{U'ж', U'v', true}, DrillKeyCase{U'ь', U'x', true},
                     DrillKeyCase{U'ы', U'y', true}, DrillKeyCase{U'ц', U'c', true},
                     DrillKeyCase{U'а', U'f', false}, DrillKeyCase{U'э', U'e', false},
-                    DrillKeyCase{U'5', U'5', true}, DrillKeyCase{U'5', U's', false}));
+                    DrillKeyCase{U'5', U'5', true}, DrillKeyCase{U'5', U's', false}),
+    [](const auto& info) {
+      return testing_names::charName(info.param.sent) + "As" +
+             testing_names::charName(info.param.typed);
+    });
 
 TEST(DrillLatinKeys, AreNamedOnceEachInOrder) {
   const SymbolWeights weights({{*indexOfChar(U'ф'), 1}});
