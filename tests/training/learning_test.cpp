@@ -349,6 +349,14 @@ TEST(CourseProgressJson, DamageIsReportedNotGuessed) {
                 R"({"on":true,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[]})")
                 .set,
             std::nullopt);
+  // The last lesson of the letters with special signs is a lesson, one past it is not.
+  EXPECT_EQ(courseProgressFromJson(
+                R"({"on":true,"lessons":{"digits":1,"letters":34,"mixture":1},"steps":[]})")
+                .lesson(CourseSet::Letters),
+            34);
+  EXPECT_THROW(courseProgressFromJson(
+                   R"({"on":true,"lessons":{"digits":1,"letters":35,"mixture":1},"steps":[]})"),
+               KelvakError);
 }
 
 struct DrillStep {
