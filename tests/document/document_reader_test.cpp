@@ -61,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
                              ""},
                     ReadCase{"nulInText", "abc\0def"s, std::nullopt, ""},
                     ReadCase{"utf16", "\xFF\xFEH\0i\0"s, std::nullopt, ""},
-                    ReadCase{"nulInRichText", "{\\rtf1 a\0b}"s, DocumentFormat::RichText, "ab"}));
+                    ReadCase{"nulInRichText", "{\\rtf1 a\0b}"s, DocumentFormat::RichText, "ab"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PlainText, KeepsNoFormatting) {
   const std::optional<RichDocument> doc = readPlainText("first\nsecond");

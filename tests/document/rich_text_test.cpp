@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "text/code_pages.h"
 #include "document/rich_text_escape.h"
+#include "tests/case_name.h"
+#include "text/code_pages.h"
 
 namespace kelvak {
 namespace {
@@ -112,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"byteOrderMarkBeforeTheHeader", "\xEF\xBB\xBF{\\rtf1 ok}", "ok"},
         TextCase{"blankSpaceAfterTheEnd", "{\\rtf1 ok}\r\n \t\0\0"s, "ok"},
         TextCase{"longestControlWord", R"({\rtf1 \abcdefghijklmnopqrstuvwxyzabcdef x})", "x"},
-        TextCase{"empty", R"({\rtf1})", ""}));
+        TextCase{"empty", R"({\rtf1})", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RichTextParagraphs, ParTerminatesAndTrailingTextFormsTheLast) {
   EXPECT_EQ(documentOf(R"({\rtf1 a\par})").paragraphs.size(), 1u);
@@ -199,7 +201,8 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{R"({\rtf1\fs3276 x})", 3276}, SizeCase{R"({\rtf1\fs3277 x})", 3276},
                     SizeCase{R"({\rtf1\fs99999999999999999999 x})", 3276},
                     SizeCase{R"({\rtf1\fs0 x})", 24}, SizeCase{R"({\rtf1\fs-8 x})", 24},
-                    SizeCase{R"({\rtf1\fs40\plain x})", 24}));
+                    SizeCase{R"({\rtf1\fs40\plain x})", 24}),
+    [](const auto& info) { return testing_names::caseName(info.param.rtf); });
 
 TEST(RichTextColour, ComesFromTheColourTable) {
   const RichDocument doc = documentOf(
@@ -303,7 +306,8 @@ INSTANTIATE_TEST_SUITE_P(
                        std::string(kMaxRichTextDepth + 1, '}'),
                    RichTextError::TooDeep},
         BrokenCase{"nestingMillionsDeep", "{\\rtf1 " + std::string(5'000'000, '{'),
-                   RichTextError::TooDeep}));
+                   RichTextError::TooDeep}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RichTextLimits, NestingUpToTheBoundIsRead) {
   const std::string rtf = "{\\rtf1 " + std::string(kMaxRichTextDepth - 1, '{') + "deep" +

@@ -73,6 +73,11 @@ INSTANTIATE_TEST_SUITE_P(
              1000,
              100,
              {{500, 200, 11025, 11025}, {0, -1, 13230, -1}, {500, 300, 15435, 15435}}},
+        // A block that is silent throughout gives way at once, even to a tick at its own time.
+        ScheduleCase{"AWhollySilentBlockGivesWayAtOnce",
+             100,
+             500,
+             {{500, 0, 1103, 1103}, {500, 10, 1103, 1103}}},
         // An interval wrapped round in 32 bits arrives as the timer's unsigned value: weeks.
         ScheduleCase{"AWrappedIntervalIsWeeksAway",
              1000,

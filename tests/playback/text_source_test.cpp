@@ -94,7 +94,13 @@ INSTANTIATE_TEST_SUITE_P(Kinds, NextSymbolRange,
                                          RangeCase{{true, 1, true, true}, range(10, 44)},
                                          RangeCase{{true, 2, false, false}, with(range(1, 40), 45)},
                                          RangeCase{{true, 2, false, true}, range(1, 45)},
-                                         RangeCase{{true, 2, true, true}, range(1, 45)}));
+                                         RangeCase{{true, 2, true, true}, range(1, 45)}),
+                         [](const auto& info) {
+                           const SymbolChoice& c = info.param.choice;
+                           return "Kind" + std::to_string(c.textKind) +
+                                  (c.longZero ? "LongZero" : "") +
+                                  (c.specialSigns ? "SpecialSigns" : "");
+                         });
 
 TEST(NextSymbolIndex, FileSourceReplaysTheTextAndDrawsNothing) {
   FileText text;

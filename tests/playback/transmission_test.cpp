@@ -12,6 +12,7 @@
 #include "playback/block_placement.h"
 #include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
+#include "text/utf8.h"
 
 namespace kelvak {
 namespace {
@@ -325,7 +326,10 @@ TEST_P(FileTextTransmission, SendsTheWholeGroupsOfTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(Encodings, FileTextTransmission,
                          ::testing::Values(std::string("\xD2\xEE\xEA 220/380 \xC2"),
-                                           std::string("Ток 220/380 В")));
+                                           std::string("Ток 220/380 В")),
+                         [](const auto& info) {
+                           return std::string(isValidUtf8(info.param) ? "Utf8" : "Windows1251");
+                         });
 
 TEST_F(TransmissionTest, TextSourceStatesAndGroupCountRange) {
   std::string text;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <random>
 #include <vector>
@@ -79,7 +80,10 @@ TEST_P(WritePosition, BlockStartsAtItsPosition) {
 }
 
 INSTANTIATE_TEST_SUITE_P(WithinPeriods, WritePosition,
-                         ::testing::Values(0.0, 0.25, 0.5, 0.75, 0.99));
+                         ::testing::Values(0.0, 0.25, 0.5, 0.75, 0.99),
+                         [](const auto& info) {  // in hundredths of the period
+                           return "At" + std::to_string(std::lround(info.param * 100));
+                         });
 
 TEST(OutputTimeline, BlocksComeOutInTheOrderWrittenAndBackToBackWhenTheyOverlap) {
   Driver d;
@@ -368,7 +372,13 @@ TEST_P(CardClock, MapHoldsOverAnHour) {
   EXPECT_NEAR(d.timeline.positionAt(d.at(t - period)), cardNow, samplesAt(1.0));
 }
 
-INSTANTIATE_TEST_SUITE_P(Drift, CardClock, ::testing::Values(-150e-6, 0.0, 150e-6));
+INSTANTIATE_TEST_SUITE_P(Drift, CardClock, ::testing::Values(-150e-6, 0.0, 150e-6),
+                         [](const auto& info) {  // in parts per million
+                           const long ppm = std::lround(info.param * 1e6);
+                           if (ppm == 0) return std::string("Exact");
+                           return ppm < 0 ? "Slow" + std::to_string(-ppm)
+                                          : "Fast" + std::to_string(ppm);
+                         });
 
 }  // namespace
 }  // namespace kelvak

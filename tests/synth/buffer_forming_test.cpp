@@ -35,7 +35,10 @@ INSTANTIATE_TEST_SUITE_P(
                     UnitCase{1, 1, 810, 8930}, UnitCase{1, 5, 162, 1786}, UnitCase{1, 10, 81, 893},
                     UnitCase{1, 12, 67, 738}, UnitCase{1, 20, 40, 441}, UnitCase{1, 30, 27, 297},
                     UnitCase{2, 1, 769, 8478}, UnitCase{2, 5, 153, 1686}, UnitCase{2, 10, 76, 837},
-                    UnitCase{2, 12, 64, 705}, UnitCase{2, 20, 38, 418}, UnitCase{2, 30, 25, 275}));
+                    UnitCase{2, 12, 64, 705}, UnitCase{2, 20, 38, 418}, UnitCase{2, 30, 25, 275}),
+    [](const auto& info) {
+      return "Kind" + std::to_string(info.param.kind) + "Speed" + std::to_string(info.param.speed);
+    });
 
 TEST(UnitTiming, EverySpeedAndKindIsTheFloorOfTheExactQuotient) {
   for (int kind = 0; kind < 3; ++kind) {

@@ -77,7 +77,8 @@ std::vector<std::uint32_t> remainderDivisors() {
   return d;
 }
 
-INSTANTIATE_TEST_SUITE_P(Divisors, Remainder31Exactness, testing::ValuesIn(remainderDivisors()));
+INSTANTIATE_TEST_SUITE_P(Divisors, Remainder31Exactness, testing::ValuesIn(remainderDivisors()),
+                         [](const auto& info) { return "By" + std::to_string(info.param); });
 
 // Every argument the forming can pass: frequencies 100..5000 Hz and indices up to the longest
 // sounding stretch at speed 1 (19 units of 8930 samples).
@@ -196,13 +197,15 @@ TEST_P(NoiseRun, AddsTheSameDrawsAsRandomOneByOne) {
   EXPECT_EQ(end, serial.state());
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, NoiseRun,
-                         testing::Values(NoiseCase{0, 254}, NoiseCase{1, 254}, NoiseCase{15, 254},
-                                         NoiseCase{16, 2}, NoiseCase{17, 254}, NoiseCase{255, 128},
-                                         NoiseCase{256, 254}, NoiseCase{257, 254},
-                                         NoiseCase{4099, 126}, NoiseCase{100000, 254},
-                                         NoiseCase{100000, 2}, NoiseCase{5000, 1000},
-                                         NoiseCase{5000, 0x7FFFFFFF}));
+INSTANTIATE_TEST_SUITE_P(
+    Counts, NoiseRun,
+    testing::Values(NoiseCase{0, 254}, NoiseCase{1, 254}, NoiseCase{15, 254}, NoiseCase{16, 2},
+                    NoiseCase{17, 254}, NoiseCase{255, 128}, NoiseCase{256, 254},
+                    NoiseCase{257, 254}, NoiseCase{4099, 126}, NoiseCase{100000, 254},
+                    NoiseCase{100000, 2}, NoiseCase{5000, 1000}, NoiseCase{5000, 0x7FFFFFFF}),
+    [](const auto& info) {
+      return std::to_string(info.param.count) + "SamplesRange" + std::to_string(info.param.range);
+    });
 
 }  // namespace
 }  // namespace kelvak

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "synth/symbol_table.h"
+#include "tests/case_name.h"
 #include "text/code_pages.h"
 #include "text/utf16.h"
 #include "text/utf8.h"
@@ -60,7 +61,8 @@ TEST_P(CodePageTable, EncodingUndoesDecodingForEveryByte) {
 
 INSTANTIATE_TEST_SUITE_P(WindowsCodePages, CodePageTable,
                          testing::Values(CodePageCase{kCodePageCyrillic, "CP1251"},
-                                         CodePageCase{kCodePageWestern, "CP1252"}));
+                                         CodePageCase{kCodePageWestern, "CP1252"}),
+                         [](const auto& info) { return std::string(info.param.iconvName); });
 
 TEST(CodePages, CyrillicTableMatchesTheProgramsAlphabet) {
   for (const Symbol& symbol : SymbolTable) {
@@ -73,6 +75,13 @@ TEST(CodePages, CharactersOutsideTheCodePageHaveNoByte) {
   EXPECT_EQ(encodeCodePageChar(kCodePageCyrillic, U'é'), std::nullopt);
   EXPECT_EQ(encodeCodePageChar(kCodePageWestern, U'Я'), std::nullopt);
   EXPECT_EQ(encodeCodePageChar(kCodePageWestern, U'😀'), std::nullopt);
+}
+
+TEST(CodePages, FontCharsetsNameTheirCodePage) {
+  EXPECT_EQ(codePageOfCharset(0), kCodePageWestern);
+  EXPECT_EQ(codePageOfCharset(2), kCodePageWestern);
+  EXPECT_EQ(codePageOfCharset(204), kCodePageCyrillic);
+  EXPECT_EQ(codePageOfCharset(238), std::nullopt);
 }
 
 TEST(CodePages, UnknownCodePagesReadAsWestern) {
@@ -104,9 +113,13 @@ INSTANTIATE_TEST_SUITE_P(Sequences, Utf8Validity,
                                          Utf8Case{"\xED\xA0\x80", false},      // surrogate D800
                                          Utf8Case{"\xF4\x90\x80\x80", false},  // beyond U+10FFFF
                                          Utf8Case{"\xF5\x80\x80\x80", false},  // F5 never leads
+                                         Utf8Case{"\xF8\x90\x80\x80", false},  // nor F8
                                          Utf8Case{"\xE2\x84", false},          // cut short
-                                         Utf8Case{"a\xD0", false},       // cut short at the end
-                                         Utf8Case{"\xD0\x41", false}));  // continuation missing
+                                         Utf8Case{"a\xD0", false},      // cut short at the end
+                                         Utf8Case{"\xD0\x41", false}),  // continuation missing
+                         [](const auto& info) {
+                           return testing_names::textName(info.param.bytes);
+                         });
 
 class Utf8RoundTrip : public testing::TestWithParam<char32_t> {};
 
@@ -122,7 +135,12 @@ TEST_P(Utf8RoundTrip, DecodesWhatWasEncoded) {
 INSTANTIATE_TEST_SUITE_P(BoundaryCodePoints, Utf8RoundTrip,
                          testing::Values(U'\0', char32_t{0x7F}, char32_t{0x80}, char32_t{0x7FF},
                                          char32_t{0x800}, char32_t{0xD7FF}, char32_t{0xE000},
-                                         char32_t{0xFFFF}, char32_t{0x10000}, char32_t{0x10FFFF}));
+                                         char32_t{0xFFFF}, char32_t{0x10000}, char32_t{0x10FFFF}),
+                         [](const auto& info) {
+                           char name[16];
+                           std::snprintf(name, sizeof name, "U%04X", unsigned{info.param});
+                           return std::string(name);
+                         });
 
 TEST(Utf8, UnencodableValuesBecomeTheReplacementCharacter) {
   for (const char32_t bad : {char32_t{0xD800}, char32_t{0xDFFF}, char32_t{0x110000}}) {
@@ -184,6 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Пр5"},
         Utf16Case{ByteOrder::Little, std::string("\x3D\xD8\x00\xDE", 4), "\xF0\x9F\x98\x80"},
         Utf16Case{ByteOrder::Big, std::string("\xD8\x3D\xDE\x00", 4), "\xF0\x9F\x98\x80"},
+        Utf16Case{ByteOrder::Little, std::string("\xFF\xDB\xFF\xDF", 4), "\xF4\x8F\xBF\xBF"},
         Utf16Case{ByteOrder::Little,
                   std::string("\x00\xDE"
                               "a\0",

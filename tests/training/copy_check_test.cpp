@@ -48,12 +48,14 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"extraMidGroup", U"12345 67890", U"123845 67890", "CCCXCCCCCCC", 10 * 100.0 / 11},
         Case{"swappedPair", U"12345 67890", U"12435 67890", "CCWWCCCCCC", 80},
         Case{"wrongLetter", U"асдфг", U"аждфг", "CWCCC", 80},
+        Case{"oneCharacter", U"5", U"5", "C", 100},
         Case{"emptyCopy", U"12345", U"", "MMMMM", 0},
         Case{"onlySpacesCopy", U"12345", U"  \t ", "MMMMM", 0},
         Case{"copyLongerThanText", U"12345", U"1234567", "CCCCCXX", 5 * 100.0 / 7},
         Case{"nothingSent", U"", U"12", "XX", 0},
         Case{"anySpacingAndCase", U"абвгд ежзий", U"А Б В Г Д Е Ж З И Й", "CCCCCCCCCC", 100},
         Case{"yoIsYe", U"еееее", U"ЁёЕе3", "CCCCW", 80},
+        Case{"otherSpaces", U"12345", U"1\u00A02\u30003\u202F4\t5", "CCCCC", 100},
         // Equal cost: two wrong and one extra rather than one missed and two extra.
         Case{"wrongBeforeMissedAndExtra", U"898", U"9589", "WWCX", 25},
         Case{"wrongBeforeMissedAndExtraShortest", U"аца", U"цбац", "WWCX", 25},
@@ -65,7 +67,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"fileTextPartialLastGroup", U"приве тмир", U"прве тмирх", "CCMCCCCCCX",
              8 * 100.0 / 10},
         Case{"groupLostWholeCostsItsFive", U"11111 22222 33333", U"11111 33333", "CCCCCMMMMMCCCCC",
-             10 * 100.0 / 15}),
+             10 * 100.0 / 15},
+        // A miss and an extra of equal cost: the extra comes first, the last character is missed.
+        Case{"missOrExtraTieEndsOnTheMiss", U"121", U"212", "XCCM", 50},
+        Case{"zeroWidthSpaceInTheCopy", U"12345", U"12\u200B345", "CCCCC", 100}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(CopyCheck, ShowsTheWrittenCharacterBesideTheSentOne) {
@@ -165,6 +170,7 @@ TEST(CopyCheck, ReadsALatinLetterAsTheCyrillicOneOfTheSameCode) {
   EXPECT_EQ(r.correct, r.sent);
   EXPECT_EQ(r.readAsCyrillic.size(), 26u);
   EXPECT_EQ(r.readAsCyrillic[22], (std::pair<char32_t, char32_t>{U'w', U'в'}));
+  EXPECT_EQ(cyrillicOfLatin(U'Z'), U'з');
   // Cyrillic copies read nothing so.
   EXPECT_TRUE(checkCopy(U"абв", U"абв").readAsCyrillic.empty());
 }
@@ -174,6 +180,7 @@ TEST(CopyCheck, FoldsTheCaseOfTheWholeAlphabet) {
   const std::u32string lower = U"абвгдеежзийклмнопрстуфхцчшщъыьэюя";
   EXPECT_EQ(normalizeForCheck(upper), lower);
   EXPECT_EQ(normalizeForCheck(U"абвгдеёжзийклмнопрстуфхцчшщъыьэюя"), lower);
+  EXPECT_EQ(normalizeForCheck(U"ЀЂЏ"), U"ѐђџ");
 }
 
 TEST(CopyCheck, FindsTheFewestErrorsWhateverTheirNumber) {

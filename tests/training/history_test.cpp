@@ -11,12 +11,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "base/error.h"
+#include "tests/case_name.h"
 #include "training/progress.h"
 
 namespace kelvak {
@@ -103,11 +105,13 @@ TEST_F(HistoryTest, DamagedLinesAreNumberedAsTheFileCountsItsLinesBlankOnesInclu
   const History h(file());
   const std::string good = toJsonLine(sampleRecord(1'796'000'000));
   std::filesystem::create_directories(std::filesystem::path(file()).parent_path());
-  // Lines 1 to 9: good, blank, damaged, blank, blank, good, damaged, blank, damaged.
-  appendRaw(good + "\n" + "{\"time\":1}\n" + "\n \t\n" + good + "not json\n" + "\r\n" + "{");
+  // Lines 1 to 10: good, blank, damaged, blank, blank, good, damaged, blank, damaged, a damaged
+  // drill.
+  appendRaw(good + "\n" + "{\"time\":1}\n" + "\n \t\n" + good + "not json\n" + "\r\n" + "{\n" +
+            "{\"kind\":\"drill\"}");
   const HistoryContents read = h.load();
   EXPECT_EQ(read.records.size(), 2u);
-  EXPECT_EQ(read.damagedLines, (std::vector<std::int32_t>{3, 7, 9}));
+  EXPECT_EQ(read.damagedLines, (std::vector<std::int32_t>{3, 7, 9, 10}));
 }
 
 TEST_F(HistoryTest, ALineLeftOpenByACrashDoesNotSwallowTheNextRecord) {
@@ -123,9 +127,15 @@ TEST_F(HistoryTest, ALineLeftOpenByACrashDoesNotSwallowTheNextRecord) {
 }
 
 // Lines a damaged or hand-edited file may hold.
-class DamagedLine : public testing::TestWithParam<std::string> {};
+struct Damaged {
+  const char* name;
+  std::string line;
+};
+void PrintTo(const Damaged& c, std::ostream* os) { *os << c.name; }
 
-TEST_P(DamagedLine, IsRefused) { EXPECT_FALSE(fromJsonLine(GetParam()).has_value()); }
+class DamagedLine : public testing::TestWithParam<Damaged> {};
+
+TEST_P(DamagedLine, IsRefused) { EXPECT_FALSE(fromJsonLine(GetParam().line).has_value()); }
 
 std::string replaced(std::string s, const std::string& from, const std::string& to) {
   s.replace(s.find(from), from.size(), to);
@@ -135,23 +145,47 @@ std::string replaced(std::string s, const std::string& from, const std::string& 
 INSTANTIATE_TEST_SUITE_P(
     Lines, DamagedLine,
     testing::Values(
-        std::string("not json"), std::string("[1,2]"), std::string("{}"),
-        "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}",
-        replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":-7"),
-        replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":8"),
-        replaced(toJsonLine(sampleRecord()), "\"speed\":12", "\"speed\":\"12\""),
-        replaced(toJsonLine(sampleRecord()), "\"source\":\"file\"", "\"source\":\"radio\""),
-        replaced(toJsonLine(sampleRecord()), "T", "t"),
-        replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"шщ\":{"),
-        replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"\xD1\":{"),
-        toJsonLine(sampleRecord()) + "}",
+        Damaged{"NotJson", "not json"}, Damaged{"Array", "[1,2]"}, Damaged{"EmptyObject", "{}"},
+        Damaged{"DeepNesting",
+                "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}"},
+        Damaged{"NegativeCount", replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":-7")},
+        Damaged{"CountsDoNotAddUp",
+                replaced(toJsonLine(sampleRecord()), "\"sent\":7", "\"sent\":8")},
+        Damaged{"NumberAsText",
+                replaced(toJsonLine(sampleRecord()), "\"speed\":12", "\"speed\":\"12\"")},
+        Damaged{"UnknownSource", replaced(toJsonLine(sampleRecord()), "\"source\":\"file\"",
+                                          "\"source\":\"radio\"")},
+        Damaged{"LowerCaseTime", replaced(toJsonLine(sampleRecord()), "T", "t")},
+        Damaged{"Hour24", replaced(toJsonLine(sampleRecord()), "T00:", "T24:")},
+        Damaged{"TwoCharactersAsKey", replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"шщ\":{")},
+        Damaged{"CutCharacterAsKey", replaced(toJsonLine(sampleRecord()), "\"ш\":{", "\"\xD1\":{")},
+        Damaged{"TrailingBrace", toJsonLine(sampleRecord()) + "}"},
         // What the JSON library alone would let pass:
-        "\xEF\xBB\xBF" + toJsonLine(sampleRecord()),  // a byte order mark
-        replaced(toJsonLine(sampleRecord()), "\"0\":{",
-                 "\"0\":{\"sent\":0,\"correct\":0,\"missed\":0,\"as\":{}},\"0\":{"),  // a character
-                                                                                      // twice
-        replaced(toJsonLine(sampleRecord()), "\"tone\":700", "\"tone\":700.5"),
-        replaced(toJsonLine(sampleRecord()), "\"tone\":700", "\"tone\":7e9")));
+        Damaged{"ByteOrderMark", "\xEF\xBB\xBF" + toJsonLine(sampleRecord())},
+        Damaged{"CharacterTwice",
+                replaced(toJsonLine(sampleRecord()), "\"0\":{",
+                         "\"0\":{\"sent\":0,\"correct\":0,\"missed\":0,\"as\":{}},\"0\":{")},
+        Damaged{"FractionalSetting",
+                replaced(toJsonLine(sampleRecord()), "\"tone\":700", "\"tone\":700.5")},
+        Damaged{"HugeSetting",
+                replaced(toJsonLine(sampleRecord()), "\"tone\":700", "\"tone\":7e9")},
+        Damaged{"YearBefore1970",
+                replaced(toJsonLine(sampleRecord()), "\"time\":\"20", "\"time\":\"19")},
+        Damaged{"FractionalCount",
+                replaced(toJsonLine(sampleRecord()), "\"extra\":1", "\"extra\":1.5")},
+        Damaged{"TallyDoesNotAddUp",
+                replaced(toJsonLine(sampleRecord()), "\"ш\":{\"sent\":1", "\"ш\":{\"sent\":2")},
+        // Taken for another character 0 times: no record writes that.
+        Damaged{"TakenForZeroTimes",
+                replaced(toJsonLine(sampleRecord()), "\"as\":{}}", "\"as\":{\"5\":0}}")},
+        // ш sent twice and taken for щ twice, but written as one key twice.
+        Damaged{"TakenForTheSameCharacterTwice",
+                replaced(replaced(replaced(replaced(toJsonLine(sampleRecord()), "\"sent\":7",
+                                                    "\"sent\":8"),
+                                           "\"wrong\":1", "\"wrong\":2"),
+                                  "\"ш\":{\"sent\":1", "\"ш\":{\"sent\":2"),
+                         "\"as\":{\"щ\":1}", "\"as\":{\"щ\":1,\"щ\":1}")}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Other JSON forms of a record's values read as the same values, and write back as the history
 // writes them.
@@ -184,6 +218,8 @@ INSTANTIATE_TEST_SUITE_P(
         OtherForm{"ControlCharacters", "урок", "\\b\\f\\n\\r\\t\\/\x7F",
                   "\\u0008\\u000c\\u000a\\u000d\\u0009/\\u007f"},
         OtherForm{"Nul", "урок", "\\u0000", "\\u0000"},
+        OtherForm{"FourByteCharacterTakenFor", "\"as\":{\"щ\":1}",
+                  "\"as\":{\"\xF0\x9F\x98\x80\":1}", "\"as\":{\"\xF0\x9F\x98\x80\":1}"},
         OtherForm{"NotUtf8", "урок", "\xFF\xD1", "\xFF\xD1"},
         // The stand-ins this program gives bytes that are not UTF-8, as real characters.
         OtherForm{"NotUtf8WithPrivateUse", "урок", "\xFF\xF4\x8F\xBE\x80\\udbff\\udf80",
@@ -191,9 +227,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HistoryLine, TimesComeBackToTheSecond) {
-  // The start, a leap day, the day after a century's missing leap day, and a far date.
-  for (std::int64_t t :
-       {0LL, 1'835'395'199LL, 1'835'395'200LL, 4'107'542'400LL, 32'503'680'000LL}) {
+  // The start, a leap day, the day after a century's missing leap day, a far date and the last
+  // second of a year.
+  for (std::int64_t t : {0LL, 1'835'395'199LL, 1'835'395'200LL, 4'107'542'400LL, 32'503'680'000LL,
+                         1'798'761'599LL}) {
     EXPECT_EQ(parseUtc(formatUtc(t)), t) << formatUtc(t);
   }
   EXPECT_EQ(formatUtc(1'835'395'200), "2028-02-29T00:00:00Z");
@@ -553,10 +590,47 @@ TEST(Progress, FiltersByTextKindAndTimeAndTotalsEachDay) {
   ASSERT_EQ(late.checks.size(), 1u);
   ASSERT_EQ(late.chars.size(), 5u);
   for (const CharShare& c : late.chars) EXPECT_EQ(c.sent, c.ch <= U'2' ? 2 : 1);  // that check only
+  f.source.reset();
+  f.since = 20 * day + 200;  // from that second on
+  EXPECT_EQ(summarize(records, f).checks.size(), 2u);
   // Days as the caller counts them: here they begin at 06:00.
   f = {};
   f.dayOf = [](std::int64_t t) { return (t - 6 * 3600) / 86400; };
   EXPECT_EQ(summarize(records, f).days.front().day, 19);
+  // A day before 1970 in UTC, whole.
+  EXPECT_EQ(summarize({makeRecord(checkCopy(U"1", U"1"), digits, -day)}).days.front().day, -1);
+}
+
+TEST(Progress, EqualPlacesGoByCountThenByCharacterAndConfusionsStopAtTwenty) {
+  RecordSettings s;
+  // Equal shares: the more often sent first, then in the characters' order.
+  Progress p = summarize({makeRecord(checkCopy(U"гвбаа", U"гвбаа"), s, 1)});
+  std::u32string order;
+  for (const CharShare& c : p.chars) order += c.ch;
+  EXPECT_EQ(order, U"абвг");
+  // Equal counts: by the character sent, then the one written.
+  p = summarize({makeRecord(checkCopy(U"ба", U"ав"), s, 1)});
+  ASSERT_EQ(p.confusions.size(), 2u);
+  EXPECT_EQ(p.confusions[0].sent, U'а');
+  // 22 confusions once each and one of them twice: the 20 most frequent.
+  p = summarize({makeRecord(checkCopy(U"абвгдежзийклмнопрстуфх", U"0123456789щыьэюя?/-№цч"), s, 1),
+                 makeRecord(checkCopy(U"х", U"ч"), s, 2)});
+  ASSERT_EQ(p.confusions.size(), 20u);
+  EXPECT_EQ(p.confusions[0].sent, U'х');
+  EXPECT_EQ(p.confusions[0].count, 2);
+  EXPECT_EQ(p.confusions[19].sent, U'т');
+}
+
+// Whole seconds, to the nearest, half a second up.
+TEST(Progress, SendingTimeIsRoundedToTheSecond) {
+  for (int groups = 0; groups <= 60; ++groups) {
+    for (int speed = 1; speed <= 30; ++speed) {
+      EXPECT_EQ(sendingSeconds(groups, speed),
+                static_cast<std::int64_t>(std::floor(groups * 60.0 / speed + 0.5)))
+          << groups << " groups at " << speed;
+    }
+  }
+  EXPECT_EQ(sendingSeconds(5, 0), 0);
 }
 
 TEST(Progress, ARecordHasTheAccuracyOfItsCheck) {

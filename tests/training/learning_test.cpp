@@ -14,6 +14,7 @@
 #include "base/error.h"
 #include "playback/text_source.h"
 #include "synth/symbol_table.h"
+#include "tests/case_name.h"
 #include "training/course.h"
 #include "training/course_progress.h"
 #include "training/drill.h"
@@ -66,6 +67,14 @@ CheckRecord checkOf(const std::map<char32_t, std::pair<int, int>>& tallies, std:
   return r;
 }
 
+// "letters", "lettersWithSpecialSigns", ...
+std::string setName(CourseSet set, bool special) {
+  return std::string(courseSetName(set)) + (special ? "WithSpecialSigns" : "");
+}
+
+// Rows named by their description.
+constexpr auto kByName = [](const auto& info) { return testing_names::caseName(info.param.name); };
+
 struct SetCase {
   CourseSet set;
   bool special;
@@ -85,18 +94,21 @@ TEST_P(CourseOrderTest, HoldsTheSetOnceStartingWithTwoUnlikeCharacters) {
   EXPECT_EQ(lessonCount(set, special), static_cast<int>(order.size()) - 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sets, CourseOrderTest,
-                         testing::Values(SetCase{CourseSet::Digits, false},
-                                         SetCase{CourseSet::Letters, false},
-                                         SetCase{CourseSet::Letters, true},
-                                         SetCase{CourseSet::Mixture, false},
-                                         SetCase{CourseSet::Mixture, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Sets, CourseOrderTest,
+    testing::Values(SetCase{CourseSet::Digits, false}, SetCase{CourseSet::Letters, false},
+                    SetCase{CourseSet::Letters, true}, SetCase{CourseSet::Mixture, false},
+                    SetCase{CourseSet::Mixture, true},
+                    // The window sends no special signs with digits.
+                    SetCase{CourseSet::Digits, true}),
+    [](const auto& info) { return setName(info.param.set, info.param.special); });
 
 struct LessonCase {
   CourseSet set;
   bool special;
   int lesson;
   bool longZero;
+  bool weak = false;  // the weak characters too, with no history: all equally weak
 };
 
 class LessonTest : public testing::TestWithParam<LessonCase> {};
@@ -110,6 +122,7 @@ TEST_P(LessonTest, SendsOnlyItsCharactersTheNewestByItsWeight) {
   progress.on = true;
   progress.lessons[static_cast<std::size_t>(p.set)] = p.lesson;
   path.setProgress(progress);
+  path.setWeakOn(p.weak);
   const SymbolChoice plain{true, static_cast<int>(p.set), p.longZero, p.special, nullptr};
   const auto weights = path.weightsFor(plain);
   ASSERT_TRUE(weights);
@@ -118,6 +131,9 @@ TEST_P(LessonTest, SendsOnlyItsCharactersTheNewestByItsWeight) {
   const auto seen = countSymbols(choice);
 
   const std::vector<int> lesson = lessonSymbols(p.set, p.special, p.lesson);
+  // Lesson n has n + 1 characters; a lesson below the first is the first.
+  EXPECT_EQ(lesson.size(), static_cast<std::size_t>(std::max(p.lesson, 1)) + 1);
+  EXPECT_EQ(newestSymbol(p.set, p.special, p.lesson), lesson.back());
   std::map<int, int> byLesson;
   for (const auto& [s, n] : seen) {
     const int symbol = s == kLongZero ? 0 : s;
@@ -144,7 +160,14 @@ INSTANTIATE_TEST_SUITE_P(Lessons, LessonTest,
                                          LessonCase{CourseSet::Digits, false, 2, true},
                                          LessonCase{CourseSet::Digits, false, 9, false},
                                          LessonCase{CourseSet::Mixture, false, 9, false},
-                                         LessonCase{CourseSet::Mixture, true, 44, false}));
+                                         LessonCase{CourseSet::Mixture, true, 44, false},
+                                         LessonCase{CourseSet::Letters, false, 0, false},
+                                         LessonCase{CourseSet::Letters, false, 5, false, true}),
+                         [](const auto& info) {
+                           const LessonCase& c = info.param;
+                           return setName(c.set, c.special) + "Lesson" + std::to_string(c.lesson) +
+                                  (c.longZero ? "LongZero" : "") + (c.weak ? "WeakToo" : "");
+                         });
 
 struct WeakCase {
   CourseSet set;
@@ -181,7 +204,8 @@ TEST_P(WeakGoalTest, AWeakCharacterComesThreeTimesAsOften) {
 INSTANTIATE_TEST_SUITE_P(Sets, WeakGoalTest,
                          testing::Values(WeakCase{CourseSet::Letters, U'ж'},
                                          WeakCase{CourseSet::Digits, U'7'},
-                                         WeakCase{CourseSet::Mixture, U'ц'}));
+                                         WeakCase{CourseSet::Mixture, U'ц'}),
+                         [](const auto& info) { return setName(info.param.set, false); });
 
 struct TallyCase {
   const char* name;
@@ -216,7 +240,24 @@ INSTANTIATE_TEST_SUITE_P(
         TallyCase{"the crossing check counts in part",
                   {checkOf({{U'б', {400, 0}}}), checkOf({{U'б', {300, 300}}})},
                   U'б',
-                  205.0 / 505}));
+                  205.0 / 505},
+        // The room left is counted in sendings, right or not: 150 of 300 right, then 200 wrong.
+        TallyCase{"the crossing check counts in part after errors",
+                  {checkOf({{U'б', {400, 0}}}), checkOf({{U'б', {300, 150}}})},
+                  U'б',
+                  355.0 / 505}),
+    kByName);
+
+// The heaviest characters first, equal weights in the list's order, at most as many as asked.
+TEST(WeakWeights, HeaviestComeFirstInAStableOrder) {
+  const std::vector<std::pair<int, std::uint32_t>> weights = {{*indexOfChar(U'а'), 100},
+                                                              {*indexOfChar(U'б'), 900},
+                                                              {*indexOfChar(U'в'), 100},
+                                                              {*indexOfChar(U'г'), 500},
+                                                              {*indexOfChar(U'д'), 900}};
+  EXPECT_EQ(heaviest(weights, 4), (std::vector<char32_t>{U'б', U'д', U'г', U'а'}));
+  EXPECT_EQ(heaviest(weights, 9).size(), weights.size());
+}
 
 struct UnlockCase {
   const char* name;
@@ -248,7 +289,9 @@ INSTANTIATE_TEST_SUITE_P(
                     UnlockCase{"one character short", 2, 99, 100.0, U"кмууу", false},
                     UnlockCase{"just below 90 %", 2, 150, 89.9, U"кму", false},
                     UnlockCase{"a character beyond the lesson", 2, 150, 95.0, U"кмур", false},
-                    UnlockCase{"the last lesson stays", 30, 150, 99.0, U"кму", false}));
+                    UnlockCase{"the last lesson stays", 30, 150, 99.0, U"кму", false},
+                    UnlockCase{"a character outside every set", 2, 150, 95.0, U"кму!", false}),
+    kByName);
 
 class CourseFileTest : public testing::Test {
  protected:
@@ -267,6 +310,7 @@ TEST_F(CourseFileTest, KeepsLessonsAndStepsAndReplacesTheFileWhole) {
   const CourseState written = f.change([](CourseProgress& p) {
     p.on = true;
     p.moveTo(CourseSet::Letters, 4, 1'796'000'000);
+    p.moveTo(CourseSet::Letters, 4, 1'796'000'050);  // no move, no step
     p.moveTo(CourseSet::Digits, 2, 1'796'000'100);
     p.set = CourseSet::Letters;
   });
@@ -295,7 +339,9 @@ TEST(CourseProgressJson, DamageIsReportedNotGuessed) {
        {"", "{", "[]", R"({"on":true})",
         R"({"on":true,"lessons":{"digits":1,"letters":0,"mixture":1},"steps":[]})",
         R"({"on":1,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[]})",
-        R"({"on":true,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[],"set":"words"})"}) {
+        R"({"on":true,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[],"set":"words"})",
+        R"({"on":true,"lessons":{"digits":1,"letters":1,"mixture":1},)"
+        R"("steps":[{"time":"2026-12-09T12:40:00Z","set":"letters","lesson":0}]})"}) {
     EXPECT_THROW(courseProgressFromJson(text), KelvakError) << text;
   }
   // A file from before the chosen set was kept names none.
@@ -303,6 +349,14 @@ TEST(CourseProgressJson, DamageIsReportedNotGuessed) {
                 R"({"on":true,"lessons":{"digits":1,"letters":1,"mixture":1},"steps":[]})")
                 .set,
             std::nullopt);
+  // The last lesson of the letters with special signs is a lesson, one past it is not.
+  EXPECT_EQ(courseProgressFromJson(
+                R"({"on":true,"lessons":{"digits":1,"letters":34,"mixture":1},"steps":[]})")
+                .lesson(CourseSet::Letters),
+            34);
+  EXPECT_THROW(courseProgressFromJson(
+                   R"({"on":true,"lessons":{"digits":1,"letters":35,"mixture":1},"steps":[]})"),
+               KelvakError);
 }
 
 struct DrillStep {
@@ -342,6 +396,14 @@ INSTANTIATE_TEST_SUITE_P(
         DrillCase{"three fast right ones",
                   12,
                   {{0, kFast, false, 12}, {0, 0, false, 12}, {0, 10, false, 13}}},
+        DrillCase{"six fast right ones speed up twice",
+                  12,
+                  {{0, 10, false, 12},
+                   {0, 10, false, 12},
+                   {0, 10, false, 13},
+                   {0, 10, false, 13},
+                   {0, 10, false, 13},
+                   {0, 10, false, 14}}},
         DrillCase{"a slow one starts the count again",
                   12,
                   {{0, 10, false, 12},
@@ -358,7 +420,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {{kWrong, 10, true, kDrillMinSpeed}, {kWrong, 10, true, kDrillMinSpeed}}},
         DrillCase{"the fastest speed holds",
                   30,
-                  {{0, 10, false, 30}, {0, 10, false, 30}, {0, 10, false, 30}}}));
+                  {{0, 10, false, 30}, {0, 10, false, 30}, {0, 10, false, 30}}}),
+    kByName);
 
 struct DrillKeyCase {
   char32_t sent;
@@ -391,7 +454,11 @@ INSTANTIATE_TEST_SUITE_P(
                     DrillKeyCase{U'ж', U'v', true}, DrillKeyCase{U'ь', U'x', true},
                     DrillKeyCase{U'ы', U'y', true}, DrillKeyCase{U'ц', U'c', true},
                     DrillKeyCase{U'а', U'f', false}, DrillKeyCase{U'э', U'e', false},
-                    DrillKeyCase{U'5', U'5', true}, DrillKeyCase{U'5', U's', false}));
+                    DrillKeyCase{U'5', U'5', true}, DrillKeyCase{U'5', U's', false}),
+    [](const auto& info) {
+      return testing_names::charName(info.param.sent) + "As" +
+             testing_names::charName(info.param.typed);
+    });
 
 TEST(DrillLatinKeys, AreNamedOnceEachInOrder) {
   const SymbolWeights weights({{*indexOfChar(U'ф'), 1}});
@@ -403,6 +470,12 @@ TEST(DrillLatinKeys, AreNamedOnceEachInOrder) {
   EXPECT_EQ(drill.readAsCyrillic(),
             (std::vector<std::pair<char32_t, char32_t>>{{U'f', U'ф'}, {U'd', U'д'}}));
   EXPECT_EQ(drill.record(TextSource::Letters, 0).correct, 4);  // all but "d"
+}
+
+TEST(DrillRecordTest, NothingToChooseFromAndAnAnswerBeforeASoundAreRefused) {
+  EXPECT_THROW(Drill(SymbolWeights(), 12, Random{}), KelvakError);
+  Drill drill(SymbolWeights({{10, 1}}), 12, Random{});
+  EXPECT_THROW(drill.answer(U'а', 10), KelvakError);
 }
 
 // A drill of 100 characters records its accuracy and its median reaction time, and the history
@@ -421,6 +494,10 @@ TEST(DrillRecordTest, AHundredCharactersRecordAccuracyAndMedianReaction) {
   EXPECT_EQ(r.correct, 90);
   EXPECT_DOUBLE_EQ(r.accuracyPercent(), 90.0);
   EXPECT_EQ(r.medianReactionMs, 490);
+  // A clock set back gives no reaction time below 0.
+  Drill late(weights, 12, Random{});
+  late.answer(SymbolTable[late.next()].unicode, -50);
+  EXPECT_EQ(late.record(TextSource::Letters, 0).medianReactionMs, 0);
 
   const fs::path file = fs::temp_directory_path() / ("kelvak_drill_" + std::to_string(getpid()));
   fs::remove(file);
@@ -438,6 +515,15 @@ TEST(DrillRecordTest, AHundredCharactersRecordAccuracyAndMedianReaction) {
   EXPECT_EQ(back.drills[0].medianReactionMs, 490);
   EXPECT_EQ(back.drills[0].endSpeed, r.endSpeed);
   EXPECT_FALSE(drillFromJsonLine(R"({"kind":"drill","time":"2026-12-09T12:40:00Z"})"));
+  // No drill writes more right answers than sendings, nor a count or a time below zero.
+  for (const auto& [from, to] : {std::pair{"\"correct\":90", "\"correct\":101"},
+                                 {"\"sent\":100", "\"sent\":-1"},
+                                 {"\"reactionMs\":490", "\"reactionMs\":-1"}}) {
+    std::string line = toJsonLine(r);
+    ASSERT_NE(line.find(from), std::string::npos) << line;
+    line.replace(line.find(from), std::string_view(from).size(), to);
+    EXPECT_FALSE(drillFromJsonLine(line)) << line;
+  }
 }
 
 std::string fileText(const fs::path& file) {

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QTest>
 
+#include "tests/case_name.h"
 #include "tests/fakes/fakes.h"
 #include "ui/application_setup.h"
 #include "ui/main_window.h"
@@ -148,7 +149,11 @@ INSTANTIATE_TEST_SUITE_P(Keys, LetterAtTheSamePlace,
                                            PlaceCase{u'ф', u'a'}, PlaceCase{u'A', u'ф'},
                                            PlaceCase{u'м', u'v'}, PlaceCase{u'.', u'ю'},
                                            PlaceCase{u'ё', u'`'}, PlaceCase{u'х', u'['},
-                                           PlaceCase{u'7', 0}, PlaceCase{u'ѣ', 0}));
+                                           PlaceCase{u'7', 0}, PlaceCase{u'ѣ', 0}),
+                         [](const auto& info) {
+                           return testing_names::charName(info.param.letter) + "To" +
+                                  testing_names::charName(info.param.twin);
+                         });
 
 }  // namespace
 }  // namespace kelvak

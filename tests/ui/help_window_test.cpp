@@ -152,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"emptyFile", "", "", ""},
         LoadCase{"garbledRichText", R"({\rtf1 {\b unclosed)", "Failed to Load Stream", ""},
         LoadCase{"badEscape", R"({\rtf1 \'zz})", "Failed to Load Stream", ""},
-        LoadCase{"binaryData", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s, "Failed to Load Stream", ""}));
+        LoadCase{"binaryData", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s, "Failed to Load Stream", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HelpWindowTest, MissingDocumentRaisesCannotOpenWithItsName) {
   HelpWindow form;

@@ -324,7 +324,10 @@ TEST_P(LevelLabels, ShowTheTruncatedPercentOfFullLevel) {
 INSTANTIATE_TEST_SUITE_P(Positions, LevelLabels,
                          ::testing::Values(LevelCase{0, "100"}, LevelCase{1, "99"},
                                            LevelCase{63, "50"}, LevelCase{64, "49"},
-                                           LevelCase{126, "0"}, LevelCase{127, "0"}));
+                                           LevelCase{126, "0"}, LevelCase{127, "0"}),
+                         [](const auto& info) {
+                           return "Position" + std::to_string(info.param.position);
+                         });
 
 TEST_F(MainWindowTest, SpeedAndFrequencyLabelsShowThePosition) {
   form->ui().speedSlider->setValue(0);
@@ -924,7 +927,12 @@ TEST_P(Exit, EndsTheMessageLoopAtOnceAlsoDuringPlayback) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, Exit,
-                         ::testing::Values(ExitBy::F10, ExitBy::MenuItem, ExitBy::CloseBox));
+                         ::testing::Values(ExitBy::F10, ExitBy::MenuItem, ExitBy::CloseBox),
+                         [](const auto& info) {
+                           return std::string(info.param == ExitBy::F10        ? "F10"
+                                              : info.param == ExitBy::MenuItem ? "MenuItem"
+                                                                               : "CloseBox");
+                         });
 
 }  // namespace
 }  // namespace kelvak
