@@ -1,8 +1,6 @@
 // Parsing the export options and running an export from the command line.
 #include "export/command_line.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
@@ -17,6 +15,7 @@
 
 #include "base/error.h"
 #include "export/audio_file.h"
+#include "export/command_line_platform.h"
 #include "export/exporter.h"
 #include "training/history.h"
 #include "training/learning_path.h"
@@ -189,9 +188,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     throw UsageError("--file sends a text: --lesson and --weak choose random groups");
   }
   if (o.audioPath.empty()) throw UsageError("--export needs a file name");
-  if (!audioFormatForPath(o.audioPath)) {
+  const std::optional<AudioFormat> format = audioFormatForPath(o.audioPath);
+  if (!format) {
     throw UsageError("--export: unknown file extension of '" + o.audioPath + "': use " +
                      knownExtensions());
+  }
+  if (!audioFormatWritable(*format)) {
+    throw UsageError("--export: this build cannot write " + std::string(audioFormatName(*format)) +
+                     " files, only WAV: '" + o.audioPath + "'");
   }
   o.writeKey = !noKey;
   if (o.writeKey && !o.keyPath) o.keyPath = defaultKeyPath(o.audioPath);
@@ -263,21 +267,6 @@ TransmissionSettings settingsFor(const ExportOptions& o, const FileText& text) {
   }
   return s;
 }
-
-namespace {
-
-// The user's history where the window keeps it: the data folder the desktop names.
-std::string userHistoryPath() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  std::string folder = data && *data == '/' ? data : "";
-  if (folder.empty()) {
-    const char* home = std::getenv("HOME");
-    folder = std::string(home ? home : "") + "/.local/share";
-  }
-  return folder + "/kelvak/history.jsonl";
-}
-
-}  // namespace
 
 std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportOptions& o) {
   if (!o.lesson && !o.weak) return nullptr;
@@ -398,11 +387,8 @@ std::optional<int> runCommandLine(int argc, const char* const* argv) {
   }
   // Interrupted, the export removes its temporary file rather than leave half a file behind.
   static volatile std::sig_atomic_t stop = 0;
-  struct sigaction action {};
-  action.sa_handler = [](int signal) { stop = signal; };
-  sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-  return runExportCommand(cl.options, std::cerr, ::isatty(STDERR_FILENO) == 1, &stop);
+  stopOnInterrupt(stop);
+  return runExportCommand(cl.options, std::cerr, standardErrorIsTerminal(), &stop);
 }
 
 }  // namespace kelvak

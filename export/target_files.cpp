@@ -21,8 +21,6 @@ namespace kelvak {
 
 namespace {
 
-constexpr std::size_t kMaxName = NAME_MAX;  // [bytes], in every file system the program writes
-constexpr const char* kPartSuffix = ".part";
 constexpr const char* kSymbolicLink =
     "a symbolic link, which is not replaced: name the file itself";
 constexpr const char* kNotRegular = "not a regular file, which alone may be replaced";
@@ -57,41 +55,11 @@ std::pair<std::string, int> createTemporary(const std::string& target, const std
   refuse(shown, "no free temporary name beside it");
 }
 
-// The parts of a temporary name: ".NAME.PID-COUNTER.part"; false for any other name.
-bool parseTemporaryName(const std::string& name, long& pid) {
-  const std::size_t suffix = std::strlen(kPartSuffix);
-  if (name.size() < 1 + suffix + 4 || name[0] != '.' ||
-      name.compare(name.size() - suffix, suffix, kPartSuffix) != 0) {
-    return false;
-  }
-  std::size_t end = name.size() - suffix;  // past the counter
-  std::size_t i = end;
-  while (i > 0 && name[i - 1] >= '0' && name[i - 1] <= '9') --i;
-  if (i == end || i == 0 || name[i - 1] != '-') return false;
-  end = i - 1;  // past the process number
-  i = end;
-  while (i > 0 && name[i - 1] >= '0' && name[i - 1] <= '9') --i;
-  if (i == end || end - i > 9 || i < 2 || name[i - 1] != '.') return false;
-  pid = std::strtol(name.substr(i, end - i).c_str(), nullptr, 10);
-  return pid > 0;
-}
-
 struct Closer {
   void operator()(DIR* d) const { ::closedir(d); }
 };
 
 }  // namespace
-
-std::string temporaryName(const std::string& name, long pid, unsigned number) {
-  const std::string tail = "." + std::to_string(pid) + "-" + std::to_string(number) + kPartSuffix;
-  std::size_t keep = name.size();
-  if (1 + keep + tail.size() > kMaxName) {
-    keep = kMaxName - 1 - tail.size();
-    // Back to the start of a character: a UTF-8 continuation byte is 10xxxxxx.
-    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-  }
-  return "." + name.substr(0, keep) + tail;
-}
 
 void removeStaleTemporaries(const std::string& folder) {
   const std::unique_ptr<DIR, Closer> dir(::opendir(folder.c_str()));
@@ -165,7 +133,7 @@ bool TargetFile::sameAs(const TargetFile& other) const {
          name_ == other.name_;
 }
 
-bool TargetFile::isFile(dev_t device, ino_t inode) const {
+bool TargetFile::isFile(std::uint64_t device, std::uint64_t inode) const {
   return exists_ && device_ == device && inode_ == inode;
 }
 

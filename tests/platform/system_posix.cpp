@@ -1,0 +1,48 @@
+// The tests' system calls on Linux.
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/platform/system.h"
+
+namespace kelvak::test_platform {
+
+const char* missingFeature(SystemFeature feature) {
+  // The superuser writes anywhere.
+  if (feature == SystemFeature::ReadOnlyFolder && ::geteuid() == 0) {
+    return "the superuser writes into read-only folders";
+  }
+  return nullptr;
+}
+
+std::string systemRegularFile() { return "/proc/version"; }
+
+bool makeFifo(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
+
+void openFifoForWriting(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+  if (fd >= 0) ::close(fd);
+}
+
+std::vector<std::string> devicesAndFolders() {
+  return {"/dev/zero", "/dev/urandom", "/dev/null", "/tmp"};
+}
+
+// glibc's converter.
+std::optional<char32_t> systemCodePageChar(int, const char* iconvName, std::uint8_t byte) {
+  iconv_t cd = iconv_open("UTF-32LE", iconvName);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  char in[1] = {static_cast<char>(byte)};
+  unsigned char out[8] = {};
+  char* inPtr = in;
+  char* outPtr = reinterpret_cast<char*>(out);
+  std::size_t inLeft = 1;
+  std::size_t outLeft = sizeof out;
+  const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  if (rc == static_cast<std::size_t>(-1) || outLeft != 4) return std::nullopt;
+  return static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24);
+}
+
+}  // namespace kelvak::test_platform

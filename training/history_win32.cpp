@@ -1,0 +1,102 @@
+// Appending one record to the history file with the Windows calls.
+#include <windows.h>
+
+#include <filesystem>
+
+#include "base/error.h"
+#include "base/system_reason.h"
+#include "text/regular_file.h"
+#include "text/win32_strings.h"
+#include "training/history.h"
+
+namespace kelvak {
+
+namespace {
+
+[[noreturn]] void fail(const char* what, int err) {
+  throw KelvakError(std::string(what) + ": " + systemReason(err));
+}
+
+[[noreturn]] void failWithLastError(const char* what) {
+  fail(what, errnoOfWindowsError(GetLastError()));
+}
+
+struct OwnedHandle {
+  HANDLE handle;
+  ~OwnedHandle() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+};
+
+// The byte the writers lock: far past any end a history reaches, so readers, which take no lock,
+// are never kept from the records (a Windows lock forbids others to read what it covers).
+OVERLAPPED lockedByte() {
+  OVERLAPPED at{};
+  at.Offset = 0xFFFFFFFE;
+  at.OffsetHigh = 0x7FFFFFFF;
+  return at;
+}
+
+}  // namespace
+
+void History::appendLine(std::string line) const {
+  const std::filesystem::path file(wideOf(path_));
+  if (file.has_parent_path()) {
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    if (ec) fail(kHistoryWriteFailed, ec.value());
+  }
+  OwnedHandle h{CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (h.handle == INVALID_HANDLE_VALUE) failWithLastError(kHistoryWriteFailed);
+  // NUL or CON would take every record and keep none.
+  if (GetFileType(h.handle) != FILE_TYPE_DISK) {
+    throw KelvakError(std::string(kHistoryWriteFailed) + ": " + kNotRegularFile);
+  }
+  // One writer at a time, so the end seen below is the end written to.
+  OVERLAPPED lock = lockedByte();
+  if (!LockFileEx(h.handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock)) {
+    failWithLastError(kHistoryWriteFailed);
+  }
+  struct Unlock {
+    HANDLE handle;
+    ~Unlock() {
+      OVERLAPPED at = lockedByte();
+      UnlockFileEx(handle, 0, 1, 0, &at);
+    }
+  } unlock{h.handle};
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(h.handle, &size)) failWithLastError(kHistoryWriteFailed);
+  const LONGLONG before = size.QuadPart;
+
+  // A line left open by a program that died while writing would swallow this record.
+  char last = '\n';
+  DWORD got = 0;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(before - 1);
+  at.OffsetHigh = static_cast<DWORD>((before - 1) >> 32);
+  if (before > 0 && ReadFile(h.handle, &last, 1, &got, &at) && got == 1 && last != '\n') {
+    line.insert(line.begin(), '\n');
+  }
+
+  // Every record is one write at the end of the file.
+  OVERLAPPED end{};
+  end.Offset = 0xFFFFFFFF;
+  end.OffsetHigh = 0xFFFFFFFF;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(h.handle, line.data(), static_cast<DWORD>(line.size()), &written, &end);
+  if (ok && written == line.size()) return;
+  const int error = ok ? ENOSPC : errnoOfWindowsError(GetLastError());
+  // A record cut short (a full disk) is taken back, so no damaged line stays behind.
+  if (written > 0) {
+    FILE_END_OF_FILE_INFO eof{};
+    eof.EndOfFile.QuadPart = before;
+    if (!SetFileInformationByHandle(h.handle, FileEndOfFileInfo, &eof, sizeof eof)) {
+      failWithLastError(kHistoryWriteFailed);
+    }
+  }
+  fail(kHistoryWriteFailed, error);
+}
+
+}  // namespace kelvak
