@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "export/audio_file.h"
+#include "text/utf8_path.h"
 
 namespace kelvak {
 
@@ -43,7 +44,7 @@ std::string lower(std::string s) {
 }  // namespace
 
 std::optional<AudioFormat> audioFormatForPath(const std::string& path) {
-  const std::string ext = lower(std::filesystem::path(path).extension().string());
+  const std::string ext = lower(utf8String(utf8Path(path).extension()));
   for (const FormatInfo& i : kFormats) {
     if (ext == i.extension) return i.format;
   }

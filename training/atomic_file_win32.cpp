@@ -82,7 +82,8 @@ std::optional<std::string> readWholeFile(const std::string& path, const std::str
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
   if (h.handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    // A missing folder means no file as well, as ENOENT does on Linux.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
     failWithReason(failure, errnoOfWindowsError(error));
   }
   std::string bytes;

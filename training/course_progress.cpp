@@ -7,6 +7,7 @@
 #include "base/error.h"
 #include "training/atomic_file.h"
 #include "training/check_record.h"
+#include "text/utf8_path.h"
 
 namespace kelvak {
 
@@ -65,7 +66,7 @@ void CourseFile::save(const CourseProgress& progress) const {
 }
 
 std::string CourseFile::besideHistory(const std::string& historyPath) {
-  return (std::filesystem::path(historyPath).parent_path() / "course.json").string();
+  return utf8String(utf8Path(historyPath).parent_path() / "course.json");
 }
 
 }  // namespace kelvak

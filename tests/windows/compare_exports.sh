@@ -7,6 +7,7 @@ set -euo pipefail
 linux=$1 windows=$2
 wine=${WINE:-/usr/lib/wine/wine64}
 export WINEDEBUG=-all
+: "${WINEPREFIX:?set WINEPREFIX to a private Wine prefix}"
 work=$(mktemp -d /tmp/kelvak-compare.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/linux" "$work/windows"
