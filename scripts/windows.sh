@@ -35,7 +35,7 @@ fi
 passed=0 failed=0 skipped=0
 logs=$build/test-logs
 mkdir -p "$logs"
-for suite in text synth playback document training; do
+for suite in text synth playback document training export; do
   exe=$build/tests/$suite/${suite}_tests.exe
   log=$logs/${suite}_tests.log
   rc=0
