@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows build in one command: installs the packages (scripts/install-deps.sh windows),
-# cross-builds the core, kelvak.exe and the core's test suites into build-windows/ with MinGW-w64
-# (ccache, low priority), runs the suites under Wine in a private prefix, and compares the Windows
-# exporter's WAV files with the Linux program's. Ends with the line "N passed, M failed".
+# cross-builds the core, kelvak.exe, the core's test suites, kelvak-setup.exe and the zip into
+# build-windows/ with MinGW-w64 (ccache, low priority), runs the suites under Wine in a private
+# prefix, compares the Windows exporter's WAV files with the Linux program's, and installs and
+# uninstalls silently. Ends with the line "N passed, M failed".
 # Usage: scripts/windows.sh
 # Environment: KELVAK_LINUX_KELVAK  the Linux kelvak to compare with (default: build-test/app/kelvak)
 #              KELVAK_WINDOWS_BUILD the build folder (default: build-windows)
@@ -63,5 +64,24 @@ else
   failed=$((failed + 1))
 fi
 
+# The installer, silently in and out, and the zip's program.
+log=$logs/installer_test.log
+"$root/tests/windows/installer_test.sh" "$build/kelvak-setup.exe" >"$log" 2>&1 || true
+cat "$log"
+p=$(sed -n 's/^installer_test: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$log")
+f=$(sed -n 's/^installer_test: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$log")
+passed=$((passed + ${p:-0})) failed=$((failed + ${f:-1}))
+unpacked=$(mktemp -d /tmp/kelvak-zip.XXXXXX)
+if unzip -q "$build/kelvak-"*"-windows.zip" -d "$unpacked" &&
+  "$wine" "$unpacked/Kelvak/kelvak.exe" --help 2>/dev/null | grep -q -- '--export FILE'; then
+  echo "zip: kelvak.exe from the zip runs"
+  passed=$((passed + 1))
+else
+  echo "zip: FAILED: kelvak.exe from the zip does not run"
+  failed=$((failed + 1))
+fi
+rm -rf "$unpacked"
+
+echo "skipped under Wine: $skipped"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
