@@ -21,9 +21,10 @@ int wmain(int argc, wchar_t** argv) {
     for (const std::string& a : args) pointers.push_back(a.c_str());
     pointers.push_back(nullptr);
     if (const std::optional<int> code = kelvak::runCommandLine(argc, pointers.data())) return *code;
-    std::fputs("kelvak: this Windows build has no window yet: kelvak --export FILE [options] "
-               "writes a lesson (kelvak --help lists the options)\n",
-               stderr);
+    std::fputs(
+        "kelvak: this Windows build has no window yet: kelvak --export FILE [options] "
+        "writes a lesson (kelvak --help lists the options)\n",
+        stderr);
     return kelvak::kExitUsage;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "kelvak: %s\n", e.what());

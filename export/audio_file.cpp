@@ -116,7 +116,8 @@ AudioFileWriter::AudioFileWriter(TargetFile& target) : target_(target) {
     sf_command(sf(file_), SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
   }
   if (format_ == AudioFormat::Opus) {
-    resampler_ = std::make_unique<Resampler>(audioFileRate(AudioFormat::Wav), audioFileRate(format_));
+    resampler_ =
+        std::make_unique<Resampler>(audioFileRate(AudioFormat::Wav), audioFileRate(format_));
   }
 }
 

@@ -41,8 +41,8 @@ AudioFileWriter::AudioFileWriter(TargetFile& target) : target_(target) {
                       target.path() + "': the Windows build writes WAV files only");
   }
   // The sizes are written by finish(), once they are known.
-  std::uint8_t header[kHeaderBytes] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                       'f', 'm', 't', ' '};
+  std::uint8_t header[kHeaderBytes] = {'R', 'I', 'F', 'F', 0,   0,   0,   0,
+                                       'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
   putU32(header + 16, 16);  // the format chunk's size
   putU16(header + 20, 1);   // integer PCM
   putU16(header + 22, 1);   // one channel

@@ -2,6 +2,7 @@
 // are those of the Linux build (target_files.cpp): only a missing name or a disk file is written,
 // never a folder, a device (CON, NUL, COM1) or a link; the new file takes its name whole, moved
 // over the old one after it is flushed; two exports to one folder take turns.
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -9,7 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <tuple>
 
@@ -149,7 +149,8 @@ void removeStaleTemporaries(const std::string& folder) {
     const std::string name = utf8OfWide(entry.cFileName);
     long pid = 0;
     if (!parseTemporaryName(name, pid) || pid == static_cast<long>(GetCurrentProcessId())) continue;
-    if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+    const DWORD notAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    if (entry.dwFileAttributes & notAFile) continue;
     // A process of that number may be another export still writing it.
     if (processRuns(pid)) continue;
     DeleteFileW(wideOf(joined(folder, name)).c_str());
@@ -260,8 +261,8 @@ void commitTargets(const std::vector<TargetFile*>& targets) {
     }
   } unlock{locks};
   for (FolderLock& l : locks) {
-    const std::wstring name = L"Local\\Kelvak.export." + std::to_wstring(l.device) + L"." +
-                              std::to_wstring(l.inode);
+    const std::wstring name =
+        L"Local\\Kelvak.export." + std::to_wstring(l.device) + L"." + std::to_wstring(l.inode);
     HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
     // A folder whose lock cannot be made goes unlocked, as on Linux.
     if (!mutex) continue;
@@ -293,8 +294,7 @@ void commitTargets(const std::vector<TargetFile*>& targets) {
     Step step{t, lookAt(t->path_, standing), {}};
     const std::string kept =
         joined(folderOf(t->path_), temporaryName(t->name_, GetCurrentProcessId(), counter++));
-    if (step.existed &&
-        CreateHardLinkW(wideOf(kept).c_str(), wideOf(t->path_).c_str(), nullptr)) {
+    if (step.existed && CreateHardLinkW(wideOf(kept).c_str(), wideOf(t->path_).c_str(), nullptr)) {
       step.kept = kept;
     }
     steps.push_back(std::move(step));

@@ -1,5 +1,6 @@
 // Opening files without waiting, with the Windows calls: only a disk file is read; a console
 // (CON), the null device (NUL), a pipe or a folder is refused, as a device or a FIFO is on Linux.
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -7,7 +8,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fcntl.h>
 
 #include "text/regular_file.h"
 #include "text/win32_strings.h"

@@ -69,7 +69,8 @@ void writeFileAtomically(const std::string& path, std::string_view bytes,
   if (!FlushFileBuffers(h.handle)) abandon(lastErrno());
   CloseHandle(h.handle);
   h.handle = INVALID_HANDLE_VALUE;
-  if (!MoveFileExW(temp.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!MoveFileExW(temp.c_str(), file.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const int err = lastErrno();
     DeleteFileW(temp.c_str());
     failWithReason(failure, err);

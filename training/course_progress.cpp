@@ -5,9 +5,9 @@
 #include <nlohmann/json.hpp>
 
 #include "base/error.h"
+#include "text/utf8_path.h"
 #include "training/atomic_file.h"
 #include "training/check_record.h"
-#include "text/utf8_path.h"
 
 namespace kelvak {
 

@@ -1,6 +1,7 @@
 // Reading WAV files back with the system's RIFF functions (mmio), a reader independent of the
 // writer under test.
 #include <windows.h>
+// after windows.h, which it needs
 #include <mmsystem.h>
 
 #include <stdexcept>

@@ -1,8 +1,10 @@
 // What the tests do the system's own way: system_posix.cpp on Linux, system_win32.cpp on Windows.
-// A test that cannot apply on a system asks why here and skips with that reason.
+// A test that cannot apply on a system asks why here and skips with that reason; the calls that
+// need a feature are made only where missingFeature() names none.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,22 +12,27 @@
 namespace kelvak::test_platform {
 
 enum class SystemFeature {
-  Fifo,            // named pipes in the file system
-  ForkAndMount,    // fork(), and mounting a small file system to fill
-  DeviceFullFile,  // /dev/full, the device that is always full
-  ReadOnlyFolder,  // a folder whose rights keep this user from making files in it
+  Fifo,               // named pipes in the file system
+  Fork,               // a copy of the test process, also run as another user
+  SmallFileSystem,    // mounting a small file system to fill
+  AlwaysFullDevice,   // /dev/full
+  EndlessDevice,      // /dev/zero, reached through a symbolic link
+  FolderPermissions,  // a folder's permissions keep its owner from making files in it
+  ReadOnlyFolder,     // the same for the user the tests run as (not the superuser)
 };
 
 // Why the feature is missing on this system; nullptr when it is there.
 const char* missingFeature(SystemFeature feature);
 
-// Makes a FIFO at `path`; false when it could not. Only where the system has FIFOs.
+// A regular file that exists on every machine and may not be written by the tests.
+std::string systemRegularFile();
+// The device that takes everything and keeps nothing (/dev/null, NUL).
+std::string nullDevice();
+
+// Makes a FIFO at `path`; false when it could not.
 bool makeFifo(const std::string& path);
 // Opens the FIFO for writing without waiting and closes it: a reader waiting for a writer goes on.
 void openFifoForWriting(const std::string& path);
-
-// A regular file that exists on every machine and may not be written by the tests.
-std::string systemRegularFile();
 
 // Names that are no regular file: devices that never end or swallow everything, and a folder.
 std::vector<std::string> devicesAndFolders();
@@ -33,5 +40,18 @@ std::vector<std::string> devicesAndFolders();
 // The character the system's own converter gives for one byte of a code page (by its Windows
 // number, or by its iconv name on Linux); nothing when it rejects the byte.
 std::optional<char32_t> systemCodePageChar(int codePage, const char* iconvName, std::uint8_t byte);
+
+// True when the tests run as the superuser, who writes anywhere.
+bool isSuperuser();
+// Runs `body` in a copy of this process and returns its result (0..255), or -1 when the copy
+// could not be made or did not end normally. With `asNobody`, the copy first becomes the user
+// nobody and returns 3 when it cannot.
+long startChild(const std::function<int()>& body, bool asNobody = false);
+int waitForChild(long child);
+
+// Mounts a file system of `size` (e.g. "16k") on the folder; false, with the reason, when it
+// cannot. unmount() lets it go.
+bool mountSmallFileSystem(const std::string& folder, const char* size, std::string& why);
+void unmount(const std::string& folder);
 
 }  // namespace kelvak::test_platform

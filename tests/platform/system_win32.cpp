@@ -11,10 +11,15 @@ const char* missingFeature(SystemFeature feature) {
   switch (feature) {
     case SystemFeature::Fifo:
       return "Windows has no FIFOs in the file system (its named pipes live in \\\\.\\pipe\\)";
-    case SystemFeature::ForkAndMount:
-      return "Windows has no fork() and no small file system to mount and fill";
-    case SystemFeature::DeviceFullFile:
+    case SystemFeature::Fork:
+      return "Windows has no fork(): a copy of the test process cannot be made";
+    case SystemFeature::SmallFileSystem:
+      return "Windows has no small file system to mount and fill";
+    case SystemFeature::AlwaysFullDevice:
       return "Windows has no always-full device like /dev/full";
+    case SystemFeature::EndlessDevice:
+      return "Windows has no endless device like /dev/zero to link to";
+    case SystemFeature::FolderPermissions:
     case SystemFeature::ReadOnlyFolder:
       return "Windows ignores a folder's read-only attribute; its rights are access lists";
   }
@@ -22,13 +27,14 @@ const char* missingFeature(SystemFeature feature) {
 }
 
 std::string systemRegularFile() { return "C:\\Windows\\win.ini"; }
+std::string nullDevice() { return "NUL"; }
 
+// Not called: missingFeature(Fifo) names the reason.
 bool makeFifo(const std::string&) { return false; }
-
 void openFifoForWriting(const std::string&) {}
 
-// The null device and the console under their reserved names, in any folder and any case, and a
-// folder.
+// The null device and the console under their reserved names, also with an extension and in a
+// folder, and a folder.
 std::vector<std::string> devicesAndFolders() {
   return {"NUL", "nul.txt", "CON", "C:\\Windows\\NUL",
           std::filesystem::temp_directory_path().string()};
@@ -38,10 +44,21 @@ std::vector<std::string> devicesAndFolders() {
 std::optional<char32_t> systemCodePageChar(int codePage, const char*, std::uint8_t byte) {
   const char in = static_cast<char>(byte);
   wchar_t out[2] = {};
-  const int n = MultiByteToWideChar(static_cast<UINT>(codePage), MB_ERR_INVALID_CHARS, &in, 1,
-                                    out, 2);
+  const int n =
+      MultiByteToWideChar(static_cast<UINT>(codePage), MB_ERR_INVALID_CHARS, &in, 1, out, 2);
   if (n != 1) return std::nullopt;
   return static_cast<char32_t>(out[0]);
 }
+
+bool isSuperuser() { return false; }
+
+// Not called: missingFeature(Fork) and missingFeature(SmallFileSystem) name the reasons.
+long startChild(const std::function<int()>&, bool) { return -1; }
+int waitForChild(long) { return -1; }
+bool mountSmallFileSystem(const std::string&, const char*, std::string& why) {
+  why = missingFeature(SystemFeature::SmallFileSystem);
+  return false;
+}
+void unmount(const std::string&) {}
 
 }  // namespace kelvak::test_platform

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "synth/symbol_table.h"
+#include "tests/platform/system.h"
 #include "text/code_pages.h"
 #include "text/utf16.h"
 #include "text/utf8.h"
-#include "tests/platform/system.h"
 
 namespace kelvak {
 namespace {
