@@ -40,14 +40,17 @@ for suite in text synth playback document training export; do
   exe=$build/tests/$suite/${suite}_tests.exe
   log=$logs/${suite}_tests.log
   rc=0
-  (cd "$build/tests/$suite" && nice -n 10 "$wine" "$exe" --gtest_brief=1) >"$log" 2>&1 || rc=$?
+  (cd "$build/tests/$suite" && nice -n 10 "$wine" "$exe") >"$log" 2>&1 || rc=$?
   count() { sed -n "s/^\[  $1 *\] \([0-9]*\) tests\?.*/\1/p" "$log" | head -1; }
   p=$(count PASSED) f=$(count FAILED) s=$(count SKIPPED)
   p=${p:-0} f=${f:-0} s=${s:-0}
   if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi  # a crash names no failed case
   echo "${suite}_tests under Wine: $p passed, $f failed, $s skipped (exit $rc, log $log)"
   [ "$f" -eq 0 ] || grep -E '^\[  FAILED  \]' "$log" | head -20 || true
-  [ "$s" -eq 0 ] || grep -E -A1 '^\[  SKIPPED \]' "$log" | grep -v '^--' | head -20 || true
+  # Each skipped case with the reason it gave.
+  [ "$s" -eq 0 ] || tr -d '\r' <"$log" | awk '/^\[ RUN      \]/ { reason = "" }
+    / Skipped$/ { getline reason }
+    /^\[  SKIPPED \] [^0-9]/ && reason != "" { print "  skipped " $4 ": " reason }' || true
   passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
 done
 
@@ -72,8 +75,11 @@ p=$(sed -n 's/^installer_test: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$log
 f=$(sed -n 's/^installer_test: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$log")
 passed=$((passed + ${p:-0})) failed=$((failed + ${f:-1}))
 unpacked=$(mktemp -d /tmp/kelvak-zip.XXXXXX)
-if unzip -q "$build/kelvak-"*"-windows.zip" -d "$unpacked" &&
-  "$wine" "$unpacked/Kelvak/kelvak.exe" --help 2>/dev/null | grep -q -- '--export FILE'; then
+help=
+if unzip -q "$build/kelvak-"*"-windows.zip" -d "$unpacked"; then
+  help=$("$wine" "$unpacked/Kelvak/kelvak.exe" --help 2>&1) || help=
+fi
+if [[ $help == *"--export FILE"* ]]; then
   echo "zip: kelvak.exe from the zip runs"
   passed=$((passed + 1))
 else
