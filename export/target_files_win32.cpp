@@ -14,6 +14,7 @@
 #include <tuple>
 
 #include "export/target_files.h"
+#include "text/win32_handle.h"
 #include "text/win32_strings.h"
 
 namespace kelvak {
@@ -29,8 +30,6 @@ std::atomic<unsigned> counter{0};
 [[noreturn]] void refuse(const std::string& path, const std::string& why) {
   throw UnwritablePathError("cannot write '" + path + "': " + why);
 }
-
-int lastErrno() { return errnoOfWindowsError(GetLastError()); }
 
 // Paths are cut on the UTF-16 form, where both separators are known.
 std::filesystem::path widePathOf(const std::string& path) { return wideOf(path); }
@@ -48,13 +47,6 @@ std::string joined(const std::string& folder, const std::string& name) {
   return utf8OfWide((widePathOf(folder) / widePathOf(name)).native());
 }
 
-struct OwnedHandle {
-  HANDLE handle;
-  ~OwnedHandle() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
-
 // What stands under a name: nothing (false), or its kind and identity.
 struct Standing {
   bool link = false, folder = false, disk = false;
@@ -69,21 +61,26 @@ bool lookAt(const std::string& path, Standing& out) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND) return false;
-    // Reserved names (NUL, CON) have no attributes on some systems; they are opened below.
-    if (error != ERROR_INVALID_NAME && error != ERROR_INVALID_PARAMETER) {
-      refuse(path, std::strerror(errnoOfWindowsError(error)));
-    }
+    if (error == ERROR_PATH_NOT_FOUND) refuse(path, std::strerror(ENOENT));
+    // Reserved names (NUL, CON, COM1) have no attributes; they are opened below.
   } else {
     out.link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
     out.folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
     if (out.link || out.folder) return true;
   }
-  OwnedHandle h{CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  OwnedHandle h(CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (h.handle == INVALID_HANDLE_VALUE) {
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) return false;
-    refuse(path, std::strerror(lastErrno()));
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return false;
+    // A device that will not even be opened to be looked at is no file either.
+    if (attributes == INVALID_FILE_ATTRIBUTES && error != ERROR_PATH_NOT_FOUND &&
+        error != ERROR_ACCESS_DENIED && error != ERROR_INVALID_NAME) {
+      out.disk = false;
+      return true;
+    }
+    refuse(path, std::strerror(errnoOfWindowsError(error)));
   }
   BY_HANDLE_FILE_INFORMATION info{};
   out.disk = GetFileType(h.handle) == FILE_TYPE_DISK && GetFileInformationByHandle(h.handle, &info);

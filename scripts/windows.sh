@@ -21,7 +21,11 @@ if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache \
     -DKELVAK_BUILD_UI=OFF -DKELVAK_BUILD_BENCH=OFF -DKELVAK_BUILD_TESTS=ON -DKELVAK_WERROR=ON \
+    -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=16 \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
+  # Unity sources name their files relative to the clone, so another clone finds them in ccache.
+  KELVAK_CLONE=$root find "$build" -path '*/Unity/unity_*' \
+    -exec perl -pi -e 's/^#include "\Q$ENV{KELVAK_CLONE}\E\//#include "/' {} +
 fi
 nice -n 10 cmake --build "$build" -j"${JOBS:-2}"
 

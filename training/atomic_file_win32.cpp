@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "base/error.h"
+#include "text/win32_handle.h"
 #include "text/win32_strings.h"
 #include "training/atomic_file.h"
 
@@ -18,15 +19,6 @@ namespace {
 [[noreturn]] void failWithReason(const std::string& failure, int err) {
   throw KelvakError(failure + ": " + std::strerror(err));
 }
-
-int lastErrno() { return errnoOfWindowsError(GetLastError()); }
-
-struct OwnedHandle {
-  HANDLE handle;
-  ~OwnedHandle() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
 
 std::atomic<unsigned> counter{0};
 
@@ -41,7 +33,7 @@ void writeFileAtomically(const std::string& path, std::string_view bytes,
   if (ec) failWithReason(failure, EACCES);
 
   std::wstring temp;
-  OwnedHandle h{INVALID_HANDLE_VALUE};
+  OwnedHandle h(INVALID_HANDLE_VALUE);
   for (int attempt = 0; attempt < 100 && h.handle == INVALID_HANDLE_VALUE; ++attempt) {
     temp = file.native() + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
            std::to_wstring(counter++) + L".tmp";
@@ -78,9 +70,9 @@ void writeFileAtomically(const std::string& path, std::string_view bytes,
 }
 
 std::optional<std::string> readWholeFile(const std::string& path, const std::string& failure) {
-  OwnedHandle h{CreateFileW(wideOf(path).c_str(), GENERIC_READ,
+  OwnedHandle h(CreateFileW(wideOf(path).c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (h.handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     // A missing folder means no file as well, as ENOENT does on Linux.

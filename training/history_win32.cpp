@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "base/system_reason.h"
 #include "text/regular_file.h"
+#include "text/win32_handle.h"
 #include "text/win32_strings.h"
 #include "training/history.h"
 
@@ -20,13 +21,6 @@ namespace {
 [[noreturn]] void failWithLastError(const char* what) {
   fail(what, errnoOfWindowsError(GetLastError()));
 }
-
-struct OwnedHandle {
-  HANDLE handle;
-  ~OwnedHandle() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
 
 // The byte the writers lock: far past any end a history reaches, so readers, which take no lock,
 // are never kept from the records (a Windows lock forbids others to read what it covers).
@@ -46,9 +40,9 @@ void History::appendLine(std::string line) const {
     std::filesystem::create_directories(file.parent_path(), ec);
     if (ec) fail(kHistoryWriteFailed, ec.value());
   }
-  OwnedHandle h{CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+  OwnedHandle h(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (h.handle == INVALID_HANDLE_VALUE) failWithLastError(kHistoryWriteFailed);
   // NUL or CON would take every record and keep none.
   if (GetFileType(h.handle) != FILE_TYPE_DISK) {
