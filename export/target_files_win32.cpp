@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <string_view>
 #include <tuple>
 
 #include "export/target_files.h"
@@ -58,10 +57,7 @@ struct Standing {
 // UnwritablePathError for any other failure.
 bool lookAt(const std::string& path, Standing& out) {
   const std::wstring wide = wideOf(path);
-  // A reserved device name (CON, NUL, COM1, in any folder) has the full name \\.\NAME.
-  wchar_t full[16] = {};
-  const DWORD length = GetFullPathNameW(wide.c_str(), 16, full, nullptr);
-  if (length > 4 && length < 16 && std::wstring_view(full).starts_with(L"\\\\.\\")) return true;
+  if (isDeviceName(wide)) return true;  // and no disk file
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();

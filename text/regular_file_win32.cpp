@@ -24,9 +24,11 @@ namespace {
 }  // namespace
 
 RegularFile::RegularFile(const std::string& path) {
+  const std::wstring wide = wideOf(path);
+  if (isDeviceName(wide)) throw FileReadError(0, kNotRegularFile);
   // Backup semantics open a folder too, so it is named as one; sharing everything keeps a file
   // that another program writes or renames readable, as on Linux.
-  HANDLE handle = CreateFileW(wideOf(path).c_str(), GENERIC_READ,
+  HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) failWithLastError();

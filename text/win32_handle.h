@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <system_error>
+
 #include "text/win32_strings.h"
 
 namespace kelvak {
@@ -19,5 +21,10 @@ struct OwnedHandle {
 };
 
 inline int lastErrno() { return errnoOfWindowsError(GetLastError()); }
+
+// The errno of a failed std::filesystem call, which on Windows reports the system's own codes.
+inline int errnoOf(const std::error_code& ec) {
+  return ec.category() == std::system_category() ? errnoOfWindowsError(ec.value()) : ec.value();
+}
 
 }  // namespace kelvak

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <string_view>
 
 namespace kelvak {
 
@@ -24,6 +25,12 @@ std::string utf8OfWide(const std::wstring& wide) {
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
                       nullptr, nullptr);
   return utf8;
+}
+
+bool isDeviceName(const std::wstring& path) {
+  wchar_t full[16] = {};
+  const DWORD length = GetFullPathNameW(path.c_str(), 16, full, nullptr);
+  return length > 4 && length < 16 && std::wstring_view(full).starts_with(L"\\\\.\\");
 }
 
 int errnoOfWindowsError(unsigned long error) {

@@ -30,7 +30,7 @@ void writeFileAtomically(const std::string& path, std::string_view bytes,
   const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : L".";
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
-  if (ec) failWithReason(failure, EACCES);
+  if (ec) failWithReason(failure, errnoOf(ec));
 
   std::wstring temp;
   OwnedHandle h(INVALID_HANDLE_VALUE);

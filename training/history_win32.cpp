@@ -38,13 +38,16 @@ void History::appendLine(std::string line) const {
   if (file.has_parent_path()) {
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
-    if (ec) fail(kHistoryWriteFailed, ec.value());
+    if (ec) fail(kHistoryWriteFailed, errnoOf(ec));
+  }
+  // NUL or CON would take every record and keep none; a device is not even opened.
+  if (isDeviceName(file.native())) {
+    throw KelvakError(std::string(kHistoryWriteFailed) + ": " + kNotRegularFile);
   }
   OwnedHandle h(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (h.handle == INVALID_HANDLE_VALUE) failWithLastError(kHistoryWriteFailed);
-  // NUL or CON would take every record and keep none.
   if (GetFileType(h.handle) != FILE_TYPE_DISK) {
     throw KelvakError(std::string(kHistoryWriteFailed) + ": " + kNotRegularFile);
   }
