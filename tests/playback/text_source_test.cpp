@@ -297,12 +297,7 @@ std::optional<FileText> readWithin(const std::string& path, const std::function<
   auto done = std::make_shared<std::promise<FileText>>();
   std::future<FileText> result = done->get_future();
   std::thread([path, done] { done->set_value(readFileText(path)); }).detach();
-  // Looked at in short steps: under Wine a wake-up of a long wait is sometimes lost.
-  for (int step = 0; step < 100; ++step) {
-    if (result.wait_for(std::chrono::milliseconds(100)) == std::future_status::ready) {
-      return result.get();
-    }
-  }
+  if (result.wait_for(std::chrono::seconds(10)) == std::future_status::ready) return result.get();
   unblock();
   return std::nullopt;
 }
