@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -81,5 +82,15 @@ inline constexpr const char* kHistoryReadFailed = "История не проч�
 inline constexpr std::size_t kMaxRecordBytes = 256u << 10;
 // How long an append tries the history's lock at most [ms] before it keeps the record for later.
 inline constexpr int kHistoryLockWaitMs = 100;
+
+// What lockHistoryAndRead found.
+enum class LockedHistory { Missing, Busy, Read };
+// Reads the whole history file at `path` while holding the lock every appending program takes
+// (tried without waiting, again and again for up to `waitMs`), and calls `use` with its bytes
+// while the lock is still held. Missing: no file; Busy: another program held the lock all the
+// while; `use` is called only for Read. Throws KelvakError "<failure>: <reason>" when the file
+// cannot be read or is no regular file. history_posix.cpp, history_win32.cpp.
+LockedHistory lockHistoryAndRead(const std::string& path, int waitMs, const char* failure,
+                                 const std::function<void(std::string& bytes)>& use);
 
 }  // namespace kelvak

@@ -105,7 +105,7 @@ bool TargetFile::sameAs(const TargetFile& other) const {
          name_ == other.name_;
 }
 
-bool TargetFile::isFile(dev_t device, ino_t inode) const {
+bool TargetFile::isFile(std::uint64_t device, std::uint64_t inode) const {
   return exists_ && device_ == device && inode_ == inode;
 }
 
