@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,14 +84,16 @@ inline constexpr std::size_t kMaxRecordBytes = 256u << 10;
 // How long an append tries the history's lock at most [ms] before it keeps the record for later.
 inline constexpr int kHistoryLockWaitMs = 100;
 
-// What lockHistoryAndRead found.
-enum class LockedHistory { Missing, Busy, Read };
+// What changeHistoryLocked found.
+enum class HistoryChange { Missing, Busy, Done };
 // Reads the whole history file at `path` while holding the lock every appending program takes
-// (tried without waiting, again and again for up to `waitMs`), and calls `use` with its bytes
-// while the lock is still held. Missing: no file; Busy: another program held the lock all the
-// while; `use` is called only for Read. Throws KelvakError "<failure>: <reason>" when the file
-// cannot be read or is no regular file. history_posix.cpp, history_win32.cpp.
-LockedHistory lockHistoryAndRead(const std::string& path, int waitMs, const char* failure,
-                                 const std::function<void(std::string& bytes)>& use);
+// (tried without waiting, again and again for up to `waitMs`), and replaces the file atomically
+// with what `change` makes of its bytes (nothing: the file stays as it is), so that no record
+// written meanwhile is lost. Missing: no file; Busy: another program held the lock all the while.
+// Throws KelvakError "<failure>: <reason>" when the file cannot be read, is no regular file, or
+// cannot be replaced (it is then as it was). history_posix.cpp, history_win32.cpp.
+HistoryChange changeHistoryLocked(
+    const std::string& path, int waitMs, const char* failure,
+    const std::function<std::optional<std::string>(const std::string& bytes)>& change);
 
 }  // namespace kelvak

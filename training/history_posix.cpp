@@ -14,6 +14,7 @@
 #include "base/owned_fd.h"
 #include "base/system_reason.h"
 #include "text/regular_file.h"
+#include "training/atomic_file.h"
 #include "training/history.h"
 
 namespace kelvak {
@@ -86,15 +87,16 @@ void History::appendLines(std::string line) const {
   fail(kHistoryWriteFailed, error);
 }
 
-LockedHistory lockHistoryAndRead(const std::string& path, int waitMs, const char* failure,
-                                 const std::function<void(std::string& bytes)>& use) {
+HistoryChange changeHistoryLocked(
+    const std::string& path, int waitMs, const char* failure,
+    const std::function<std::optional<std::string>(const std::string& bytes)>& change) {
   const auto fail = [failure](const std::string& reason) {
     throw KelvakError(std::string(failure) + ": " + reason);
   };
   // Not blocking: a FIFO is refused at once instead of waited for.
   OwnedFd fd{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
   if (fd.fd < 0) {
-    if (errno == ENOENT) return LockedHistory::Missing;
+    if (errno == ENOENT) return HistoryChange::Missing;
     fail(systemReason(errno));
   }
   struct stat st {};
@@ -103,7 +105,7 @@ LockedHistory lockHistoryAndRead(const std::string& path, int waitMs, const char
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   while (::flock(fd.fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK && errno != EINTR) fail(systemReason(errno));
-    if (std::chrono::steady_clock::now() >= until) return LockedHistory::Busy;
+    if (std::chrono::steady_clock::now() >= until) return HistoryChange::Busy;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   if (::fstat(fd.fd, &st) != 0) fail(systemReason(errno));
@@ -117,8 +119,11 @@ LockedHistory lockHistoryAndRead(const std::string& path, int waitMs, const char
     if (n == 0) break;
     bytes.append(piece, static_cast<std::size_t>(n));
   }
-  use(bytes);
-  return LockedHistory::Read;
+  // Replaced while the lock is held: a writer waiting for it finds the new file's end.
+  if (const std::optional<std::string> changed = change(bytes)) {
+    writeFileAtomically(path, *changed, failure);
+  }
+  return HistoryChange::Done;
 }
 
 }  // namespace kelvak

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "base/error.h"
-#include "training/atomic_file.h"
 
 namespace kelvak {
 
@@ -18,27 +17,26 @@ namespace {
 }  // namespace
 
 std::optional<CheckRecord> removeLastCheck(const History& history) {
-  const std::string& path = history.path();
   std::optional<CheckRecord> removed;
   // The last line that reads as a check, from the end; a last line without its '\n' counts.
-  const auto removeLast = [&](std::string& bytes) {
+  const auto withoutLast = [&](const std::string& bytes) -> std::optional<std::string> {
     std::size_t end = bytes.size();
     while (end > 0) {
       const std::size_t lineEnd = bytes[end - 1] == '\n' ? end - 1 : end;
       const std::size_t before = lineEnd == 0 ? std::string::npos : bytes.rfind('\n', lineEnd - 1);
       const std::size_t begin = before == std::string::npos ? 0 : before + 1;
       if (auto record = fromJsonLine(std::string_view(bytes).substr(begin, lineEnd - begin))) {
-        bytes.erase(begin, end - begin);
-        writeFileAtomically(path, bytes, kCheckNotRemoved);
         removed = std::move(record);
-        return;
+        return bytes.substr(0, begin) + bytes.substr(end);
       }
       end = begin;
     }
+    return std::nullopt;
   };
   // The lock every appending program takes: no record is written while the file is replaced. It
   // is never waited for long: another copy holding it is said, and the learner tries again.
-  if (lockHistoryAndRead(path, 300, kCheckNotRemoved, removeLast) == LockedHistory::Busy) {
+  if (changeHistoryLocked(history.path(), 300, kCheckNotRemoved, withoutLast) ==
+      HistoryChange::Busy) {
     fail("историю сейчас записывает другая копия программы; попробуйте ещё раз");
   }
   return removed;
