@@ -1,6 +1,4 @@
 // Checking, writing, locking and naming the files of an export.
-#include "export/target_files.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,6 +11,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "export/target_files.h"
 #include "text/own_temporary.h"
 
 namespace kelvak {

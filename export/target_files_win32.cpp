@@ -1,7 +1,7 @@
 // Checking, writing, locking and naming the files of an export, with the Windows calls. The rules
-// are those of the Linux build (target_files_posix.cpp): only a missing name or a disk file is written,
-// never a folder, a device (CON, NUL, COM1) or a link; the new file takes its name whole, moved
-// over the old one after it is flushed; two exports to one folder take turns.
+// are those of the Linux build (target_files_posix.cpp): only a missing name or a disk file is
+// written, never a folder, a device (CON, NUL, COM1) or a link; the new file takes its name whole,
+// moved over the old one after it is flushed; two exports to one folder take turns.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>

@@ -1,6 +1,4 @@
 // Creating the program's temporary files and cleaning up after them, with the POSIX calls.
-#include "text/own_temporary.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -16,6 +14,8 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+
+#include "text/own_temporary.h"
 
 namespace kelvak {
 

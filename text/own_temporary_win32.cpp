@@ -114,11 +114,11 @@ int removeOwnLeftovers(const std::string& folder, const std::string& name) {
     long pid = 0;
     std::uint64_t start = 0;
     if (!isOwnTemporaryOf(found, name, pid, start)) continue;
-    if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+    if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+      continue;
     const std::wstring path = (where / entry.cFileName).native();
     if (!ownedByThisUser(path)) continue;
-    HANDLE process =
-        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
     if (process) {
       CloseHandle(process);
       const std::uint64_t now = processStart(pid);

@@ -26,9 +26,8 @@ CourseFolderLock::CourseFolderLock(const std::string& folder, int waitMs, const 
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(dir.handle, &info)) fail(lastErrno());
   const std::uint64_t index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-  const std::wstring name = L"Local\\Kelvak.course." +
-                            std::to_wstring(info.dwVolumeSerialNumber) + L"." +
-                            std::to_wstring(index);
+  const std::wstring name = L"Local\\Kelvak.course." + std::to_wstring(info.dwVolumeSerialNumber) +
+                            L"." + std::to_wstring(index);
   HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
   if (!mutex) fail(lastErrno());
   handle_ = reinterpret_cast<std::intptr_t>(mutex);
