@@ -24,8 +24,10 @@ inline std::string systemReason(int err) {
       return "файловая система только для чтения";
     case ENOSPC:
       return "на диске нет места";
+#ifdef EDQUOT  // Windows has no disk quota errno
     case EDQUOT:
       return "превышена дисковая квота";
+#endif
     case ENAMETOOLONG:
       return "слишком длинное имя";
     case ELOOP:

@@ -16,65 +16,28 @@ namespace kelvak {
 
 namespace {
 
-constexpr int kProgramRate = 11025;  // [samples/s]
-// Opus encodes at 8, 12, 16, 24 or 48 kHz only. 16 kHz is the lowest common rate whose band
-// (8 kHz) holds everything the program makes, tones up to 5 kHz and noise up to 5.5 kHz, with room
-// for the resampler's filter to roll off.
-constexpr int kOpusRate = 16000;
-
-struct FormatInfo {
-  AudioFormat format;
-  const char* extension;
-  const char* name;
-  int sndfileFormat;
-};
-
-constexpr FormatInfo kFormats[] = {
-    {AudioFormat::Wav, ".wav", "WAV", SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
-    {AudioFormat::Flac, ".flac", "FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_S8},
-    {AudioFormat::OggVorbis, ".ogg", "Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
-    {AudioFormat::Opus, ".opus", "Opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
-    {AudioFormat::Mp3, ".mp3", "MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
-};
-
-const FormatInfo& info(AudioFormat f) {
-  return *std::find_if(std::begin(kFormats), std::end(kFormats),
-                       [f](const FormatInfo& i) { return i.format == f; });
+// libsndfile's format for each of ours.
+int sndfileFormat(AudioFormat format) {
+  switch (format) {
+    case AudioFormat::Wav:
+      return SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
+    case AudioFormat::Flac:
+      return SF_FORMAT_FLAC | SF_FORMAT_PCM_S8;
+    case AudioFormat::OggVorbis:
+      return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    case AudioFormat::Opus:
+      return SF_FORMAT_OGG | SF_FORMAT_OPUS;
+    case AudioFormat::Mp3:
+      break;
+  }
+  return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
 }
 
 SNDFILE* sf(void* p) { return static_cast<SNDFILE*>(p); }
 
-std::string lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
 }  // namespace
 
-std::optional<AudioFormat> audioFormatForPath(const std::string& path) {
-  const std::string ext = lower(std::filesystem::path(path).extension().string());
-  for (const FormatInfo& i : kFormats) {
-    if (ext == i.extension) return i.format;
-  }
-  return std::nullopt;
-}
-
-const char* audioFormatName(AudioFormat format) { return info(format).name; }
-const char* audioFormatExtension(AudioFormat format) { return info(format).extension; }
-int audioFileRate(AudioFormat format) {
-  return format == AudioFormat::Opus ? kOpusRate : kProgramRate;
-}
-
-std::string knownExtensions() {
-  std::string s;
-  for (const FormatInfo& i : kFormats) {
-    if (!s.empty()) s += ", ";
-    s += i.extension;
-  }
-  return s;
-}
+bool audioFormatWritable(AudioFormat) { return true; }
 
 namespace {
 
@@ -136,7 +99,7 @@ AudioFileWriter::AudioFileWriter(TargetFile& target) : target_(target) {
   SF_INFO sfInfo{};
   sfInfo.samplerate = audioFileRate(format_);
   sfInfo.channels = 1;
-  sfInfo.format = info(format_).sndfileFormat;
+  sfInfo.format = sndfileFormat(format_);
   file_ = sf_open_virtual(&kIo, SFM_WRITE, &sfInfo, this);
   if (!file_) {
     if (ioError != 0) target_.fail(ioError);
@@ -153,7 +116,8 @@ AudioFileWriter::AudioFileWriter(TargetFile& target) : target_(target) {
     sf_command(sf(file_), SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
   }
   if (format_ == AudioFormat::Opus) {
-    resampler_ = std::make_unique<Resampler>(kProgramRate, kOpusRate);
+    resampler_ =
+        std::make_unique<Resampler>(audioFileRate(AudioFormat::Wav), audioFileRate(format_));
   }
 }
 

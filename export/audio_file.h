@@ -26,6 +26,8 @@ const char* audioFormatExtension(AudioFormat format);
 int audioFileRate(AudioFormat format);
 // One line naming the extensions, for messages.
 std::string knownExtensions();
+// False for a format this build cannot write (the Windows build writes WAV alone).
+bool audioFormatWritable(AudioFormat format);
 
 // The level the lossy formats get the samples at: 0.35 (-9.1 dB). A lossy coder keeps the spectrum,
 // not the waveform: full-scale noise, which the forming draws evenly over the whole range, comes
@@ -64,9 +66,12 @@ class AudioFileWriter {
   TargetFile& target_;
   AudioFormat format_;
   void* file_ = nullptr;  // SNDFILE*
-  std::unique_ptr<Resampler> resampler_;
+  // Shared only so that its deleter is taken where one is made: the Windows build, which writes
+  // WAV alone, has no resampler to link.
+  std::shared_ptr<Resampler> resampler_;
   std::vector<float> floats_, resampled_;
   std::vector<short> shorts_;
+  std::uint64_t written_ = 0;  // samples, for the Windows build's WAV header
 };
 
 }  // namespace kelvak

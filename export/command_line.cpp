@@ -1,9 +1,6 @@
 // Parsing the export options and running an export from the command line.
 #include "export/command_line.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
@@ -11,15 +8,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <limits>
 #include <ostream>
+#include <system_error>
 
 #include "base/error.h"
 #include "export/audio_file.h"
+#include "export/command_line_platform.h"
 #include "export/exporter.h"
+#include "text/utf8_path.h"
 #include "training/history.h"
 #include "training/learning_path.h"
 
@@ -215,9 +216,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     throw UsageError("--file sends a text: --lesson and --weak choose random groups");
   }
   if (o.audioPath.empty()) throw UsageError("--export needs a file name");
-  if (!audioFormatForPath(o.audioPath)) {
+  const std::optional<AudioFormat> format = audioFormatForPath(o.audioPath);
+  if (!format) {
     throw UsageError("--export: unknown file extension of '" + o.audioPath + "': use " +
                      knownExtensions());
+  }
+  if (!audioFormatWritable(*format)) {
+    throw UsageError("--export: this build cannot write " + std::string(audioFormatName(*format)) +
+                     " files, only WAV: '" + o.audioPath + "'");
   }
   o.writeKey = !noKey;
   if (o.writeKey && !o.keyPath) o.keyPath = defaultKeyPath(o.audioPath);
@@ -288,21 +294,6 @@ TransmissionSettings settingsFor(const ExportOptions& o, const FileText& text) {
   return s;
 }
 
-namespace {
-
-// The user's history where the window keeps it: the data folder the desktop names.
-std::string userHistoryPath() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  std::string folder = data && *data == '/' ? data : "";
-  if (folder.empty()) {
-    const char* home = std::getenv("HOME");
-    folder = std::string(home ? home : "") + "/.local/share";
-  }
-  return folder + "/kelvak/history.jsonl";
-}
-
-}  // namespace
-
 std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportOptions& o) {
   if (!o.lesson && !o.weak) return nullptr;
   LearningPath path;
@@ -323,9 +314,12 @@ std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportOptions& o) 
     path.setWeakOn(true);
     // The user's own history may not exist yet; one named on the command line must, and must
     // hold checks to weigh by.
-    struct stat info {};
-    if (o.historyPath && ::stat(o.historyPath->c_str(), &info) != 0) {
-      throw UsageError("--history: cannot read '" + *o.historyPath + "': " + std::strerror(errno));
+    if (o.historyPath) {
+      std::error_code error;
+      (void)std::filesystem::status(utf8Path(*o.historyPath), error);
+      if (error) {
+        throw UsageError("--history: cannot read '" + *o.historyPath + "': " + error.message());
+      }
     }
     const HistoryContents contents = History(o.historyPath.value_or(userHistoryPath())).load();
     if (o.historyPath) {
@@ -458,11 +452,8 @@ std::optional<int> runCommandLine(int argc, const char* const* argv) {
   }
   // Interrupted, the export removes its temporary file rather than leave half a file behind.
   static volatile std::sig_atomic_t stop = 0;
-  struct sigaction action {};
-  action.sa_handler = [](int signal) { stop = signal; };
-  sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-  return runExportCommand(cl.options, std::cerr, ::isatty(STDERR_FILENO) == 1, &stop);
+  stopOnInterrupt(stop);
+  return runExportCommand(cl.options, std::cerr, standardErrorIsTerminal(), &stop);
 }
 
 }  // namespace kelvak

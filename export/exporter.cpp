@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "export/audio_file.h"
+#include "text/utf8_path.h"
 
 namespace kelvak {
 
@@ -13,7 +14,7 @@ constexpr std::size_t kChunk = 1 << 16;  // samples rendered and written at a ti
 }
 
 std::string defaultKeyPath(const std::string& audioPath) {
-  return std::filesystem::path(audioPath).replace_extension(".key.txt").string();
+  return utf8String(utf8Path(audioPath).replace_extension(".key.txt"));
 }
 
 std::string answerKeyText(const TransmissionPlan& plan) { return plan.answerKey + "\n"; }

@@ -3,9 +3,8 @@
 // harmed by an export that fails, is refused or runs at the same time as another.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,8 +27,8 @@ class AudioWriteError : public KelvakError {
 
 // A file as the system knows it, whatever name it is reached by.
 struct FileIdentity {
-  dev_t device;
-  ino_t inode;
+  std::uint64_t device;
+  std::uint64_t inode;
 };
 
 // One file to write. The target may be missing (it is made) or a regular file (it is replaced,
@@ -55,7 +54,7 @@ class TargetFile {
   // True when both name the same file, or the same name in the same folder.
   bool sameAs(const TargetFile& other) const;
   // True when the target is the file of this identity.
-  bool isFile(dev_t device, ino_t inode) const;
+  bool isFile(std::uint64_t device, std::uint64_t inode) const;
 
   // Throws AudioWriteError naming the target and the reason for errno `error`.
   [[noreturn]] void fail(int error) const;
@@ -68,10 +67,10 @@ class TargetFile {
   std::string temporary_;
   int fd_ = -1;
   bool exists_ = false;  // a regular file stood there when checked
-  dev_t device_ = 0;
-  ino_t inode_ = 0;
-  dev_t folderDevice_ = 0;
-  ino_t folderInode_ = 0;
+  std::uint64_t device_ = 0;
+  std::uint64_t inode_ = 0;
+  std::uint64_t folderDevice_ = 0;
+  std::uint64_t folderInode_ = 0;
   std::string name_;  // the file name within its folder
   bool committed_ = false;
 };

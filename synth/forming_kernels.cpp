@@ -9,9 +9,10 @@
 
 // The vector loops are built for the common x86-64 levels too, chosen when the program starts.
 // Every level gives the same numbers: the loops are exact integer work and double arithmetic
-// without fused multiply-adds (the library is built with contraction off).
+// without fused multiply-adds (the library is built with contraction off). Windows programs have
+// no indirect functions to choose with, and take the default loops.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && \
-    !defined(__SANITIZE_ADDRESS__)
+    !defined(__SANITIZE_ADDRESS__) && !defined(_WIN32)
 #define KELVAK_VECTOR_CLONES \
   __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #else

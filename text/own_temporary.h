@@ -17,8 +17,13 @@ namespace kelvak {
 std::string ownTemporaryName(const std::string& name, long pid, std::uint64_t start,
                              unsigned number);
 
-// When the running process `pid` started [clock ticks after boot]; 0 when it is gone or cannot be
-// told.
+// True when `found` is, to the byte, a name ownTemporaryName gives for `name` (with a known start);
+// then `pid` and `start` are the process that named it.
+bool isOwnTemporaryOf(const std::string& found, const std::string& name, long& pid,
+                      std::uint64_t& start);
+
+// When the running process `pid` started [clock ticks after boot; on Windows, 100 ns units since
+// 1601]; 0 when it is gone or cannot be told.
 std::uint64_t processStart(long pid);
 
 // A fresh temporary name beside `target` (its folder and ownTemporaryName of this process).
@@ -27,7 +32,7 @@ std::string ownTemporaryPath(const std::string& target);
 // A fresh temporary file beside `target`, created with O_EXCL (mode `mode` less the umask).
 struct OwnTemporary {
   std::string path;
-  int fd = -1;  // -1: not created, `error` says why
+  int fd = -1;  // -1: not created, `error` says why (an errno)
   int error = 0;
 };
 OwnTemporary createOwnTemporary(const std::string& target, mode_t mode);

@@ -2,8 +2,6 @@
 // without waiting, and never more bytes than the kind of file can sensibly hold.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -41,15 +39,16 @@ class RegularFile {
   void seek(std::int64_t offset);
   // The size when opened [bytes].
   std::int64_t size() const { return size_; }
-  // The file's identity: two names of one file give the same.
-  dev_t device() const { return device_; }
-  ino_t inode() const { return inode_; }
+  // The file's identity: two names of one file give the same. (On Windows: the volume's serial
+  // number and the file's index.)
+  std::uint64_t device() const { return device_; }
+  std::uint64_t inode() const { return inode_; }
 
  private:
   int fd_ = -1;
   std::int64_t size_ = 0;
-  dev_t device_ = 0;
-  ino_t inode_ = 0;
+  std::uint64_t device_ = 0;
+  std::uint64_t inode_ = 0;
 };
 
 // Every byte of a regular file of at most maxBytes; a larger one is refused with EFBIG, before any

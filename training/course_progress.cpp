@@ -1,24 +1,20 @@
 // The course file: JSON read field by field, changed under a lock and replaced atomically.
 #include "training/course_progress.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <chrono>
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <thread>
 
 #include "base/error.h"
-#include "base/owned_fd.h"
 #include "base/system_reason.h"
 #include "text/own_temporary.h"
 #include "text/regular_file.h"
+#include "text/utf8_path.h"
 #include "training/atomic_file.h"
 #include "training/check_record.h"
+#include "training/course_folder.h"
 
 namespace kelvak {
 
@@ -127,42 +123,18 @@ std::optional<std::string> courseText(const std::string& path) {
   }
 }
 
-// The folder's lock, taken without waiting and tried again for a short while; false when another
-// copy of the program still holds it.
-bool lockFolder(int fd) {
-  using Clock = std::chrono::steady_clock;
-  const auto until = Clock::now() + std::chrono::milliseconds(kCourseLockWaitMs);
-  for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
-    if (errno != EWOULDBLOCK && errno != EINTR) return false;
-    if (Clock::now() >= until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
-
 // "course.json.damaged-20261210-145501" beside the file, the first free one.
 std::string keepDamaged(const std::string& path) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-  for (int n = 1; n < 100; ++n) {
+  const std::string stamp = localStamp(std::time(nullptr));
+  int error = EEXIST;
+  for (int n = 1; n < 100 && error == EEXIST; ++n) {
     const std::string kept =
         path + ".damaged-" + stamp + (n == 1 ? std::string() : "-" + std::to_string(n));
-    // A second name for the same file: link() never replaces, and the bytes stay where they are.
-    if (::link(path.c_str(), kept.c_str()) == 0) return kept;
-    if (errno == EEXIST) continue;
-    // A file system without hard links: the file itself moves, never over another.
-    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0) {
-      return kept;
-    }
-    if (errno == EEXIST) continue;
-    throw KelvakError(std::string(kCourseWriteFailed) + ": повреждённый файл " + path +
-                      " не удалось сохранить: " + systemReason(errno));
+    error = keepUnderSecondName(path, kept);
+    if (error == 0) return kept;
   }
   throw KelvakError(std::string(kCourseWriteFailed) + ": повреждённый файл " + path +
-                    " не удалось сохранить: " + systemReason(EEXIST));
+                    " не удалось сохранить: " + systemReason(error));
 }
 
 }  // namespace
@@ -277,21 +249,18 @@ CourseState CourseFile::load() const {
 }
 
 CourseState CourseFile::change(const std::function<void(CourseProgress&)>& change) const {
-  const std::filesystem::path file(path_);
+  const std::filesystem::path file = utf8Path(path_);
   const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) throw KelvakError(std::string(kCourseWriteFailed) + ": " + systemReason(ec.value()));
-  // The lock is the folder's: the file itself is replaced by each save, and a lock on it would
-  // stay with the file replaced.
-  const OwnedFd dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-  if (dir.fd < 0) throw KelvakError(std::string(kCourseWriteFailed) + ": " + systemReason(errno));
-  if (!lockFolder(dir.fd)) {
+  const CourseFolderLock lock(utf8String(folder), kCourseLockWaitMs, kCourseWriteFailed);
+  if (!lock.locked()) {
     throw KelvakError(std::string(kCourseWriteFailed) + ": файл курса " + path_ +
                       " сейчас записывает другая копия программы; попробуйте ещё раз");
   }
   // Leftovers of saves killed before their rename; under the lock no save of ours is under way.
-  removeOwnLeftovers(folder.string(), file.filename().string());
+  removeOwnLeftovers(utf8String(folder), utf8String(file.filename()));
 
   CourseState out;
   bool damaged = false;
@@ -317,7 +286,7 @@ CourseState CourseFile::change(const std::function<void(CourseProgress&)>& chang
 }
 
 std::string CourseFile::besideHistory(const std::string& historyPath) {
-  return (std::filesystem::path(historyPath).parent_path() / "course.json").string();
+  return utf8String(utf8Path(historyPath).parent_path() / "course.json");
 }
 
 }  // namespace kelvak

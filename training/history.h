@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,5 +83,17 @@ inline constexpr const char* kHistoryReadFailed = "История не проч�
 inline constexpr std::size_t kMaxRecordBytes = 256u << 10;
 // How long an append tries the history's lock at most [ms] before it keeps the record for later.
 inline constexpr int kHistoryLockWaitMs = 100;
+
+// What changeHistoryLocked found.
+enum class HistoryChange { Missing, Busy, Done };
+// Reads the whole history file at `path` while holding the lock every appending program takes
+// (tried without waiting, again and again for up to `waitMs`), and replaces the file atomically
+// with what `change` makes of its bytes (nothing: the file stays as it is), so that no record
+// written meanwhile is lost. Missing: no file; Busy: another program held the lock all the while.
+// Throws KelvakError "<failure>: <reason>" when the file cannot be read, is no regular file, or
+// cannot be replaced (it is then as it was). history_posix.cpp, history_win32.cpp.
+HistoryChange changeHistoryLocked(
+    const std::string& path, int waitMs, const char* failure,
+    const std::function<std::optional<std::string>(const std::string& bytes)>& change);
 
 }  // namespace kelvak

@@ -13,13 +13,14 @@
 #include "synth/symbol_table.h"
 #include "text/code_pages.h"
 #include "text/utf8.h"
+#include "text/utf8_path.h"
 #include "training/copy_check.h"
 
 namespace kelvak {
 namespace {
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(utf8Path(path), std::ios::binary);  // the name is Russian
   EXPECT_TRUE(in.good()) << "cannot read " << path;
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

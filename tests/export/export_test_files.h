@@ -1,7 +1,6 @@
 // Helpers of the export tests: private temporary folders and reading files back.
 #pragma once
 
-#include <sndfile.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,32 +42,14 @@ struct SoundFile {
   std::vector<std::uint8_t> samples;  // WAV and FLAC: the unsigned 8-bit samples
 };
 
-// Opens a sound file with libsndfile; reads the samples back as unsigned 8 bit when `read`.
-inline SoundFile readSoundFile(const std::string& path, bool read) {
-  SF_INFO info{};
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  if (!f) throw std::runtime_error("cannot open " + path + ": " + sf_strerror(nullptr));
-  SoundFile out{info.samplerate, info.frames, {}};
-  std::vector<short> s(read ? static_cast<std::size_t>(info.frames) : 0);
-  s.resize(static_cast<std::size_t>(sf_read_short(f, s.data(), static_cast<sf_count_t>(s.size()))));
-  // 8-bit samples come as the top byte of a short.
-  for (short v : s) out.samples.push_back(static_cast<std::uint8_t>((v >> 8) + 128));
-  sf_close(f);
-  return out;
-}
+// Opens a sound file; reads the samples back as unsigned 8 bit when `read`. Linux reads every
+// format with libsndfile (sound_file_reader_posix.cpp), Windows reads WAV with the system's RIFF
+// functions (sound_file_reader_win32.cpp).
+SoundFile readSoundFile(const std::string& path, bool read);
 
-// A file's samples as libsndfile decodes them to floating point, not limited to full scale.
-inline std::vector<float> readFloats(const std::string& path) {
-  SF_INFO info{};
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  if (!f) throw std::runtime_error("cannot open " + path + ": " + sf_strerror(nullptr));
-  sf_command(f, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_FALSE);
-  std::vector<float> out(static_cast<std::size_t>(info.frames * info.channels));
-  out.resize(
-      static_cast<std::size_t>(sf_read_float(f, out.data(), static_cast<sf_count_t>(out.size()))));
-  sf_close(f);
-  return out;
-}
+// A file's samples as libsndfile decodes them to floating point, not limited to full scale
+// (Linux only: the lossy formats).
+std::vector<float> readFloats(const std::string& path);
 
 inline std::string readText(const std::string& path) {
   std::stringstream ss;

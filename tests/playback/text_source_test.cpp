@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "synth/symbol_table.h"
+#include "tests/platform/system.h"
 
 namespace kelvak {
 namespace {
@@ -352,19 +353,20 @@ std::optional<FileText> readWithin(const std::string& path, const std::function<
 }
 
 TEST(ReadFileText, AFifoLoadsAsEmptyWithoutWaitingForAWriter) {
+  if (const char* why = test_platform::missingFeature(test_platform::SystemFeature::Fifo)) {
+    GTEST_SKIP() << why;
+  }
   ScratchFile fifo("fifo");
-  ASSERT_EQ(mkfifo(fifo.path().c_str(), 0600), 0);
-  const auto text = readWithin(fifo.path(), [&] {
-    // A writer lets the waiting open go on.
-    const int fd = ::open(fifo.path().c_str(), O_WRONLY | O_NONBLOCK);
-    if (fd >= 0) ::close(fd);
-  });
+  ASSERT_TRUE(test_platform::makeFifo(fifo.path()));
+  // A writer lets the waiting open go on.
+  const auto text =
+      readWithin(fifo.path(), [&] { test_platform::openFifoForWriting(fifo.path()); });
   ASSERT_TRUE(text) << "the reading waited for a writer";
   EXPECT_EQ(text->count(), 0);
 }
 
 TEST(ReadFileText, DevicesAndFoldersLoadAsEmpty) {
-  for (const char* path : {"/dev/zero", "/dev/urandom", "/dev/null", "/tmp"}) {
+  for (const std::string& path : test_platform::devicesAndFolders()) {
     // /dev/zero never ends and stays valid UTF-8: a reading of it would never come back.
     const auto text = readWithin(path, [] {});
     ASSERT_TRUE(text) << path << " did not load";

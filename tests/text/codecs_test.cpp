@@ -1,6 +1,5 @@
-// The code-page tables against the C library's converter, and the UTF-8 and UTF-16 decoders.
+// The code-page tables against the system's converter, and the UTF-8 and UTF-16 decoders.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cstdint>
 #include <optional>
@@ -8,28 +7,13 @@
 
 #include "synth/symbol_table.h"
 #include "tests/case_name.h"
+#include "tests/platform/system.h"
 #include "text/code_pages.h"
 #include "text/utf16.h"
 #include "text/utf8.h"
 
 namespace kelvak {
 namespace {
-
-// The character glibc's converter gives for one byte, or nothing when it rejects the byte.
-std::optional<char32_t> iconvDecode(const char* codePageName, std::uint8_t byte) {
-  iconv_t cd = iconv_open("UTF-32LE", codePageName);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  char in[1] = {static_cast<char>(byte)};
-  unsigned char out[8] = {};
-  char* inPtr = in;
-  char* outPtr = reinterpret_cast<char*>(out);
-  std::size_t inLeft = 1;
-  std::size_t outLeft = sizeof out;
-  const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-  iconv_close(cd);
-  if (rc == static_cast<std::size_t>(-1) || outLeft != 4) return std::nullopt;
-  return static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24);
-}
 
 struct CodePageCase {
   int codePage;
@@ -41,8 +25,8 @@ class CodePageTable : public testing::TestWithParam<CodePageCase> {};
 TEST_P(CodePageTable, AgreesWithTheSystemConverterOnEveryDefinedByte) {
   int compared = 0;
   for (int byte = 0; byte < 256; ++byte) {
-    const std::optional<char32_t> expected =
-        iconvDecode(GetParam().iconvName, static_cast<std::uint8_t>(byte));
+    const std::optional<char32_t> expected = test_platform::systemCodePageChar(
+        GetParam().codePage, GetParam().iconvName, static_cast<std::uint8_t>(byte));
     if (!expected) continue;  // a byte the code page leaves undefined
     ++compared;
     EXPECT_EQ(decodeCodePageByte(GetParam().codePage, static_cast<std::uint8_t>(byte)), *expected)

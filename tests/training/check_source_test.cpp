@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "base/error.h"
+#include "tests/platform/system.h"
 #include "training/progress.h"
 
 namespace kelvak {
@@ -41,7 +42,7 @@ TEST(CheckRecorder, RecordsTheFirstCheckOfATransmissionAndRetriesAFailedOne) {
   source.sent = U"12345";
 
   // A folder that is a regular file can hold no history.
-  const History unwritable("/proc/version/history.jsonl");
+  const History unwritable(test_platform::systemRegularFile() + "/history.jsonl");
   CheckRecorder failing(unwritable);
   source.number = 1;
   EXPECT_THROW(failing.record(result, source, 0), KelvakError);

@@ -2,12 +2,8 @@
 // reported, and two programs writing at once never mix their records.
 #include "training/history.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,10 +11,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "base/error.h"
 #include "tests/case_name.h"
+#include "tests/platform/system.h"
 #include "training/progress.h"
 
 namespace kelvak {
@@ -249,11 +247,15 @@ TEST(HistoryLine, FieldsALaterVersionAddsAreSkipped) {
 struct Unwritable {
   const char* name;
   std::string (*path)(const fs::path& dir);
+  std::optional<test_platform::SystemFeature> needs = std::nullopt;
 };
 
 class UnwritableHistory : public testing::TestWithParam<Unwritable> {};
 
 TEST_P(UnwritableHistory, IsReportedAndNothingElseHappens) {
+  if (GetParam().needs) {
+    if (const char* why = test_platform::missingFeature(*GetParam().needs)) GTEST_SKIP() << why;
+  }
   const fs::path dir =
       fs::temp_directory_path() / ("kelvak_unwritable_" + std::to_string(getpid()));
   fs::create_directories(dir);
@@ -267,15 +269,10 @@ TEST_P(UnwritableHistory, IsReportedAndNothingElseHappens) {
     }
   };
   int outcome;
-  if (geteuid() == 0 && std::string(GetParam().name) == "readOnlyFolder") {
+  if (test_platform::isSuperuser() && std::string(GetParam().name) == "readOnlyFolder") {
     // The superuser writes anywhere; an ordinary user is who meets a read-only folder.
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) _exit(setuid(65534) == 0 ? attempt() : 3);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    outcome = WEXITSTATUS(status);
+    outcome = test_platform::waitForChild(test_platform::startChild(attempt, true));
+    ASSERT_GE(outcome, 0);
   } else {
     outcome = attempt();
   }
@@ -293,17 +290,20 @@ INSTANTIATE_TEST_SUITE_P(
                                             fs::perms::group_read | fs::perms::group_exec |
                                             fs::perms::others_read | fs::perms::others_exec);
                                  return (d / "history.jsonl").string();
-                               }},
-                    Unwritable{"fullDisk",
-                               [](const fs::path&) { return std::string("/dev/full"); }},
+                               },
+                               test_platform::SystemFeature::FolderPermissions},
+                    Unwritable{"fullDisk", [](const fs::path&) { return std::string("/dev/full"); },
+                               test_platform::SystemFeature::AlwaysFullDevice},
                     // Would take the record and keep nothing.
-                    Unwritable{"devNull", [](const fs::path&) { return std::string("/dev/null"); }},
+                    Unwritable{"devNull",
+                               [](const fs::path&) { return test_platform::nullDevice(); }},
                     // Would wait for a reader for ever.
                     Unwritable{"fifo",
                                [](const fs::path& d) {
-                                 mkfifo((d / "history.jsonl").c_str(), 0644);
+                                 test_platform::makeFifo((d / "history.jsonl").string());
                                  return (d / "history.jsonl").string();
-                               }},
+                               },
+                               test_platform::SystemFeature::Fifo},
                     Unwritable{"folderIsAFile",
                                [](const fs::path& d) {
                                  std::ofstream(d / "plain") << "x";
@@ -312,28 +312,21 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Unwritable>& info) { return std::string(info.param.name); });
 
 TEST_F(HistoryTest, TwoWritersAtOnceKeepEveryRecordWhole) {
+  using test_platform::SystemFeature;
+  if (const char* why = test_platform::missingFeature(SystemFeature::Fork)) GTEST_SKIP() << why;
   const History h(file());
   h.append(sampleRecord(1'700'000'000));  // makes the folder
   constexpr int kEach = 300;
-  pid_t children[2];
+  long children[2];
   for (int w = 0; w < 2; ++w) {
-    children[w] = fork();
-    ASSERT_GE(children[w], 0);
-    if (children[w] == 0) {
-      // Each writer's records carry its own speed and a rising time.
-      try {
-        for (int k = 0; k < kEach; ++k) h.append(sampleRecord(1'800'000'000 + k, 20 + w));
-      } catch (...) {
-        _exit(1);
-      }
-      _exit(0);
-    }
+    // Each writer's records carry its own speed and a rising time.
+    children[w] = test_platform::startChild([&h, w] {
+      for (int k = 0; k < kEach; ++k) h.append(sampleRecord(1'800'000'000 + k, 20 + w));
+      return 0;
+    });
+    ASSERT_GT(children[w], 0);
   }
-  for (pid_t c : children) {
-    int status = 0;
-    waitpid(c, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  for (long c : children) ASSERT_EQ(test_platform::waitForChild(c), 0);
   const HistoryContents read = h.load();
   EXPECT_TRUE(read.damagedLines.empty());
   // Nor a line end put in for a line that only seemed open while the other one wrote.
@@ -354,11 +347,15 @@ TEST_F(HistoryTest, TwoWritersAtOnceKeepEveryRecordWhole) {
 struct Unreadable {
   const char* name;
   void (*make)(const std::string& path);
+  std::optional<test_platform::SystemFeature> needs = std::nullopt;
 };
 
 class UnreadableHistory : public testing::TestWithParam<Unreadable> {};
 
 TEST_P(UnreadableHistory, IsReportedAtOnce) {
+  if (GetParam().needs) {
+    if (const char* why = test_platform::missingFeature(*GetParam().needs)) GTEST_SKIP() << why;
+  }
   const fs::path dir =
       fs::temp_directory_path() / ("kelvak_unreadable_" + std::to_string(getpid()));
   fs::create_directories(dir);
@@ -379,9 +376,11 @@ TEST_P(UnreadableHistory, IsReportedAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, UnreadableHistory,
-    testing::Values(Unreadable{"fifo", [](const std::string& p) { mkfifo(p.c_str(), 0644); }},
+    testing::Values(Unreadable{"fifo", [](const std::string& p) { test_platform::makeFifo(p); },
+                               test_platform::SystemFeature::Fifo},
                     Unreadable{"endless",
-                               [](const std::string& p) { fs::create_symlink("/dev/zero", p); }},
+                               [](const std::string& p) { fs::create_symlink("/dev/zero", p); },
+                               test_platform::SystemFeature::EndlessDevice},
                     Unreadable{"folder", [](const std::string& p) { fs::create_directory(p); }}),
     [](const testing::TestParamInfo<Unreadable>& info) { return std::string(info.param.name); });
 
@@ -448,34 +447,22 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(HistoryTest, AHeldLockKeepsTheRecordForLater) {
   const History h(file());
   h.append(sampleRecord(1'796'000'000));
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  const pid_t holder = fork();
-  ASSERT_GE(holder, 0);
-  if (holder == 0) {
-    const int fd = open(file().c_str(), O_RDONLY);
-    flock(fd, LOCK_EX);
-    (void)!write(ready[1], "x", 1);
-    usleep(1'500'000);
-    _exit(0);
+  {
+    const std::shared_ptr<void> held = test_platform::holdHistoryLock(file());
+    ASSERT_TRUE(held);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_THROW(h.append(sampleRecord(1'796'000'100)), HistoryBusyError);
+    EXPECT_LT(std::chrono::steady_clock::now() - started,
+              std::chrono::milliseconds(kHistoryLockWaitMs + 400));
+    EXPECT_EQ(h.pending(), 1u);
+    EXPECT_EQ(h.load().records.size(), 1u);
   }
-  char x;
-  ASSERT_EQ(read(ready[0], &x, 1), 1);
-  const auto started = std::chrono::steady_clock::now();
-  EXPECT_THROW(h.append(sampleRecord(1'796'000'100)), HistoryBusyError);
-  EXPECT_LT(std::chrono::steady_clock::now() - started,
-            std::chrono::milliseconds(kHistoryLockWaitMs + 400));
-  EXPECT_EQ(h.pending(), 1u);
-  EXPECT_EQ(h.load().records.size(), 1u);
-  waitpid(holder, nullptr, 0);
   h.append(sampleRecord(1'796'000'200));
   EXPECT_EQ(h.pending(), 0u);
   const HistoryContents read = h.load();
   ASSERT_EQ(read.records.size(), 3u);
   EXPECT_EQ(read.records[1].time, 1'796'000'100);
   EXPECT_EQ(read.records[2].time, 1'796'000'200);
-  close(ready[0]);
-  close(ready[1]);
 }
 
 // Kept between readings, the history reads only what was appended since; a file replaced or cut
@@ -513,9 +500,8 @@ TEST_F(HistoryTest, ARefreshReadsOnlyWhatWasAppendedSince) {
 
 TEST_F(HistoryTest, ARecordCutShortByAFullDiskIsTakenBack) {
   fs::create_directories(dir / "sub");
-  if (mount("kelvak", (dir / "sub").c_str(), "tmpfs", 0, "size=16k") != 0) {
-    GTEST_SKIP() << "no small file system to fill: mount: " << std::strerror(errno);
-  }
+  std::string why;
+  if (!test_platform::mountSmallFileSystem((dir / "sub").string(), "16k", why)) GTEST_SKIP() << why;
   const History h(file());
   int written = 0;
   for (; written < 1000; ++written) {
@@ -527,7 +513,7 @@ TEST_F(HistoryTest, ARecordCutShortByAFullDiskIsTakenBack) {
   }
   const HistoryContents read = h.load();
   const auto size = fs::file_size(file());
-  umount2((dir / "sub").c_str(), MNT_DETACH);
+  test_platform::unmount((dir / "sub").string());
   ASSERT_LT(written, 1000) << "the disk never filled";
   EXPECT_EQ(read.records.size(), static_cast<std::size_t>(written));
   EXPECT_TRUE(read.damagedLines.empty());

@@ -1,6 +1,4 @@
 // Atomic replacement by rename, with the data and the folder entry flushed.
-#include "training/atomic_file.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +10,7 @@
 #include "base/owned_fd.h"
 #include "base/system_reason.h"
 #include "text/own_temporary.h"
+#include "training/atomic_file.h"
 
 namespace kelvak {
 

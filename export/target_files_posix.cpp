@@ -1,6 +1,4 @@
 // Checking, writing, locking and naming the files of an export.
-#include "export/target_files.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,6 +11,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "export/target_files.h"
 #include "text/own_temporary.h"
 
 namespace kelvak {
@@ -105,7 +104,7 @@ bool TargetFile::sameAs(const TargetFile& other) const {
          name_ == other.name_;
 }
 
-bool TargetFile::isFile(dev_t device, ino_t inode) const {
+bool TargetFile::isFile(std::uint64_t device, std::uint64_t inode) const {
   return exists_ && device_ == device && inode_ == inode;
 }
 
