@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Kelvak with its tests and runs every test: the normal build, the forming's exactness on
 # the processors this machine is not (through qemu-user), the same suites under AddressSanitizer
-# and UndefinedBehaviorSanitizer, and a short run of every fuzz target.
+# and UndefinedBehaviorSanitizer, a short run of every fuzz target, and the Windows build with its
+# suites under Wine.
 # KELVAK_QUICK=1 runs only the normal build's tests; KELVAK_FUZZ_SECONDS sets the fuzz time.
 set -euo pipefail
 
@@ -33,6 +34,7 @@ trap finish EXIT
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/install-deps.sh" test
+"$here/scripts/install-deps.sh" windows
 jobs=$(nproc)
 
 # Every build compiles through ccache, into the user's cache. Paths are taken relative to this
@@ -119,6 +121,9 @@ if [ "$quick" != 1 ]; then
   configure "$here/build-asan" "${common[@]}" -DKELVAK_BUILD_UI=ON -DKELVAK_BUILD_BENCH=OFF \
     -DKELVAK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1"
   beside "sanitizer build" cmake --build "$here/build-asan" -j"$jobs"
+  # The Windows build: cross-built, its suites run under Wine, its exports compared with this
+  # build's program byte for byte, its installer installed and removed.
+  beside "Windows build and tests under Wine" "$here/scripts/windows.sh"
 fi
 stage "normal tests"
 (cd "$here/build-test" && ctest --output-on-failure --no-tests=error -j"$jobs")
@@ -141,6 +146,7 @@ beside "fuzz build" cmake --build "$here/build-fuzz" -j"$jobs"
   ctest --output-on-failure --no-tests=error -j"$jobs" -LE normal-only)
 
 awaiting "fuzz build"
+awaiting "Windows build and tests under Wine"
 
 stage "fuzz targets"
 seconds=${KELVAK_FUZZ_SECONDS:-30}

@@ -347,7 +347,8 @@ std::optional<FileText> readWithin(const std::string& path, const std::function<
   auto done = std::make_shared<std::promise<FileText>>();
   std::future<FileText> result = done->get_future();
   std::thread([path, done] { done->set_value(readFileText(path)); }).detach();
-  if (result.wait_for(std::chrono::seconds(10)) == std::future_status::ready) return result.get();
+  // Only a hang guard: under Wine on a busy machine a reading once took over 10 s to come back.
+  if (result.wait_for(std::chrono::seconds(60)) == std::future_status::ready) return result.get();
   unblock();
   return std::nullopt;
 }
