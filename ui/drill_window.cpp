@@ -131,7 +131,14 @@ void DrillWindow::begin() {
 }
 
 void DrillWindow::sound(int symbol) {
-  heardMs_ = engine_.soundSymbol(symbol);
+  try {
+    heardMs_ = engine_.soundSymbol(symbol);
+  } catch (const KelvakError&) {
+    // The sound cannot be heard (the server went away): the session ends with what was heard and
+    // answered, and the report says why.
+    finish();
+    throw;
+  }
   sounded_.start();
 }
 

@@ -288,5 +288,26 @@ TEST_F(LearningWindowsTest, ADrillOfAHundredCharactersIsRecorded) {
   EXPECT_EQ(history.drills[0].medianReactionMs, 0);  // answered before the tone had ended
 }
 
+// The sound server goes away during a drill: the session ends with the device's message, and only
+// the characters that sounded and were answered go into the history.
+TEST_F(LearningWindowsTest, ADrillWhoseServerWentAwayEndsWithWhatWasHeard) {
+  training->drill->trigger();
+  DrillWindow& drill = training->drillWindow();
+  QTest::mouseClick(drill.startButton, Qt::LeftButton);
+  for (int k = 0; k < 3; ++k) drill.answer(SymbolTable[drill.drill()->current()].unicode);
+  device.gone = true;
+  // The fourth character sounded before; its answer asks for a fifth, which cannot sound.
+  QTest::keyClick(&drill, static_cast<char>(SymbolTable[drill.drill()->current()].unicode));
+  EXPECT_FALSE(drill.running());
+  EXPECT_TRUE(drill.startButton->isEnabled());
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(reports[0].startsWith(QString::fromUtf8(kOpenErrorText))) << reports[0].toStdString();
+  reports.clear();
+  const HistoryContents history = History((dir / "history.jsonl").string()).load();
+  ASSERT_EQ(history.drills.size(), 1u);
+  EXPECT_EQ(history.drills[0].sent, 4);
+  EXPECT_EQ(history.drills[0].correct, 4);
+}
+
 }  // namespace
 }  // namespace kelvak
