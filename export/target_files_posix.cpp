@@ -18,7 +18,6 @@ namespace kelvak {
 
 namespace {
 
-constexpr std::size_t kMaxName = NAME_MAX;  // [bytes], in every file system the program writes
 constexpr const char* kSymbolicLink =
     "a symbolic link, which is not replaced: name the file itself";
 constexpr const char* kNotRegular = "not a regular file, which alone may be replaced";
