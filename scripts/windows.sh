@@ -46,7 +46,7 @@ mkdir -p "$logs"
 # same load answered in about 3 s. It runs on Linux as always.
 excluded='ReadFileText.DevicesAndFoldersLoadAsEmpty'
 echo "left out under Wine: $excluded (a reading of a device name blocked Wine for over a minute once)"
-for suite in text synth playback document training export; do
+for suite in text synth playback document training export presenter; do
   exe=$build/tests/$suite/${suite}_tests.exe
   log=$logs/${suite}_tests.log
   rc=0

@@ -4,7 +4,7 @@
 #include <QString>
 #include <functional>
 
-#include "playback/error_gate.h"
+#include "presenter/error_gate.h"
 
 class QMessageBox;
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "playback/controls.h"
-#include "playback/error_gate.h"
+#include "presenter/error_gate.h"
 #include "playback/transmission.h"
 #include "synth/random.h"
 #include "ui/error_report.h"

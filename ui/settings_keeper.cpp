@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "base/error.h"
-#include "playback/error_gate.h"
+#include "presenter/error_gate.h"
 #include "text/int_text.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"

@@ -10,7 +10,7 @@
 #include <chrono>
 
 #include "base/error.h"
-#include "playback/error_gate.h"
+#include "presenter/error_gate.h"
 #include "playback/transmission.h"
 #include "synth/symbol_table.h"
 #include "training/check_source.h"

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "base/error.h"
-#include "playback/error_gate.h"
+#include "presenter/error_gate.h"
 #include "playback/transmission.h"
 #include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"

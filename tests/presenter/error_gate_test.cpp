@@ -1,5 +1,5 @@
 // Error reports: the message with a full stop, one box per cause at a time.
-#include "playback/error_gate.h"
+#include "presenter/error_gate.h"
 
 #include <gtest/gtest.h>
 

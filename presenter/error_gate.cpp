@@ -1,5 +1,5 @@
 // Error dispatch for window events.
-#include "playback/error_gate.h"
+#include "presenter/error_gate.h"
 
 namespace kelvak {
 
