@@ -19,6 +19,7 @@
 #include "ui/course_dialog.h"
 #include "ui/drill_window.h"
 #include "ui/learning_summary.h"
+#include "ui/main_window.h"
 #include "ui/statistics_window.h"
 
 namespace kelvak {
@@ -37,12 +38,13 @@ HistoryContents readableHistory(const History& history) {
 
 }  // namespace
 
-TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string historyPath)
-    : host_(host),
+TrainingMenu::TrainingMenu(MainWindow& window, ErrorGate& gate, std::string historyPath)
+    : host_(window.presenter()),
+      window_(&window),
       gate_(gate),
       history_(historyPath.empty() ? defaultHistoryPath() : std::move(historyPath)),
       courseFile_(CourseFile::besideHistory(history_.path())) {
-  menu = new QMenu(QString::fromUtf8("Тре&нировка"), host.hostWindow());
+  menu = new QMenu(QString::fromUtf8("Тре&нировка"), window_);
   menu->setObjectName("TrainingMenu");
   menu->setAttribute(Qt::WA_WindowPropagation);  // the window's font, as its other menus
   hideText = menu->addAction(QString::fromUtf8("&Скрывать текст при передаче"));
@@ -63,12 +65,12 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
   menu->addSeparator();
   newSequence = menu->addAction(QString::fromUtf8("&Новая последовательность"));
   newSequence->setObjectName("NewSequenceItem");
-  host.insertTrainingMenu(menu);
+  window.insertTrainingMenu(menu);
 
-  host.setSymbolWeighting(
+  host_.setSymbolWeighting(
       [this](const SymbolChoice& choice) { return learning_.weightsFor(choice); });
   gate_.run([this] { loadLearning(); });
-  host.watchTextKind([this] { gate_.run([this] { textKindChanged(); }); });
+  host_.watchTextKind([this] { textKindChanged(); });
   connect(course, &QAction::triggered, this, [this] {
     gate_.run([this] {
       courseDialog().refresh(host_.textKind(), host_.specialSigns());
@@ -103,7 +105,7 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
   connect(newSequence, &QAction::triggered, this,
           [this] { gate_.run([this] { seedFromClock(); }); });
 
-  host.setTrainingEvents({[this] {
+  host_.setTrainingEvents({[this] {
                             if (check_) check_->transmissionStarted();
                           },
                           [this](const ExportedKey& key) {
@@ -140,7 +142,7 @@ CheckWindow& TrainingMenu::checkWindow() {
           const Transmission& engine = host_.transmission();
           return checkSourceFor(engine.lastSent(), engine.open());
         },
-        [this](const std::function<void()>& handler) { gate_.run(handler); }, host_.hostWindow());
+        [this](const std::function<void()>& handler) { gate_.run(handler); }, window_);
     check_->setKeySettings([this](const std::string& path) { return keySettings(path); });
     check_->afterRecord = [this](const CheckResult& result, const CheckSource& source,
                                  std::int64_t time) { return afterCheck(result, source, time); };
@@ -154,7 +156,7 @@ CheckWindow& TrainingMenu::checkWindow() {
 
 StatisticsWindow& TrainingMenu::statisticsWindow() {
   if (!statistics_) {
-    statistics_ = new StatisticsWindow(history_, host_.hostWindow());
+    statistics_ = new StatisticsWindow(history_, window_);
     // The learning modes' part sits below the window's own.
     summary_ = new LearningSummary;
     statistics_->layout()->addWidget(summary_);
@@ -178,7 +180,7 @@ RecordSettings TrainingMenu::keySettings(const std::string& keyPath) const {
 }
 
 CourseDialog& TrainingMenu::courseDialog() {
-  if (!course_) course_ = new CourseDialog(*this, host_.hostWindow());
+  if (!course_) course_ = new CourseDialog(*this, window_);
   return *course_;
 }
 
@@ -201,7 +203,7 @@ DrillWindow& TrainingMenu::drillWindow() {
           return s;
         },
         [this](int speed) { host_.chooseSpeed(speed); },
-        [this](const std::function<void()>& handler) { gate_.run(handler); }, host_.hostWindow());
+        [this](const std::function<void()>& handler) { gate_.run(handler); }, window_);
   }
   return *drill_;
 }
