@@ -13,56 +13,15 @@
 
 #include "playback/settings.h"
 #include "tests/fakes/fakes.h"
+#include "tests/presenter/fake_main_view.h"
 
 namespace kelvak {
 namespace {
 
 using testing::FakeDevice;
 using testing::FakeTimer;
-
-// The window's controls as values, and what the window was asked to show.
-struct FakeMainView : testing::FakeControlsOf<MainView> {
-  std::map<SoundSetting, int> labels;
-  std::string detail, learning;
-  std::optional<std::string> nextTextFile, nextSoundFile;
-  bool cancelExport = false, pressF10 = false;
-  int quits = 0, abouts = 0, helps = 0, follows = 0;
-
-  void setStatusText(const std::string& utf8) override {
-    FakeControlsOf::setStatusText(utf8);
-    detail.clear();
-  }
-  // --- MainView ---
-  void showSettingValue(SoundSetting slider, int value) override { labels[slider] = value; }
-  void setStatusText(const std::string& utf8, const std::string& d) override {
-    FakeControlsOf::setStatusText(utf8);
-    detail = d;
-  }
-  void setLearningStatus(const std::string& utf8, const std::string&) override { learning = utf8; }
-  void chooseTextKind(int k) override { kind = k; }
-  void chooseSpeed(int s) override { speedValue = s; }
-  std::optional<std::string> chooseTextFile() override { return nextTextFile; }
-  std::optional<std::string> chooseSoundFile(const std::string&) override { return nextSoundFile; }
-  ExportRun runExport(const std::string&, const ExportWork& work) override {
-    ExportRun run;
-    run.quit = pressF10;
-    try {
-      run.completed = work([this](std::int64_t, std::int64_t) { return !cancelExport; });
-    } catch (...) {
-      run.failure = std::current_exception();
-    }
-    return run;
-  }
-  void showAbout() override { ++abouts; }
-  void showHelp() override { ++helps; }
-  void quit() override { ++quits; }
-  void followSoundIn(int) override { ++follows; }
-};
-
-struct Reports : ErrorReporter {
-  std::vector<std::string> texts;
-  void showErrorReport(const std::string& text) override { texts.push_back(text); }
-};
+using testing::FakeMainView;
+using testing::Reports;
 
 class MainWindowPresenterTest : public ::testing::Test {
  protected:
