@@ -11,6 +11,7 @@
 #include "export/exporter.h"
 #include "playback/controls.h"
 #include "playback/transmission.h"
+#include "training/kept_settings.h"
 
 namespace kelvak {
 
@@ -42,6 +43,11 @@ class MainView : public Controls {
   // would: the window's handlers follow.
   virtual void chooseTextKind(int kind) = 0;
   virtual void chooseSpeed(int speed) = 0;
+  // Every control shows the setting kept for it, as if the user had set it: the text kind, the
+  // sliders, the fields and the two options. The group count is within groupCountLimit().
+  virtual void showSettings(const KeptSettings& settings) = 0;
+  // The highest group count the field's arrows reach now.
+  virtual int groupCountLimit() const = 0;
 
   // The open dialog for a text file: the path chosen (in the system's encoding), or nothing when
   // the user cancelled.

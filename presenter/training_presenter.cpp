@@ -135,7 +135,11 @@ void TrainingPresenter::chooseLesson(int set, int lesson) {
 }
 
 void TrainingPresenter::hideTextChanged(bool hidden) {
-  gate_.run([this, hidden] { host_.setTransmittedTextHidden(hidden); });
+  gate_.run([this, hidden] {
+    textHidden_ = hidden;
+    view_.setHideTicked(hidden);
+    host_.setTransmittedTextHidden(hidden);
+  });
 }
 
 void TrainingPresenter::drillRequested() { host_.stopTransmission(); }

@@ -25,8 +25,9 @@ class TrainingView {
   virtual ~TrainingView() = default;
   // The learning modes changed: an open course dialog and learning summary show them anew.
   virtual void learningChanged(int textKind, bool specialSigns) = 0;
-  // The weak characters' menu item shows `on`.
+  // The weak characters' and the hidden text's menu items show `on`.
   virtual void setWeakTicked(bool on) = 0;
+  virtual void setHideTicked(bool on) = 0;
   // A transmission began (also one that failed to): the check window starts a new check.
   virtual void transmissionStarted() = 0;
   // An answer key was written: the check window offers it at once.
@@ -60,6 +61,7 @@ class TrainingPresenter {
   void setWeakOn(bool on);
   void chooseLesson(int set, int lesson);
   void hideTextChanged(bool hidden);
+  bool textHidden() const { return textHidden_; }
   // "Новая последовательность": the generator starts from the clock.
   void newSequenceRequested();
   // The drill is about to open: a transmission that is open ends.
@@ -96,6 +98,7 @@ class TrainingPresenter {
   CourseFile courseFile_;
   LearningPath learning_;
   std::vector<ExportedKey> exported_;  // the keys written in this run
+  bool textHidden_ = false;
 };
 
 }  // namespace kelvak

@@ -315,6 +315,21 @@ void MainWindow::chooseTextKind(int kind) {
 
 void MainWindow::chooseSpeed(int speed) { ui_->speedSlider->setValue(speed); }
 
+void MainWindow::showSettings(const kelvak::KeptSettings& s) {
+  chooseTextKind(s.textKind);
+  ui_->speedSlider->setValue(s.speed);
+  ui_->toneSlider->setValue(s.frequency);
+  ui_->signalSlider->setValue(s.signalPosition);
+  ui_->noiseSlider->setValue(s.noisePosition);
+  ui_->groupCountArrows->setPosition(s.groups);
+  ui_->charPauseArrows->setPosition(s.charPause);
+  ui_->groupPauseArrows->setPosition(s.groupPause);
+  ui_->longZeroBox->setChecked(s.longZero);
+  ui_->specialSignsBox->setChecked(s.specialSigns);
+}
+
+int MainWindow::groupCountLimit() const { return ui_->groupCountArrows->max(); }
+
 void MainWindow::setLearningStatus(const std::string& utf8, const std::string& detail) {
   if (!learningStatus_) {
     learningStatus_ = new QLabel;

@@ -100,6 +100,8 @@ class MainWindow : public QMainWindow, public kelvak::MainView {
   void setLearningStatus(const std::string& utf8, const std::string& detail) override;
   void chooseTextKind(int kind) override;
   void chooseSpeed(int speed) override;
+  void showSettings(const kelvak::KeptSettings& settings) override;
+  int groupCountLimit() const override;
   std::optional<std::string> chooseTextFile() override;
   std::optional<std::string> chooseSoundFile(const std::string& suggestedName) override;
   kelvak::ExportRun runExport(const std::string& fileName,

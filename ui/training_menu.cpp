@@ -176,6 +176,10 @@ void TrainingMenu::setWeakTicked(bool on) {
   if (weakCharacters->isChecked() != on) weakCharacters->setChecked(on);
 }
 
+void TrainingMenu::setHideTicked(bool on) {
+  if (hideText->isChecked() != on) hideText->setChecked(on);
+}
+
 void TrainingMenu::transmissionStarted() {
   if (check_) check_->transmissionStarted();
 }

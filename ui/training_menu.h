@@ -57,6 +57,7 @@ class TrainingMenu : public QObject, public TrainingView {
   DrillWindow& drillWindow();
 
   const LearningPath& learning() const { return presenter_->learning(); }
+  TrainingPresenter& presenter() { return *presenter_; }
   // Switches the course or the weak characters on or off, as the menu and the dialog do.
   void setCourseOn(bool on) { presenter_->setCourseOn(on); }
   void setWeakOn(bool on) { presenter_->setWeakOn(on); }
@@ -75,6 +76,7 @@ class TrainingMenu : public QObject, public TrainingView {
   // --- TrainingView ---
   void learningChanged(int textKind, bool specialSigns) override;
   void setWeakTicked(bool on) override;
+  void setHideTicked(bool on) override;
   void transmissionStarted() override;
   void keyExported(const ExportedKey& key) override;
   void checkRemoved(std::int64_t time) override;

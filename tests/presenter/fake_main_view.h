@@ -45,6 +45,19 @@ struct FakeMainView : FakeControlsOf<MainView> {
     if (kindToggled) kindToggled();
   }
   void chooseSpeed(int s) override { speedValue = s; }
+  void showSettings(const KeptSettings& s) override {
+    chooseTextKind(s.textKind);
+    speedValue = s.speed;
+    freq = s.frequency;
+    signal = s.signalPosition;
+    noise = s.noisePosition;
+    setGroupCount(s.groups);
+    charPause = std::to_string(s.charPause);
+    groupPause = std::to_string(s.groupPause);
+    longZeroChecked = s.longZero;
+    signsChecked = s.specialSigns;
+  }
+  int groupCountLimit() const override { return groupCountMax; }
   std::optional<std::string> chooseTextFile() override { return nextTextFile; }
   std::optional<std::string> chooseSoundFile(const std::string&) override { return nextSoundFile; }
   ExportRun runExport(const std::string&, const ExportWork& work) override {

@@ -21,11 +21,12 @@ namespace fs = std::filesystem;
 
 struct FakeTrainingView : TrainingView {
   int refreshes = 0, starts = 0;
-  std::optional<bool> weakTicked;
+  std::optional<bool> weakTicked, hideTicked;
   std::vector<std::string> keys;
   std::vector<std::int64_t> removed;
   void learningChanged(int, bool) override { ++refreshes; }
   void setWeakTicked(bool on) override { weakTicked = on; }
+  void setHideTicked(bool on) override { hideTicked = on; }
   void transmissionStarted() override { ++starts; }
   void keyExported(const ExportedKey& key) override { keys.push_back(key.keyPath); }
   void checkRemoved(std::int64_t time) override { removed.push_back(time); }
