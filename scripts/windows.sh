@@ -2,7 +2,8 @@
 # The Windows build in one command: installs the packages (scripts/install-deps.sh windows),
 # cross-builds the core, kelvak.exe, the core's test suites, kelvak-setup.exe and the zip into
 # build-windows/ with MinGW-w64 (ccache, low priority), runs the suites under Wine in a private
-# prefix, compares the Windows exporter's WAV files with the Linux program's, and installs and
+# prefix, compares the Windows exporter's WAV files with the Linux program's, records the waveOut
+# sound from a private PulseAudio server and compares it with the export, and installs and
 # uninstalls silently. Ends with the line "N passed, M failed".
 # Usage: scripts/windows.sh
 # Environment: KELVAK_LINUX_KELVAK  the Linux kelvak to compare with (default: build-test/app/kelvak)
@@ -76,6 +77,16 @@ else
   echo "compare_exports: no Linux kelvak at $linux_kelvak to compare with (set KELVAK_LINUX_KELVAK)"
   failed=$((failed + 1))
 fi
+
+# The sound through waveOut, played into a private PulseAudio null sink, recorded and compared with
+# the export.
+log=$logs/wine_sound_test.log
+"$root/tests/windows/wine_sound_test.sh" "$build" >"$log" 2>&1 || true
+cat "$log"
+p=$(sed -n 's/^wine_sound_test: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$log")
+f=$(sed -n 's/^wine_sound_test: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$log")
+s=$(sed -n 's/^wine_sound_test: skipped \([0-9]*\)$/\1/p' "$log")
+passed=$((passed + ${p:-0})) failed=$((failed + ${f:-1})) skipped=$((skipped + ${s:-0}))
 
 # The installer, silently in and out, and the zip's program.
 log=$logs/installer_test.log

@@ -62,6 +62,7 @@ struct WaveOutDevice::Stream {
   bool finishing = false;  // closed after the wait: what is queued plays out, nothing more is fed
   bool stopping = false;   // closed: reset the driver now
   std::chrono::milliseconds stall{0};  // a stall of the feeding thread asked for by a test
+  int dryRuns = 0;  // times the driver had played every queued buffer before the next came
 
   // A late tick's block must still come before its samples are queued: should the queue, counted
   // from what is heard, come within kLateTickMs of the lead (a driver that holds more than the
@@ -151,14 +152,11 @@ struct WaveOutDevice::Stream {
         std::swap(stallNow, stall);
       }
       if (stallNow.count() > 0) std::this_thread::sleep_for(stallNow);
-      if (drainUntil != Clock::time_point{}) {
-        // Closed after the wait: the queue plays out, then the driver is closed.
-        const bool queued = std::any_of(headers.begin(), headers.end(),
-                                        [](const WAVEHDR& h) { return !(h.dwFlags & WHDR_DONE); });
-        if (!queued || Clock::now() >= drainUntil) break;
-        continue;
-      }
       const auto now = Clock::now();
+      // Closed after the wait: the driver goes on playing silence behind the last block for a
+      // while, since what its position calls played may still wait in a mixer behind it (Wine's
+      // PulseAudio driver counts what it handed to the server); a reset would drop that.
+      if (drainUntil != Clock::time_point{} && now >= drainUntil) break;
       MMTIME position{};
       position.wType = TIME_SAMPLES;
       const bool timed = waveOutGetPosition(handle, &position, sizeof position) == MMSYSERR_NOERROR &&
@@ -172,6 +170,12 @@ struct WaveOutDevice::Stream {
       }
       std::lock_guard lock(mutex);
       if (timed) timeline.followStreamClock(now, static_cast<double>(played));
+      // Every buffer back at once: the queue ran dry before this thread came round to refill it.
+      if (drainUntil == Clock::time_point{} &&
+          std::all_of(headers.begin(), headers.end(),
+                      [](const WAVEHDR& h) { return (h.dwFlags & WHDR_DONE) != 0; })) {
+        ++dryRuns;
+      }
       while (headers[static_cast<std::size_t>(next)].dwFlags & WHDR_DONE) {
         WAVEHDR& h = headers[static_cast<std::size_t>(next)];
         timeline.render(data[static_cast<std::size_t>(next)].data(), kBufferSamples, now);
@@ -284,6 +288,7 @@ void WaveOutDevice::close() {
   // never does. After the wait for the sound, the driver plays out what it holds first.
   std::lock_guard lock(s->mutex);
   closedJumps_ += s->timeline.streamJumps();
+  closedDryRuns_ += s->dryRuns;
   if (playOut && s->state == Stream::State::Open) {
     s->finishing = true;
   } else {
@@ -310,6 +315,12 @@ std::int64_t WaveOutDevice::leadSamples() const {
 }
 
 double WaveOutDevice::latencyMs() const { return msOf(leadSamples()); }
+
+int WaveOutDevice::dryRuns() const {
+  if (!isOpen()) return closedDryRuns_;
+  std::lock_guard lock(stream_->mutex);
+  return closedDryRuns_ + stream_->dryRuns;
+}
 
 int WaveOutDevice::clockJumps() const {
   if (!isOpen()) return closedJumps_;

@@ -44,9 +44,9 @@ class WaveOutDevice : public WaveDevice {
   // Added to the time the sound still to be heard takes, to bound waitUntilPlayed.
   static constexpr std::chrono::milliseconds kWaitMargin{100};
   static constexpr std::chrono::milliseconds kWaitStep{2};
-  // A close after the wait for the sound lets the driver play out what it holds, on the feeding
-  // thread, for at most this long.
-  static constexpr std::chrono::milliseconds kDrainLimit{1000};
+  // A close after the wait for the sound lets the driver play out what it holds, feeding it
+  // silence on the feeding thread for this long before the reset.
+  static constexpr std::chrono::milliseconds kDrainLimit{600};
 
   WaveOutDevice();
   ~WaveOutDevice() override;
@@ -75,6 +75,9 @@ class WaveOutDevice : public WaveDevice {
   // and jumps of the stream's clock the timeline took, since this device was made.
   int latePlacements() const { return latePlacements_; }
   int clockJumps() const;
+  // Times the driver had played every buffer queued before the feeding thread gave it the next
+  // (the thread was held up longer than the queue lasts), since this device was made.
+  int dryRuns() const;
   // Holds the feeding thread for `duration`, as a busy machine might, to show what the queue
   // bridges. For tests and measurements.
   void stallFeedingThread(std::chrono::milliseconds duration);
@@ -86,6 +89,7 @@ class WaveOutDevice : public WaveDevice {
   std::string openError_;
   int latePlacements_ = 0;
   int closedJumps_ = 0;  // clock jumps of the streams closed before
+  int closedDryRuns_ = 0;
   bool waited_ = false;  // the sound was waited for since the last write: a close lets it play out
 };
 
