@@ -78,6 +78,15 @@ else
   failed=$((failed + 1))
 fi
 
+# What kelvak.exe carries: its manifest, icon and version information.
+log=$logs/resources_test.log
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+"$root/tests/windows/resources_test.sh" "$build/app/kelvak.exe" "$version" >"$log" 2>&1 || true
+cat "$log"
+p=$(sed -n 's/^resources_test: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$log")
+f=$(sed -n 's/^resources_test: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$log")
+passed=$((passed + ${p:-0})) failed=$((failed + ${f:-1}))
+
 # The sound through waveOut, played into a private PulseAudio null sink, recorded and compared with
 # the export.
 log=$logs/wine_sound_test.log
