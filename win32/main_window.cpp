@@ -56,7 +56,8 @@ constexpr DWORD kField = kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
 constexpr DWORD kArrows = kChild | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS;
 
 // The controls in the keyboard's order, each with its place in the window; the level panel's
-// controls are placed in the panel's coordinates plus its corner (8, 168).
+// controls are placed in the panel's coordinates plus its corner (8, 168). A field's width takes
+// in its arrows (15 px), which sit inside it at its right.
 const Design kDesign[] = {
     {kLevelPanel, L"STATIC", L"", kChild | SS_ETCHEDFRAME, {8, 168, 497, 145}},
     {kSpeedSlider, TRACKBAR_CLASSW, L"", kChild | WS_TABSTOP | TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS,
@@ -67,7 +68,7 @@ const Design kDesign[] = {
      {8 + 80, 168 + 40, 25, 100}},
     {kToneSlider, TRACKBAR_CLASSW, L"", kChild | WS_TABSTOP | TBS_HORZ | TBS_NOTICKS,
      {8 + 152, 168 + 32, 321, 20}},
-    {kGroupCountEdit, WC_EDITW, L"30", kField, {360, 24, 33, 21}},
+    {kGroupCountEdit, WC_EDITW, L"30", kField, {360, 24, 33 + 15, 21}},
     {kTextPane, WC_EDITW, L"",
      kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
      {8, 8, 337, 153}},
@@ -80,8 +81,8 @@ const Design kDesign[] = {
      kChild | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, {352, 120, 201, 17}},
     {kSpecialSignsBox, WC_BUTTONW, L"Использовать спец. символы",
      kChild | WS_TABSTOP | BS_AUTOCHECKBOX, {352, 144, 185, 17}},
-    {kCharPauseEdit, WC_EDITW, L"1", kField, {376, 80, 33, 21}},
-    {kGroupPauseEdit, WC_EDITW, L"2", kField, {472, 80, 33, 21}},
+    {kCharPauseEdit, WC_EDITW, L"1", kField, {376, 80, 33 + 15, 21}},
+    {kGroupPauseEdit, WC_EDITW, L"2", kField, {472, 80, 33 + 15, 21}},
     {kPlayButton, WC_BUTTONW, L"&Play", kChild | WS_TABSTOP | BS_PUSHBUTTON, {552, 16, 75, 25}},
     {kStopButton, WC_BUTTONW, L"&Stop", kChild | WS_TABSTOP | BS_PUSHBUTTON, {552, 80, 75, 25}},
     // Pressed by the program alone, as the transmission pauses and resumes.
@@ -161,7 +162,7 @@ MainWindow::MainWindow(WaveDevice& device, ErrorGate& gate) {
   RegisterClassExW(&windowClass);
 
   createMenu();
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT frame{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&frame, style, TRUE, WS_EX_CONTROLPARENT);
   window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, kTitle, style, kPlace.x, kPlace.y,
