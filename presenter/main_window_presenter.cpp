@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "export/exporter.h"
+#include "text/utf8_path.h"
 #include "export/target_files.h"
 #include "export/transmission_plan.h"
 #include "training/check_source.h"
@@ -32,10 +33,8 @@ const char* promptFor(PromptedControl control) {
   return "";
 }
 
-// The last part of a path, in the system's encoding as the path is.
-std::string fileNameOf(const std::string& path) {
-  return std::filesystem::path(path).filename().string();
-}
+// The last part of a path.
+std::string fileNameOf(const std::string& path) { return utf8String(utf8Path(path).filename()); }
 
 // Today in the local calendar, YYYY-MM-DD.
 std::string today() {
