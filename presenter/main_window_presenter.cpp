@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/system_reason.h"
 #include "export/exporter.h"
 #include "text/utf8_path.h"
 #include "export/target_files.h"
@@ -55,6 +56,41 @@ std::size_t keyCharacters(const std::string& key) {
     const auto byte = static_cast<unsigned char>(c);
     return byte != ' ' && (byte & 0xC0) != 0x80;
   }));
+}
+
+// A file of the export that was not written, in the window's language.
+std::string writeFailureText(const WriteFailure& f) {
+  std::string why;
+  switch (f.fault) {
+    case WriteFault::System:
+      why = systemReason(f.error);
+      break;
+    case WriteFault::SymbolicLink:
+      why = "это символическая ссылка, а она не заменяется: укажите сам файл";
+      break;
+    case WriteFault::NotRegular:
+      why = "это не обычный файл, а заменяется только обычный";
+      break;
+    case WriteFault::NoTemporaryName:
+      why = "рядом нет свободного имени для временного файла";
+      break;
+    case WriteFault::NoFileName:
+      why = "не указано имя файла";
+      break;
+    case WriteFault::SoundFileItself:
+      why = "это сам звуковой файл " + f.other;
+      break;
+    case WriteFault::TextFileSent:
+      why = "это передаваемый текстовый файл";
+      break;
+    case WriteFault::TooLongForWav:
+      why = "запись слишком длинна для файла WAV";
+      break;
+    case WriteFault::Encoder:
+      why = "ошибка кодировщика (" + f.other + ")";
+      break;
+  }
+  return "Файл " + f.path + " не записан: " + why;
 }
 
 }  // namespace
@@ -217,7 +253,13 @@ void MainWindowPresenter::saveSound() {
     view_.quit();
     return;
   }
-  if (run.failure) std::rethrow_exception(run.failure);
+  if (run.failure) {
+    try {
+      std::rethrow_exception(run.failure);
+    } catch (const ExportFileError& e) {
+      throw KelvakError(writeFailureText(e.failure()));
+    }
+  }
   if (!run.completed) return;
 
   const SavedExport saved{audioPath, keyPath, settings, keyCharacters(plan.answerKey)};
