@@ -24,6 +24,10 @@ namespace {
 constexpr const char* kSymbolicLink =
     "a symbolic link, which is not replaced: name the file itself";
 constexpr const char* kNotRegular = "not a regular file, which alone may be replaced";
+// Windows refuses to put another file in the place of these two, after all the work; Wine does it.
+// Both are refused before any work, the same on either.
+constexpr const char* kReadOnly = "a read-only file, which is not replaced";
+constexpr const char* kHeldOpen = "open in another program; close it there first";
 
 [[noreturn]] void refuse(const std::string& path, const std::string& why) {
   throw UnwritablePathError("cannot write '" + path + "': " + why);
@@ -44,6 +48,8 @@ std::string nameOf(const std::string& path) {
 // What stands under a name: nothing (false), or its kind and identity.
 struct Standing {
   bool link = false, folder = false, disk = false;
+  bool readOnly = false;  // a disk file with the read-only attribute
+  bool held = false;      // a disk file another program holds open
   std::uint64_t device = 0, inode = 0;
 };
 
@@ -81,8 +87,16 @@ bool lookAt(const std::string& path, Standing& out) {
   out.disk = GetFileType(h.handle) == FILE_TYPE_DISK && GetFileInformationByHandle(h.handle, &info);
   if (out.disk) {
     out.folder = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    out.readOnly = !out.folder && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
     out.device = info.dwVolumeSerialNumber;
     out.inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  }
+  if (out.disk && !out.folder) {
+    // Windows moves no file over one that another program has open, whatever that program
+    // shares: asking for it to ourselves alone shows whether one has.
+    OwnedHandle renaming(CreateFileW(wide.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    out.held = renaming.handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
   }
   return true;
 }
@@ -91,6 +105,8 @@ void refuseUnlessReplaceable(const std::string& path, const Standing& s) {
   if (s.link) refuse(path, kSymbolicLink);
   if (s.folder) refuse(path, std::strerror(EISDIR));
   if (!s.disk) refuse(path, kNotRegular);
+  if (s.readOnly) refuse(path, kReadOnly);
+  if (s.held) refuse(path, kHeldOpen);
 }
 
 // Creates a fresh temporary file beside `target`; returns its name and descriptor. Throws

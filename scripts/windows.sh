@@ -51,11 +51,13 @@ mkdir -p "$logs"
 # starts no detached std::thread on Windows. The test runs on Linux as always.
 excluded='ReadFileText.DevicesAndFoldersLoadAsEmpty'
 echo "left out under Wine: $excluded (its detached std::thread may never run under Wine: winpthreads)"
-for suite in text synth playback document training export presenter; do
-  exe=$build/tests/$suite/${suite}_tests.exe
+# The core's suites, and the Windows build's own cases of the file rules (tests/windows).
+for entry in text synth playback document training export presenter windows/windows_files; do
+  folder=${entry%/*} suite=${entry#*/}
+  exe=$build/tests/$folder/${suite}_tests.exe
   log=$logs/${suite}_tests.log
   rc=0
-  (cd "$build/tests/$suite" && nice -n 10 "$wine" "$exe" --gtest_filter="-$excluded") >"$log" 2>&1 || rc=$?
+  (cd "$build/tests/$folder" && nice -n 10 "$wine" "$exe" --gtest_filter="-$excluded") >"$log" 2>&1 || rc=$?
   count() { sed -n "s/^\[  $1 *\] \([0-9]*\) tests\?.*/\1/p" "$log" | head -1; }
   p=$(count PASSED) f=$(count FAILED) s=$(count SKIPPED)
   p=${p:-0} f=${f:-0} s=${s:-0}
