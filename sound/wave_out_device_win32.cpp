@@ -170,15 +170,20 @@ struct WaveOutDevice::Stream {
       position.wType = TIME_SAMPLES;
       const bool timed = waveOutGetPosition(handle, &position, sizeof position) == MMSYSERR_NOERROR &&
                          (position.wType == TIME_SAMPLES || position.wType == TIME_BYTES);
+      bool moved = false;
       if (timed) {
         // One byte is one sample; the count wraps at 32 bits (after four and a half days).
         const std::uint32_t raw =
             position.wType == TIME_SAMPLES ? position.u.sample : position.u.cb;
+        moved = raw != lastRaw;
         played += static_cast<std::uint32_t>(raw - lastRaw);
         lastRaw = raw;
       }
       std::lock_guard lock(mutex);
-      if (timed) timeline.followStreamClock(now, static_cast<double>(played));
+      // The position moves in the mixer's periods (Wine's: 221 samples, every 20 ms at this rate),
+      // so it tells the time only where it has just moved; read in between it lags by up to a
+      // period, which the timeline would take for jumps of the clock.
+      if (moved) timeline.followStreamClock(now, static_cast<double>(played));
       // Every buffer back at once: the queue ran dry before this thread came round to refill it.
       if (drainUntil == Clock::time_point{} &&
           std::all_of(headers.begin(), headers.end(),
