@@ -168,8 +168,9 @@ struct WaveOutDevice::Stream {
       if (drainUntil != Clock::time_point{} && now >= drainUntil) break;
       MMTIME position{};
       position.wType = TIME_SAMPLES;
-      const bool timed = waveOutGetPosition(handle, &position, sizeof position) == MMSYSERR_NOERROR &&
-                         (position.wType == TIME_SAMPLES || position.wType == TIME_BYTES);
+      const bool timed =
+          waveOutGetPosition(handle, &position, sizeof position) == MMSYSERR_NOERROR &&
+          (position.wType == TIME_SAMPLES || position.wType == TIME_BYTES);
       bool moved = false;
       if (timed) {
         // One byte is one sample; the count wraps at 32 bits (after four and a half days).

@@ -39,9 +39,9 @@ class Folder {
  public:
   Folder() {
     // Wine gives each run the same process numbers: the tick count tells runs apart.
-    path_ = fs::temp_directory_path() / ("kelvak-files-" + std::to_string(GetCurrentProcessId()) +
-                                         "-" + std::to_string(GetTickCount64()) + "-" +
-                                         std::to_string(counter_++));
+    path_ = fs::temp_directory_path() /
+            ("kelvak-files-" + std::to_string(GetCurrentProcessId()) + "-" +
+             std::to_string(GetTickCount64()) + "-" + std::to_string(counter_++));
     fs::create_directories(path_);
   }
   ~Folder() { removeTree(longForm(path_).native()); }
@@ -57,7 +57,9 @@ class Folder {
     return out;
   }
   // The path as \\?\ form, which the system takes at any length.
-  static fs::path longForm(const fs::path& path) { return L"\\\\?\\" + fs::absolute(path).native(); }
+  static fs::path longForm(const fs::path& path) {
+    return L"\\\\?\\" + fs::absolute(path).native();
+  }
   // Removes a folder and everything in it, read-only files and paths of any length included.
   static void removeTree(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
@@ -188,7 +190,8 @@ TEST(LongPath, AnExportAndATextFileBeyondMaxPath) {
   const fs::path sound = deep / L"урок.wav";
   ASSERT_GT(sound.native().size(), static_cast<std::size_t>(MAX_PATH));
   const TransmissionPlan plan = shortPlan();
-  ASSERT_TRUE(writeExport(plan, utf8OfWide(sound.native()), utf8OfWide((deep / L"урок.key.txt").native())));
+  ASSERT_TRUE(
+      writeExport(plan, utf8OfWide(sound.native()), utf8OfWide((deep / L"урок.key.txt").native())));
   EXPECT_EQ(wavSamples(readAll(sound)), rendered(plan));
   EXPECT_EQ(readAll(deep / L"урок.key.txt").size(), answerKeyText(plan).size());
 
@@ -222,11 +225,12 @@ TEST(ReadOnlyFile, IsReadAndNotReplacedByAnExport) {
 class Holder {
  public:
   Holder(const fs::path& path, const std::wstring& share) {
-    const std::wstring id = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(count_++);
+    const std::wstring id =
+        std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(count_++);
     holding_ = CreateEventW(nullptr, TRUE, FALSE, (L"Local\\kelvak-holding-" + id).c_str());
     release_ = CreateEventW(nullptr, TRUE, FALSE, (L"Local\\kelvak-release-" + id).c_str());
-    std::wstring command = L"\"" + selfPath() + L"\" --hold \"" + path.native() + L"\" " + share +
-                           L" " + id;
+    std::wstring command =
+        L"\"" + selfPath() + L"\" --hold \"" + path.native() + L"\" " + share + L" " + id;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -316,7 +320,8 @@ int hold(const std::wstring& path, const std::wstring& share, const std::wstring
 }  // namespace kelvak
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 5 && std::wstring(argv[1]) == L"--hold") return kelvak::hold(argv[2], argv[3], argv[4]);
+  if (argc == 5 && std::wstring(argv[1]) == L"--hold")
+    return kelvak::hold(argv[2], argv[3], argv[4]);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
