@@ -21,16 +21,11 @@ namespace kelvak {
 
 namespace {
 
-constexpr const char* kSymbolicLink =
-    "a symbolic link, which is not replaced: name the file itself";
-constexpr const char* kNotRegular = "not a regular file, which alone may be replaced";
-// Windows refuses to put another file in the place of these two, after all the work; Wine does it.
-// Both are refused before any work, the same on either.
-constexpr const char* kReadOnly = "a read-only file, which is not replaced";
-constexpr const char* kHeldOpen = "open in another program; close it there first";
-
-[[noreturn]] void refuse(const std::string& path, const std::string& why) {
-  throw UnwritablePathError("cannot write '" + path + "': " + why);
+[[noreturn]] void refuse(const std::string& path, WriteFault fault, int error = 0) {
+  throw UnwritablePathError(WriteFailure{path, fault, error, {}});
+}
+[[noreturn]] void refuse(const std::string& path, int error) {
+  refuse(path, WriteFault::System, error);
 }
 
 // Paths are cut on the UTF-16 form, where both separators are known.
@@ -62,7 +57,7 @@ bool lookAt(const std::string& path, Standing& out) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND) return false;
-    if (error == ERROR_PATH_NOT_FOUND) refuse(path, std::strerror(ENOENT));
+    if (error == ERROR_PATH_NOT_FOUND) refuse(path, ENOENT);
     // Reserved names (NUL, CON, COM1) have no attributes; they are opened below.
   } else {
     out.link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
@@ -81,7 +76,7 @@ bool lookAt(const std::string& path, Standing& out) {
       out.disk = false;
       return true;
     }
-    refuse(path, std::strerror(errnoOfWindowsError(error)));
+    refuse(path, errnoOfWindowsError(error));
   }
   BY_HANDLE_FILE_INFORMATION info{};
   out.disk = GetFileType(h.handle) == FILE_TYPE_DISK && GetFileInformationByHandle(h.handle, &info);
@@ -102,11 +97,13 @@ bool lookAt(const std::string& path, Standing& out) {
 }
 
 void refuseUnlessReplaceable(const std::string& path, const Standing& s) {
-  if (s.link) refuse(path, kSymbolicLink);
-  if (s.folder) refuse(path, std::strerror(EISDIR));
-  if (!s.disk) refuse(path, kNotRegular);
-  if (s.readOnly) refuse(path, kReadOnly);
-  if (s.held) refuse(path, kHeldOpen);
+  if (s.link) refuse(path, WriteFault::SymbolicLink);
+  if (s.folder) refuse(path, EISDIR);
+  if (!s.disk) refuse(path, WriteFault::NotRegular);
+  // Windows refuses to move the new file over these two, after all the work, with these reasons;
+  // Wine moves it. Both are refused before any work, the same on either.
+  if (s.readOnly) refuse(path, EACCES);
+  if (s.held) refuse(path, EBUSY);
 }
 
 // Creates a fresh temporary file beside `target`; returns its name and descriptor. Throws
@@ -116,16 +113,16 @@ std::pair<std::string, int> createTemporary(const std::string& target, const std
   if (t.fd >= 0) return {t.path, t.fd};
   // The disk is full for this file: a failed write as any other.
   if (t.error == ENOSPC) {
-    throw AudioWriteError("cannot write '" + shown + "': " + std::strerror(t.error));
+    throw AudioWriteError(WriteFailure{shown, WriteFault::System, t.error, {}});
   }
-  if (t.error != EEXIST) refuse(shown, std::strerror(t.error));
-  refuse(shown, "no free temporary name beside it");
+  if (t.error != EEXIST) refuse(shown, t.error);
+  refuse(shown, WriteFault::NoTemporaryName);
 }
 
 }  // namespace
 
 TargetFile::TargetFile(const std::string& path) : path_(path) {
-  if (path.empty() || nameOf(path).empty()) refuse(path, "no file name");
+  if (path.empty() || nameOf(path).empty()) refuse(path, WriteFault::NoFileName);
   Standing standing;
   if (lookAt(path, standing)) {
     refuseUnlessReplaceable(path, standing);
@@ -136,8 +133,8 @@ TargetFile::TargetFile(const std::string& path) : path_(path) {
   name_ = nameOf(path_);
   const std::string folder = folderOf(path_);
   Standing folderStanding;
-  if (!lookAt(folder, folderStanding)) refuse(path, std::strerror(ENOENT));
-  if (!folderStanding.folder) refuse(path, std::strerror(ENOTDIR));
+  if (!lookAt(folder, folderStanding)) refuse(path, ENOENT);
+  if (!folderStanding.folder) refuse(path, ENOTDIR);
   folderDevice_ = folderStanding.device;
   folderInode_ = folderStanding.inode;
   removeOwnLeftovers(folder, name_);
@@ -150,7 +147,7 @@ TargetFile::~TargetFile() {
 }
 
 void TargetFile::fail(int error) const {
-  throw AudioWriteError("cannot write '" + path_ + "': " + std::strerror(error));
+  throw AudioWriteError(WriteFailure{path_, WriteFault::System, error, {}});
 }
 
 void TargetFile::write(const void* data, std::size_t n) {
@@ -294,6 +291,21 @@ void commitTargets(const std::vector<TargetFile*>& targets) {
   for (Step& s : steps) {
     if (!s.kept.empty()) DeleteFileW(wideOf(s.kept).c_str());
   }
+}
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+  const std::wstring wide = wideOf(path);
+  if (isDeviceName(wide)) return std::nullopt;
+  const HANDLE file = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  if (!known) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 }  // namespace kelvak
