@@ -43,6 +43,8 @@ std::string nameOf(const std::string& path) {
 // What stands under a name: nothing (false), or its kind and identity.
 struct Standing {
   bool link = false, folder = false, disk = false;
+  bool readOnly = false;  // a disk file with the read-only attribute
+  bool held = false;      // a disk file another program holds open
   std::uint64_t device = 0, inode = 0;
 };
 
@@ -80,8 +82,16 @@ bool lookAt(const std::string& path, Standing& out) {
   out.disk = GetFileType(h.handle) == FILE_TYPE_DISK && GetFileInformationByHandle(h.handle, &info);
   if (out.disk) {
     out.folder = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    out.readOnly = !out.folder && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
     out.device = info.dwVolumeSerialNumber;
     out.inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  }
+  if (out.disk && !out.folder) {
+    // Windows moves no file over one that another program has open, whatever that program
+    // shares: asking for it to ourselves alone shows whether one has.
+    OwnedHandle renaming(CreateFileW(wide.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    out.held = renaming.handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
   }
   return true;
 }
@@ -90,6 +100,10 @@ void refuseUnlessReplaceable(const std::string& path, const Standing& s) {
   if (s.link) refuse(path, WriteFault::SymbolicLink);
   if (s.folder) refuse(path, EISDIR);
   if (!s.disk) refuse(path, WriteFault::NotRegular);
+  // Windows refuses to move the new file over these two, after all the work, with these reasons;
+  // Wine moves it. Both are refused before any work, the same on either.
+  if (s.readOnly) refuse(path, EACCES);
+  if (s.held) refuse(path, EBUSY);
 }
 
 // Creates a fresh temporary file beside `target`; returns its name and descriptor. Throws
