@@ -32,7 +32,7 @@ void CoursePresenter::refresh(int set, bool specialSigns) {
   shown.set = set;
   shown.lessonCount = lessonCount(course, specialSigns);
   shown.lesson = clampLesson(course, specialSigns, progress.lesson(course));
-  shown.lessonOf = "из " + std::to_string(shown.lessonCount);
+  shown.lessonCountText = "из " + std::to_string(shown.lessonCount);
   const std::vector<int> symbols = lessonSymbols(course, specialSigns, shown.lesson);
   // The first lesson brings its two characters in at once, equally often.
   shown.characters =

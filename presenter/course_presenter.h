@@ -15,9 +15,9 @@ struct CourseShown {
   int set = 1;  // 0 digits, 1 letters, 2 mixture
   int lesson = 1;
   int lessonCount = 1;
-  std::string lessonOf;    // beside the lesson: of how many
-  std::string characters;  // the lesson's characters and which is new
-  int passed = 0;          // characters so far, on a bar of passedOf
+  std::string lessonCountText;  // beside the lesson: of how many
+  std::string characters;       // the lesson's characters and which is new
+  int passed = 0;               // characters so far, on a bar of passedOf
   int passedOf = 1;
   std::string steps;  // the last moves of this set, one a line
   std::string rule;   // when the next lesson opens, and with which character

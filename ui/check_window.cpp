@@ -48,11 +48,11 @@ CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> so
   resultView->setMinimumHeight(160);
   summaryLabel = new QLabel;
   summaryLabel->setObjectName("SummaryLabel");
-  missedLabel = new QLabel;
-  missedLabel->setObjectName("MissedLabel");
+  notesLabel = new QLabel;
+  notesLabel->setObjectName("NotesLabel");
   historyLabel = new QLabel;
   historyLabel->setObjectName("HistoryLabel");
-  for (QLabel* l : {summaryLabel, missedLabel, historyLabel}) {
+  for (QLabel* l : {summaryLabel, notesLabel, historyLabel}) {
     l->setWordWrap(true);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   }
@@ -77,7 +77,7 @@ CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> so
   layout->addWidget(resultView, 1);
   layout->addWidget(legend);
   layout->addWidget(summaryLabel);
-  layout->addWidget(missedLabel);
+  layout->addWidget(notesLabel);
   layout->addWidget(historyLabel);
   resize(620, 440);
 
@@ -113,7 +113,7 @@ void CheckWindow::showSummary(const std::string& text) {
 }
 
 void CheckWindow::showNotes(const std::string& text) {
-  missedLabel->setText(QString::fromStdString(text));
+  notesLabel->setText(QString::fromStdString(text));
 }
 
 void CheckWindow::showHistoryNote(const std::string& text) {

@@ -56,7 +56,7 @@ class CheckWindow : public QDialog, private CheckView {
   QPushButton* checkButton = nullptr;
   CheckResultView* resultView = nullptr;
   QLabel* summaryLabel = nullptr;
-  QLabel* missedLabel = nullptr;
+  QLabel* notesLabel = nullptr;
   QLabel* historyLabel = nullptr;  // what became of the record
 
   // Told of every check that went into the history; what it returns is shown beside the record.

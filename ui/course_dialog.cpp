@@ -31,10 +31,10 @@ CourseDialog::CourseDialog(TrainingMenu& menu, QWidget* parent)
       {QString::fromUtf8("Цифры"), QString::fromUtf8("Буквы"), QString::fromUtf8("Смесь")});
   lessonBox = new QSpinBox;
   lessonBox->setObjectName("CourseLesson");
-  lessonOf = new QLabel;
+  lessonCountLabel = new QLabel;
   auto* lessonRow = new QHBoxLayout;
   lessonRow->addWidget(lessonBox);
-  lessonRow->addWidget(lessonOf, 1);
+  lessonRow->addWidget(lessonCountLabel, 1);
   charsLabel = new QLabel;
   charsLabel->setObjectName("CourseChars");
   charsLabel->setWordWrap(true);
@@ -81,7 +81,7 @@ void CourseDialog::showCourse(const CourseShown& shown) {
   setBox->setCurrentIndex(shown.set);
   lessonBox->setRange(1, shown.lessonCount);
   lessonBox->setValue(shown.lesson);
-  lessonOf->setText(QString::fromStdString(shown.lessonOf));
+  lessonCountLabel->setText(QString::fromStdString(shown.lessonCountText));
   charsLabel->setText(QString::fromStdString(shown.characters));
   progressBar->setRange(0, shown.passedOf);
   progressBar->setValue(shown.passed);

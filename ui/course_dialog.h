@@ -29,7 +29,7 @@ class CourseDialog : public QDialog, private CourseView {
   QCheckBox* onBox = nullptr;
   QComboBox* setBox = nullptr;
   QSpinBox* lessonBox = nullptr;
-  QLabel* lessonOf = nullptr;
+  QLabel* lessonCountLabel = nullptr;
   QLabel* charsLabel = nullptr;
   QProgressBar* progressBar = nullptr;
   QLabel* stepsLabel = nullptr;

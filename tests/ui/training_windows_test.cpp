@@ -153,7 +153,7 @@ TEST_F(TrainingWindowsTest, TheCheckWindowShowsTheCheckAndScrollsALongRow) {
   QTest::keyClick(w.copyEdit, Qt::Key_Return);
   EXPECT_EQ(w.result().sent, 10);
   EXPECT_EQ(History(historyPath()).load().records.size(), 1u);
-  for (QLabel* l : {w.summaryLabel, w.missedLabel, w.historyLabel})
+  for (QLabel* l : {w.summaryLabel, w.notesLabel, w.historyLabel})
     EXPECT_FALSE(l->text().isEmpty());
   QAccessibleInterface* view = QAccessible::queryAccessibleInterface(w.resultView);
   ASSERT_NE(view, nullptr);
@@ -198,7 +198,7 @@ TEST_F(TrainingWindowsTest, PlayTakesTheOldResultAway) {
   ASSERT_EQ(w.result().wrong, 1);
   QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
   EXPECT_EQ(w.result().sent, 0);
-  const QString shown = w.summaryLabel->text() + w.missedLabel->text() + w.historyLabel->text() +
+  const QString shown = w.summaryLabel->text() + w.notesLabel->text() + w.historyLabel->text() +
                         w.resultView->accessibleDescription();
   EXPECT_TRUE(shown.isEmpty()) << shown.toStdString();
 }
