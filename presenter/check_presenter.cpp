@@ -80,30 +80,21 @@ CheckPresenter::CheckPresenter(CheckView& view, const History& history,
       history_(history),
       recorder_(history),
       source_(std::move(source)),
-      dispatch_(std::move(dispatch)),
-      now_([] { return static_cast<std::int64_t>(std::time(nullptr)); }) {}
-
-void CheckPresenter::run(const std::function<void()>& handler) {
-  if (dispatch_) {
-    dispatch_(handler);
-  } else {
-    handler();
-  }
-}
+      dispatch_(std::move(dispatch)) {}
 
 void CheckPresenter::checkClicked() {
-  run([this] { check(); });
+  dispatch_([this] { check(); });
 }
 
 void CheckPresenter::openKeyClicked() {
-  run([this] {
+  dispatch_([this] {
     const std::string folder =
         keys_.empty()
             ? std::string()
             : utf8String(std::filesystem::absolute(utf8Path(keys_.back().path)).parent_path());
     const std::optional<std::string> path = view_.chooseKeyFile(folder);
     if (!path) return;
-    useKey(*path, keySettings_ ? keySettings_(*path) : RecordSettings{});
+    useKey(*path, keySettings ? keySettings(*path) : RecordSettings{});
   });
 }
 
@@ -120,10 +111,8 @@ void CheckPresenter::select(int against) {
 
 void CheckPresenter::clearResult() {
   result_ = CheckResult{};
-  view_.showResult({});
-  view_.showSummary({});
-  view_.showNotes({});
-  view_.showHistoryNote({});
+  shown_ = CheckShown{};
+  view_.showCheck(shown_);
 }
 
 void CheckPresenter::transmissionStarted() { select(0); }
@@ -162,42 +151,44 @@ void CheckPresenter::useKey(const std::string& keyPath, const RecordSettings& se
 void CheckPresenter::check() {
   const CheckSource source =
       against_ <= 0 ? source_() : keys_[static_cast<std::size_t>(against_ - 1)].source;
-  clearResult();
+  result_ = CheckResult{};
+  shown_ = CheckShown{};
   if (source.running) {
-    view_.showSummary("Передача ещё идёт: проверьте после её конца.");
-    return;
-  }
-  if (source.number == 0 || source.sent.empty()) {
-    view_.showSummary("Проверять нечего: ни одного знака ещё не передано.");
-    return;
-  }
-  result_ = checkCopy(source.sent, decodeUtf8(view_.copyText()));
-  view_.showResult(layOutResult(result_));
-  view_.showSummary("Точность: " + fixedText(result_.accuracyPercent(), 1, true) +
-                    " %. Передано знаков: " + std::to_string(result_.sent) +
-                    ", верно: " + std::to_string(result_.correct) +
-                    ", неверно: " + std::to_string(result_.wrong) +
-                    ", пропущено: " + std::to_string(result_.missed) +
-                    ", лишних: " + std::to_string(result_.extra) + ".");
-  std::vector<std::string> notes;
-  const CharCounts missed = result_.missedCharacters();
-  if (missed.empty()) {
-    notes.push_back(result_.extra == 0 ? "Все знаки приняты." : "Все переданные знаки приняты.");
+    shown_.summary = "Передача ещё идёт: проверьте после её конца.";
+  } else if (source.number == 0 || source.sent.empty()) {
+    shown_.summary = "Проверять нечего: ни одного знака ещё не передано.";
   } else {
-    notes.push_back("Не приняты: " + counted(missed) + ".");
+    result_ = checkCopy(source.sent, decodeUtf8(view_.copyText()));
+    shown_.result = layOutResult(result_);
+    shown_.summary = "Точность: " + fixedText(result_.accuracyPercent(), 1, true) +
+                     " %. Передано знаков: " + std::to_string(result_.sent) +
+                     ", верно: " + std::to_string(result_.correct) +
+                     ", неверно: " + std::to_string(result_.wrong) +
+                     ", пропущено: " + std::to_string(result_.missed) +
+                     ", лишних: " + std::to_string(result_.extra) + ".";
+    std::vector<std::string> notes;
+    const CharCounts missed = result_.missedCharacters();
+    if (missed.empty()) {
+      notes.push_back(result_.extra == 0 ? "Все знаки приняты." : "Все переданные знаки приняты.");
+    } else {
+      notes.push_back("Не приняты: " + counted(missed) + ".");
+    }
+    if (result_.extra > 0) notes.push_back("Лишние: " + counted(result_.extraCharacters()) + ".");
+    if (!result_.readAsCyrillic.empty()) {
+      notes.push_back(readAsCyrillicText(result_.readAsCyrillic));
+    }
+    shown_.notes = joined(notes, " ");
+    record(source);
   }
-  if (result_.extra > 0) notes.push_back("Лишние: " + counted(result_.extraCharacters()) + ".");
-  if (!result_.readAsCyrillic.empty()) notes.push_back(readAsCyrillicText(result_.readAsCyrillic));
-  view_.showNotes(joined(notes, " "));
-  record(source);
+  view_.showCheck(shown_);
 }
 
 void CheckPresenter::record(const CheckSource& source) {
-  std::string said;
-  const std::int64_t time = now_();
+  const std::int64_t time = std::time(nullptr);
+  std::string& said = shown_.historyNote;
   try {
     if (!recorder_.record(result_, source, time)) {
-      view_.showHistoryNote("Эта передача уже записана в историю.");
+      said = "Эта передача уже записана в историю.";
       return;
     }
     said = "Записано в историю.";
@@ -206,20 +197,19 @@ void CheckPresenter::record(const CheckSource& source) {
     said = std::string(e.what()) + " (" + history_.path() + ").";
   } catch (const KelvakError& e) {
     // The result stays on screen; the next check of this transmission tries again.
-    view_.showHistoryNote(std::string(e.what()) + " (" + history_.path() + ").");
+    said = std::string(e.what()) + " (" + history_.path() + ").";
     return;
   }
-  view_.showHistoryNote(said);
   view_.checkRecorded();
-  if (!afterRecord_) return;
+  if (!afterRecord) return;
   std::string more;
   try {
-    more = afterRecord_(result_, source, time);
+    more = afterRecord(result_, source, time);
   } catch (const KelvakError& e) {
     // What was written stays said; what could not be read after it is said beside it.
     more = std::string(e.what()) + " (" + history_.path() + ").";
   }
-  if (!more.empty()) view_.showHistoryNote(said + " " + more);
+  if (!more.empty()) said += " " + more;
 }
 
 }  // namespace kelvak

@@ -33,6 +33,14 @@ struct ResultLayout {
 };
 ResultLayout layOutResult(const CheckResult& result);
 
+// Everything the check window shows of a check; all empty before one.
+struct CheckShown {
+  ResultLayout result;
+  std::string summary;      // the figures, or why nothing was checked
+  std::string notes;        // the characters missed and extra, and Latin letters read as Russian
+  std::string historyNote;  // what became of the record
+};
+
 // What the check window's controls show and ask.
 class CheckView {
  public:
@@ -43,11 +51,7 @@ class CheckView {
   // 0: the last transmission; k: the k-th key read.
   virtual void selectAgainst(int index) = 0;
   virtual std::string copyText() const = 0;
-  // An empty layout clears the result.
-  virtual void showResult(const ResultLayout& layout) = 0;
-  virtual void showSummary(const std::string& text) = 0;
-  virtual void showNotes(const std::string& text) = 0;
-  virtual void showHistoryNote(const std::string& text) = 0;
+  virtual void showCheck(const CheckShown& shown) = 0;
   // Asks for an answer key, starting in `folder` (empty: anywhere); nothing when the learner
   // cancelled.
   virtual std::optional<std::string> chooseKeyFile(const std::string& folder) = 0;
@@ -59,18 +63,11 @@ class CheckPresenter {
  public:
   // Runs an event handler, reporting what it throws (the window's error gate).
   using Dispatch = std::function<void(const std::function<void()>&)>;
-  // The settings a key file read from disk is recorded with.
-  using KeySettings = std::function<RecordSettings(const std::string& keyPath)>;
-  // Told of every check that went into the history, with the record's time; what it returns is
-  // said beside the record.
-  using AfterRecord =
-      std::function<std::string(const CheckResult&, const CheckSource&, std::int64_t time)>;
 
   // `source` is asked at every check against the last transmission; every first check of a
-  // transmission or a key goes into `history`. Events run through `dispatch`; without one they
-  // run as they are.
+  // transmission or a key goes into `history`. Events run through `dispatch`.
   CheckPresenter(CheckView& view, const History& history, std::function<CheckSource()> source,
-                 Dispatch dispatch = {});
+                 Dispatch dispatch);
 
   // --- the learner's events ---
   void checkClicked();
@@ -90,22 +87,23 @@ class CheckPresenter {
   // The check recorded at `time` was taken out of the history.
   void checkRemoved(std::int64_t time) { recorder_.removed(time); }
 
-  void setKeySettings(KeySettings keySettings) { keySettings_ = std::move(keySettings); }
-  void setAfterRecord(AfterRecord afterRecord) { afterRecord_ = std::move(afterRecord); }
-  // The clock a record's time comes from [s since 1970].
-  void setClock(std::function<std::int64_t()> now) { now_ = std::move(now); }
-
   // The last result shown.
   const CheckResult& result() const { return result_; }
+
+  // The settings a key file read from disk is recorded with.
+  std::function<RecordSettings(const std::string& keyPath)> keySettings;
+  // Told of every check that went into the history, with the record's time; what it returns is
+  // said beside the record.
+  std::function<std::string(const CheckResult&, const CheckSource&, std::int64_t time)> afterRecord;
 
  private:
   struct Key {
     std::string path;
     CheckSource source;
   };
-  void run(const std::function<void()>& handler);
   void clearResult();
   void select(int against);
+  // Records the check shown and says what became of the record.
   void record(const CheckSource& source);
 
   CheckView& view_;
@@ -113,13 +111,11 @@ class CheckPresenter {
   CheckRecorder recorder_;
   std::function<CheckSource()> source_;
   Dispatch dispatch_;
-  KeySettings keySettings_;
-  AfterRecord afterRecord_;
-  std::function<std::int64_t()> now_;
   std::vector<Key> keys_;  // the keys read, in the order of the items after the first
   int against_ = 0;
   std::uint32_t keysRead_ = 0;
   CheckResult result_;
+  CheckShown shown_;
 };
 
 }  // namespace kelvak

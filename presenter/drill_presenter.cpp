@@ -19,7 +19,6 @@ DrillPresenter::DrillPresenter(DrillView& view, DrillSound sound, const History&
                                              std::chrono::steady_clock::now().time_since_epoch())
                                              .count());
       }),
-      now([] { return static_cast<std::int64_t>(std::time(nullptr)); }),
       view_(view),
       sound_(std::move(sound)),
       history_(history),
@@ -58,11 +57,11 @@ void DrillPresenter::begin() {
   drill_ = std::make_unique<Drill>(*weights_, s.speed, random);
   source_ = s.source;
   if (drill_->speed() != s.speed) setSpeed_(drill_->speed());
-  view_.setRunning(true);
-  view_.showRecordNote({});
-  view_.showLatin({});
-  view_.clearAnswer();
-  showTally();
+  shown_.running = true;
+  shown_.recordNote.clear();
+  shown_.latin.clear();
+  shown_.sent = shown_.typed = "—";
+  showSession();
   next();
 }
 
@@ -91,13 +90,16 @@ void DrillPresenter::answer(char32_t ch) {
   const std::int64_t reaction = steadyMs() - soundedAt_ - heardMs_;
   const Drill::Outcome out = drill_->answer(ch, reaction);
   const DrillAnswer& a = drill_->answers().back();
-  view_.showAnswer(displayUtf8(a.symbol), utf8Of(ch), out.right);
-  view_.showReaction("Реакция: " + std::to_string(a.reactionMs) + " мс");
+  shown_.sent = displayUtf8(a.symbol);
+  shown_.typed = utf8Of(ch);
+  shown_.typedRight = out.right;
+  shown_.reaction = "Реакция: " + std::to_string(a.reactionMs) + " мс";
   if (setSpeed_) setSpeed_(out.speed);
-  showTally();
   // One line for the session, as the check says it once for a copy.
-  if (!drill_->readAsCyrillic().empty())
-    view_.showLatin(readAsCyrillicText(drill_->readAsCyrillic()));
+  if (!drill_->readAsCyrillic().empty()) {
+    shown_.latin = readAsCyrillicText(drill_->readAsCyrillic());
+  }
+  showSession();
   if (out.replay) {
     // The learner hears the character once more with its answer in view, then goes on.
     sound(a.symbol);
@@ -108,28 +110,30 @@ void DrillPresenter::answer(char32_t ch) {
   }
 }
 
-void DrillPresenter::showTally() {
-  if (!drill_) return;
+void DrillPresenter::showSession() {
   const DrillRecord r = drill_->record(source_, 0);
-  view_.showSpeed("Скорость: " + std::to_string(drill_->speed()) + " гр/мин");
-  view_.showTally("Знаков: " + std::to_string(r.sent) + ", верно: " + std::to_string(r.correct) +
-                  " (" + fixedText(r.accuracyPercent(), 0) +
-                  " %), медиана реакции: " + std::to_string(r.medianReactionMs) + " мс");
+  shown_.speed = "Скорость: " + std::to_string(drill_->speed()) + " гр/мин";
+  shown_.tally = "Знаков: " + std::to_string(r.sent) + ", верно: " + std::to_string(r.correct) +
+                 " (" + fixedText(r.accuracyPercent(), 0) +
+                 " %), медиана реакции: " + std::to_string(r.medianReactionMs) + " мс";
+  view_.showDrill(shown_);
 }
 
 void DrillPresenter::finish() {
   if (!drill_) return;
   waiting_ = false;
   std::unique_ptr<Drill> done = std::move(drill_);
-  view_.setRunning(false);
+  shown_.running = false;
+  view_.showDrill(shown_);
   sound_.end();
   if (done->answers().empty()) return;
   try {
-    history_.append(done->record(source_, now()));
-    view_.showRecordNote("Занятие записано в историю.");
+    history_.append(done->record(source_, std::time(nullptr)));
+    shown_.recordNote = "Занятие записано в историю.";
   } catch (const KelvakError& e) {
-    view_.showRecordNote(std::string(e.what()) + " (" + history_.path() + ").");
+    shown_.recordNote = std::string(e.what()) + " (" + history_.path() + ").";
   }
+  view_.showDrill(shown_);
 }
 
 }  // namespace kelvak

@@ -15,20 +15,19 @@
 
 namespace kelvak {
 
+// Everything the drill window shows.
+struct DrillShown {
+  std::string sent = "—", typed = "—";  // the last character sent and the key typed for it
+  bool typedRight = true;               // false marks the typed one
+  std::string reaction, speed, tally, latin, recordNote;
+  // A session runs: Stop is offered instead of Start, and the window takes the keys as answers.
+  bool running = false;
+};
+
 class DrillView {
  public:
   virtual ~DrillView() = default;
-  // The character sent and the one typed, the typed one marked when it was wrong.
-  virtual void showAnswer(const std::string& sent, const std::string& typed, bool right) = 0;
-  // No answer yet: both places show a dash.
-  virtual void clearAnswer() = 0;
-  virtual void showReaction(const std::string& text) = 0;
-  virtual void showSpeed(const std::string& text) = 0;
-  virtual void showTally(const std::string& text) = 0;
-  virtual void showLatin(const std::string& text) = 0;
-  virtual void showRecordNote(const std::string& text) = 0;
-  // A session runs: Stop is offered instead of Start, and the window takes the keys as answers.
-  virtual void setRunning(bool running) = 0;
+  virtual void showDrill(const DrillShown& shown) = 0;
   // Runs `then` once, `ms` from now.
   virtual void after(int ms, std::function<void()> then) = 0;
 };
@@ -72,14 +71,14 @@ class DrillPresenter {
   bool running() const { return drill_ != nullptr; }
   const Drill* drill() const { return drill_.get(); }
 
-  // The clocks: the steady one [ms] measures reactions; the other [s since 1970] dates records.
+  // The steady clock [ms] that measures reactions.
   std::function<std::int64_t()> steadyMs;
-  std::function<std::int64_t()> now;
 
  private:
   void sound(int symbol);
   void next();
-  void showTally();
+  // Shows the session so far.
+  void showSession();
 
   DrillView& view_;
   DrillSound sound_;
@@ -93,6 +92,7 @@ class DrillPresenter {
   std::int64_t soundedAt_ = 0;  // [ms] by steadyMs, when the character was written to the device
   std::int64_t heardMs_ = 0;    // from writing until the tone has been heard to its end
   bool waiting_ = false;        // a character sounds and waits for its answer
+  DrillShown shown_;
 };
 
 }  // namespace kelvak

@@ -19,8 +19,10 @@ namespace kelvak {
 CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> source,
                          Dispatch dispatch, QWidget* parent)
     : QDialog(parent),
-      presentDialog_([](QFileDialog& d) { return d.exec() == QDialog::Accepted; }),
-      presenter_(*this, history, std::move(source), std::move(dispatch)) {
+      presenter_(
+          *this, history, std::move(source),
+          dispatch ? std::move(dispatch) : [](const std::function<void()>& h) { h(); }),
+      presentDialog_([](QFileDialog& d) { return d.exec() == QDialog::Accepted; }) {
   setObjectName("CheckWindow");
   setUpSecondaryWindow(*this);
   setWindowTitle(QString::fromUtf8("Проверка приёма"));
@@ -81,10 +83,6 @@ CheckWindow::CheckWindow(const History& history, std::function<CheckSource()> so
   layout->addWidget(historyLabel);
   resize(620, 440);
 
-  presenter_.setAfterRecord(
-      [this](const CheckResult& result, const CheckSource& checked, std::int64_t time) {
-        return afterRecord ? afterRecord(result, checked, time) : std::string();
-      });
   // Enter in the text field presses the default button: the check runs once.
   connect(checkButton, &QPushButton::clicked, this, [this] { presenter_.checkClicked(); });
   connect(openKeyButton, &QPushButton::clicked, this, [this] { presenter_.openKeyClicked(); });
@@ -106,18 +104,11 @@ void CheckWindow::selectAgainst(int index) { againstBox->setCurrentIndex(index);
 
 std::string CheckWindow::copyText() const { return copyEdit->text().toStdString(); }
 
-void CheckWindow::showResult(const ResultLayout& layout) { resultView->showResult(layout); }
-
-void CheckWindow::showSummary(const std::string& text) {
-  summaryLabel->setText(QString::fromStdString(text));
-}
-
-void CheckWindow::showNotes(const std::string& text) {
-  notesLabel->setText(QString::fromStdString(text));
-}
-
-void CheckWindow::showHistoryNote(const std::string& text) {
-  historyLabel->setText(QString::fromStdString(text));
+void CheckWindow::showCheck(const CheckShown& shown) {
+  resultView->showResult(shown.result);
+  summaryLabel->setText(QString::fromStdString(shown.summary));
+  notesLabel->setText(QString::fromStdString(shown.notes));
+  historyLabel->setText(QString::fromStdString(shown.historyNote));
 }
 
 std::optional<std::string> CheckWindow::chooseKeyFile(const std::string& folder) {

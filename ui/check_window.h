@@ -20,10 +20,10 @@ class CheckResultView;
 
 class CheckWindow : public QDialog, private CheckView {
   Q_OBJECT
+  CheckPresenter presenter_;  // first: afterRecord below is its member
 
  public:
   using Dispatch = CheckPresenter::Dispatch;
-  using KeySettings = CheckPresenter::KeySettings;
 
   // `source` is asked at every check against the last transmission; every first check of a
   // transmission or a key goes into `history`. The buttons' handlers run through `dispatch`;
@@ -39,8 +39,8 @@ class CheckWindow : public QDialog, private CheckView {
   void useKey(const std::string& keyPath, const RecordSettings& settings) {
     presenter_.useKey(keyPath, settings);
   }
-  void setKeySettings(KeySettings keySettings) {
-    presenter_.setKeySettings(std::move(keySettings));
+  void setKeySettings(decltype(CheckPresenter::keySettings) keySettings) {
+    presenter_.keySettings = std::move(keySettings);
   }
   void setFileDialogPresenter(std::function<bool(QFileDialog&)> present) {
     presentDialog_ = std::move(present);
@@ -60,7 +60,7 @@ class CheckWindow : public QDialog, private CheckView {
   QLabel* historyLabel = nullptr;  // what became of the record
 
   // Told of every check that went into the history; what it returns is shown beside the record.
-  CheckPresenter::AfterRecord afterRecord;
+  decltype(CheckPresenter::afterRecord)& afterRecord = presenter_.afterRecord;
 
  signals:
   // A check went into the history.
@@ -71,14 +71,10 @@ class CheckWindow : public QDialog, private CheckView {
   void addAgainstItem(const std::string& text, const std::string& detail) override;
   void selectAgainst(int index) override;
   std::string copyText() const override;
-  void showResult(const ResultLayout& layout) override;
-  void showSummary(const std::string& text) override;
-  void showNotes(const std::string& text) override;
-  void showHistoryNote(const std::string& text) override;
+  void showCheck(const CheckShown& shown) override;
   std::optional<std::string> chooseKeyFile(const std::string& folder) override;
 
   std::function<bool(QFileDialog&)> presentDialog_;
-  CheckPresenter presenter_;
 };
 
 }  // namespace kelvak

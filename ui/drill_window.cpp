@@ -96,41 +96,19 @@ DrillWindow::DrillWindow(Transmission& engine, const History& history, std::func
   connect(stopButton, &QPushButton::clicked, this, [this] { presenter_.stopClicked(); });
 }
 
-void DrillWindow::showAnswer(const std::string& sent, const std::string& typed, bool right) {
-  sentLabel->setText(QString::fromStdString(sent));
-  typedLabel->setText(QString::fromStdString(typed));
-  typedLabel->setStyleSheet(right ? "" : "color: #b00000");
-}
-
-void DrillWindow::clearAnswer() {
-  typedLabel->setText(QString::fromUtf8("—"));
-  sentLabel->setText(QString::fromUtf8("—"));
-}
-
-void DrillWindow::showReaction(const std::string& text) {
-  reactionLabel->setText(QString::fromStdString(text));
-}
-
-void DrillWindow::showSpeed(const std::string& text) {
-  speedLabel->setText(QString::fromStdString(text));
-}
-
-void DrillWindow::showTally(const std::string& text) {
-  tallyLabel->setText(QString::fromStdString(text));
-}
-
-void DrillWindow::showLatin(const std::string& text) {
-  latinLabel->setText(QString::fromStdString(text));
-}
-
-void DrillWindow::showRecordNote(const std::string& text) {
-  recordLabel->setText(QString::fromStdString(text));
-}
-
-void DrillWindow::setRunning(bool running) {
-  startButton->setEnabled(!running);
-  stopButton->setEnabled(running);
-  if (running) setFocus();
+void DrillWindow::showDrill(const DrillShown& shown) {
+  sentLabel->setText(QString::fromStdString(shown.sent));
+  typedLabel->setText(QString::fromStdString(shown.typed));
+  typedLabel->setStyleSheet(shown.typedRight ? "" : "color: #b00000");
+  reactionLabel->setText(QString::fromStdString(shown.reaction));
+  speedLabel->setText(QString::fromStdString(shown.speed));
+  tallyLabel->setText(QString::fromStdString(shown.tally));
+  latinLabel->setText(QString::fromStdString(shown.latin));
+  recordLabel->setText(QString::fromStdString(shown.recordNote));
+  // A session that starts takes the keys as answers.
+  if (shown.running && startButton->isEnabled()) setFocus();
+  startButton->setEnabled(!shown.running);
+  stopButton->setEnabled(shown.running);
 }
 
 void DrillWindow::after(int ms, std::function<void()> then) {

@@ -44,14 +44,7 @@ class DrillWindow : public QDialog, private DrillView {
   void reject() override;
 
  private:
-  void showAnswer(const std::string& sent, const std::string& typed, bool right) override;
-  void clearAnswer() override;
-  void showReaction(const std::string& text) override;
-  void showSpeed(const std::string& text) override;
-  void showTally(const std::string& text) override;
-  void showLatin(const std::string& text) override;
-  void showRecordNote(const std::string& text) override;
-  void setRunning(bool running) override;
+  void showDrill(const DrillShown& shown) override;
   void after(int ms, std::function<void()> then) override;
 
   DrillPresenter presenter_;

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <optional>
 
-#include "base/error.h"
 #include "tests/platform/system.h"
 #include "tests/presenter/fake_views.h"
 #include "text/utf8.h"
@@ -19,8 +18,7 @@ struct FakeCheckView : CheckView {
   std::vector<std::pair<std::string, std::string>> items;  // after the last transmission
   int against = 0;
   std::string copy;
-  ResultLayout result;
-  std::string summary, notes, historyNote;
+  CheckShown shown;
   std::optional<std::string> keyChosen;  // what the open dialog returns
   std::vector<std::string> foldersOffered;
   int recordedCount = 0;
@@ -30,10 +28,7 @@ struct FakeCheckView : CheckView {
   }
   void selectAgainst(int index) override { against = index; }
   std::string copyText() const override { return copy; }
-  void showResult(const ResultLayout& layout) override { result = layout; }
-  void showSummary(const std::string& text) override { summary = text; }
-  void showNotes(const std::string& text) override { notes = text; }
-  void showHistoryNote(const std::string& text) override { historyNote = text; }
+  void showCheck(const CheckShown& s) override { shown = s; }
   std::optional<std::string> chooseKeyFile(const std::string& folder) override {
     foldersOffered.push_back(folder);
     return keyChosen;
@@ -43,7 +38,7 @@ struct FakeCheckView : CheckView {
   // Every row as two lines, the sent text above and the marks below, as drawn.
   std::vector<std::string> rowTexts() const {
     std::vector<std::string> out;
-    for (const auto& row : result.rows) {
+    for (const auto& row : shown.result.rows) {
       std::string top, bottom;
       for (const ResultCell& c : row) top += utf8Of(c.top), bottom += utf8Of(c.bottom);
       out.push_back(top);
@@ -51,11 +46,11 @@ struct FakeCheckView : CheckView {
     }
     return out;
   }
-  // Everything shown of a result.
-  std::string shown() const {
-    std::string all = notes + historyNote + result.errorsText;
-    for (const std::string& r : rowTexts()) all += r;
-    return all;
+  // Everything shown of a result, besides the summary.
+  std::string all() const {
+    std::string out = shown.notes + shown.historyNote + shown.result.errorsText;
+    for (const std::string& r : rowTexts()) out += r;
+    return out;
   }
 };
 
@@ -89,21 +84,21 @@ class CheckPresenterTest : public testing::PresenterTest {
 
 TEST_F(CheckPresenterTest, ACheckShowsTheErrorsAndIsRecordedOncePerTransmission) {
   const CheckResult& r = check("8048 26567ж");
-  EXPECT_FALSE(view.historyNote.empty());
+  EXPECT_FALSE(view.shown.historyNote.empty());
   EXPECT_EQ(view.recordedCount, 1);
   EXPECT_EQ(r.sent, 10);
   EXPECT_EQ(r.missed, 1);
   EXPECT_EQ(r.wrong, 1);
   EXPECT_EQ(r.extra, 1);
-  EXPECT_NE(view.summary.find("72,7"), std::string::npos) << view.summary;  // 8 of 11
-  EXPECT_NE(view.notes.find("6 ×1"), std::string::npos) << view.notes;
-  EXPECT_NE(view.notes.find("1 ×1"), std::string::npos) << view.notes;
+  EXPECT_NE(view.shown.summary.find("72,7"), std::string::npos) << view.shown.summary;  // 8 of 11
+  EXPECT_NE(view.shown.notes.find("6 ×1"), std::string::npos) << view.shown.notes;
+  EXPECT_NE(view.shown.notes.find("1 ×1"), std::string::npos) << view.shown.notes;
   // The result reads without colours: beneath each error what was written.
   EXPECT_EQ(view.rowTexts(), (std::vector<std::string>{"80648  26167  +", "  –      5    ж"}));
 
-  const std::string said = view.historyNote;
+  const std::string said = view.shown.historyNote;
   check("8048 26567ж");  // checked again: not recorded twice, and said so
-  EXPECT_NE(view.historyNote, said);
+  EXPECT_NE(view.shown.historyNote, said);
   EXPECT_EQ(view.recordedCount, 1);
   HistoryContents h = History(historyPath()).load();
   ASSERT_EQ(h.records.size(), 1u);
@@ -121,7 +116,7 @@ TEST_F(CheckPresenterTest, ACheckShowsTheErrorsAndIsRecordedOncePerTransmission)
 TEST_F(CheckPresenterTest, LongResultsRunInRowsOfEightGroups) {
   source = transmission(std::u32string(41, U'5'), 1);
   check(std::string(41, '5'));
-  ASSERT_EQ(view.result.rows.size(), 2u);
+  ASSERT_EQ(view.shown.result.rows.size(), 2u);
   std::string eight = "55555";
   for (int g = 1; g < 8; ++g) eight += "  55555";
   EXPECT_EQ(view.rowTexts()[0], eight);
@@ -131,7 +126,7 @@ TEST_F(CheckPresenterTest, LongResultsRunInRowsOfEightGroups) {
 TEST_F(CheckPresenterTest, TheResultNamesEveryErrorInWordsAndWhatWasExtra) {
   check("8048 26567ЖЖ");
   // Each sent and written character of the errors, in text order.
-  const std::string words = view.result.errorsText;
+  const std::string words = view.shown.result.errorsText;
   const auto six = words.find('6'), one = words.find('1', six), five = words.find('5', one);
   EXPECT_TRUE(six != std::string::npos && one != std::string::npos && five != std::string::npos)
       << words;
@@ -139,13 +134,13 @@ TEST_F(CheckPresenterTest, TheResultNamesEveryErrorInWordsAndWhatWasExtra) {
   for (auto at = words.find("ж"); at != std::string::npos; at = words.find("ж", at + 1)) ++extras;
   EXPECT_EQ(extras, 2u) << words;
   // Extra characters are said with their count beside the missed ones.
-  EXPECT_NE(view.notes.find("ж ×2"), std::string::npos) << view.notes;
+  EXPECT_NE(view.shown.notes.find("ж ×2"), std::string::npos) << view.shown.notes;
   check("80648 26167");
-  const std::string allReceived = view.notes;
-  EXPECT_NE(view.result.errorsText, words);
+  const std::string allReceived = view.shown.notes;
+  EXPECT_NE(view.shown.result.errorsText, words);
   check("80648 26167 333");
-  EXPECT_NE(view.notes, allReceived);  // not "all received" with 3 extra beside
-  EXPECT_NE(view.notes.find("3 ×3"), std::string::npos) << view.notes;
+  EXPECT_NE(view.shown.notes, allReceived);  // not "all received" with 3 extra beside
+  EXPECT_NE(view.shown.notes.find("3 ×3"), std::string::npos) << view.shown.notes;
 }
 
 TEST_F(CheckPresenterTest, ALatinCopyCountsAsTheCyrillicLettersOfTheSameCode) {
@@ -164,15 +159,15 @@ TEST_F(CheckPresenterTest, ALatinCopyCountsAsTheCyrillicLettersOfTheSameCode) {
   const CheckResult& r = check(latin);
   EXPECT_EQ(r.correct, r.sent);
   EXPECT_FALSE(r.readAsCyrillic.empty());
-  EXPECT_NE(view.notes.find(latin.substr(0, 1)), std::string::npos) << view.notes;
+  EXPECT_NE(view.shown.notes.find(latin.substr(0, 1)), std::string::npos) << view.shown.notes;
 }
 
 TEST_F(CheckPresenterTest, NothingIsCheckedBeforeOrDuringATransmission) {
   for (const CheckSource& s : {transmission(U"", 0), transmission(U"80648", 1, true)}) {
     source = s;
     EXPECT_EQ(check("12345").sent, 0);
-    EXPECT_FALSE(view.summary.empty());                 // says why
-    EXPECT_TRUE(view.shown().empty()) << view.shown();  // the hidden text must not show
+    EXPECT_FALSE(view.shown.summary.empty());       // says why
+    EXPECT_TRUE(view.all().empty()) << view.all();  // the hidden text must not show
   }
   EXPECT_FALSE(std::filesystem::exists(historyPath()));
 }
@@ -185,11 +180,11 @@ TEST_F(CheckPresenterTest, ANewTransmissionTakesTheOldResultAway) {
   presenter.transmissionStarted();
   EXPECT_EQ(view.against, 0);
   EXPECT_EQ(presenter.result().sent, 0);
-  EXPECT_TRUE((view.shown() + view.summary).empty()) << view.shown();
+  EXPECT_TRUE((view.all() + view.shown.summary).empty()) << view.all();
   // Another text chosen to check against takes it away too.
   check("80641");
   presenter.againstChanged(0);
-  EXPECT_TRUE((view.shown() + view.summary).empty()) << view.shown();
+  EXPECT_TRUE((view.all() + view.shown.summary).empty()) << view.all();
 }
 
 TEST_F(CheckPresenterTest, AnUnwritableHistoryIsSaidInTheWindowAndTheResultStays) {
@@ -212,8 +207,9 @@ TEST_F(CheckPresenterTest, AnUnwritableHistoryIsSaidInTheWindowAndTheResultStays
     v.copy = "80648";
     p.check();
     EXPECT_EQ(p.result().correct, 5) << path;
-    EXPECT_EQ(v.historyNote.rfind(kHistoryWriteFailed, 0), 0u) << path << ": " << v.historyNote;
-    EXPECT_FALSE(v.result.rows.empty());
+    EXPECT_EQ(v.shown.historyNote.rfind(kHistoryWriteFailed, 0), 0u)
+        << path << ": " << v.shown.historyNote;
+    EXPECT_FALSE(v.shown.result.rows.empty());
   }
 }
 
@@ -240,12 +236,12 @@ TEST_F(CheckPresenterTest, AKeyIsCheckedAgainstAndRecordedWithItsSettings) {
 
   // The open dialog starts in the folder of the key read last; the key chosen there is recorded
   // with the settings asked for it.
-  presenter.setKeySettings([](const std::string& path) {
+  presenter.keySettings = [](const std::string& path) {
     RecordSettings s;
     s.source = TextSource::File;
     s.file = std::filesystem::path(path).filename().string();
     return s;
-  });
+  };
   view.keyChosen = writeKey("other.key.txt", "12345");
   presenter.openKeyClicked();
   EXPECT_EQ(view.foldersOffered.back(), dir.string());
@@ -267,22 +263,6 @@ TEST_F(CheckPresenterTest, AKeyThatCannotBeReadIsReportedAndNotOffered) {
   reports.clear();
   EXPECT_TRUE(view.items.empty());
   EXPECT_EQ(view.against, 0);
-}
-
-// What the program says after a record is said beside it, also when it fails.
-TEST_F(CheckPresenterTest, WhatFollowsARecordIsSaidBesideIt) {
-  presenter.setAfterRecord([](const CheckResult&, const CheckSource&, std::int64_t) -> std::string {
-    throw KelvakError("не прочитано");
-  });
-  check("80648 26167");
-  const std::string failed = view.historyNote;
-  EXPECT_NE(failed.find("не прочитано"), std::string::npos) << failed;
-  presenter.setAfterRecord(
-      [](const CheckResult&, const CheckSource&, std::int64_t) { return std::string("дальше"); });
-  source = transmission(U"80648", 2);
-  check("80648");
-  EXPECT_NE(view.historyNote.find("дальше"), std::string::npos) << view.historyNote;
-  EXPECT_EQ(view.historyNote.substr(0, 10), failed.substr(0, 10));  // the record said first
 }
 
 }  // namespace
