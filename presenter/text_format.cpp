@@ -1,6 +1,7 @@
 // Numbers and dates as the windows write them.
 #include "presenter/text_format.h"
 
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -9,34 +10,14 @@
 namespace kelvak {
 
 std::string fixedText(double value, int decimals, bool comma) {
-  // The exact decimal expansion first, then rounded by hand: a half goes up, as the windows have
-  // always shown it (printf would round it to even).
-  char exact[512];
-  std::snprintf(exact, sizeof exact, "%.200f", value);
-  std::string digits(exact);
-  const std::size_t point = digits.find('.');
-  const std::size_t cut = point + 1 + static_cast<std::size_t>(decimals);
-  const bool up = digits[cut] >= '5';
-  digits.resize(decimals > 0 ? cut : point);
-  if (up) {
-    std::size_t k = digits.size();
-    while (k > 0) {
-      --k;
-      if (digits[k] == '.') continue;
-      if (digits[k] == '-') {
-        digits.insert(k + 1, "1");
-        break;
-      }
-      if (digits[k] != '9') {
-        ++digits[k];
-        break;
-      }
-      digits[k] = '0';
-      if (k == 0) digits.insert(0, "1");
-    }
-  }
-  if (comma && decimals > 0) digits[digits.find('.')] = ',';
-  return digits;
+  // printf rounds an exact half to even; the windows have always shown it rounded up.
+  const double scale = std::pow(10.0, decimals), scaled = value * scale;
+  const bool half = std::fma(value, scale, -scaled) == 0 && scaled - std::floor(scaled) == 0.5;
+  char out[64];
+  std::snprintf(out, sizeof out, "%.*f", decimals, half ? std::nextafter(value, HUGE_VAL) : value);
+  std::string text(out);
+  if (comma && decimals > 0) text[text.find('.')] = ',';
+  return text;
 }
 
 std::string localTimeText(std::int64_t time, const char* format) {
