@@ -11,6 +11,7 @@
 #include "text/utf8_path.h"
 #include "export/target_files.h"
 #include "export/transmission_plan.h"
+#include "presenter/text_format.h"
 #include "training/check_source.h"
 
 namespace kelvak {
@@ -38,17 +39,7 @@ const char* promptFor(PromptedControl control) {
 std::string fileNameOf(const std::string& path) { return utf8String(utf8Path(path).filename()); }
 
 // Today in the local calendar, YYYY-MM-DD.
-std::string today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  char text[16];
-  return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d", &local));
-}
+std::string today() { return localTimeText(std::time(nullptr), "%Y-%m-%d"); }
 
 // Characters of a UTF-8 key, its spaces not among them.
 std::size_t keyCharacters(const std::string& key) {
