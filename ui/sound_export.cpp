@@ -2,7 +2,8 @@
 // thread of their own, so the window (and a transmission it plays) goes on meanwhile.
 #include "ui/sound_export.h"
 
-#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
@@ -51,6 +52,31 @@ QString filterSuffix(const QString& filter) {
   const int star = filter.indexOf("*.");
   return star < 0 ? QString() : filter.mid(star + 2).chopped(1);
 }
+
+// Sees F10 before every window of the application while it lives.
+class F10Watch : public QObject {
+ public:
+  explicit F10Watch(std::function<void()> pressed) : pressed_(std::move(pressed)) {
+    qApp->installEventFilter(this);
+  }
+  ~F10Watch() override { qApp->removeEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) {
+      return QObject::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_F10 || key->modifiers() != Qt::NoModifier) return false;
+    // Claimed as a key of its own, it comes as a key press, not as a window's shortcut.
+    event->accept();
+    if (event->type() == QEvent::KeyPress && !key->isAutoRepeat()) pressed_();
+    return true;
+  }
+
+ private:
+  std::function<void()> pressed_;
+};
 
 }  // namespace
 
@@ -109,12 +135,9 @@ ExportRun runExportWithProgress(QWidget* parent, const std::string& fileName,
   progress.setAutoReset(false);
   progress.setAutoClose(false);
   QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] { cancel = true; });
-  // The dialog holds the keyboard, so the main window's F10 is the dialog's too: it cancels the
-  // export and ends the program once the export has cleaned up.
-  QAction quitAction(&progress);
-  quitAction.setShortcut(Qt::Key_F10);
-  progress.addAction(&quitAction);
-  QObject::connect(&quitAction, &QAction::triggered, &loop, [&] {
+  // F10 during the export cancels it and ends the program once the export has cleaned up,
+  // wherever the keyboard is: taken before any window's shortcuts see it.
+  F10Watch f10([&] {
     run.quit = true;
     cancel = true;
     loop.quit();
