@@ -3,10 +3,12 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "presenter/training_presenter.h"
+#include "win32/training_windows.h"
 
 namespace kelvak::win32 {
 
@@ -35,10 +37,19 @@ class TrainingMenu : public TrainingView {
 
   bool ticked(int id) const;
   void tick(int id, bool on);
+  // The windows, made on first use.
+  CheckWindow& checkWindow();
+  CourseDialog& courseDialog();
+  DrillWindow& drillWindow();
+  void dispatch(const std::function<void()>& handler) { gate_.run(handler); }
 
   MainWindow& window_;
+  ErrorGate& gate_;
   HMENU menu_ = nullptr;
   std::unique_ptr<TrainingPresenter> presenter_;
+  std::unique_ptr<CheckWindow> check_;
+  std::unique_ptr<CourseDialog> course_;
+  std::unique_ptr<DrillWindow> drill_;
 };
 
 }  // namespace kelvak::win32
