@@ -1,5 +1,5 @@
 // The command line: option values and ranges, the messages for bad input, exit codes and files.
-#include "export/command_line.h"
+#include "app/command_line.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -59,7 +59,7 @@ TEST(CommandLine, OptionsGiveTheWindowsSettings) {
             "100 --char-pause 5 --group-pause 1 --long-zero --special-signs --no-key --seed "
             "18446744073709551615"));
   ASSERT_EQ(cl.action, CommandLine::Action::Export);
-  EXPECT_FALSE(cl.options.writeKey);
+  EXPECT_FALSE(cl.options.keyPath);  // --no-key
   EXPECT_EQ(cl.options.seed, 18446744073709551615u);
   const TransmissionSettings s = settingsFor(cl.options, {});
   EXPECT_EQ(std::tie(s.textKind, s.groups, s.speed, s.frequency, s.charPause, s.groupPause),
@@ -78,12 +78,12 @@ TEST(CommandLine, AFileNamedLikeAnOptionIsWrittenWithItsFolder) {
 
 TEST(CommandLine, EveryPercentMapsToAPositionWhoseLabelShowsIt) {
   for (int percent = 0; percent <= 100; ++percent) {
-    const int position = sliderPositionForPercent(percent);
+    const int position = positionForPercent(percent);
     ASSERT_TRUE(position >= 0 && position <= 127);
     // The label's own computation: (127 - position) × (1/127) × 100, truncated.
     EXPECT_EQ(static_cast<int>((127 - position) * (1.0 / 127) * 100), percent);
   }
-  EXPECT_EQ(sliderPositionForPercent(0), 127);  // no noise draws at all
+  EXPECT_EQ(positionForPercent(0), 127);  // no noise draws at all
 }
 
 struct BadInput {

@@ -1,24 +1,25 @@
 // Parsing the export options and running an export from the command line.
-#include "export/command_line.h"
+#include "app/command_line.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <limits>
+#include <map>
 #include <ostream>
+#include <sstream>
 #include <system_error>
+#include <utility>
 
+#include "app/process.h"
+#include "app/user_files.h"
 #include "base/error.h"
 #include "export/audio_file.h"
-#include "export/command_line_platform.h"
 #include "export/exporter.h"
 #include "text/utf8_path.h"
 #include "training/history.h"
@@ -29,6 +30,7 @@ namespace kelvak {
 namespace {
 
 constexpr const char* kKinds[] = {"digits", "letters", "mixture"};
+constexpr std::size_t kHelpColumn = 23;  // where the help's descriptions begin
 
 struct Range {
   long long min, max;
@@ -63,17 +65,161 @@ std::uint64_t seedValue(const std::string& text) {
   return v;
 }
 
-// A setting's line in the help: its option, meaning, range and initial value.
-std::string optionHelp(Setting setting, const std::string& note = "") {
-  const SettingRow& row = settingRow(setting);
-  std::string head = std::string(row.option) + " " + row.valueName;
-  head.resize(std::max<std::size_t>(head.size() + 1, 21), ' ');
-  return "  " + head + row.meaning + ", " + std::to_string(row.commandLow()) + ".." +
-         std::to_string(row.commandHigh()) + " (" + std::to_string(row.initialValue()) + note +
-         ")\n";
+// The field of the settings record that each numbered option other than --groups sets.
+constexpr std::pair<Setting, int TransmissionSettings::*> kSettingFields[] = {
+    {Setting::Speed, &TransmissionSettings::speed},
+    {Setting::Tone, &TransmissionSettings::frequency},
+    {Setting::Signal, &TransmissionSettings::signalPosition},
+    {Setting::Noise, &TransmissionSettings::noisePosition},
+    {Setting::CharPause, &TransmissionSettings::charPause},
+    {Setting::GroupPause, &TransmissionSettings::groupPause},
+};
+
+// A setting's help: its meaning, the command line's range and the window's initial value.
+std::string settingHelp(const SettingRow& row, const std::string& note = "") {
+  return std::string(row.meaning) + ", " + std::to_string(row.commandLow()) + ".." +
+         std::to_string(row.commandHigh()) + " (" + std::to_string(row.initialValue()) + note + ")";
 }
 
+// The help is CLI11's, with the program's own frame: the usage and what a file holds before the
+// options, the exit status after them, --export in the usage rather than among the options, and
+// lines of their own for an option's special values (--groups all).
+class HelpFormatter : public CLI::Formatter {
+ public:
+  HelpFormatter() { column_width(kHelpColumn); }
+  void addLine(const CLI::Option* after, const std::string& name, const std::string& meaning) {
+    std::ostringstream line;
+    CLI::detail::format_help(line, name, meaning, kHelpColumn);
+    extraLines_[after] += line.str();
+  }
+  std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode) const override {
+    std::string out = app->get_description();
+    for (const CLI::Option* option :
+         app->get_options([](const CLI::Option* o) { return !o->get_group().empty(); })) {
+      out += make_option(option, false);
+      if (const auto extra = extraLines_.find(option); extra != extraLines_.end()) {
+        out += extra->second;
+      }
+    }
+    return out + app->get_footer();
+  }
+
+ private:
+  std::map<const CLI::Option*, std::string> extraLines_;
+};
+
 constexpr const char* kFlags[] = {"--help", "--long-zero", "--special-signs", "--no-key", "--weak"};
+
+bool isOption(const std::string& word) { return word.starts_with("--"); }
+
+// What the options name beside the request: the sets that --text and --course-set chose.
+struct ChosenSets {
+  std::optional<int> text, course;
+};
+
+// Every option with its help, in the help's order, reading its value into `o` and `sets`.
+// An option with a value: the last one given counts, read with the program's own messages. An
+// option right after one that needs a value was meant as an option, not as the value: a file
+// really named so is written "./--no-key".
+void declareOptions(CLI::App& app, ExportRequest& o, ChosenSets& sets) {
+  auto formatter = std::make_shared<HelpFormatter>();
+  app.formatter(formatter);
+  app.set_help_flag();  // --help only chooses what to do
+  app.allow_extras();   // told in the program's words below
+  app.description(
+      "Usage: kelvak                         start the trainer's window\n"
+      "       kelvak --export FILE [options]  write a transmission to a sound file\n"
+      "\n"
+      "The file holds what Play sends with the same settings: the start signal one second\n"
+      "in, then the groups, each symbol at the time the window would send it. Its format\n"
+      "follows the extension: .wav, .flac (both keep the samples exactly), .ogg, .opus, .mp3.\n"
+      "\n"
+      "Options (the window's controls, with their ranges and initial values):\n");
+  app.footer("\nExit status: 0 done, 1 the export failed, 2 bad input.\n");
+  const auto valued = [&](const char* name, const char* valueName, const std::string& help,
+                          std::function<void(const std::string&)> read) {
+    return app
+        .add_option_function<std::string>(
+            name,
+            [name, read = std::move(read)](const std::string& v) {
+              if (isOption(v)) {
+                throw UsageError(std::string(name) + " needs a value, not the option " + v +
+                                 " (a file of that name: ./" + v + ")");
+              }
+              read(v);
+            },
+            help)
+        ->option_text(valueName)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  };
+  const auto flag = [&](const char* name, const std::string& help) { app.add_flag(name, help); };
+
+  valued("--export", "FILE", "", [&o](const std::string& v) { o.audioPath = v; })->group("");
+  valued("--text", "KIND", "digits, letters or mixture (digits)", [&](const std::string& v) {
+    int kind = -1;
+    for (int k = 0; k < 3; ++k) {
+      if (v == kKinds[k] || v == std::to_string(k)) kind = k;
+    }
+    if (kind < 0) throw UsageError("--text: '" + v + "' is not one of digits, letters, mixture");
+    o.settings.textKind = kind;
+    sets.text = kind;
+  });
+  const SettingRow& groups = settingRow(Setting::Groups);
+  const CLI::Option* groupsOption = valued(
+      groups.option, groups.valueName,
+      settingHelp(groups, "; with --file, the\nfile's whole groups, and at most that"),
+      [&o, &groups](const std::string& v) {
+        o.allGroups = v == "all";
+        o.groupsGiven = !o.allGroups;
+        o.settings.groups = groups.initialValue();
+        if (!o.allGroups) {
+          o.settings.groups = static_cast<int>(
+              integerValue(groups.option, v, {groups.commandLow(), groups.commandHigh()}));
+        }
+      });
+  formatter->addLine(groupsOption, "--groups all",
+                     "with --file: every whole group of the file, beyond 999 too");
+  for (const auto& [setting, field] : kSettingFields) {
+    const SettingRow& row = settingRow(setting);
+    valued(row.option, row.valueName, settingHelp(row),
+           [&o, &row, field = field](const std::string& v) {
+             const auto value = static_cast<int>(
+                 integerValue(row.option, v, {row.commandLow(), row.commandHigh()}));
+             o.settings.*field = row.positionFor(value);
+           });
+  }
+  flag("--long-zero", "send the zero as five dashes (digits only)");
+  flag("--special-signs", "include the special signs in letters and mixture");
+  valued("--file", "TEXTFILE", "send the characters of a text file instead of random groups",
+         [&o](const std::string& v) { o.textFile = v; });
+  valued("--seed", "N",
+         "start the random sequence elsewhere (1: the groups of the\n"
+         "first Play after the window opens)",
+         [&o](const std::string& v) { o.seed = seedValue(v); });
+  valued("--lesson", "N",
+         "send lesson N of the course: its characters, the newest\ntwice as often",
+         [&o](const std::string& v) {
+           // The set's own range is known only once every option is read: see
+           // learningWeightsFor.
+           o.lesson = static_cast<int>(integerValue(
+               "--lesson", v, {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}));
+         });
+  valued("--course-set", "SET", "the course's set: letters, digits or mixture (that of --text)",
+         [&sets](const std::string& v) {
+           const auto set = courseSetNamed(v);
+           if (!set) {
+             throw UsageError("--course-set: '" + v + "' is not one of letters, digits, mixture");
+           }
+           sets.course = static_cast<int>(*set);
+         });
+  flag("--weak", "send the characters received worst more often");
+  valued("--history", "FILE", "with --weak: weigh by this history instead of the user's own",
+         [&o](const std::string& v) { o.historyPath = v; });
+  valued("--key", "FILE", "write the answer key there (default: FILE with .key.txt)",
+         [&o](const std::string& v) { o.keyPath = v; });
+  flag("--no-key", "write no answer key");
+  flag("--help", "show this text");
+}
 
 std::string clock(std::int64_t samples) {
   const std::int64_t s = samples / kSampleRate;
@@ -85,90 +231,20 @@ std::string clock(std::int64_t samples) {
 
 }  // namespace
 
-int sliderPositionForPercent(int percent) {
-  try {
-    return positionForPercent(percent);
-  } catch (const KelvakError& e) {
-    throw UsageError(e.what());
-  }
-}
-
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
   CommandLine cl;
-  const auto ours = [](const std::string& a) { return a.starts_with("--"); };
-  if (std::none_of(args.begin(), args.end(), ours)) return cl;
+  if (std::none_of(args.begin(), args.end(), isOption)) return cl;
 
-  ExportOptions& o = cl.options;
-  std::optional<int> textGiven, courseSet;
+  ExportRequest& o = cl.options;
+  ChosenSets sets;
   CLI::App app;
-  app.set_help_flag();  // --help only chooses what to do
-  app.allow_extras();   // told in the program's words below
-  // An option with a value: the last one given counts, read with the program's own messages.
-  // An option right after one that needs a value was meant as an option, not as the value: a file
-  // really named so is written "./--no-key".
-  const auto valued = [&](const char* name, std::function<void(const std::string&)> read) {
-    app.add_option_function<std::string>(
-           name,
-           [name, ours, read = std::move(read)](const std::string& v) {
-             if (ours(v)) {
-               throw UsageError(std::string(name) + " needs a value, not the option " + v +
-                                " (a file of that name: ./" + v + ")");
-             }
-             read(v);
-           })
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  };
-  const auto ranged = [&](Setting setting, int& out) {
-    const SettingRow& row = settingRow(setting);
-    valued(row.option, [&out, &row](const std::string& v) {
-      out = static_cast<int>(integerValue(row.option, v, {row.commandLow(), row.commandHigh()}));
-    });
-  };
-  for (const char* f : kFlags) app.add_flag(f);
-
-  valued("--export", [&](const std::string& v) { o.audioPath = v; });
-  valued("--text", [&](const std::string& v) {
-    int kind = -1;
-    for (int k = 0; k < 3; ++k) {
-      if (v == kKinds[k] || v == std::to_string(k)) kind = k;
-    }
-    if (kind < 0) throw UsageError("--text: '" + v + "' is not one of digits, letters, mixture");
-    o.textKind = kind;
-    textGiven = kind;
-  });
-  valued("--groups", [&](const std::string& v) {
-    o.allGroups = v == "all";
-    o.groups.reset();
-    const SettingRow& row = settingRow(Setting::Groups);
-    const Range range{row.commandLow(), row.commandHigh()};
-    if (!o.allGroups) o.groups = static_cast<int>(integerValue(row.option, v, range));
-  });
-  ranged(Setting::Speed, o.speed);
-  ranged(Setting::Tone, o.frequency);
-  ranged(Setting::Signal, o.signalPercent);
-  ranged(Setting::Noise, o.noisePercent);
-  ranged(Setting::CharPause, o.charPause);
-  ranged(Setting::GroupPause, o.groupPause);
-  valued("--file", [&](const std::string& v) { o.textFile = v; });
-  valued("--seed", [&](const std::string& v) { o.seed = seedValue(v); });
-  valued("--key", [&](const std::string& v) { o.keyPath = v; });
-  valued("--lesson", [&](const std::string& v) {
-    // The set's own range is known only once every option is read: see learningWeightsFor.
-    o.lesson = static_cast<int>(integerValue(
-        "--lesson", v, {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}));
-  });
-  valued("--course-set", [&](const std::string& v) {
-    const auto set = courseSetNamed(v);
-    if (!set) throw UsageError("--course-set: '" + v + "' is not one of letters, digits, mixture");
-    courseSet = static_cast<int>(*set);
-  });
-  valued("--history", [&](const std::string& v) { o.historyPath = v; });
+  declareOptions(app, o, sets);
 
   // "--speed=10" is split here: "--speed=" gives the empty value (CLI11 would wait for the next
   // word), and a flag with a value is refused (CLI11 would take "--no-key=0" as false).
   std::vector<std::string> words;
   for (const std::string& a : args) {
-    const std::size_t eq = ours(a) ? a.find('=') : std::string::npos;
+    const std::size_t eq = isOption(a) ? a.find('=') : std::string::npos;
     if (eq == std::string::npos) {
       words.push_back(a);
       continue;
@@ -191,26 +267,28 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   }
   if (const std::vector<std::string> extras = app.remaining(); !extras.empty()) {
     const std::string& extra = extras.front();
-    if (!ours(extra)) throw UsageError("unexpected argument '" + extra + "'");
+    if (!isOption(extra)) throw UsageError("unexpected argument '" + extra + "'");
     throw UsageError("unknown option '" + extra + "' (kelvak --help lists them)");
   }
-  o.longZero = app.count("--long-zero") > 0;
-  o.specialSigns = app.count("--special-signs") > 0;
-  o.weak = app.count("--weak") > 0;
-  const bool help = app.count("--help") > 0, exportGiven = app.count("--export") > 0;
-  const bool keyGiven = app.count("--key") > 0, noKey = app.count("--no-key") > 0;
-  if (help) {
+  const auto given = [&app](const char* name) { return app.count(name) > 0; };
+  o.settings.longZero = given("--long-zero");
+  o.settings.specialSigns = given("--special-signs");
+  o.weak = given("--weak");
+  if (given("--help")) {
     cl.action = CommandLine::Action::Help;
     return cl;
   }
-  if (!exportGiven) throw UsageError("--export FILE is needed (kelvak --help lists the options)");
-  if (keyGiven && noKey) throw UsageError("--key and --no-key exclude each other");
+  if (!given("--export")) {
+    throw UsageError("--export FILE is needed (kelvak --help lists the options)");
+  }
+  const bool noKey = given("--no-key");
+  if (given("--key") && noKey) throw UsageError("--key and --no-key exclude each other");
   if (o.allGroups && !o.textFile) throw UsageError("--groups all needs --file");
-  if (courseSet && !o.lesson) throw UsageError("--course-set needs --lesson N");
-  if (courseSet && textGiven && *courseSet != *textGiven) {
+  if (sets.course && !o.lesson) throw UsageError("--course-set needs --lesson N");
+  if (sets.course && sets.text && *sets.course != *sets.text) {
     throw UsageError("--text and --course-set name different sets");
   }
-  if (courseSet) o.textKind = *courseSet;
+  if (sets.course) o.settings.textKind = *sets.course;
   if (o.historyPath && !o.weak) throw UsageError("--history needs --weak");
   if (o.textFile && (o.lesson || o.weak)) {
     throw UsageError("--file sends a text: --lesson and --weak choose random groups");
@@ -225,9 +303,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     throw UsageError("--export: this build cannot write " + std::string(audioFormatName(*format)) +
                      " files, only WAV: '" + o.audioPath + "'");
   }
-  o.writeKey = !noKey;
-  if (o.writeKey && !o.keyPath) o.keyPath = defaultKeyPath(o.audioPath);
-  if (o.writeKey && *o.keyPath == o.audioPath) {
+  if (noKey) {
+    o.keyPath.reset();
+  } else if (!o.keyPath) {
+    o.keyPath = defaultKeyPath(o.audioPath);
+  }
+  if (o.keyPath && *o.keyPath == o.audioPath) {
     throw UsageError("--key names the sound file itself");
   }
   cl.action = CommandLine::Action::Export;
@@ -235,71 +316,34 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string helpText() {
-  using namespace std::string_literals;
-  return "Usage: kelvak                         start the trainer's window\n"
-         "       kelvak --export FILE [options]  write a transmission to a sound file\n"
-         "\n"
-         "The file holds what Play sends with the same settings: the start signal one second\n"
-         "in, then the groups, each symbol at the time the window would send it. Its format\n"
-         "follows the extension: .wav, .flac (both keep the samples exactly), .ogg, .opus, .mp3.\n"
-         "\n"
-         "Options (the window's controls, with their ranges and initial values):\n"
-         "  --text KIND          digits, letters or mixture (digits)\n"s +
-         optionHelp(Setting::Groups, "; with --file, the\n" + std::string(23, ' ') +
-                                         "file's whole groups, and at most that") +
-         "  --groups all         with --file: every whole group of the file, beyond 999 too\n" +
-         optionHelp(Setting::Speed) + optionHelp(Setting::Tone) + optionHelp(Setting::Signal) +
-         optionHelp(Setting::Noise) + optionHelp(Setting::CharPause) +
-         optionHelp(Setting::GroupPause) +
-         "  --long-zero          send the zero as five dashes (digits only)\n"
-         "  --special-signs      include the special signs in letters and mixture\n"
-         "  --file TEXTFILE      send the characters of a text file instead of random groups\n"
-         "  --seed N             start the random sequence elsewhere (1: the groups of the\n"
-         "                       first Play after the window opens)\n"
-         "  --lesson N           send lesson N of the course: its characters, the newest\n"
-         "                       twice as often\n"
-         "  --course-set SET     the course's set: letters, digits or mixture (that of --text)\n"
-         "  --weak               send the characters received worst more often\n"
-         "  --history FILE       with --weak: weigh by this history instead of the user's own\n"
-         "  --key FILE           write the answer key there (default: FILE with .key.txt)\n"
-         "  --no-key             write no answer key\n"
-         "  --help               show this text\n"
-         "\n"
-         "Exit status: 0 done, 1 the export failed, 2 bad input.\n";
+  ExportRequest request;
+  ChosenSets sets;
+  CLI::App app;
+  declareOptions(app, request, sets);
+  return app.help();
 }
 
-TransmissionSettings settingsFor(const ExportOptions& o, const FileText& text) {
-  TransmissionSettings s;
-  s.speed = o.speed;
-  s.textKind = o.textKind;
-  s.frequency = o.frequency;
-  s.signalPosition = sliderPositionForPercent(o.signalPercent);
-  s.noisePosition = sliderPositionForPercent(o.noisePercent);
-  s.charPause = o.charPause;
-  s.groupPause = o.groupPause;
-  s.longZero = o.longZero;
-  s.specialSigns = o.specialSigns;
+TransmissionSettings settingsFor(const ExportRequest& o, const FileText& text) {
+  TransmissionSettings s = o.settings;
   s.randomSource = !o.textFile;
   if (o.textFile) {
     // Loading a file sets the group count to its whole groups and limits the spin arrows to it.
-    s.groups = o.groups.value_or(text.groups());
+    if (!o.groupsGiven) s.groups = text.groups();
     if (s.groups > text.groups()) {
       throw UsageError("--groups: " + std::to_string(s.groups) + " is out of range 0.." +
                        std::to_string(text.groups()) + " (the whole groups of '" + *o.textFile +
                        "')");
     }
-  } else {
-    s.groups = o.groups.value_or(settingRow(Setting::Groups).initialValue());
   }
   return s;
 }
 
-std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportOptions& o) {
+std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportRequest& o) {
   if (!o.lesson && !o.weak) return nullptr;
   LearningPath path;
   if (o.lesson) {
-    const auto set = static_cast<CourseSet>(o.textKind);
-    const int last = lessonCount(set, o.specialSigns);
+    const auto set = static_cast<CourseSet>(o.settings.textKind);
+    const int last = lessonCount(set, o.settings.specialSigns);
     if (*o.lesson < 1 || *o.lesson > last) {
       throw UsageError("--lesson: " + std::to_string(*o.lesson) + " is out of range 1.." +
                        std::to_string(last) + " (the lessons of " +
@@ -321,7 +365,7 @@ std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportOptions& o) 
         throw UsageError("--history: cannot read '" + *o.historyPath + "': " + error.message());
       }
     }
-    const HistoryContents contents = History(o.historyPath.value_or(userHistoryPath())).load();
+    const HistoryContents contents = History(o.historyPath.value_or(userFilePath(UserFile::History))).load();
     if (o.historyPath) {
       if (contents.records.empty() && !contents.damagedLines.empty()) {
         throw UsageError("--history: '" + *o.historyPath + "' holds no readable check (" +
@@ -330,10 +374,11 @@ std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportOptions& o) 
     }
     path.setHistory(contents.records);
   }
-  return path.weightsFor({true, o.textKind, o.longZero, o.specialSigns, nullptr});
+  return path.weightsFor(
+      {true, o.settings.textKind, o.settings.longZero, o.settings.specialSigns, nullptr});
 }
 
-int runExportCommand(const ExportOptions& options, std::ostream& err, bool terminal,
+int runExportCommand(const ExportRequest& options, std::ostream& err, bool terminal,
                      const volatile std::sig_atomic_t* stop) {
   try {
     FileText text;
@@ -351,7 +396,7 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
     }
     if (options.textFile && !options.allGroups && text.count() > kMaxFileSymbols) {
       // Read whole, to tell the learner how much of a long file is left out.
-      if (!options.groups) {
+      if (!options.groupsGiven) {
         err << "kelvak: '" << *options.textFile << "' holds " << text.groups()
             << " whole groups; the first " << kMaxGroups
             << " are exported (--groups all exports them all)\n";
@@ -401,9 +446,7 @@ int runExportCommand(const ExportOptions& options, std::ostream& err, bool termi
       shown = true;
       return true;
     };
-    const bool written = writeExport(
-        plan, options.audioPath, options.writeKey ? options.keyPath : std::optional<std::string>{},
-        progress, source);
+    const bool written = writeExport(plan, options.audioPath, options.keyPath, progress, source);
     if (shown) err << "\n";
     if (!written) {
       err << "kelvak: stopped; " << options.audioPath << " was not written\n";
