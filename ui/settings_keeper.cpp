@@ -3,12 +3,11 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDir>
 #include <QMenu>
 #include <QSlider>
-#include <QStandardPaths>
 #include <algorithm>
 
+#include "app/user_files.h"
 #include "base/error.h"
 #include "presenter/error_gate.h"
 #include "text/int_text.h"
@@ -46,8 +45,7 @@ SettingsKeeper::SettingsKeeper(MainWindow& window, HelpWindow* help, ErrorGate& 
 }
 
 std::string SettingsKeeper::defaultPath() {
-  const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-  return QDir(dir).filePath("settings.json").toStdString();
+  return userFilePath(UserFile::Settings);
 }
 
 KeptSettings SettingsKeeper::current() const {

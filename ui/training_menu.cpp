@@ -3,12 +3,11 @@
 
 #include <QAction>
 #include <QDateTime>
-#include <QDir>
 #include <QLayout>
 #include <QMenu>
-#include <QStandardPaths>
 #include <chrono>
 
+#include "app/user_files.h"
 #include "base/error.h"
 #include "presenter/error_gate.h"
 #include "playback/transmission.h"
@@ -128,8 +127,7 @@ TrainingMenu::~TrainingMenu() {
 }
 
 std::string TrainingMenu::defaultHistoryPath() {
-  const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  return QDir(dir).filePath("history.jsonl").toStdString();
+  return userFilePath(UserFile::History);
 }
 
 CheckWindow& TrainingMenu::checkWindow() {

@@ -93,7 +93,7 @@ class TrainingMenu : public QObject {
   TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string historyPath = {});
   ~TrainingMenu() override;
 
-  // The history file in the user's data folder (QStandardPaths::AppDataLocation).
+  // The history file in the user's data folder (userFilePath).
   static std::string defaultHistoryPath();
 
   // The windows, made on first use.
