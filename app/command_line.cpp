@@ -36,33 +36,72 @@ struct Range {
   long long min, max;
 };
 
-long long integerValue(const std::string& option, const std::string& text, Range range) {
+// A word of the command line as an integer in `range`, or why it is none (CLI11 puts the option's
+// name before that).
+std::optional<long long> integerIn(const std::string& text, Range range, std::string& why) {
   long long v = 0;
   const char* first = text.data();
   const char* last = first + text.size();
   if (first != last && *first == '+') ++first;
   const auto [end, ec] = std::from_chars(first, last, v);
   if (text.empty() || ec == std::errc::invalid_argument || end != last) {
-    throw UsageError(option + ": '" + text + "' is not an integer");
+    why = "'" + text + "' is not an integer";
+    return std::nullopt;
   }
   if (ec == std::errc::result_out_of_range || v < range.min || v > range.max) {
-    throw UsageError(option + ": " + text + " is out of range " + std::to_string(range.min) + ".." +
-                     std::to_string(range.max));
+    why = text + " is out of range " + std::to_string(range.min) + ".." + std::to_string(range.max);
+    return std::nullopt;
   }
   return v;
 }
 
-std::uint64_t seedValue(const std::string& text) {
-  std::uint64_t v = 0;
-  const char* last = text.data() + text.size();
-  const auto [end, ec] = std::from_chars(text.data(), last, v);
-  if (text.empty() || ec == std::errc::invalid_argument || end != last) {
-    throw UsageError("--seed: '" + text + "' is not an integer in 0..18446744073709551615");
-  }
-  if (ec == std::errc::result_out_of_range) {
-    throw UsageError("--seed: " + text + " is out of range 0..18446744073709551615");
-  }
-  return v;
+// CLI11's check of an integer option's value, with the program's messages. The value goes on in
+// plain decimal (CLI11 itself would read "010" as octal), or as `store` turns it. Only the last
+// value given counts, so only that one is checked.
+CLI::Validator integerCheck(Range range, std::function<long long(long long)> store = nullptr) {
+  return CLI::Validator(
+             [range, store](std::string& text) {
+               std::string why;
+               const std::optional<long long> v = integerIn(text, range, why);
+               if (v) text = std::to_string(store ? store(*v) : *v);
+               return why;
+             },
+             "")
+      .application_index(0);
+}
+
+CLI::Validator seedCheck() {
+  return CLI::Validator(
+             [](std::string& text) -> std::string {
+               std::uint64_t v = 0;
+               const char* last = text.data() + text.size();
+               const auto [end, ec] = std::from_chars(text.data(), last, v);
+               if (text.empty() || ec == std::errc::invalid_argument || end != last) {
+                 return "'" + text + "' is not an integer in 0..18446744073709551615";
+               }
+               if (ec == std::errc::result_out_of_range) {
+                 return text + " is out of range 0..18446744073709551615";
+               }
+               text = std::to_string(v);
+               return "";
+             },
+             "")
+      .application_index(0);
+}
+
+// An option right after one that needs a value was meant as an option, not as the value: a file
+// really named so is written "./--no-key".
+CLI::Validator notAnOption(const char* name) {
+  return CLI::Validator(
+             [name](std::string& v) -> std::string {
+               if (v.starts_with("--")) {
+                 throw UsageError(std::string(name) + " needs a value, not the option " + v +
+                                  " (a file of that name: ./" + v + ")");
+               }
+               return "";
+             },
+             "")
+      .application_index(0);
 }
 
 // The field of the settings record that each numbered option other than --groups sets.
@@ -73,6 +112,32 @@ constexpr std::pair<Setting, int TransmissionSettings::*> kSettingFields[] = {
     {Setting::Noise, &TransmissionSettings::noisePosition},
     {Setting::CharPause, &TransmissionSettings::charPause},
     {Setting::GroupPause, &TransmissionSettings::groupPause},
+};
+
+// The rules between options, in the order the program names the first one broken, in its own
+// words. CLI11 keeps the pairs apart or together; two rules depend on the values.
+enum class Relation {
+  Excludes,
+  Needs,
+  NeedsForAll,  // with the value "all"
+  SameSet,      // both name the same set
+};
+struct OptionRule {
+  const char* option;
+  Relation relation;
+  const char* other;
+  const char* message;
+};
+constexpr const char* kFileSendsAText =
+    "--file sends a text: --lesson and --weak choose random groups";
+constexpr OptionRule kOptionRules[] = {
+    {"--key", Relation::Excludes, "--no-key", "--key and --no-key exclude each other"},
+    {"--groups", Relation::NeedsForAll, "--file", "--groups all needs --file"},
+    {"--course-set", Relation::Needs, "--lesson", "--course-set needs --lesson N"},
+    {"--text", Relation::SameSet, "--course-set", "--text and --course-set name different sets"},
+    {"--history", Relation::Needs, "--weak", "--history needs --weak"},
+    {"--file", Relation::Excludes, "--lesson", kFileSendsAText},
+    {"--file", Relation::Excludes, "--weak", kFileSendsAText},
 };
 
 // A setting's help: its meaning, the command line's range and the window's initial value.
@@ -91,6 +156,10 @@ class HelpFormatter : public CLI::Formatter {
     std::ostringstream line;
     CLI::detail::format_help(line, name, meaning, kHelpColumn);
     extraLines_[after] += line.str();
+  }
+  // The value's name alone: the rules between options are the help's prose.
+  std::string make_option_opts(const CLI::Option* option) const override {
+    return option->get_option_text().empty() ? "" : " " + option->get_option_text();
   }
   std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode) const override {
     std::string out = app->get_description();
@@ -112,20 +181,12 @@ constexpr const char* kFlags[] = {"--help", "--long-zero", "--special-signs", "-
 
 bool isOption(const std::string& word) { return word.starts_with("--"); }
 
-// What the options name beside the request: the sets that --text and --course-set chose.
-struct ChosenSets {
-  std::optional<int> text, course;
-};
-
-// Every option with its help, in the help's order, reading its value into `o` and `sets`.
-// An option with a value: the last one given counts, read with the program's own messages. An
-// option right after one that needs a value was meant as an option, not as the value: a file
-// really named so is written "./--no-key".
-void declareOptions(CLI::App& app, ExportRequest& o, ChosenSets& sets) {
+// Every option with its help, in the help's order, reading its value into `o` and `course`.
+void declareOptions(CLI::App& app, ExportRequest& o, int& course) {
   auto formatter = std::make_shared<HelpFormatter>();
   app.formatter(formatter);
-  app.set_help_flag();  // --help only chooses what to do
-  app.allow_extras();   // told in the program's words below
+  app.set_help_flag();  // no -h: the program's --help comes last
+  app.allow_extras();   // told in the program's words
   app.description(
       "Usage: kelvak                         start the trainer's window\n"
       "       kelvak --export FILE [options]  write a transmission to a sound file\n"
@@ -136,89 +197,108 @@ void declareOptions(CLI::App& app, ExportRequest& o, ChosenSets& sets) {
       "\n"
       "Options (the window's controls, with their ranges and initial values):\n");
   app.footer("\nExit status: 0 done, 1 the export failed, 2 bad input.\n");
-  const auto valued = [&](const char* name, const char* valueName, const std::string& help,
-                          std::function<void(const std::string&)> read) {
-    return app
-        .add_option_function<std::string>(
-            name,
-            [name, read = std::move(read)](const std::string& v) {
-              if (isOption(v)) {
-                throw UsageError(std::string(name) + " needs a value, not the option " + v +
-                                 " (a file of that name: ./" + v + ")");
-              }
-              read(v);
-            },
-            help)
-        ->option_text(valueName)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  };
-  const auto flag = [&](const char* name, const std::string& help) { app.add_flag(name, help); };
-
-  valued("--export", "FILE", "", [&o](const std::string& v) { o.audioPath = v; })->group("");
-  valued("--text", "KIND", "digits, letters or mixture (digits)", [&](const std::string& v) {
-    int kind = -1;
-    for (int k = 0; k < 3; ++k) {
-      if (v == kKinds[k] || v == std::to_string(k)) kind = k;
+  // An option with a value, `into` a variable or a function; the last one given counts, read by
+  // `value` (which may rewrite it) after the check that it is no option.
+  const auto valued = [&app](const char* name, auto& into, const char* valueName,
+                             const std::string& help, CLI::Validator value = {}) {
+    CLI::Option* option;
+    if constexpr (std::is_invocable_v<decltype(into), const std::string&>) {
+      option = app.add_option_function<std::string>(name, into, help);
+    } else {
+      option = app.add_option(name, into, help);
     }
-    if (kind < 0) throw UsageError("--text: '" + v + "' is not one of digits, letters, mixture");
-    o.settings.textKind = kind;
-    sets.text = kind;
-  });
+    // CLI11 runs the last transform added first.
+    return option->option_text(valueName)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->transform(value)
+        ->transform(notAnOption(name));
+  };
+  const auto into = [](std::optional<std::string>& field) {
+    return std::function<void(const std::string&)>([&field](const std::string& v) { field = v; });
+  };
+  const auto named = [](const char* option, auto indexOf, const char* names) {
+    return CLI::Validator(
+               [option, indexOf, names](std::string& v) -> std::string {
+                 const std::optional<int> index = indexOf(v);
+                 if (!index) return "'" + v + "' is not one of " + names;
+                 v = std::to_string(*index);
+                 return "";
+               },
+               "")
+        .application_index(0);
+  };
+
+  valued("--export", o.audioPath, "FILE", "")->group("")->required();
+  valued("--text", o.settings.textKind, "KIND", "digits, letters or mixture (digits)",
+         named(
+          "--text",
+          [](const std::string& v) -> std::optional<int> {
+            for (int k = 0; k < 3; ++k) {
+              if (v == kKinds[k] || v == std::to_string(k)) return k;
+            }
+            return std::nullopt;
+          },
+          "digits, letters, mixture"));
   const SettingRow& groups = settingRow(Setting::Groups);
-  const CLI::Option* groupsOption = valued(
-      groups.option, groups.valueName,
-      settingHelp(groups, "; with --file, the\nfile's whole groups, and at most that"),
-      [&o, &groups](const std::string& v) {
-        o.allGroups = v == "all";
-        o.groupsGiven = !o.allGroups;
-        o.settings.groups = groups.initialValue();
-        if (!o.allGroups) {
-          o.settings.groups = static_cast<int>(
-              integerValue(groups.option, v, {groups.commandLow(), groups.commandHigh()}));
-        }
-      });
+  auto readGroups = std::function<void(const std::string&)>([&o](const std::string& v) {
+    o.allGroups = v == "all";
+    o.groupsGiven = !o.allGroups;
+    o.settings.groups = o.allGroups ? settingRow(Setting::Groups).initialValue() : std::stoi(v);
+  });
+  const CLI::Validator groupCount = integerCheck({groups.commandLow(), groups.commandHigh()});
+  CLI::Option* groupsOption =
+      valued(groups.option, readGroups, groups.valueName,
+             settingHelp(groups, "; with --file, the\nfile's whole groups, and at most that"),
+             CLI::Validator(
+                 [groupCount](std::string& v) { return v == "all" ? "" : groupCount(v); }, "")
+                 .application_index(0));
   formatter->addLine(groupsOption, "--groups all",
                      "with --file: every whole group of the file, beyond 999 too");
   for (const auto& [setting, field] : kSettingFields) {
     const SettingRow& row = settingRow(setting);
-    valued(row.option, row.valueName, settingHelp(row),
-           [&o, &row, field = field](const std::string& v) {
-             const auto value = static_cast<int>(
-                 integerValue(row.option, v, {row.commandLow(), row.commandHigh()}));
-             o.settings.*field = row.positionFor(value);
-           });
+    valued(row.option, o.settings.*field, row.valueName, settingHelp(row),
+           integerCheck({row.commandLow(), row.commandHigh()},
+                        [&row](long long v) { return row.positionFor(static_cast<int>(v)); }));
   }
-  flag("--long-zero", "send the zero as five dashes (digits only)");
-  flag("--special-signs", "include the special signs in letters and mixture");
-  valued("--file", "TEXTFILE", "send the characters of a text file instead of random groups",
-         [&o](const std::string& v) { o.textFile = v; });
-  valued("--seed", "N",
+  app.add_flag("--long-zero", o.settings.longZero, "send the zero as five dashes (digits only)");
+  app.add_flag("--special-signs", o.settings.specialSigns,
+               "include the special signs in letters and mixture");
+  auto readFile = into(o.textFile);
+  valued("--file", readFile, "TEXTFILE",
+         "send the characters of a text file instead of random groups");
+  valued("--seed", o.seed, "N",
          "start the random sequence elsewhere (1: the groups of the\n"
          "first Play after the window opens)",
-         [&o](const std::string& v) { o.seed = seedValue(v); });
-  valued("--lesson", "N",
+         seedCheck());
+  // The set's own range is known only once every option is read: see learningWeightsFor.
+  auto readLesson = std::function<void(const std::string&)>(
+      [&o](const std::string& v) { o.lesson = std::stoi(v); });
+  valued("--lesson", readLesson, "N",
          "send lesson N of the course: its characters, the newest\ntwice as often",
-         [&o](const std::string& v) {
-           // The set's own range is known only once every option is read: see
-           // learningWeightsFor.
-           o.lesson = static_cast<int>(integerValue(
-               "--lesson", v, {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}));
-         });
-  valued("--course-set", "SET", "the course's set: letters, digits or mixture (that of --text)",
-         [&sets](const std::string& v) {
-           const auto set = courseSetNamed(v);
-           if (!set) {
-             throw UsageError("--course-set: '" + v + "' is not one of letters, digits, mixture");
-           }
-           sets.course = static_cast<int>(*set);
-         });
-  flag("--weak", "send the characters received worst more often");
-  valued("--history", "FILE", "with --weak: weigh by this history instead of the user's own",
-         [&o](const std::string& v) { o.historyPath = v; });
-  valued("--key", "FILE", "write the answer key there (default: FILE with .key.txt)",
-         [&o](const std::string& v) { o.keyPath = v; });
-  flag("--no-key", "write no answer key");
-  flag("--help", "show this text");
+         integerCheck({std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}));
+  valued("--course-set", course, "SET",
+         "the course's set: letters, digits or mixture (that of --text)",
+         named(
+          "--course-set",
+          [](const std::string& v) -> std::optional<int> {
+            const std::optional<CourseSet> set = courseSetNamed(v);
+            return set ? std::optional<int>(static_cast<int>(*set)) : std::nullopt;
+          },
+          "letters, digits, mixture"));
+  app.add_flag("--weak", o.weak, "send the characters received worst more often");
+  auto readHistory = into(o.historyPath);
+  valued("--history", readHistory, "FILE",
+         "with --weak: weigh by this history instead of the user's own");
+  auto readKey = into(o.keyPath);
+  valued("--key", readKey, "FILE", "write the answer key there (default: FILE with .key.txt)");
+  const std::string noKey = "write no answer key";
+  app.add_flag("--no-key", noKey);
+  app.set_help_flag("--help", "show this text");
+  for (const OptionRule& rule : kOptionRules) {
+    CLI::Option* option = app.get_option(rule.option);
+    if (rule.relation == Relation::Excludes) option->excludes(rule.other);
+    if (rule.relation == Relation::Needs) option->needs(rule.other);
+  }
 }
 
 std::string clock(std::int64_t samples) {
@@ -236,9 +316,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   if (std::none_of(args.begin(), args.end(), isOption)) return cl;
 
   ExportRequest& o = cl.options;
-  ChosenSets sets;
+  int course = 0;
   CLI::App app;
-  declareOptions(app, o, sets);
+  declareOptions(app, o, course);
 
   // "--speed=10" is split here: "--speed=" gives the empty value (CLI11 would wait for the next
   // word), and a flag with a value is refused (CLI11 would take "--no-key=0" as false).
@@ -257,8 +337,18 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     words.push_back(a.substr(eq + 1));
   }
   std::reverse(words.begin(), words.end());  // as CLI11 takes them
+  // CLI11 reads the values first, then the help, then the rules between options; an unknown word
+  // is named before the help and the rules.
+  bool help = false, exportMissing = false;
   try {
     app.parse(words);
+  } catch (const CLI::CallForHelp&) {
+    help = true;
+  } catch (const CLI::RequiredError&) {
+    exportMissing = true;
+  } catch (const CLI::ExcludesError&) {
+    // Named below, with the rules on values, in the program's order.
+  } catch (const CLI::RequiresError&) {
   } catch (const CLI::ArgumentMismatch&) {
     // Any word after an option is taken as its value: only the last one can miss it.
     throw UsageError(args.back() + " needs a value");
@@ -270,29 +360,24 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (!isOption(extra)) throw UsageError("unexpected argument '" + extra + "'");
     throw UsageError("unknown option '" + extra + "' (kelvak --help lists them)");
   }
-  const auto given = [&app](const char* name) { return app.count(name) > 0; };
-  o.settings.longZero = given("--long-zero");
-  o.settings.specialSigns = given("--special-signs");
-  o.weak = given("--weak");
-  if (given("--help")) {
+  if (help) {
     cl.action = CommandLine::Action::Help;
     return cl;
   }
-  if (!given("--export")) {
+  if (exportMissing) {
     throw UsageError("--export FILE is needed (kelvak --help lists the options)");
   }
-  const bool noKey = given("--no-key");
-  if (given("--key") && noKey) throw UsageError("--key and --no-key exclude each other");
-  if (o.allGroups && !o.textFile) throw UsageError("--groups all needs --file");
-  if (sets.course && !o.lesson) throw UsageError("--course-set needs --lesson N");
-  if (sets.course && sets.text && *sets.course != *sets.text) {
-    throw UsageError("--text and --course-set name different sets");
+  const auto given = [&app](const char* name) { return app.count(name) > 0; };
+  for (const OptionRule& rule : kOptionRules) {
+    const bool both = given(rule.option) && given(rule.other);
+    const bool broken =
+        (rule.relation == Relation::Excludes && both) ||
+        (rule.relation == Relation::Needs && given(rule.option) && !given(rule.other)) ||
+        (rule.relation == Relation::NeedsForAll && o.allGroups && !given(rule.other)) ||
+        (rule.relation == Relation::SameSet && both && course != o.settings.textKind);
+    if (broken) throw UsageError(rule.message);
   }
-  if (sets.course) o.settings.textKind = *sets.course;
-  if (o.historyPath && !o.weak) throw UsageError("--history needs --weak");
-  if (o.textFile && (o.lesson || o.weak)) {
-    throw UsageError("--file sends a text: --lesson and --weak choose random groups");
-  }
+  if (given("--course-set")) o.settings.textKind = course;
   if (o.audioPath.empty()) throw UsageError("--export needs a file name");
   const std::optional<AudioFormat> format = audioFormatForPath(o.audioPath);
   if (!format) {
@@ -303,7 +388,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     throw UsageError("--export: this build cannot write " + std::string(audioFormatName(*format)) +
                      " files, only WAV: '" + o.audioPath + "'");
   }
-  if (noKey) {
+  if (given("--no-key")) {
     o.keyPath.reset();
   } else if (!o.keyPath) {
     o.keyPath = defaultKeyPath(o.audioPath);
@@ -317,9 +402,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 
 std::string helpText() {
   ExportRequest request;
-  ChosenSets sets;
+  int course = 0;
   CLI::App app;
-  declareOptions(app, request, sets);
+  declareOptions(app, request, course);
   return app.help();
 }
 
