@@ -177,8 +177,6 @@ class HelpFormatter : public CLI::Formatter {
   std::map<const CLI::Option*, std::string> extraLines_;
 };
 
-constexpr const char* kFlags[] = {"--help", "--long-zero", "--special-signs", "--no-key", "--weak"};
-
 bool isOption(const std::string& word) { return word.starts_with("--"); }
 
 // Every option with its help, in the help's order, reading its value into `o` and `course`.
@@ -216,9 +214,10 @@ void declareOptions(CLI::App& app, ExportRequest& o, int& course) {
   const auto into = [](std::optional<std::string>& field) {
     return std::function<void(const std::string&)>([&field](const std::string& v) { field = v; });
   };
-  const auto named = [](const char* option, auto indexOf, const char* names) {
+  // A value that names one of a few things, handed on as the thing's number.
+  const auto named = [](auto indexOf, const char* names) {
     return CLI::Validator(
-               [option, indexOf, names](std::string& v) -> std::string {
+               [indexOf, names](std::string& v) -> std::string {
                  const std::optional<int> index = indexOf(v);
                  if (!index) return "'" + v + "' is not one of " + names;
                  v = std::to_string(*index);
@@ -231,27 +230,25 @@ void declareOptions(CLI::App& app, ExportRequest& o, int& course) {
   valued("--export", o.audioPath, "FILE", "")->group("")->required();
   valued("--text", o.settings.textKind, "KIND", "digits, letters or mixture (digits)",
          named(
-          "--text",
-          [](const std::string& v) -> std::optional<int> {
-            for (int k = 0; k < 3; ++k) {
-              if (v == kKinds[k] || v == std::to_string(k)) return k;
-            }
-            return std::nullopt;
-          },
-          "digits, letters, mixture"));
+             [](const std::string& v) -> std::optional<int> {
+               for (int k = 0; k < 3; ++k) {
+                 if (v == kKinds[k] || v == std::to_string(k)) return k;
+               }
+               return std::nullopt;
+             },
+             "digits, letters, mixture"));
   const SettingRow& groups = settingRow(Setting::Groups);
-  auto readGroups = std::function<void(const std::string&)>([&o](const std::string& v) {
+  auto readGroups = std::function<void(const std::string&)>([&o, &groups](const std::string& v) {
     o.allGroups = v == "all";
     o.groupsGiven = !o.allGroups;
-    o.settings.groups = o.allGroups ? settingRow(Setting::Groups).initialValue() : std::stoi(v);
+    o.settings.groups = o.allGroups ? groups.initialValue() : std::stoi(v);
   });
   const CLI::Validator groupCount = integerCheck({groups.commandLow(), groups.commandHigh()});
-  CLI::Option* groupsOption =
-      valued(groups.option, readGroups, groups.valueName,
-             settingHelp(groups, "; with --file, the\nfile's whole groups, and at most that"),
-             CLI::Validator(
-                 [groupCount](std::string& v) { return v == "all" ? "" : groupCount(v); }, "")
-                 .application_index(0));
+  CLI::Option* groupsOption = valued(
+      groups.option, readGroups, groups.valueName,
+      settingHelp(groups, "; with --file, the\nfile's whole groups, and at most that"),
+      CLI::Validator([groupCount](std::string& v) { return v == "all" ? "" : groupCount(v); }, "")
+          .application_index(0));
   formatter->addLine(groupsOption, "--groups all",
                      "with --file: every whole group of the file, beyond 999 too");
   for (const auto& [setting, field] : kSettingFields) {
@@ -279,12 +276,11 @@ void declareOptions(CLI::App& app, ExportRequest& o, int& course) {
   valued("--course-set", course, "SET",
          "the course's set: letters, digits or mixture (that of --text)",
          named(
-          "--course-set",
-          [](const std::string& v) -> std::optional<int> {
-            const std::optional<CourseSet> set = courseSetNamed(v);
-            return set ? std::optional<int>(static_cast<int>(*set)) : std::nullopt;
-          },
-          "letters, digits, mixture"));
+             [](const std::string& v) -> std::optional<int> {
+               const std::optional<CourseSet> set = courseSetNamed(v);
+               return set ? std::optional<int>(static_cast<int>(*set)) : std::nullopt;
+             },
+             "letters, digits, mixture"));
   app.add_flag("--weak", o.weak, "send the characters received worst more often");
   auto readHistory = into(o.historyPath);
   valued("--history", readHistory, "FILE",
@@ -330,7 +326,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       continue;
     }
     const std::string name = a.substr(0, eq);
-    if (std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags)) {
+    if (const CLI::Option* flag = app.get_option_no_throw(name);
+        flag && flag->get_expected_max() == 0) {
       throw UsageError(name + " takes no value");
     }
     words.push_back(name);
@@ -349,6 +346,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   } catch (const CLI::ExcludesError&) {
     // Named below, with the rules on values, in the program's order.
   } catch (const CLI::RequiresError&) {
+    // The same.
   } catch (const CLI::ArgumentMismatch&) {
     // Any word after an option is taken as its value: only the last one can miss it.
     throw UsageError(args.back() + " needs a value");
@@ -450,7 +448,8 @@ std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportRequest& o) 
         throw UsageError("--history: cannot read '" + *o.historyPath + "': " + error.message());
       }
     }
-    const HistoryContents contents = History(o.historyPath.value_or(userFilePath(UserFile::History))).load();
+    const HistoryContents contents =
+        History(o.historyPath.value_or(userFilePath(UserFile::History))).load();
     if (o.historyPath) {
       if (contents.records.empty() && !contents.damagedLines.empty()) {
         throw UsageError("--history: '" + *o.historyPath + "' holds no readable check (" +

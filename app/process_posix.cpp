@@ -1,6 +1,8 @@
 // The terminal and the signals on Linux.
 #include <unistd.h>
 
+#include <initializer_list>
+
 #include "app/process.h"
 
 namespace kelvak {

@@ -122,13 +122,14 @@ TEST(CommandLine, EachSettingsRowGivesItsOptionsDefaultRangeAndHelp) {
         parseCommandLine({"--export", "a.wav", row.option, std::to_string(value)});
         ADD_FAILURE() << value << " taken";
       } catch (const UsageError& e) {
-        EXPECT_EQ(e.what(), row.option + (": " + std::to_string(value)) + " is out of range " +
-                                range);
+        EXPECT_EQ(e.what(),
+                  row.option + (": " + std::to_string(value)) + " is out of range " + range);
       }
     }
     const std::size_t line = help.find("\n  " + std::string(row.option) + " " + row.valueName);
     ASSERT_NE(line, std::string::npos);
-    EXPECT_NE(help.find(range + " (" + std::to_string(row.initialValue()), line), std::string::npos);
+    EXPECT_NE(help.find(range + " (" + std::to_string(row.initialValue()), line),
+              std::string::npos);
   }
 }
 
