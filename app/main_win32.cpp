@@ -1,5 +1,5 @@
-// Entry point of Kelvak on Windows. The windows are not built for Windows yet: the program is the
-// command-line exporter. Arguments arrive as UTF-16 and are handed on as the UTF-8 the program
+// Entry point of Kelvak on Windows: the command-line exporter for its options, the windows
+// otherwise. Arguments arrive as UTF-16 and are handed on as the UTF-8 the program
 // speaks; messages go out as UTF-8, which the console is told to show.
 #include <windows.h>
 
@@ -11,6 +11,7 @@
 
 #include "app/command_line.h"
 #include "text/win32_strings.h"
+#include "win32/application.h"
 
 int wmain(int argc, wchar_t** argv) {
   SetConsoleOutputCP(CP_UTF8);
@@ -21,11 +22,7 @@ int wmain(int argc, wchar_t** argv) {
     for (const std::string& a : args) pointers.push_back(a.c_str());
     pointers.push_back(nullptr);
     if (const std::optional<int> code = kelvak::runCommandLine(argc, pointers.data())) return *code;
-    std::fputs(
-        "kelvak: this Windows build has no window yet: kelvak --export FILE [options] "
-        "writes a lesson (kelvak --help lists the options)\n",
-        stderr);
-    return kelvak::kExitUsage;
+    return kelvak::win32::runWindows();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "kelvak: %s\n", e.what());
     return kelvak::kExitFailure;

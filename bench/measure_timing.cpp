@@ -153,7 +153,7 @@ struct TimedControls : testing::FakeControls {
   std::vector<std::pair<Clock::time_point, std::string>> appended;
   void appendText(const std::string& utf8) override {
     appended.emplace_back(Clock::now(), utf8);
-    FakeControls::appendText(utf8);
+    FakeControlsOf::appendText(utf8);
   }
 };
 

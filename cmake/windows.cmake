@@ -27,3 +27,40 @@ if(KELVAK_BUILD_TESTS)
     endif()
   endforeach()
 endif()
+
+# kelvak.exe's resources (app/kelvak.rc): the icon, made here from data/kelvak.png in the sizes
+# Windows shows (ImageMagick scales, icotool packs), the manifest from data/windows/, and the
+# version information from the project's version.
+enable_language(RC)
+function(kelvak_windows_resources target)
+  find_program(KELVAK_CONVERT convert REQUIRED)
+  find_program(KELVAK_ICOTOOL icotool REQUIRED)
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/resources)
+  set(picture ${PROJECT_SOURCE_DIR}/data/kelvak.png)
+  set(pngs)
+  set(scale)
+  foreach(size 16 20 24 32 40 48 64 256)
+    list(APPEND pngs ${dir}/kelvak-${size}.png)
+    list(APPEND scale COMMAND ${KELVAK_CONVERT} ${picture} -resize ${size}x${size}
+                      PNG32:${dir}/kelvak-${size}.png)
+  endforeach()
+  # The largest as PNG inside the icon, as Windows expects it; the others as bitmaps.
+  list(REMOVE_AT pngs -1)
+  add_custom_command(OUTPUT ${dir}/kelvak.ico
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    ${scale}
+    COMMAND ${KELVAK_ICOTOOL} -c -o ${dir}/kelvak.ico ${pngs} -r ${dir}/kelvak-256.png
+    DEPENDS ${picture}
+    COMMENT "Making kelvak.ico")
+  set(rc ${PROJECT_SOURCE_DIR}/app/kelvak.rc)
+  set(minor ${PROJECT_VERSION_MINOR})
+  if(minor STREQUAL "")
+    set(minor 0)
+  endif()
+  target_sources(${target} PRIVATE ${rc})
+  set_source_files_properties(${rc} PROPERTIES
+    OBJECT_DEPENDS "${dir}/kelvak.ico;${PROJECT_SOURCE_DIR}/data/windows/kelvak.manifest"
+    INCLUDE_DIRECTORIES "${dir};${PROJECT_SOURCE_DIR}/data/windows"
+    COMPILE_DEFINITIONS
+      "KELVAK_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};KELVAK_VERSION_MINOR=${minor};KELVAK_VERSION=${PROJECT_VERSION}")
+endfunction()

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct FileIdentity {
   std::uint64_t device;
   std::uint64_t inode;
 };
+// The identity of the file a path leads to; nothing when there is none to be had.
+std::optional<FileIdentity> identityOf(const std::string& path);
 
 // One file to write. The target may be missing (it is made) or a regular file (it is replaced,
 // keeping its permissions and, where allowed, its owner). Anything else is refused: a folder, a

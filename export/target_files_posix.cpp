@@ -229,4 +229,11 @@ void commitTargets(const std::vector<TargetFile*>& targets) {
   }
 }
 
+std::optional<FileIdentity> identityOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                      static_cast<std::uint64_t>(info.st_ino)};
+}
+
 }  // namespace kelvak

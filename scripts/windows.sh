@@ -2,7 +2,8 @@
 # The Windows build in one command: installs the packages (scripts/install-deps.sh windows),
 # cross-builds the core, kelvak.exe, the core's test suites, kelvak-setup.exe and the zip into
 # build-windows/ with MinGW-w64 (ccache, low priority), runs the suites under Wine in a private
-# prefix, compares the Windows exporter's WAV files with the Linux program's, and installs and
+# prefix, compares the Windows exporter's WAV files with the Linux program's, records the waveOut
+# sound from a private PulseAudio server and compares it with the export, and installs and
 # uninstalls silently. Ends with the line "N passed, M failed".
 # Usage: scripts/windows.sh
 # Environment: KELVAK_LINUX_KELVAK  the Linux kelvak to compare with (default: build-test/app/kelvak)
@@ -40,12 +41,16 @@ fi
 passed=0 failed=0 skipped=0
 logs=$build/test-logs
 mkdir -p "$logs"
-# Left out under Wine, with the reason, until it is understood: in one fresh-clone run of three on
-# a loaded machine, reading CON (another time C:\Windows\NUL) did not come back within a minute,
-# although the program refuses device names before opening them, and kelvak.exe --file CON under the
-# same load answered in about 3 s. It runs on Linux as always.
+# Left out under Wine, with the reason: the test reads each name on a detached std::thread, and under
+# Wine on a busy machine MinGW's winpthreads now and then never runs a detached thread's function,
+# or runs it with its state lost and crashes (in execute_native_thread_routine, reading address 0).
+# Not the names: with two busy loops the test hung 60 s in 5 of 12 runs of five repeats, on
+# C:\Windows\NUL or on the temporary folder as well as on CON, and crashed once; a program that
+# starts 2000 detached std::threads one after another lost 2 and 3 of them (and crashed), one that
+# joins them none, and one that starts them with CreateThread none of 4000. The program itself
+# starts no detached std::thread on Windows. The test runs on Linux as always.
 excluded='ReadFileText.DevicesAndFoldersLoadAsEmpty'
-echo "left out under Wine: $excluded (a reading of a device name blocked Wine for over a minute once)"
+echo "left out under Wine: $excluded (its detached std::thread may never run under Wine: winpthreads)"
 for suite in text synth playback document training export presenter; do
   exe=$build/tests/$suite/${suite}_tests.exe
   log=$logs/${suite}_tests.log
@@ -76,6 +81,25 @@ else
   echo "compare_exports: no Linux kelvak at $linux_kelvak to compare with (set KELVAK_LINUX_KELVAK)"
   failed=$((failed + 1))
 fi
+
+# What kelvak.exe carries: its manifest, icon and version information.
+log=$logs/resources_test.log
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+"$root/tests/windows/resources_test.sh" "$build/app/kelvak.exe" "$version" >"$log" 2>&1 || true
+cat "$log"
+p=$(sed -n 's/^resources_test: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$log")
+f=$(sed -n 's/^resources_test: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$log")
+passed=$((passed + ${p:-0})) failed=$((failed + ${f:-1}))
+
+# The sound through waveOut, played into a private PulseAudio null sink, recorded and compared with
+# the export.
+log=$logs/wine_sound_test.log
+"$root/tests/windows/wine_sound_test.sh" "$build" >"$log" 2>&1 || true
+cat "$log"
+p=$(sed -n 's/^wine_sound_test: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$log")
+f=$(sed -n 's/^wine_sound_test: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$log")
+s=$(sed -n 's/^wine_sound_test: skipped \([0-9]*\)$/\1/p' "$log")
+passed=$((passed + ${p:-0})) failed=$((failed + ${f:-1})) skipped=$((skipped + ${s:-0}))
 
 # The installer, silently in and out, and the zip's program.
 log=$logs/installer_test.log

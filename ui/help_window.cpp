@@ -14,8 +14,7 @@
 #include <string_view>
 
 #include "base/error.h"
-#include "document/document_reader.h"
-#include "text/regular_file.h"
+#include "presenter/help_document.h"
 #include "ui/rich_text_view.h"
 #include "ui/window_resources.h"
 #include "ui_help_window.h"
@@ -24,9 +23,6 @@ namespace kelvak {
 
 namespace {
 
-constexpr char kHelpFileName[] = "Справка.rtf";
-// The installed data folder as seen from the installed program's folder ("../share/kelvak").
-constexpr char kDataFromProgram[] = KELVAK_DATA_FROM_PROGRAM;
 constexpr QPoint kDesignedPosition{201, 171};
 
 }  // namespace
@@ -53,41 +49,12 @@ HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent) {
 }
 
 void HelpWindow::loadDocument() {
-  const QString name = QString::fromUtf8(kHelpFileName);
   const QString program =
       programFolder_.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder_;
-  // The current directory first, as always; then where an installed program keeps its data, so
-  // it finds its guide wherever it is started; then beside a program run from its build tree.
-  const QStringList places = {name, QDir(program).filePath(kDataFromProgram + ("/" + name)),
-                              QDir(program).filePath(name)};
-  // Each place is read under the rule every file is: a FIFO, a device or a document beyond the
-  // bound is passed over like a file that cannot be opened.
-  std::optional<std::string> bytes;
-  std::string tooLarge;  // the first place that held a document beyond the bound
-  for (const QString& place : places) {
-    const std::string path = QFile::encodeName(place).toStdString();
-    try {
-      bytes = kelvak::readWholeFile(path, kelvak::kMaxHelpDocumentBytes);
-      break;
-    } catch (const kelvak::FileReadError& e) {
-      std::error_code ec;
-      const auto size = std::filesystem::file_size(path, ec);
-      if (e.error() == EFBIG && tooLarge.empty() && !ec) {
-        tooLarge = "Файл справки " + place.toStdString() +
-                   " слишком велик: " + std::to_string(size) +
-                   " байт, а справка читается не больше " +
-                   std::to_string(kelvak::kMaxHelpDocumentBytes) + " байт";
-      }
-    }
-  }
-  // A document too large is no missing one: the learner is told which it is.
-  if (!bytes && !tooLarge.empty()) throw kelvak::KelvakError(tooLarge);
-  if (!bytes) throw kelvak::KelvakError(std::string("Cannot open file ") + kHelpFileName);
-
+  const std::string bytes = kelvak::readHelpDocument(QFile::encodeName(program).toStdString());
   ui_->documentView->clear();
-  const std::optional<kelvak::LoadedDocument> loaded = kelvak::readDocument(*bytes);
-  if (!loaded) throw kelvak::KelvakError("Failed to Load Stream");
-  kelvak::fillTextDocument(*ui_->documentView->document(), loaded->document);
+  const kelvak::LoadedDocument loaded = kelvak::parseHelpDocument(bytes);
+  kelvak::fillTextDocument(*ui_->documentView->document(), loaded.document);
   ui_->documentView->moveCursor(QTextCursor::Start);
 }
 

@@ -41,20 +41,11 @@ namespace kelvak {
 
 namespace {
 
-using kelvak::SoundSetting;
-
 constexpr int kClientWidth = 631;   // [px]
 constexpr int kClientHeight = 337;  // [px], without the menu bar
 constexpr QPoint kPlace{108, 293};  // [px] on the screen
 constexpr int kFontPixels = 11;     // [px] the window's text
 constexpr int kPanePixels = 16;     // [px] the text pane's characters
-
-// Prompts shown when a control receives the keyboard focus.
-const char* const kSpeedPrompt = "Выберите скорость воспроизведения (групп в минуту)";
-const char* const kSignalPrompt = "Выберите уровень полезного сигнала в процентах";
-const char* const kNoisePrompt = "Выберите уровень помехи в процентах (advansed users only)";
-const char* const kFrequencyPrompt = "Выберите частоту полезного сигнала в герцах";
-const char* const kGroupCountPrompt = "Выберите количаство групп в воспроизводимом тексте";
 
 const char* const kOpenDialogTitle = "Открыть файл с тестом";
 // One filter: every file. "*" is what matches every name here; the pattern stays out of sight.
@@ -131,10 +122,9 @@ bool isSliderKey(int key) {
 MainWindow::MainWindow(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelvak::Timer* timer,
                        QWidget* parent)
     : QMainWindow(parent),
-      gate_(gate),
       ownTimer_(timer ? nullptr : std::make_unique<kelvak::QtTimer>([this] { tick(); })),
-      timer_(timer ? *timer : *ownTimer_),
-      engine_(*this, timer_, device, random_),
+      presenter_(std::make_unique<MainWindowPresenter>(*this, timer ? *timer : *ownTimer_, device,
+                                                       gate)),
       fileDialog_([](QFileDialog& d) { return d.exec() == QDialog::Accepted; }),
       messageBox_(kelvak::execBox) {
   ui_ = std::make_unique<Ui::MainWindow>();
@@ -167,12 +157,11 @@ MainWindow::MainWindow(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelv
   soundFollower_ = new QTimer(this);
   soundFollower_->setTimerType(Qt::PreciseTimer);
   soundFollower_->setSingleShot(true);
-  connect(soundFollower_, &QTimer::timeout, this, [this] { followSound(); });
+  connect(soundFollower_, &QTimer::timeout, this, [this] { presenter_->soundFollowDue(); });
   // Beside the described menu: the next transmission saved as a sound file.
   ui_->textMenu->addSeparator();
   saveSoundItem = ui_->textMenu->addAction(QString::fromUtf8(kelvak::kSaveSoundCaption));
-  connect(saveSoundItem, &QAction::triggered, this,
-          [this] { dispatch(&MainWindow::saveSoundRequested); });
+  connect(saveSoundItem, &QAction::triggered, this, [this] { presenter_->saveSoundRequested(); });
   kelvak::nameControlsForScreenReaders(*this);
   // The first control of the tab order has the focus when the window first becomes active.
   ui_->speedSlider->setFocus(Qt::OtherFocusReason);
@@ -228,48 +217,48 @@ void MainWindow::applyLook() {
 }
 
 void MainWindow::bindEvents() {
-  auto bind = [this](auto* sender, auto signal, Handler handler) {
-    connect(sender, signal, this, [this, handler] { dispatch(handler); });
-  };
-  for (const SliderHandlers& s : sliderHandlers()) bind(s.slider, &QSlider::valueChanged, s.change);
-  bind(ui_->PlayButton, &QPushButton::clicked, &MainWindow::playClicked);
-  bind(ui_->StopButton, &QPushButton::clicked, &MainWindow::stopClicked);
-  bind(ui_->PauseButton, &QPushButton::clicked, &MainWindow::pauseClicked);
-  bind(ui_->exitItem, &QAction::triggered, &MainWindow::exitRequested);
+  MainWindowPresenter& p = *presenter_;
+  for (const SliderSetting& s : sliderSettings()) {
+    connect(s.slider, &QSlider::valueChanged, this, [&p, s] { p.settingChanged(s.setting); });
+  }
+  connect(ui_->PlayButton, &QPushButton::clicked, this, [&p] { p.playClicked(); });
+  connect(ui_->StopButton, &QPushButton::clicked, this, [&p] { p.stopClicked(); });
+  connect(ui_->PauseButton, &QPushButton::clicked, this, [&p] { p.pauseClicked(); });
+  connect(ui_->exitItem, &QAction::triggered, this, [&p] { p.exitRequested(); });
   kelvak::setProgramExit(ui_->exitItem);  // F10 in the other windows too
-  bind(ui_->aboutItem, &QAction::triggered, &MainWindow::aboutRequested);
-  bind(ui_->helpItem, &QAction::triggered, &MainWindow::helpRequested);
+  connect(ui_->aboutItem, &QAction::triggered, this, [&p] { p.aboutRequested(); });
+  connect(ui_->helpItem, &QAction::triggered, this, [&p] { p.helpRequested(); });
   // A click on a menu item with a tick must not move the tick by itself: the handlers set both.
-  connect(ui_->fileTextItem, &QAction::triggered, this, [this](bool nowTicked) {
+  connect(ui_->fileTextItem, &QAction::triggered, this, [this, &p](bool nowTicked) {
     ui_->fileTextItem->setChecked(!nowTicked);
-    dispatch(&MainWindow::fileTextChosen);
+    p.fileTextChosen();
   });
-  connect(ui_->randomTextItem, &QAction::triggered, this, [this](bool nowTicked) {
+  connect(ui_->randomTextItem, &QAction::triggered, this, [this, &p](bool nowTicked) {
     ui_->randomTextItem->setChecked(!nowTicked);
-    dispatch(&MainWindow::randomTextChosen);
+    p.randomTextChosen();
   });
+  connect(textKinds_, &QButtonGroup::idToggled, this, [&p](int, bool on) {
+    if (on) p.textKindChanged();
+  });
+  connect(ui_->specialSignsBox, &QCheckBox::toggled, this, [&p] { p.textKindChanged(); });
 
-  for (const SliderHandlers& s : sliderHandlers()) s.slider->installEventFilter(this);
+  for (const SliderSetting& s : sliderSettings()) s.slider->installEventFilter(this);
   ui_->groupCountEdit->installEventFilter(this);
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     if (now && now->window() == this) activeControl_ = now;
   });
 }
 
-std::array<MainWindow::SliderHandlers, 4> MainWindow::sliderHandlers() const {
-  return {{{ui_->speedSlider, &MainWindow::speedChanged, &MainWindow::speedSliderEntered},
-           {ui_->signalSlider, &MainWindow::signalChanged, &MainWindow::signalSliderEntered},
-           {ui_->noiseSlider, &MainWindow::noiseChanged, &MainWindow::noiseSliderEntered},
-           {ui_->toneSlider, &MainWindow::toneChanged, &MainWindow::toneSliderEntered}}};
+std::array<MainWindow::SliderSetting, 4> MainWindow::sliderSettings() const {
+  using kelvak::PromptedControl;
+  using kelvak::SoundSetting;
+  return {{{ui_->speedSlider, SoundSetting::Speed, PromptedControl::Speed},
+           {ui_->signalSlider, SoundSetting::Signal, PromptedControl::Signal},
+           {ui_->noiseSlider, SoundSetting::Noise, PromptedControl::Noise},
+           {ui_->toneSlider, SoundSetting::Frequency, PromptedControl::Tone}}};
 }
 
-void MainWindow::dispatch(Handler handler) {
-  gate_.run([this, handler] { (this->*handler)(); });
-  followSound();  // a tick wrote a block, or a transmission began, paused or ended
-}
-
-void MainWindow::followSound() {
-  const int ms = engine_.followSound();
+void MainWindow::followSoundIn(int ms) {
   if (ms >= 0) {
     soundFollower_->start(ms);
   } else {
@@ -277,35 +266,34 @@ void MainWindow::followSound() {
   }
 }
 
-void MainWindow::tick() { dispatch(&MainWindow::timerTicked); }
-
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   // The table is made anew for each call: keep a copy of the watched slider's row.
-  std::optional<SliderHandlers> slider;
-  for (const SliderHandlers& s : sliderHandlers()) {
+  std::optional<SliderSetting> slider;
+  for (const SliderSetting& s : sliderSettings()) {
     if (watched == s.slider) slider = s;
   }
   switch (event->type()) {
     case QEvent::FocusIn:
       // Entering a control, not the window coming back to the front with the same control.
       if (!quietFocus_ && watched != activeControl_) {
-        const Handler enter = slider                           ? slider->enter
-                              : watched == ui_->groupCountEdit ? &MainWindow::groupCountEntered
-                                                               : nullptr;
-        if (enter) dispatch(enter);
+        if (slider) {
+          presenter_->controlEntered(slider->prompt);
+        } else if (watched == ui_->groupCountEdit) {
+          presenter_->controlEntered(kelvak::PromptedControl::GroupCount);
+        }
       }
       break;
     case QEvent::MouseButtonRelease:
       // The end of a drag or of a click on the track notifies too, with the position unchanged.
       if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (slider) dispatch(slider->change);
+        if (slider) presenter_->settingChanged(slider->setting);
       }
       break;
     case QEvent::KeyRelease: {
       // So does the end of a key press on the slider.
       const auto* key = static_cast<QKeyEvent*>(event);
       if (!key->isAutoRepeat() && isSliderKey(key->key())) {
-        if (slider) dispatch(slider->change);
+        if (slider) presenter_->settingChanged(slider->setting);
       }
       break;
     }
@@ -318,8 +306,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing the main window ends the program exactly as the Exit command does.
   event->accept();
-  engine_.shutdown();
-  QCoreApplication::exit(0);
+  presenter_->exitRequested();
 }
 
 void MainWindow::chooseTextKind(int kind) {
@@ -327,6 +314,21 @@ void MainWindow::chooseTextKind(int kind) {
 }
 
 void MainWindow::chooseSpeed(int speed) { ui_->speedSlider->setValue(speed); }
+
+void MainWindow::showSettings(const kelvak::KeptSettings& s) {
+  chooseTextKind(s.textKind);
+  ui_->speedSlider->setValue(s.speed);
+  ui_->toneSlider->setValue(s.frequency);
+  ui_->signalSlider->setValue(s.signalPosition);
+  ui_->noiseSlider->setValue(s.noisePosition);
+  ui_->groupCountArrows->setPosition(s.groups);
+  ui_->charPauseArrows->setPosition(s.charPause);
+  ui_->groupPauseArrows->setPosition(s.groupPause);
+  ui_->longZeroBox->setChecked(s.longZero);
+  ui_->specialSignsBox->setChecked(s.specialSigns);
+}
+
+int MainWindow::groupCountLimit() const { return ui_->groupCountArrows->max(); }
 
 void MainWindow::setLearningStatus(const std::string& utf8, const std::string& detail) {
   if (!learningStatus_) {
@@ -348,66 +350,24 @@ void MainWindow::setLearningStatus(const std::string& utf8, const std::string& d
       ui_->progressBar->height());
 }
 
-void MainWindow::watchTextKind(std::function<void()> changed) {
-  for (auto& c : kindWatch_) disconnect(c);
-  if (!changed) return;
-  kindWatch_[0] = connect(textKinds_, &QButtonGroup::idToggled, this, [changed](int, bool on) {
-    if (on) changed();
-  });
-  kindWatch_[1] =
-      connect(ui_->specialSignsBox, &QCheckBox::toggled, this, [changed] { changed(); });
-}
-
-void MainWindow::stopTransmission() {
-  if (engine_.open()) stopClicked();
-}
-
 void MainWindow::insertTrainingMenu(QMenu* menu) {
   menu->setParent(ui_->mainMenu, menu->windowFlags());
   ui_->mainMenu->insertMenu(ui_->helpMenu->menuAction(), menu);
 }
-
-// --- handlers ---
 
 void MainWindow::fitLabel(QLabel* label) {
   // Labels size themselves to their text, as the value labels change.
   label->resize(label->sizeHint().width(), label->height());
 }
 
-void MainWindow::writeLevel(QLabel* label, int position) {
-  label->setText(QString::number(kelvak::levelPercent(position)));
+void MainWindow::showSettingValue(kelvak::SoundSetting slider, int value) {
+  QLabel* const labels[] = {ui_->speedValue, ui_->signalValue, ui_->noiseValue, ui_->toneValue};
+  QLabel* label = labels[static_cast<int>(slider)];
+  label->setText(QString::number(value));
   fitLabel(label);
 }
 
-void MainWindow::speedChanged() {
-  ui_->speedValue->setText(QString::number(ui_->speedSlider->value()));
-  fitLabel(ui_->speedValue);
-  engine_.soundSettingChanged(SoundSetting::Speed);
-}
-
-void MainWindow::signalChanged() {
-  writeLevel(ui_->signalValue, ui_->signalSlider->value());
-  engine_.soundSettingChanged(SoundSetting::Signal);
-}
-
-void MainWindow::noiseChanged() {
-  writeLevel(ui_->noiseValue, ui_->noiseSlider->value());
-  engine_.soundSettingChanged(SoundSetting::Noise);
-}
-
-void MainWindow::toneChanged() {
-  ui_->toneValue->setText(QString::number(ui_->toneSlider->value()));
-  fitLabel(ui_->toneValue);
-  engine_.soundSettingChanged(SoundSetting::Frequency);
-}
-
-void MainWindow::speedSliderEntered() { setStatusText(kSpeedPrompt); }
-void MainWindow::signalSliderEntered() { setStatusText(kSignalPrompt); }
-void MainWindow::noiseSliderEntered() { setStatusText(kNoisePrompt); }
-void MainWindow::toneSliderEntered() { setStatusText(kFrequencyPrompt); }
-void MainWindow::groupCountEntered() { setStatusText(kGroupCountPrompt); }
-
-void MainWindow::fileTextChosen() {
+std::optional<std::string> MainWindow::chooseTextFile() {
   QFileDialog openDialog(this, QString::fromUtf8(kOpenDialogTitle), QString(),
                          QString::fromUtf8(kAllFilesFilter));
   // Our own dialog, so that a name can be typed, also of a file that does not exist.
@@ -416,61 +376,29 @@ void MainWindow::fileTextChosen() {
   openDialog.setAcceptMode(QFileDialog::AcceptOpen);
   openDialog.setFileMode(QFileDialog::AnyFile);
   kelvak::fitFileDialog(openDialog);
-  if (!fileDialog_(openDialog)) return;
+  if (!fileDialog_(openDialog)) return std::nullopt;
   const QStringList chosen = openDialog.selectedFiles();
-  if (chosen.isEmpty()) return;
-  engine_.loadFile(QFile::encodeName(chosen.front()).toStdString());
+  if (chosen.isEmpty()) return std::nullopt;
+  return QFile::encodeName(chosen.front()).toStdString();
 }
 
-void MainWindow::randomTextChosen() { engine_.useRandomText(); }
-
-void MainWindow::exitRequested() {
-  // Ends the message loop at once; the sound stops with it rather than playing on into the exit.
-  engine_.shutdown();
-  QCoreApplication::exit(0);
+std::optional<std::string> MainWindow::chooseSoundFile(const std::string& suggestedName) {
+  return kelvak::askSoundFileName(this, suggestedName, fileDialog_);
 }
 
-void MainWindow::aboutRequested() {
+kelvak::ExportRun MainWindow::runExport(const std::string& fileName,
+                                        const kelvak::ExportWork& work) {
+  return kelvak::runExportWithProgress(this, fileName, work);
+}
+
+void MainWindow::quit() { QCoreApplication::exit(0); }
+
+void MainWindow::showAbout() {
   if (aboutBox_) aboutBox_->showInFront();
 }
 
-void MainWindow::helpRequested() {
+void MainWindow::showHelp() {
   if (helpWindow_) helpWindow_->showInFront();
-}
-
-void MainWindow::playClicked() {
-  // A failed start has cleared the last transmission as well.
-  try {
-    engine_.play();
-  } catch (...) {
-    if (trainingEvents_.transmissionStarted) trainingEvents_.transmissionStarted();
-    throw;
-  }
-  if (trainingEvents_.transmissionStarted) trainingEvents_.transmissionStarted();
-}
-void MainWindow::stopClicked() { engine_.stopPlayback(); }
-void MainWindow::pauseClicked() { engine_.pause(); }
-void MainWindow::timerTicked() { engine_.tick(); }
-
-void MainWindow::saveSoundRequested() {
-  const kelvak::ExportOutcome outcome = kelvak::exportSoundFile(
-      this, *this, random_, engine_.fileText(), engine_.filePath(), engine_.unitMs(), fileDialog_,
-      [this](const kelvak::SymbolChoice& c) { return engine_.weightsFor(c); });
-  // F10 during the export ends the program as it does elsewhere, once the export has cleaned up.
-  if (outcome.quit) {
-    exitRequested();
-    return;
-  }
-  if (!outcome.saved) return;
-  const kelvak::SavedExport& saved = *outcome.saved;
-  const kelvak::StatusLine status = kelvak::savedExportStatus(saved);
-  setStatusText(status.text, status.detail);
-  if (trainingEvents_.exported) {
-    trainingEvents_.exported(
-        {saved.keyPath,
-         kelvak::recordSettingsFor(saved.settings.forming(), !saved.settings.randomSource,
-                                   engine_.filePath(), saved.symbols)});
-  }
 }
 
 // --- what the transmission reads and writes ---
@@ -516,7 +444,7 @@ void MainWindow::appendText(const std::string& utf8) {
   ui_->textPane->viewport()->repaint();
 }
 
-void MainWindow::setStatusText(const std::string& utf8) { setStatusText(utf8, ""); }
+void MainWindow::setStatusText(const std::string& utf8) { setStatusText(utf8, std::string()); }
 
 void MainWindow::setStatusText(const std::string& utf8, const std::string& detail) {
   ui_->statusLine->showMessage(QString::fromStdString(utf8));

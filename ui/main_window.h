@@ -5,17 +5,18 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
-#include "playback/controls.h"
 #include "presenter/error_gate.h"
-#include "playback/transmission.h"
-#include "synth/random.h"
+#include "presenter/main_view.h"
+#include "presenter/main_window_presenter.h"
 #include "ui/error_report.h"
-#include "ui/training_menu.h"
 
 class QButtonGroup;
 class QFileDialog;
 class QLabel;
+class QMenu;
 class QSlider;
 class QTimer;
 namespace Ui {
@@ -28,11 +29,10 @@ class AboutBox;
 class HelpWindow;
 class QtTimer;
 
-// The window's controls are named for what they hold (speedSlider, groupCountEdit, exitItem...),
-// its handlers for what happened (speedChanged, playClicked, helpRequested). Each handler runs
-// through the error gate, so a failure ends the handler, shows the error report and the program
-// goes on.
-class MainWindow : public QMainWindow, public kelvak::Controls, public kelvak::TrainingHost {
+// The window's controls are named for what they hold (speedSlider, groupCountEdit, exitItem...).
+// What the window decides is the presenter's (MainWindowPresenter): the window binds its controls to
+// the presenter's handlers and shows what the presenter asks.
+class MainWindow : public QMainWindow, public kelvak::MainView {
   Q_OBJECT
 
  public:
@@ -45,63 +45,21 @@ class MainWindow : public QMainWindow, public kelvak::Controls, public kelvak::T
              QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // The window's controls, as the window description names them: for the window's companions
-  // (its menus and screen-reader names) and its tests.
+  // The window's controls: for the window's companions (its menus and screen-reader names) and
+  // its tests.
   Ui::MainWindow& ui() const { return *ui_; }
+  MainWindowPresenter& presenter() { return *presenter_; }
 
   // The secondary windows that the Help menu shows; either may be null.
   void setSecondaryWindows(AboutBox* aboutBox, HelpWindow* helpWindow);
-
-  // --- handlers ---
-  void speedChanged();
-  void signalChanged();
-  void noiseChanged();
-  void toneChanged();
-  void speedSliderEntered();
-  void signalSliderEntered();
-  void noiseSliderEntered();
-  void toneSliderEntered();
-  void groupCountEntered();
-  void fileTextChosen();
-  void randomTextChosen();
-  void exitRequested();
-  void aboutRequested();
-  void helpRequested();
-  void playClicked();
-  void stopClicked();
-  void pauseClicked();
-  void timerTicked();
-  // Beside the described program: "Сохранить в звуковой файл..." in the text menu.
-  void saveSoundRequested();
+  // Puts the training menu on the menu bar, before "Справка".
+  void insertTrainingMenu(QMenu* menu);
 
   // A tick of the window's timer, dispatched like every other event.
-  void tick();
+  void tick() { presenter_->timerTicked(); }
 
   // The sound and transmission state behind the window.
-  const kelvak::Transmission& engine() const { return engine_; }
-
-  // --- kelvak::TrainingHost: the training menu beside the window's own commands ---
-  QWidget* hostWindow() override { return this; }
-  void insertTrainingMenu(QMenu* menu) override;
-  const kelvak::Transmission& transmission() const override { return engine_; }
-  void setTransmittedTextHidden(bool hidden) override { engine_.setTextHidden(hidden); }
-  void reseedGenerator(std::uint64_t state) override { random_.setState(state); }
-  void showStatus(const std::string& utf8) override { setStatusText(utf8); }
-  kelvak::TransmissionSettings windowSettings() const override {
-    return kelvak::settingsFrom(*this);
-  }
-  void setTrainingEvents(kelvak::TrainingEvents events) override {
-    trainingEvents_ = std::move(events);
-  }
-  void chooseTextKind(int kind) override;
-  void chooseSpeed(int speed) override;
-  void setSymbolWeighting(kelvak::Transmission::Weighting weighting) override {
-    engine_.setWeighting(std::move(weighting));
-  }
-  void setLearningStatus(const std::string& utf8, const std::string& detail) override;
-  kelvak::Transmission& drillEngine() override { return engine_; }
-  void stopTransmission() override;
-  void watchTextKind(std::function<void()> changed) override;
+  const kelvak::Transmission& engine() const { return presenter_->engine(); }
 
   // --- seams for tests: what would otherwise wait for the user ---
   void setFileDialogPresenter(FileDialogPresenter present) { fileDialog_ = std::move(present); }
@@ -136,8 +94,23 @@ class MainWindow : public QMainWindow, public kelvak::Controls, public kelvak::T
   void setGroupCount(int groups) override;
   void setTextKindEnabled(bool on) override;
 
-  // The status bar's text with `detail` in its tooltip and accessible description.
-  void setStatusText(const std::string& utf8, const std::string& detail);
+  // --- kelvak::MainView ---
+  void showSettingValue(kelvak::SoundSetting slider, int value) override;
+  void setStatusText(const std::string& utf8, const std::string& detail) override;
+  void setLearningStatus(const std::string& utf8, const std::string& detail) override;
+  void chooseTextKind(int kind) override;
+  void chooseSpeed(int speed) override;
+  void showSettings(const kelvak::KeptSettings& settings) override;
+  int groupCountLimit() const override;
+  std::optional<std::string> chooseTextFile() override;
+  std::optional<std::string> chooseSoundFile(const std::string& suggestedName) override;
+  kelvak::ExportRun runExport(const std::string& fileName,
+                              const kelvak::ExportWork& work) override;
+  void showAbout() override;
+  void showHelp() override;
+  void quit() override;
+  void followSoundIn(int ms) override;
+
   // The status bar's one simple text.
   QString statusText() const;
 
@@ -146,38 +119,28 @@ class MainWindow : public QMainWindow, public kelvak::Controls, public kelvak::T
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  using Handler = void (MainWindow::*)();
-  // A slider with the handlers of its change and of the focus entering it.
-  struct SliderHandlers {
+  // A slider and the setting it changes.
+  struct SliderSetting {
     QSlider* slider;
-    Handler change;
-    Handler enter;
+    kelvak::SoundSetting setting;
+    kelvak::PromptedControl prompt;
   };
-  std::array<SliderHandlers, 4> sliderHandlers() const;
-  // Runs a handler through the error gate, then follows the sound with the pane.
-  void dispatch(Handler handler);
-  // Shows what has begun to sound and arms soundFollower_ for the next block still to come.
-  void followSound();
+  std::array<SliderSetting, 4> sliderSettings() const;
   void bindEvents();
   void applyLook();
   // Enabling or disabling a control moves the keyboard focus off it; that is not the user
   // entering the next control, so it shows no prompt.
   void setEnabledQuietly(QWidget* control, bool on);
-  void writeLevel(QLabel* label, int position);
   static void fitLabel(QLabel* label);
 
-  kelvak::ErrorGate& gate_;
-  kelvak::Random random_;  // the program's one generator
   std::unique_ptr<kelvak::QtTimer> ownTimer_;
-  kelvak::Timer& timer_;
-  kelvak::Transmission engine_;
+  std::unique_ptr<MainWindowPresenter> presenter_;
   QButtonGroup* textKinds_ = nullptr;  // the text kind, by item index 0..2
 
   QAction* saveSoundItem = nullptr;  // the text menu's item that saves a sound file
   QTimer* soundFollower_ = nullptr;  // single shot: when the next block written begins to sound
   // The lesson Play sends, at the status bar's side.
   QLabel* learningStatus_ = nullptr;
-  QMetaObject::Connection kindWatch_[2];  // the training menu's watch of the text kind
   AboutBox* aboutBox_ = nullptr;
   HelpWindow* helpWindow_ = nullptr;
 
@@ -188,7 +151,6 @@ class MainWindow : public QMainWindow, public kelvak::Controls, public kelvak::T
 
   FileDialogPresenter fileDialog_;
   kelvak::BoxPresenter messageBox_;
-  kelvak::TrainingEvents trainingEvents_;
   std::unique_ptr<Ui::MainWindow> ui_;
 };
 

@@ -1,11 +1,11 @@
-// Keeps the main window's settings from one run to the next: restored at the start, saved at the
-// end, and a menu item that returns to the start-up the program always had.
+// Keeps the main window's settings from one run to the next (SettingsPresenter), with the menu
+// item that returns to the start-up the program always had and the help window's size.
 #pragma once
 
 #include <QObject>
 #include <string>
 
-#include "training/kept_settings.h"
+#include "presenter/settings_presenter.h"
 
 class QAction;
 
@@ -16,7 +16,7 @@ class HelpWindow;
 class MainWindow;
 class TrainingMenu;
 
-class SettingsKeeper : public QObject {
+class SettingsKeeper : public QObject, private HelpSizeView {
   Q_OBJECT
 
  public:
@@ -25,33 +25,24 @@ class SettingsKeeper : public QObject {
   SettingsKeeper(MainWindow& window, HelpWindow* help, ErrorGate& gate,
                  std::string path = defaultPath());
   // The training menu, whose modes are kept too (hidden text, weak characters).
-  void setTraining(TrainingMenu* training) { training_ = training; }
+  void setTraining(TrainingMenu* training);
 
   // "settings.json" in the user's configuration folder for the program.
   static std::string defaultPath();
 
-  // At the start: the kept settings, if any. A damaged file is said once and replaced by the
-  // defaults; nothing here stops the start.
-  void restore();
-  // At the end: the settings as they are now, written atomically. A failure is reported.
-  void save();
-  // The menu item: the start-up settings again (the kept file follows at the end).
-  void restoreDefaults();
-
-  KeptSettings current() const;
-  const KeptSettings& defaults() const { return defaults_; }
+  void restore() { presenter_.restore(); }
+  void save() { presenter_.save(); }
+  KeptSettings current() const { return presenter_.current(); }
+  const KeptSettings& defaults() const { return presenter_.defaults(); }
 
   QAction* defaultsItem = nullptr;
 
  private:
-  void apply(const KeptSettings& settings);
+  std::pair<int, int> helpSize() const override;
+  void setHelpSize(int width, int height) override;
 
-  MainWindow& window_;
-  TrainingMenu* training_ = nullptr;
   HelpWindow* help_;
-  ErrorGate& gate_;
-  SettingsFile file_;
-  KeptSettings defaults_;
+  SettingsPresenter presenter_;
 };
 
 }  // namespace kelvak

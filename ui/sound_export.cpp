@@ -2,8 +2,6 @@
 // thread of their own, so the window (and a transmission it plays) goes on meanwhile.
 #include "ui/sound_export.h"
 
-#include <sys/stat.h>
-
 #include <QAction>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -56,42 +54,9 @@ QString filterSuffix(const QString& filter) {
 
 }  // namespace
 
-StatusLine savedExportStatus(const SavedExport& saved) {
-  auto name = [](const std::string& path) {
-    return QFileInfo(QFile::decodeName(path.c_str())).fileName().toStdString();
-  };
-  StatusLine line;
-  line.text = "Сохранено: " + name(saved.audioPath);
-  line.detail = "Сохранено: " + saved.audioPath;
-  if (!saved.keyPath.empty()) {
-    line.text += "; ключ: " + name(saved.keyPath);
-    line.detail += "; ключ: " + saved.keyPath;
-  }
-  return line;
-}
-
-QString suggestedExportName(const TransmissionSettings& settings, const std::string& filePath,
-                            const QDate& day) {
-  static const char* const kKinds[] = {"цифры", "буквы", "смесь"};
-  QString kind;
-  if (!settings.randomSource && !filePath.empty()) {
-    kind = QFileInfo(QFile::decodeName(filePath.c_str())).completeBaseName();
-  } else {
-    kind = QString::fromUtf8(kKinds[std::clamp(settings.textKind, 0, 2)]);
-  }
-  return QString::fromUtf8("%1_скорость%2_%3")
-      .arg(kind)
-      .arg(settings.speed)
-      .arg(day.toString(Qt::ISODate));
-}
-
-ExportOutcome exportSoundFile(QWidget* parent, const Controls& controls, Random& random,
-                              const FileText& fileText, const std::string& filePath,
-                              std::int32_t unitMs,
-                              const std::function<bool(QFileDialog&)>& presentDialog,
-                              const Transmission::Weighting& weighting) {
-  TransmissionSettings settings = settingsFrom(controls);
-  if (weighting && settings.randomSource) settings.weights = weighting(settings.choice());
+std::optional<std::string> askSoundFileName(
+    QWidget* parent, const std::string& suggestedName,
+    const std::function<bool(QFileDialog&)>& presentDialog) {
   QFileDialog dialog(parent, QString::fromUtf8(kDialogTitle));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   // The file list's dates and kinds in Russian whatever the system's language, as the program.
@@ -103,52 +68,40 @@ ExportOutcome exportSoundFile(QWidget* parent, const Controls& controls, Random&
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                    [&dialog](const QString& f) { dialog.setDefaultSuffix(filterSuffix(f)); });
   if (!lastFolder().isEmpty()) dialog.setDirectory(lastFolder());
-  dialog.selectFile(suggestedExportName(settings, filePath, QDate::currentDate()) + "." +
+  dialog.selectFile(QString::fromStdString(suggestedName) + "." +
                     filterSuffix(dialog.selectedNameFilter()));
   fitFileDialog(dialog);
-  if (!presentDialog(dialog)) return {};
+  if (!presentDialog(dialog)) return std::nullopt;
   // A name typed without any extension takes the format chosen last.
   dialog.setDefaultSuffix(filterSuffix(dialog.selectedNameFilter()));
   const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty()) return {};
-  const std::string audioPath = QFile::encodeName(chosen.front()).toStdString();
+  if (chosen.isEmpty()) return std::nullopt;
   lastFolder() = QFileInfo(chosen.front()).absolutePath();
+  return QFile::encodeName(chosen.front()).toStdString();
+}
 
-  // The loaded text file is the learner's: neither the sound nor its key may take its place (a
-  // text loaded from "lesson.key.txt" and saved as "lesson.wav" would become the key).
-  std::optional<FileIdentity> loaded;
-  struct stat info {};
-  if (!filePath.empty() && ::stat(filePath.c_str(), &info) == 0) {
-    loaded = FileIdentity{info.st_dev, info.st_ino};
-  }
-
-  GeneratorPlan planned(settings, fileText, random, unitMs);
-  const TransmissionPlan& plan = planned.plan();
-
-  std::atomic<std::int64_t> done{0};
+ExportRun runExportWithProgress(QWidget* parent, const std::string& fileName,
+                                const ExportWork& work) {
+  std::atomic<std::int64_t> done{0}, total{1};
   std::atomic<bool> cancel{false}, finished{false};
-  bool completed = false;
-  std::exception_ptr failure;
+  ExportRun run;
   QEventLoop loop;
   std::thread worker([&] {
     try {
-      completed = writeExport(
-          plan, audioPath, defaultKeyPath(audioPath),
-          [&](std::int64_t d, std::int64_t) {
-            done = d;
-            return !cancel.load();
-          },
-          loaded);
+      run.completed = work([&](std::int64_t d, std::int64_t t) {
+        done = d;
+        total = std::max<std::int64_t>(t, 1);
+        return !cancel.load();
+      });
     } catch (...) {
-      failure = std::current_exception();
+      run.failure = std::current_exception();
     }
     finished = true;
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
 
-  QProgressDialog progress(
-      QString::fromUtf8(kProgressText).arg(QFileInfo(chosen.front()).fileName()),
-      QString::fromUtf8(kCancelText), 0, kProgressSteps, parent);
+  QProgressDialog progress(QString::fromUtf8(kProgressText).arg(QFile::decodeName(fileName.c_str())),
+                           QString::fromUtf8(kCancelText), 0, kProgressSteps, parent);
   progress.setWindowTitle(QString::fromUtf8(kDialogTitle));
   progress.setMinimumWidth(progress.fontMetrics().horizontalAdvance(progress.labelText()) * 3 / 2);
   progress.setWindowModality(Qt::WindowModal);
@@ -158,19 +111,17 @@ ExportOutcome exportSoundFile(QWidget* parent, const Controls& controls, Random&
   QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] { cancel = true; });
   // The dialog holds the keyboard, so the main window's F10 is the dialog's too: it cancels the
   // export and ends the program once the export has cleaned up.
-  bool quit = false;
   QAction quitAction(&progress);
   quitAction.setShortcut(Qt::Key_F10);
   progress.addAction(&quitAction);
   QObject::connect(&quitAction, &QAction::triggered, &loop, [&] {
-    quit = true;
+    run.quit = true;
     cancel = true;
     loop.quit();
   });
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, &progress, [&] {
-    const std::int64_t total = std::max<std::int64_t>(plan.totalSamples, 1);
-    progress.setValue(static_cast<int>(done.load() * kProgressSteps / total));
+    progress.setValue(static_cast<int>(done.load() * kProgressSteps / total.load()));
   });
   poll.start(kPollMs);
   if (!finished) loop.exec();
@@ -179,19 +130,7 @@ ExportOutcome exportSoundFile(QWidget* parent, const Controls& controls, Random&
   if (!finished) cancel = true;
   worker.join();
   progress.close();
-
-  if (failure && !quit) {
-    planned.giveBack();
-    std::rethrow_exception(failure);
-  }
-  if (!completed) {
-    planned.giveBack();
-    return {std::nullopt, quit};
-  }
-  SavedExport saved{audioPath, defaultKeyPath(audioPath), settings, 0};
-  saved.symbols =
-      static_cast<std::size_t>(QString::fromStdString(plan.answerKey).remove(' ').size());
-  return {saved, false};
+  return run;
 }
 
 }  // namespace kelvak

@@ -1,12 +1,15 @@
 ; The Windows installer: kelvak.exe and its help document in Program Files, a Start-menu entry and
 ; an uninstaller that removes the program and leaves the user's files in %APPDATA%\Kelvak.
-; Built by makensis with -DVERSION=, -DEXE=, -DDATA= (the data folder) and -DOUT= (the installer).
+; Built by makensis with -DVERSION=, -DEXE=, -DDATA= (the data folder), -DICON= (the program's icon)
+; and -DOUT= (the installer).
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 Name "Kelvak"
+Icon "${ICON}"
+UninstallIcon "${ICON}"
 OutFile "${OUT}"
 InstallDir "$PROGRAMFILES64\Kelvak"
 InstallDirRegKey HKLM "Software\Kelvak" "InstallDir"

@@ -6,11 +6,6 @@
 
 namespace kelvak::testing {
 
-void FakeControls::setStatusText(const std::string& utf8) {
-  status = utf8;
-  if (utf8 == kFormingStatus) ++formingsShown;
-}
-
 void FakeTimer::runUntil(std::int64_t until, const std::function<void()>& tick) {
   while (armed() && due <= until) {
     now = due;

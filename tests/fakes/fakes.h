@@ -9,14 +9,17 @@
 #include <vector>
 
 #include "playback/controls.h"
+#include "playback/transmission.h"
 #include "playback/timer.h"
 #include "playback/wave_device.h"
 #include "synth/buffer_forming.h"
 
 namespace kelvak::testing {
 
-// The main window's controls as plain values, with their initial settings.
-struct FakeControls : Controls {
+// The main window's controls as plain values, with their initial settings; on `Base`, the window's
+// interface they answer (Controls, or a view that extends it).
+template <class Base = Controls>
+struct FakeControlsOf : Base {
   int speedValue = 12, kind = 0, freq = 500, signal = 0, noise = 127;
   std::string groupsText = "30", charPause = "1", groupPause = "2";
   bool randomTicked = true, longZeroChecked = false, signsChecked = false;
@@ -49,7 +52,10 @@ struct FakeControls : Controls {
   void setGroupCountEnabled(bool on) override { groupCountEnabled = on; }
   void clearText() override { pane.clear(); }
   void appendText(const std::string& utf8) override { pane += utf8; }
-  void setStatusText(const std::string& utf8) override;
+  void setStatusText(const std::string& utf8) override {
+    status = utf8;
+    if (utf8 == kFormingStatus) ++formingsShown;
+  }
   void setProgressMax(std::uint16_t max) override {
     progressMax = max;
     if (progressPos > max) progressPos = max;
@@ -70,6 +76,7 @@ struct FakeControls : Controls {
   }
   void setTextKindEnabled(bool on) override { textKindEnabled = on; }
 };
+using FakeControls = FakeControlsOf<>;
 
 // A timer on a manual clock [ms] with the re-arming rules of the window's timer.
 struct FakeTimer : Timer {

@@ -80,31 +80,6 @@ class SoundExportTest : public ::testing::Test {
   }
 };
 
-TEST_F(SoundExportTest, SavesWhatPlayWouldSendAndPlayGoesOnAfterIt) {
-  form->ui().groupCountEdit->setText("1");
-  save("first.wav");
-  EXPECT_TRUE(reports.empty());
-  EXPECT_TRUE(std::filesystem::exists(path("first.wav")));
-  EXPECT_EQ(read("first.key.txt"), "80648 \n");
-  EXPECT_EQ(form->ui().textPane->toPlainText(), "");  // the window shows nothing of the export
-  // As after a first Play of one group: its start signal drew the 6, the next one draws the 2.
-  EXPECT_EQ(play(), "61673 ");
-}
-
-TEST_F(SoundExportTest, AFailedExportLeavesNothingAndTheGroupsForPlay) {
-  form->ui().groupCountEdit->setText("1");
-  save("missing/first.wav");
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_TRUE(reports[0].startsWith("cannot write")) << reports[0].toStdString();
-  form->ui().charPauseEdit->setText("x");  // read as a tick would read it
-  save("second.wav");
-  ASSERT_EQ(reports.size(), 2u);
-  EXPECT_EQ(reports[1], "'x' is not a valid integer value.");
-  EXPECT_TRUE(std::filesystem::is_empty(dir));
-  form->ui().charPauseEdit->setText("1");
-  EXPECT_EQ(play(), "80648 ");
-}
-
 TEST_F(SoundExportTest, TakesTheFileTextAndTheChosenFormatsExtension) {
   std::ofstream(path("lesson.txt"), std::ios::binary) << "кот 12345 мир";
   form->setFileDialogPresenter([this](QFileDialog& d) {
@@ -117,23 +92,6 @@ TEST_F(SoundExportTest, TakesTheFileTextAndTheChosenFormatsExtension) {
   EXPECT_TRUE(std::filesystem::exists(path("lesson.mp3")));
   EXPECT_EQ(read("lesson.key.txt"), "кот12 345ми \n");
   EXPECT_EQ(read("lesson.txt"), "кот 12345 мир");  // the source text is left alone
-}
-
-// A text loaded from an answer key, saved as the sound file of the same name: the key would take
-// the text's place. Refused, as the command line refuses it, and the text stays.
-TEST_F(SoundExportTest, TheLoadedTextIsNeverOverwrittenByTheKey) {
-  const std::string prose = "Мороз и солнце; день чудесный! 12345";
-  std::ofstream(path("lesson.key.txt"), std::ios::binary) << prose;
-  form->setFileDialogPresenter([this](QFileDialog& d) {
-    d.selectFile(QString::fromStdString(path("lesson.key.txt")));
-    return true;
-  });
-  form->ui().fileTextItem->trigger();
-  save("lesson.wav");
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_TRUE(reports[0].contains("text file")) << reports[0].toStdString();
-  EXPECT_EQ(read("lesson.key.txt"), prose);
-  EXPECT_FALSE(std::filesystem::exists(path("lesson.wav")));
 }
 
 TEST_F(SoundExportTest, F10DuringTheExportCancelsItAndEndsTheProgram) {

@@ -1,0 +1,234 @@
+// The main window's handlers, below the toolkit.
+#include "presenter/main_window_presenter.h"
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+
+#include "export/exporter.h"
+#include "export/target_files.h"
+#include "export/transmission_plan.h"
+#include "training/check_source.h"
+
+namespace kelvak {
+
+namespace {
+
+// Prompts shown when a control receives the keyboard focus.
+const char* promptFor(PromptedControl control) {
+  switch (control) {
+    case PromptedControl::Speed:
+      return "Выберите скорость воспроизведения (групп в минуту)";
+    case PromptedControl::Signal:
+      return "Выберите уровень полезного сигнала в процентах";
+    case PromptedControl::Noise:
+      return "Выберите уровень помехи в процентах (advansed users only)";
+    case PromptedControl::Tone:
+      return "Выберите частоту полезного сигнала в герцах";
+    case PromptedControl::GroupCount:
+      return "Выберите количаство групп в воспроизводимом тексте";
+  }
+  return "";
+}
+
+// The last part of a path, in the system's encoding as the path is.
+std::string fileNameOf(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
+}
+
+// Today in the local calendar, YYYY-MM-DD.
+std::string today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char text[16];
+  return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d", &local));
+}
+
+// Characters of a UTF-8 key, its spaces not among them.
+std::size_t keyCharacters(const std::string& key) {
+  return static_cast<std::size_t>(std::count_if(key.begin(), key.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte != ' ' && (byte & 0xC0) != 0x80;
+  }));
+}
+
+}  // namespace
+
+StatusLine savedExportStatus(const SavedExport& saved) {
+  StatusLine line;
+  line.text = "Сохранено: " + fileNameOf(saved.audioPath);
+  line.detail = "Сохранено: " + saved.audioPath;
+  if (!saved.keyPath.empty()) {
+    line.text += "; ключ: " + fileNameOf(saved.keyPath);
+    line.detail += "; ключ: " + saved.keyPath;
+  }
+  return line;
+}
+
+std::string suggestedExportName(const TransmissionSettings& settings, const std::string& filePath,
+                                const std::string& isoDay) {
+  static const char* const kKinds[] = {"цифры", "буквы", "смесь"};
+  std::string kind;
+  if (!settings.randomSource && !filePath.empty()) {
+    // The file's name up to its last full stop.
+    kind = fileNameOf(filePath);
+    kind = kind.substr(0, std::min(kind.rfind('.'), kind.size()));
+  } else {
+    kind = kKinds[std::clamp(settings.textKind, 0, 2)];
+  }
+  return kind + "_скорость" + std::to_string(settings.speed) + "_" + isoDay;
+}
+
+MainWindowPresenter::MainWindowPresenter(MainView& view, Timer& timer, WaveDevice& device,
+                                         ErrorGate& gate)
+    : view_(view), gate_(gate), engine_(view, timer, device, random_) {}
+
+void MainWindowPresenter::dispatch(const std::function<void()>& handler) {
+  gate_.run(handler);
+  followSound();
+}
+
+void MainWindowPresenter::followSound() { view_.followSoundIn(engine_.followSound()); }
+
+void MainWindowPresenter::soundFollowDue() { followSound(); }
+
+void MainWindowPresenter::settingChanged(SoundSetting slider) {
+  dispatch([this, slider] {
+    int value = 0;
+    switch (slider) {
+      case SoundSetting::Speed:
+        value = view_.speed();
+        break;
+      case SoundSetting::Frequency:
+        value = view_.frequency();
+        break;
+      case SoundSetting::Signal:
+        value = levelPercent(view_.signalPosition());
+        break;
+      case SoundSetting::Noise:
+        value = levelPercent(view_.noisePosition());
+        break;
+    }
+    view_.showSettingValue(slider, value);
+    engine_.soundSettingChanged(slider);
+  });
+}
+
+void MainWindowPresenter::controlEntered(PromptedControl control) {
+  dispatch([this, control] { view_.setStatusText(promptFor(control)); });
+}
+
+void MainWindowPresenter::textKindChanged() {
+  if (kindWatch_) dispatch(kindWatch_);
+}
+
+void MainWindowPresenter::fileTextChosen() {
+  dispatch([this] {
+    if (const std::optional<std::string> path = view_.chooseTextFile()) engine_.loadFile(*path);
+  });
+}
+
+void MainWindowPresenter::randomTextChosen() {
+  dispatch([this] { engine_.useRandomText(); });
+}
+
+void MainWindowPresenter::playClicked() {
+  dispatch([this] {
+    // A failed start has cleared the last transmission as well.
+    try {
+      engine_.play();
+    } catch (...) {
+      if (trainingEvents_.transmissionStarted) trainingEvents_.transmissionStarted();
+      throw;
+    }
+    if (trainingEvents_.transmissionStarted) trainingEvents_.transmissionStarted();
+  });
+}
+
+void MainWindowPresenter::stopClicked() {
+  dispatch([this] { engine_.stopPlayback(); });
+}
+
+void MainWindowPresenter::pauseClicked() {
+  dispatch([this] { engine_.pause(); });
+}
+
+void MainWindowPresenter::timerTicked() {
+  dispatch([this] { engine_.tick(); });
+}
+
+void MainWindowPresenter::stopTransmission() {
+  if (engine_.open()) engine_.stopPlayback();
+}
+
+void MainWindowPresenter::aboutRequested() {
+  dispatch([this] { view_.showAbout(); });
+}
+
+void MainWindowPresenter::helpRequested() {
+  dispatch([this] { view_.showHelp(); });
+}
+
+void MainWindowPresenter::exitRequested() {
+  // Ends the message loop at once; the sound stops with it rather than playing on into the exit.
+  dispatch([this] {
+    engine_.shutdown();
+    view_.quit();
+  });
+}
+
+void MainWindowPresenter::saveSoundRequested() {
+  dispatch([this] { saveSound(); });
+}
+
+void MainWindowPresenter::saveSound() {
+  // What Play would send next, with the window's generator, so the next Play goes on from where
+  // the file ends.
+  TransmissionSettings settings = settingsFrom(view_);
+  if (settings.randomSource) settings.weights = engine_.weightsFor(settings.choice());
+  const std::optional<std::string> chosen =
+      view_.chooseSoundFile(suggestedExportName(settings, engine_.filePath(), today()));
+  if (!chosen) return;
+  const std::string& audioPath = *chosen;
+  const std::string keyPath = defaultKeyPath(audioPath);
+
+  // The loaded text file is the learner's: neither the sound nor its key may take its place (a
+  // text loaded from "lesson.key.txt" and saved as "lesson.wav" would become the key).
+  const std::optional<FileIdentity> loaded =
+      engine_.filePath().empty() ? std::nullopt : identityOf(engine_.filePath());
+
+  GeneratorPlan planned(settings, engine_.fileText(), random_, engine_.unitMs());
+  const TransmissionPlan& plan = planned.plan();
+  const ExportRun run =
+      view_.runExport(fileNameOf(audioPath), [&](const ExportProgress& progress) {
+        return writeExport(plan, audioPath, keyPath, progress, loaded);
+      });
+  // A cancelled or failed export leaves the generator as it was.
+  if (!run.completed) planned.giveBack();
+  // F10 during the export ends the program as it does elsewhere, once the export has cleaned up;
+  // what the export met on its way out is not reported then.
+  if (run.quit) {
+    engine_.shutdown();
+    view_.quit();
+    return;
+  }
+  if (run.failure) std::rethrow_exception(run.failure);
+  if (!run.completed) return;
+
+  const SavedExport saved{audioPath, keyPath, settings, keyCharacters(plan.answerKey)};
+  const StatusLine status = savedExportStatus(saved);
+  view_.setStatusText(status.text, status.detail);
+  if (trainingEvents_.exported) {
+    trainingEvents_.exported({saved.keyPath,
+                              recordSettingsFor(settings.forming(), !settings.randomSource,
+                                                engine_.filePath(), saved.symbols)});
+  }
+}
+
+}  // namespace kelvak
