@@ -32,57 +32,28 @@ namespace {
 constexpr const char* kKinds[] = {"digits", "letters", "mixture"};
 constexpr std::size_t kHelpColumn = 23;  // where the help's descriptions begin
 
-struct Range {
-  long long min, max;
-};
-
-// A word of the command line as an integer in `range`, or why it is none (CLI11 puts the option's
-// name before that).
-std::optional<long long> integerIn(const std::string& text, Range range, std::string& why) {
-  long long v = 0;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  if (first != last && *first == '+') ++first;
-  const auto [end, ec] = std::from_chars(first, last, v);
-  if (text.empty() || ec == std::errc::invalid_argument || end != last) {
-    why = "'" + text + "' is not an integer";
-    return std::nullopt;
-  }
-  if (ec == std::errc::result_out_of_range || v < range.min || v > range.max) {
-    why = text + " is out of range " + std::to_string(range.min) + ".." + std::to_string(range.max);
-    return std::nullopt;
-  }
-  return v;
-}
-
-// CLI11's check of an integer option's value, with the program's messages. The value goes on in
-// plain decimal (CLI11 itself would read "010" as octal), or as `store` turns it. Only the last
-// value given counts, so only that one is checked.
-CLI::Validator integerCheck(Range range, std::function<long long(long long)> store = nullptr) {
+// CLI11's check of an integer option's value in min..max, with the program's messages. The value
+// goes on in plain decimal (CLI11 itself would read "010" as octal), or as `store` turns it. Only
+// the last value given counts, so only that one is checked. The seed, the one unsigned option,
+// takes no plus sign and names its range when it is no integer, as it always has.
+template <typename T>
+CLI::Validator integerCheck(T min, T max, std::function<T(T)> store = nullptr) {
   return CLI::Validator(
-             [range, store](std::string& text) {
-               std::string why;
-               const std::optional<long long> v = integerIn(text, range, why);
-               if (v) text = std::to_string(store ? store(*v) : *v);
-               return why;
-             },
-             "")
-      .application_index(0);
-}
-
-CLI::Validator seedCheck() {
-  return CLI::Validator(
-             [](std::string& text) -> std::string {
-               std::uint64_t v = 0;
-               const char* last = text.data() + text.size();
-               const auto [end, ec] = std::from_chars(text.data(), last, v);
+             [min, max, store](std::string& text) -> std::string {
+               const std::string range = std::to_string(min) + ".." + std::to_string(max);
+               const char* first = text.data();
+               const char* last = first + text.size();
+               if (std::is_signed_v<T> && first != last && *first == '+') ++first;
+               T v{};
+               const auto [end, ec] = std::from_chars(first, last, v);
                if (text.empty() || ec == std::errc::invalid_argument || end != last) {
-                 return "'" + text + "' is not an integer in 0..18446744073709551615";
+                 return "'" + text + "' is not an integer" +
+                        (std::is_signed_v<T> ? "" : " in " + range);
                }
-               if (ec == std::errc::result_out_of_range) {
-                 return text + " is out of range 0..18446744073709551615";
+               if (ec == std::errc::result_out_of_range || v < min || v > max) {
+                 return text + " is out of range " + range;
                }
-               text = std::to_string(v);
+               text = std::to_string(store ? store(v) : v);
                return "";
              },
              "")
@@ -211,9 +182,6 @@ void declareOptions(CLI::App& app, ExportRequest& o, int& course) {
         ->transform(value)
         ->transform(notAnOption(name));
   };
-  const auto into = [](std::optional<std::string>& field) {
-    return std::function<void(const std::string&)>([&field](const std::string& v) { field = v; });
-  };
   // A value that names one of a few things, handed on as the thing's number.
   const auto named = [](auto indexOf, const char* names) {
     return CLI::Validator(
@@ -238,12 +206,12 @@ void declareOptions(CLI::App& app, ExportRequest& o, int& course) {
              },
              "digits, letters, mixture"));
   const SettingRow& groups = settingRow(Setting::Groups);
-  auto readGroups = std::function<void(const std::string&)>([&o, &groups](const std::string& v) {
+  auto readGroups = std::function<void(const std::string&)>([&o](const std::string& v) {
     o.allGroups = v == "all";
     o.groupsGiven = !o.allGroups;
-    o.settings.groups = o.allGroups ? groups.initialValue() : std::stoi(v);
+    o.settings.groups = o.allGroups ? settingRow(Setting::Groups).initialValue() : std::stoi(v);
   });
-  const CLI::Validator groupCount = integerCheck({groups.commandLow(), groups.commandHigh()});
+  const CLI::Validator groupCount = integerCheck(groups.commandLow(), groups.commandHigh());
   CLI::Option* groupsOption = valued(
       groups.option, readGroups, groups.valueName,
       settingHelp(groups, "; with --file, the\nfile's whole groups, and at most that"),
@@ -254,25 +222,23 @@ void declareOptions(CLI::App& app, ExportRequest& o, int& course) {
   for (const auto& [setting, field] : kSettingFields) {
     const SettingRow& row = settingRow(setting);
     valued(row.option, o.settings.*field, row.valueName, settingHelp(row),
-           integerCheck({row.commandLow(), row.commandHigh()},
-                        [&row](long long v) { return row.positionFor(static_cast<int>(v)); }));
+           integerCheck<int>(row.commandLow(), row.commandHigh(),
+                             [&row](int v) { return row.positionFor(v); }));
   }
   app.add_flag("--long-zero", o.settings.longZero, "send the zero as five dashes (digits only)");
   app.add_flag("--special-signs", o.settings.specialSigns,
                "include the special signs in letters and mixture");
-  auto readFile = into(o.textFile);
-  valued("--file", readFile, "TEXTFILE",
+  valued("--file", o.textFile, "TEXTFILE",
          "send the characters of a text file instead of random groups");
   valued("--seed", o.seed, "N",
          "start the random sequence elsewhere (1: the groups of the\n"
          "first Play after the window opens)",
-         seedCheck());
+         integerCheck(std::numeric_limits<std::uint64_t>::min(),
+                      std::numeric_limits<std::uint64_t>::max()));
   // The set's own range is known only once every option is read: see learningWeightsFor.
-  auto readLesson = std::function<void(const std::string&)>(
-      [&o](const std::string& v) { o.lesson = std::stoi(v); });
-  valued("--lesson", readLesson, "N",
+  valued("--lesson", o.lesson, "N",
          "send lesson N of the course: its characters, the newest\ntwice as often",
-         integerCheck({std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}));
+         integerCheck(std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
   valued("--course-set", course, "SET",
          "the course's set: letters, digits or mixture (that of --text)",
          named(
@@ -282,11 +248,9 @@ void declareOptions(CLI::App& app, ExportRequest& o, int& course) {
              },
              "letters, digits, mixture"));
   app.add_flag("--weak", o.weak, "send the characters received worst more often");
-  auto readHistory = into(o.historyPath);
-  valued("--history", readHistory, "FILE",
+  valued("--history", o.historyPath, "FILE",
          "with --weak: weigh by this history instead of the user's own");
-  auto readKey = into(o.keyPath);
-  valued("--key", readKey, "FILE", "write the answer key there (default: FILE with .key.txt)");
+  valued("--key", o.keyPath, "FILE", "write the answer key there (default: FILE with .key.txt)");
   const std::string noKey = "write no answer key";
   app.add_flag("--no-key", noKey);
   app.set_help_flag("--help", "show this text");
