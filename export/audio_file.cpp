@@ -103,8 +103,10 @@ AudioFileWriter::AudioFileWriter(TargetFile& target) : target_(target) {
   file_ = sf_open_virtual(&kIo, SFM_WRITE, &sfInfo, this);
   if (!file_) {
     if (ioError != 0) target_.fail(ioError);
-    throw AudioWriteError("cannot write " + std::string(audioFormatName(format_)) + " file '" +
-                          target.path() + "': " + sf_strerror(nullptr));
+    const std::string why = sf_strerror(nullptr);
+    throw AudioWriteError(WriteFailure{target.path(), WriteFault::Encoder, 0, why},
+                          "cannot write " + std::string(audioFormatName(format_)) + " file '" +
+                              target.path() + "': " + why);
   }
   if (format_ == AudioFormat::Mp3) {
     // One tone and its noise need few bits: LAME's variable bitrate at its lowest quality keeps
@@ -131,7 +133,7 @@ void AudioFileWriter::fail() {
   // The file's own error first: the encoder's word for it is often only "internal error".
   if (ioError != 0) target_.fail(ioError);
   const std::string why = file_ ? sf_strerror(sf(file_)) : "write failed";
-  throw AudioWriteError("cannot write '" + target_.path() + "': " + why);
+  throw AudioWriteError(WriteFailure{target_.path(), WriteFault::Encoder, 0, why});
 }
 
 void AudioFileWriter::check() {
@@ -186,7 +188,8 @@ void AudioFileWriter::finish() {
   file_ = nullptr;
   check();
   if (closed != 0) {
-    throw AudioWriteError("cannot write '" + target_.path() + "': " + sf_error_number(closed));
+    throw AudioWriteError(
+        WriteFailure{target_.path(), WriteFault::Encoder, 0, sf_error_number(closed)});
   }
 }
 

@@ -72,7 +72,7 @@ void AudioFileWriter::finish() {
     target_.write(&pad, 1);
   }
   if (written_ > 0xFFFFFFFFu - kHeaderBytes) {
-    throw AudioWriteError("cannot write '" + target_.path() + "': too long for a WAV file");
+    throw AudioWriteError(WriteFailure{target_.path(), WriteFault::TooLongForWav, 0, {}});
   }
   const auto data = static_cast<std::uint32_t>(written_);
   std::uint8_t size[4];

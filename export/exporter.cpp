@@ -1,6 +1,8 @@
 // Streaming a transmission's samples into a sound file, then naming it and its key.
 #include "export/exporter.h"
 
+#include <cstring>
+
 #include <filesystem>
 #include <vector>
 
@@ -17,6 +19,30 @@ std::string defaultKeyPath(const std::string& audioPath) {
   return utf8String(utf8Path(audioPath).replace_extension(".key.txt"));
 }
 
+std::string englishReason(const WriteFailure& failure) {
+  switch (failure.fault) {
+    case WriteFault::System:
+      return std::strerror(failure.error);
+    case WriteFault::SymbolicLink:
+      return "a symbolic link, which is not replaced: name the file itself";
+    case WriteFault::NotRegular:
+      return "not a regular file, which alone may be replaced";
+    case WriteFault::NoTemporaryName:
+      return "no free temporary name beside it";
+    case WriteFault::NoFileName:
+      return "no file name";
+    case WriteFault::SoundFileItself:
+      return "it is the sound file '" + failure.other + "' itself";
+    case WriteFault::TextFileSent:
+      return "it is the text file sent";
+    case WriteFault::TooLongForWav:
+      return "too long for a WAV file";
+    case WriteFault::Encoder:
+      return failure.other;
+  }
+  return failure.other;
+}
+
 std::string answerKeyText(const TransmissionPlan& plan) { return plan.answerKey + "\n"; }
 
 bool writeExport(const TransmissionPlan& plan, const std::string& audioPath,
@@ -28,14 +54,13 @@ bool writeExport(const TransmissionPlan& plan, const std::string& audioPath,
   if (keyPath) {
     key.emplace(*keyPath);
     if (key->sameAs(audio)) {
-      throw UnwritablePathError("cannot write '" + *keyPath + "': it is the sound file '" +
-                                audioPath + "' itself");
+      throw UnwritablePathError(WriteFailure{*keyPath, WriteFault::SoundFileItself, 0, audioPath});
     }
   }
   if (source) {
     for (const TargetFile* t : {&audio, key ? &*key : nullptr}) {
       if (t && t->isFile(source->device, source->inode)) {
-        throw UnwritablePathError("cannot write '" + t->path() + "': it is the text file sent");
+        throw UnwritablePathError(WriteFailure{t->path(), WriteFault::TextFileSent, 0, {}});
       }
     }
   }

@@ -13,17 +13,53 @@
 
 namespace kelvak {
 
+// Why a file of an export was not written, as a message in any language can say it.
+enum class WriteFault {
+  System,           // the system's error `error`
+  SymbolicLink,     // a link is never replaced
+  NotRegular,       // a device, a FIFO, a socket: only a regular file is replaced
+  NoTemporaryName,  // no free temporary name beside the target
+  NoFileName,       // the path names a folder
+  SoundFileItself,  // the key would be the sound file (`other`)
+  TextFileSent,     // the file would be the text file being sent
+  TooLongForWav,    // the sound would not fit a WAV file
+  Encoder,          // the encoder failed, in its own words (`other`)
+};
+struct WriteFailure {
+  std::string path;
+  WriteFault fault = WriteFault::System;
+  int error = 0;      // with System: the errno value
+  std::string other;  // with SoundFileItself: its path; with Encoder: its words
+};
+// The reason in the command line's words: "no such file or directory", "a symbolic link, ...".
+std::string englishReason(const WriteFailure& failure);
+
+// A file of an export was not written; the message is the command line's: "cannot write 'PATH':
+// REASON".
+class ExportFileError : public KelvakError {
+ public:
+  explicit ExportFileError(WriteFailure failure)
+      : KelvakError("cannot write '" + failure.path + "': " + englishReason(failure)),
+        failure_(std::move(failure)) {}
+  ExportFileError(WriteFailure failure, const std::string& message)
+      : KelvakError(message), failure_(std::move(failure)) {}
+  const WriteFailure& failure() const { return failure_; }
+
+ private:
+  WriteFailure failure_;
+};
+
 // The target cannot be written, or is no file the export may replace: the user's input, found
 // before any work.
-class UnwritablePathError : public KelvakError {
+class UnwritablePathError : public ExportFileError {
  public:
-  using KelvakError::KelvakError;
+  using ExportFileError::ExportFileError;
 };
 
 // Writing failed part-way (an encoder error, a full disk): the export itself failed.
-class AudioWriteError : public KelvakError {
+class AudioWriteError : public ExportFileError {
  public:
-  using KelvakError::KelvakError;
+  using ExportFileError::ExportFileError;
 };
 
 // A file as the system knows it, whatever name it is reached by.

@@ -18,12 +18,11 @@ namespace kelvak {
 
 namespace {
 
-constexpr const char* kSymbolicLink =
-    "a symbolic link, which is not replaced: name the file itself";
-constexpr const char* kNotRegular = "not a regular file, which alone may be replaced";
-
-[[noreturn]] void refuse(const std::string& path, const std::string& why) {
-  throw UnwritablePathError("cannot write '" + path + "': " + why);
+[[noreturn]] void refuse(const std::string& path, WriteFault fault, int error = 0) {
+  throw UnwritablePathError(WriteFailure{path, fault, error, {}});
+}
+[[noreturn]] void refuse(const std::string& path, int error) {
+  refuse(path, WriteFault::System, error);
 }
 
 std::string folderOf(const std::string& path) {
@@ -42,34 +41,34 @@ std::pair<std::string, int> createTemporary(const std::string& target, const std
   if (t.fd >= 0) return {t.path, t.fd};
   // No free inode, or the quota's: the disk is full for this file, a failed write as any other.
   if (t.error == ENOSPC || t.error == EDQUOT) {
-    throw AudioWriteError("cannot write '" + shown + "': " + std::strerror(t.error));
+    throw AudioWriteError(WriteFailure{shown, WriteFault::System, t.error, {}});
   }
-  if (t.error != EEXIST) refuse(shown, std::strerror(t.error));
-  refuse(shown, "no free temporary name beside it");
+  if (t.error != EEXIST) refuse(shown, t.error);
+  refuse(shown, WriteFault::NoTemporaryName);
 }
 
 }  // namespace
 
 TargetFile::TargetFile(const std::string& path) : path_(path) {
-  if (path.empty() || nameOf(path).empty()) refuse(path, "no file name");
+  if (path.empty() || nameOf(path).empty()) refuse(path, WriteFault::NoFileName);
   struct stat info {};
   if (::lstat(path.c_str(), &info) == 0) {
     // A link is never replaced, nor followed: one planted in a shared folder would turn the
     // export onto any file the user may write, and /dev/stdout leads wherever the output goes.
-    if (S_ISLNK(info.st_mode)) refuse(path, kSymbolicLink);
-    if (S_ISDIR(info.st_mode)) refuse(path, std::strerror(EISDIR));
-    if (!S_ISREG(info.st_mode)) refuse(path, kNotRegular);
+    if (S_ISLNK(info.st_mode)) refuse(path, WriteFault::SymbolicLink);
+    if (S_ISDIR(info.st_mode)) refuse(path, EISDIR);
+    if (!S_ISREG(info.st_mode)) refuse(path, WriteFault::NotRegular);
     exists_ = true;
     device_ = info.st_dev;
     inode_ = info.st_ino;
   } else if (errno != ENOENT) {
-    refuse(path, std::strerror(errno));
+    refuse(path, errno);
   }
   name_ = nameOf(path_);
   const std::string folder = folderOf(path_);
   struct stat folderInfo {};
-  if (::stat(folder.c_str(), &folderInfo) != 0) refuse(path, std::strerror(errno));
-  if (!S_ISDIR(folderInfo.st_mode)) refuse(path, std::strerror(ENOTDIR));
+  if (::stat(folder.c_str(), &folderInfo) != 0) refuse(path, errno);
+  if (!S_ISDIR(folderInfo.st_mode)) refuse(path, ENOTDIR);
   folderDevice_ = folderInfo.st_dev;
   folderInode_ = folderInfo.st_ino;
   removeOwnLeftovers(folder, name_);
@@ -82,7 +81,7 @@ TargetFile::~TargetFile() {
 }
 
 void TargetFile::fail(int error) const {
-  throw AudioWriteError("cannot write '" + path_ + "': " + std::strerror(error));
+  throw AudioWriteError(WriteFailure{path_, WriteFault::System, error, {}});
 }
 
 void TargetFile::write(const void* data, std::size_t n) {
@@ -164,9 +163,9 @@ void commitTargets(const std::vector<TargetFile*>& targets) {
   for (TargetFile* t : targets) {
     struct stat info {};
     if (::lstat(t->path_.c_str(), &info) == 0) {
-      if (S_ISLNK(info.st_mode)) refuse(t->path_, kSymbolicLink);
-      if (S_ISDIR(info.st_mode)) refuse(t->path_, std::strerror(EISDIR));
-      if (!S_ISREG(info.st_mode)) refuse(t->path_, kNotRegular);
+      if (S_ISLNK(info.st_mode)) refuse(t->path_, WriteFault::SymbolicLink);
+      if (S_ISDIR(info.st_mode)) refuse(t->path_, EISDIR);
+      if (!S_ISREG(info.st_mode)) refuse(t->path_, WriteFault::NotRegular);
       if (::chmod(t->temporary_.c_str(), info.st_mode & 07777) != 0) t->fail(errno);
       struct stat mine {};
       if (::stat(t->temporary_.c_str(), &mine) == 0 &&
@@ -175,7 +174,7 @@ void commitTargets(const std::vector<TargetFile*>& targets) {
         (void)!::chown(t->temporary_.c_str(), info.st_uid, info.st_gid);
       }
     } else if (errno != ENOENT) {
-      refuse(t->path_, std::strerror(errno));
+      refuse(t->path_, errno);
     }
   }
 

@@ -21,12 +21,11 @@ namespace kelvak {
 
 namespace {
 
-constexpr const char* kSymbolicLink =
-    "a symbolic link, which is not replaced: name the file itself";
-constexpr const char* kNotRegular = "not a regular file, which alone may be replaced";
-
-[[noreturn]] void refuse(const std::string& path, const std::string& why) {
-  throw UnwritablePathError("cannot write '" + path + "': " + why);
+[[noreturn]] void refuse(const std::string& path, WriteFault fault, int error = 0) {
+  throw UnwritablePathError(WriteFailure{path, fault, error, {}});
+}
+[[noreturn]] void refuse(const std::string& path, int error) {
+  refuse(path, WriteFault::System, error);
 }
 
 // Paths are cut on the UTF-16 form, where both separators are known.
@@ -44,6 +43,8 @@ std::string nameOf(const std::string& path) {
 // What stands under a name: nothing (false), or its kind and identity.
 struct Standing {
   bool link = false, folder = false, disk = false;
+  bool readOnly = false;  // a disk file with the read-only attribute
+  bool held = false;      // a disk file another program holds open
   std::uint64_t device = 0, inode = 0;
 };
 
@@ -56,7 +57,7 @@ bool lookAt(const std::string& path, Standing& out) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND) return false;
-    if (error == ERROR_PATH_NOT_FOUND) refuse(path, std::strerror(ENOENT));
+    if (error == ERROR_PATH_NOT_FOUND) refuse(path, ENOENT);
     // Reserved names (NUL, CON, COM1) have no attributes; they are opened below.
   } else {
     out.link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
@@ -75,22 +76,34 @@ bool lookAt(const std::string& path, Standing& out) {
       out.disk = false;
       return true;
     }
-    refuse(path, std::strerror(errnoOfWindowsError(error)));
+    refuse(path, errnoOfWindowsError(error));
   }
   BY_HANDLE_FILE_INFORMATION info{};
   out.disk = GetFileType(h.handle) == FILE_TYPE_DISK && GetFileInformationByHandle(h.handle, &info);
   if (out.disk) {
     out.folder = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    out.readOnly = !out.folder && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
     out.device = info.dwVolumeSerialNumber;
     out.inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  }
+  if (out.disk && !out.folder) {
+    // Windows moves no file over one that another program has open, whatever that program
+    // shares: asking for it to ourselves alone shows whether one has.
+    OwnedHandle renaming(CreateFileW(wide.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    out.held = renaming.handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
   }
   return true;
 }
 
 void refuseUnlessReplaceable(const std::string& path, const Standing& s) {
-  if (s.link) refuse(path, kSymbolicLink);
-  if (s.folder) refuse(path, std::strerror(EISDIR));
-  if (!s.disk) refuse(path, kNotRegular);
+  if (s.link) refuse(path, WriteFault::SymbolicLink);
+  if (s.folder) refuse(path, EISDIR);
+  if (!s.disk) refuse(path, WriteFault::NotRegular);
+  // Windows refuses to move the new file over these two, after all the work, with these reasons;
+  // Wine moves it. Both are refused before any work, the same on either.
+  if (s.readOnly) refuse(path, EACCES);
+  if (s.held) refuse(path, EBUSY);
 }
 
 // Creates a fresh temporary file beside `target`; returns its name and descriptor. Throws
@@ -100,16 +113,16 @@ std::pair<std::string, int> createTemporary(const std::string& target, const std
   if (t.fd >= 0) return {t.path, t.fd};
   // The disk is full for this file: a failed write as any other.
   if (t.error == ENOSPC) {
-    throw AudioWriteError("cannot write '" + shown + "': " + std::strerror(t.error));
+    throw AudioWriteError(WriteFailure{shown, WriteFault::System, t.error, {}});
   }
-  if (t.error != EEXIST) refuse(shown, std::strerror(t.error));
-  refuse(shown, "no free temporary name beside it");
+  if (t.error != EEXIST) refuse(shown, t.error);
+  refuse(shown, WriteFault::NoTemporaryName);
 }
 
 }  // namespace
 
 TargetFile::TargetFile(const std::string& path) : path_(path) {
-  if (path.empty() || nameOf(path).empty()) refuse(path, "no file name");
+  if (path.empty() || nameOf(path).empty()) refuse(path, WriteFault::NoFileName);
   Standing standing;
   if (lookAt(path, standing)) {
     refuseUnlessReplaceable(path, standing);
@@ -120,8 +133,8 @@ TargetFile::TargetFile(const std::string& path) : path_(path) {
   name_ = nameOf(path_);
   const std::string folder = folderOf(path_);
   Standing folderStanding;
-  if (!lookAt(folder, folderStanding)) refuse(path, std::strerror(ENOENT));
-  if (!folderStanding.folder) refuse(path, std::strerror(ENOTDIR));
+  if (!lookAt(folder, folderStanding)) refuse(path, ENOENT);
+  if (!folderStanding.folder) refuse(path, ENOTDIR);
   folderDevice_ = folderStanding.device;
   folderInode_ = folderStanding.inode;
   removeOwnLeftovers(folder, name_);
@@ -134,7 +147,7 @@ TargetFile::~TargetFile() {
 }
 
 void TargetFile::fail(int error) const {
-  throw AudioWriteError("cannot write '" + path_ + "': " + std::strerror(error));
+  throw AudioWriteError(WriteFailure{path_, WriteFault::System, error, {}});
 }
 
 void TargetFile::write(const void* data, std::size_t n) {

@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "text/regular_file.h"
+#include "text/utf8_path.h"
 
 namespace kelvak {
 
@@ -18,32 +19,23 @@ constexpr char kDataFromProgram[] = KELVAK_DATA_FROM_PROGRAM;
 
 namespace fs = std::filesystem;
 
-// Paths in UTF-8 (the system's own bytes here), also where the system's paths are UTF-16.
-fs::path pathOf(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-std::string utf8Of(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 }  // namespace
 
 std::string readHelpDocument(const std::string& programFolder) {
-  const fs::path name = pathOf(kHelpFileName);
-  const fs::path program = pathOf(programFolder);
+  const fs::path name = utf8Path(kHelpFileName);
+  const fs::path program = utf8Path(programFolder);
   // The current folder first, as always; then where an installed program keeps its data, so it
   // finds its guide wherever it is started; then beside a program run from its build tree.
-  const fs::path places[] = {name, program / pathOf(kDataFromProgram) / name, program / name};
+  const fs::path places[] = {name, program / utf8Path(kDataFromProgram) / name, program / name};
   std::string tooLarge;  // said for the first place that held a document beyond the bound
   for (const fs::path& place : places) {
     try {
-      return readWholeFile(utf8Of(place), kMaxHelpDocumentBytes);
+      return readWholeFile(utf8String(place), kMaxHelpDocumentBytes);
     } catch (const FileReadError& e) {
       std::error_code ec;
       const auto size = fs::file_size(place, ec);
       if (e.error() == EFBIG && tooLarge.empty() && !ec) {
-        tooLarge = "Файл справки " + utf8Of(place) + " слишком велик: " +
+        tooLarge = "Файл справки " + utf8String(place) + " слишком велик: " +
                    std::to_string(size) + " байт, а справка читается не больше " +
                    std::to_string(kMaxHelpDocumentBytes) + " байт";
       }

@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/system_reason.h"
 #include "export/exporter.h"
+#include "text/utf8_path.h"
 #include "export/target_files.h"
 #include "export/transmission_plan.h"
+#include "presenter/text_format.h"
 #include "training/check_source.h"
 
 namespace kelvak {
@@ -32,23 +35,11 @@ const char* promptFor(PromptedControl control) {
   return "";
 }
 
-// The last part of a path, in the system's encoding as the path is.
-std::string fileNameOf(const std::string& path) {
-  return std::filesystem::path(path).filename().string();
-}
+// The last part of a path.
+std::string fileNameOf(const std::string& path) { return utf8String(utf8Path(path).filename()); }
 
 // Today in the local calendar, YYYY-MM-DD.
-std::string today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  char text[16];
-  return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d", &local));
-}
+std::string today() { return localTimeText(std::time(nullptr), "%Y-%m-%d"); }
 
 // Characters of a UTF-8 key, its spaces not among them.
 std::size_t keyCharacters(const std::string& key) {
@@ -56,6 +47,41 @@ std::size_t keyCharacters(const std::string& key) {
     const auto byte = static_cast<unsigned char>(c);
     return byte != ' ' && (byte & 0xC0) != 0x80;
   }));
+}
+
+// A file of the export that was not written, in the window's language.
+std::string writeFailureText(const WriteFailure& f) {
+  std::string why;
+  switch (f.fault) {
+    case WriteFault::System:
+      why = systemReason(f.error);
+      break;
+    case WriteFault::SymbolicLink:
+      why = "это символическая ссылка, а она не заменяется: укажите сам файл";
+      break;
+    case WriteFault::NotRegular:
+      why = "это не обычный файл, а заменяется только обычный";
+      break;
+    case WriteFault::NoTemporaryName:
+      why = "рядом нет свободного имени для временного файла";
+      break;
+    case WriteFault::NoFileName:
+      why = "не указано имя файла";
+      break;
+    case WriteFault::SoundFileItself:
+      why = "это сам звуковой файл " + f.other;
+      break;
+    case WriteFault::TextFileSent:
+      why = "это передаваемый текстовый файл";
+      break;
+    case WriteFault::TooLongForWav:
+      why = "запись слишком длинна для файла WAV";
+      break;
+    case WriteFault::Encoder:
+      why = "ошибка кодировщика (" + f.other + ")";
+      break;
+  }
+  return "Файл " + f.path + " не записан: " + why;
 }
 
 }  // namespace
@@ -218,7 +244,13 @@ void MainWindowPresenter::saveSound() {
     view_.quit();
     return;
   }
-  if (run.failure) std::rethrow_exception(run.failure);
+  if (run.failure) {
+    try {
+      std::rethrow_exception(run.failure);
+    } catch (const ExportFileError& e) {
+      throw KelvakError(writeFailureText(e.failure()));
+    }
+  }
   if (!run.completed) return;
 
   const SavedExport saved{audioPath, keyPath, settings, keyCharacters(plan.answerKey)};

@@ -124,20 +124,26 @@ struct WaveOutDevice::Stream {
 
     std::vector<std::array<std::uint8_t, kBufferSamples>> data(kBuffers);
     std::vector<WAVEHDR> headers(kBuffers);
-    bool written = true;
     {
-      std::unique_lock lock(mutex);
+      std::lock_guard lock(mutex);
       const auto now = Clock::now();
-      for (int k = 0; k < kBuffers && written; ++k) {
-        WAVEHDR& h = headers[static_cast<std::size_t>(k)];
-        h.lpData = reinterpret_cast<LPSTR>(data[static_cast<std::size_t>(k)].data());
-        h.dwBufferLength = kBufferSamples;
-        timeline.render(data[static_cast<std::size_t>(k)].data(), kBufferSamples, now);
-        written = waveOutPrepareHeader(handle, &h, sizeof h) == MMSYSERR_NOERROR &&
-                  waveOutWrite(handle, &h, sizeof h) == MMSYSERR_NOERROR;
+      for (std::size_t k = 0; k < headers.size(); ++k) {
+        timeline.render(data[k].data(), kBufferSamples, now);
       }
+    }
+    // The driver is called outside the lock, so that an opener that gives up is not held by it.
+    bool written = true;
+    for (std::size_t k = 0; k < headers.size() && written; ++k) {
+      WAVEHDR& h = headers[k];
+      h.lpData = reinterpret_cast<LPSTR>(data[k].data());
+      h.dwBufferLength = kBufferSamples;
+      written = waveOutPrepareHeader(handle, &h, sizeof h) == MMSYSERR_NOERROR &&
+                waveOutWrite(handle, &h, sizeof h) == MMSYSERR_NOERROR;
+    }
+    {
+      std::lock_guard lock(mutex);
       if (written) {
-        lastReturn = now;
+        lastReturn = Clock::now();
         origin = lead;  // nothing has been heard yet: position 0 one lead from now
         if (state == State::Opening) state = State::Open;
       } else {
@@ -168,36 +174,47 @@ struct WaveOutDevice::Stream {
       if (drainUntil != Clock::time_point{} && now >= drainUntil) break;
       MMTIME position{};
       position.wType = TIME_SAMPLES;
-      const bool timed = waveOutGetPosition(handle, &position, sizeof position) == MMSYSERR_NOERROR &&
-                         (position.wType == TIME_SAMPLES || position.wType == TIME_BYTES);
+      const bool timed =
+          waveOutGetPosition(handle, &position, sizeof position) == MMSYSERR_NOERROR &&
+          (position.wType == TIME_SAMPLES || position.wType == TIME_BYTES);
+      bool moved = false;
       if (timed) {
         // One byte is one sample; the count wraps at 32 bits (after four and a half days).
         const std::uint32_t raw =
             position.wType == TIME_SAMPLES ? position.u.sample : position.u.cb;
+        moved = raw != lastRaw;
         played += static_cast<std::uint32_t>(raw - lastRaw);
         lastRaw = raw;
       }
-      std::lock_guard lock(mutex);
-      if (timed) timeline.followStreamClock(now, static_cast<double>(played));
-      // Every buffer back at once: the queue ran dry before this thread came round to refill it.
-      if (drainUntil == Clock::time_point{} &&
-          std::all_of(headers.begin(), headers.end(),
-                      [](const WAVEHDR& h) { return (h.dwFlags & WHDR_DONE) != 0; })) {
-        ++dryRuns;
+      // The buffers handed back, filled anew under the lock, go back to the driver outside it:
+      // a driver that hangs in waveOutWrite must not hold the window's calls.
+      std::vector<WAVEHDR*> refilled;
+      {
+        std::lock_guard lock(mutex);
+        // The position moves in the mixer's periods (Wine's: 221 samples, every 20 ms at this
+        // rate), so it tells the time only where it has just moved; read in between it lags by
+        // up to a period, which the timeline would take for jumps of the clock.
+        if (moved) timeline.followStreamClock(now, static_cast<double>(played));
+        // Every buffer back at once: the queue ran dry before this thread came round to it.
+        if (std::all_of(headers.begin(), headers.end(),
+                        [](const WAVEHDR& h) { return (h.dwFlags & WHDR_DONE) != 0; })) {
+          ++dryRuns;
+        }
+        while (refilled.size() < headers.size() &&
+               (headers[static_cast<std::size_t>(next)].dwFlags & WHDR_DONE)) {
+          timeline.render(data[static_cast<std::size_t>(next)].data(), kBufferSamples, now);
+          keepLeadAboveQueue(now);
+          lastReturn = now;
+          refilled.push_back(&headers[static_cast<std::size_t>(next)]);
+          next = (next + 1) % kBuffers;
+        }
       }
-      while (headers[static_cast<std::size_t>(next)].dwFlags & WHDR_DONE) {
-        WAVEHDR& h = headers[static_cast<std::size_t>(next)];
-        timeline.render(data[static_cast<std::size_t>(next)].data(), kBufferSamples, now);
-        keepLeadAboveQueue(now);
-        lastReturn = now;
-        const MMRESULT result = waveOutWrite(handle, &h, sizeof h);
+      for (WAVEHDR* h : refilled) {
+        const MMRESULT result = waveOutWrite(handle, h, sizeof *h);
         if (result != MMSYSERR_NOERROR) {
-          failure = errorText(result);
-          state = State::Failed;
-          changed.notify_all();
+          fail(errorText(result));
           break;
         }
-        next = (next + 1) % kBuffers;
       }
     }
 

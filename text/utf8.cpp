@@ -66,6 +66,28 @@ bool isValidUtf8(std::string_view bytes) {
   return !decoder.midSequence();
 }
 
+std::u32string decodeUtf8(std::string_view bytes) {
+  std::u32string out;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    // A sequence that fails anywhere costs its first byte alone: the next byte starts afresh.
+    Utf8Decoder decoder;
+    std::size_t end = start;
+    Utf8Decoder::Step step = Utf8Decoder::Step::Pending;
+    while (step == Utf8Decoder::Step::Pending && end < bytes.size()) {
+      step = decoder.feed(static_cast<std::uint8_t>(bytes[end++]));
+    }
+    if (step == Utf8Decoder::Step::Char) {
+      out += decoder.value();
+      start = end;
+    } else {
+      out += U'\uFFFD';
+      ++start;
+    }
+  }
+  return out;
+}
+
 char32_t nextUtf8Char(std::string_view text, std::size_t& pos) {
   const auto b0 = static_cast<std::uint8_t>(text[pos++]);
   if (b0 < 0x80) return b0;

@@ -40,4 +40,8 @@ bool isValidUtf8(std::string_view bytes);
 // Only to be used on text that isValidUtf8 accepted.
 char32_t nextUtf8Char(std::string_view text, std::size_t& pos);
 
+// Decodes any bytes as UTF-8; every byte of an ill-formed sequence, also of one cut short at the
+// end, reads as U+FFFD.
+std::u32string decodeUtf8(std::string_view bytes);
+
 }  // namespace kelvak

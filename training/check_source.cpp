@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "playback/settings.h"
+#include "text/utf8_path.h"
 #include "synth/symbol_table.h"
 
 namespace kelvak {
@@ -14,8 +15,7 @@ RecordSettings recordSettingsFor(const FormingSettings& sound, bool fromFile,
   const int kind = std::clamp(sound.textKind, 0, 2);
   s.source = fromFile ? TextSource::File : static_cast<TextSource>(kind);
   if (fromFile) {
-    const std::size_t slash = filePath.find_last_of('/');
-    s.file = slash == std::string::npos ? filePath : filePath.substr(slash + 1);
+    s.file = utf8String(utf8Path(filePath).filename());
   }
   s.speed = sound.speed;
   s.tone = sound.frequency;

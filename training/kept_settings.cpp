@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "base/system_reason.h"
 #include "text/regular_file.h"
 #include "training/atomic_file.h"
 
@@ -81,7 +82,7 @@ std::optional<KeptSettings> SettingsFile::load() const {
     if (e.missing()) return std::nullopt;
     // Too large, or no regular file: as damaged, replaced by the defaults.
     if (e.error() == EFBIG || e.error() == 0) throw KelvakError(kSettingsDamaged);
-    throw KelvakError(std::string("Настройки не прочитаны: ") + e.what());
+    throw KelvakError(std::string("Настройки не прочитаны: ") + systemReason(e.error()));
   }
   return keptSettingsFromJson(text);
 }

@@ -3,7 +3,6 @@
 #include "ui/check_result_view.h"
 
 #include <QFontMetrics>
-#include <QLocale>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -34,87 +33,14 @@ CheckResultView::CheckResultView(QWidget* parent) : QAbstractScrollArea(parent) 
   setAccessibleName(QString::fromUtf8("Результат проверки"));
 }
 
-void CheckResultView::clear() {
-  rows_.clear();
-  errorsText_.clear();
-  setAccessibleDescription(QString());
-  updateScrollBar();
-  viewport()->update();
-}
-
-void CheckResultView::setResult(const CheckResult& result) {
-  rows_.clear();
-  rows_.emplace_back();
-  int sent = 0;
-  QStringList errors;
-  for (const AlignedChar& s : result.steps) {
-    // Numbered as the learner counts: the sent character, or the one an extra follows.
-    const QString at = QString::number(s.mark == Mark::Extra ? sent : sent + 1);
-    switch (s.mark) {
-      case Mark::Correct:
-        break;
-      case Mark::Wrong:
-        errors << QString::fromUtf8("знак %1: передано %2, записано %3")
-                      .arg(at, text(s.sent), text(s.written));
-        break;
-      case Mark::Missed:
-        errors << QString::fromUtf8("знак %1: передано %2, не записано").arg(at, text(s.sent));
-        break;
-      case Mark::Extra:
-        errors << QString::fromUtf8("после знака %1 лишний %2").arg(at, text(s.written));
-        break;
-    }
-    Cell cell;
-    cell.mark = s.mark;
-    switch (s.mark) {
-      case Mark::Correct:
-        cell.top = s.sent;
-        break;
-      case Mark::Wrong:
-        cell.top = s.sent, cell.bottom = s.written;
-        break;
-      case Mark::Missed:
-        cell.top = s.sent, cell.bottom = U'–';
-        break;
-      case Mark::Extra:
-        cell.top = U'+', cell.bottom = s.written;
-        break;
-    }
-    rows_.back().push_back(cell);
-    if (s.mark != Mark::Extra && ++sent % 5 == 0) {
-      if (sent % (5 * kGroupsPerRow) == 0) {
-        rows_.emplace_back();
-      } else {
-        rows_.back().push_back(Cell{});
-        rows_.back().push_back(Cell{});
-      }
-    }
-  }
-  if (rows_.back().empty()) rows_.pop_back();
-  errorsText_ = errors.isEmpty() ? QString::fromUtf8("Ошибок нет.")
-                                 : QString::fromUtf8("Ошибок: %1. ").arg(errors.size()) +
-                                       errors.join("; ") + ".";
-  setAccessibleDescription(errorsText_);
+void CheckResultView::showResult(const ResultLayout& layout) {
+  rows_ = layout.rows;
+  setAccessibleDescription(QString::fromStdString(layout.errorsText));
   updateScrollBar();
   verticalScrollBar()->setValue(0);
   horizontalScrollBar()->setValue(0);
   viewport()->update();
 }
-
-QStringList CheckResultView::rowTexts() const {
-  QStringList out;
-  for (const auto& row : rows_) {
-    QString top, bottom;
-    for (const Cell& c : row) {
-      top += text(c.top);
-      bottom += text(c.bottom);
-    }
-    out << top << bottom;
-  }
-  return out;
-}
-
-QString CheckResultView::errorsText() const { return errorsText_; }
 
 int CheckResultView::rowHeight() const { return QFontMetrics(font_).height() * 2 + 8; }
 
@@ -158,7 +84,7 @@ void CheckResultView::paintEvent(QPaintEvent*) {
     const int y = kMargin + r * rowHeight() - top;
     if (y > viewport()->height()) break;
     int x = kMargin - horizontalScrollBar()->value();
-    for (const Cell& c : rows_[static_cast<std::size_t>(r)]) {
+    for (const ResultCell& c : rows_[static_cast<std::size_t>(r)]) {
       const bool error = c.mark == Mark::Wrong || c.mark == Mark::Missed;
       p.setFont(error ? errorFont_ : font_);
       p.setPen(error ? kErrorColour : c.mark == Mark::Extra ? kExtraColour : kCorrectColour);

@@ -5,10 +5,9 @@
 #pragma once
 
 #include <QAbstractScrollArea>
-#include <QStringList>
 #include <vector>
 
-#include "training/copy_check.h"
+#include "presenter/check_presenter.h"
 
 namespace kelvak {
 
@@ -16,18 +15,11 @@ class CheckResultView : public QAbstractScrollArea {
   Q_OBJECT
 
  public:
-  static constexpr int kGroupsPerRow = 8;
-
   explicit CheckResultView(QWidget* parent = nullptr);
 
-  void setResult(const CheckResult& result);
-  void clear();
-
-  // Every row as two lines, the sent text above and the marks below, as drawn.
-  QStringList rowTexts() const;
-  // Every error in words, in text order: where, what was sent and what was written. The view's
-  // accessible description.
-  QString errorsText() const;
+  // Draws the result laid out, from its first row; an empty layout clears the view. The errors in
+  // words are the view's accessible description.
+  void showResult(const ResultLayout& layout);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -36,16 +28,10 @@ class CheckResultView : public QAbstractScrollArea {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
-  struct Cell {
-    char32_t top = U' ';
-    char32_t bottom = U' ';
-    Mark mark = Mark::Correct;
-  };
   void updateScrollBar();
   int rowHeight() const;
 
-  std::vector<std::vector<Cell>> rows_;
-  QString errorsText_;
+  std::vector<std::vector<ResultCell>> rows_;
   QFont font_;
   QFont errorFont_;
 };

@@ -2,15 +2,11 @@
 #pragma once
 
 #include <QDialog>
-#include <QString>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
-#include "training/check_source.h"
-#include "training/copy_check.h"
-#include "training/history.h"
+#include "presenter/check_presenter.h"
 
 class QComboBox;
 class QFileDialog;
@@ -22,14 +18,12 @@ namespace kelvak {
 
 class CheckResultView;
 
-class CheckWindow : public QDialog {
+class CheckWindow : public QDialog, private CheckView {
   Q_OBJECT
+  CheckPresenter presenter_;  // first: afterRecord below is its member
 
  public:
-  // Runs an event handler, reporting what it throws (the window's error gate).
-  using Dispatch = std::function<void(const std::function<void()>&)>;
-  // The settings a key file read from disk is recorded with.
-  using KeySettings = std::function<RecordSettings(const std::string& keyPath)>;
+  using Dispatch = CheckPresenter::Dispatch;
 
   // `source` is asked at every check against the last transmission; every first check of a
   // transmission or a key goes into `history`. The buttons' handlers run through `dispatch`;
@@ -37,26 +31,24 @@ class CheckWindow : public QDialog {
   CheckWindow(const History& history, std::function<CheckSource()> source, Dispatch dispatch = {},
               QWidget* parent = nullptr);
 
-  // Compares the typed copy with the chosen text, shows the result and records it.
-  void check();
+  void check() { presenter_.check(); }
   // Shows the window without blocking, or brings it to the front when it is open already.
   void showInFront();
-  // A new transmission began: the result shown belongs to an earlier one, so it goes, and the
-  // check is against the transmission again.
-  void transmissionStarted();
-  // Reads an answer key (UTF-8 text) and makes it the text to check against, recorded with
-  // `settings`. Throws KelvakError when the file cannot be read.
-  void useKey(const std::string& keyPath, const RecordSettings& settings);
-  // Asks for a key file with an open dialog and uses it with the settings `keySettings` gives.
-  void openKey();
-
-  void setKeySettings(KeySettings keySettings) { keySettings_ = std::move(keySettings); }
+  void transmissionStarted() { presenter_.transmissionStarted(); }
+  // Throws KelvakError when the file cannot be read.
+  void useKey(const std::string& keyPath, const RecordSettings& settings) {
+    presenter_.useKey(keyPath, settings);
+  }
+  void setKeySettings(decltype(CheckPresenter::keySettings) keySettings) {
+    presenter_.keySettings = std::move(keySettings);
+  }
   void setFileDialogPresenter(std::function<bool(QFileDialog&)> present) {
     presentDialog_ = std::move(present);
   }
+  void checkRemoved(std::int64_t time) { presenter_.checkRemoved(time); }
 
   // The last result shown, for tests.
-  const CheckResult& result() const { return result_; }
+  const CheckResult& result() const { return presenter_.result(); }
 
   QComboBox* againstBox = nullptr;  // the last transmission, then the keys read
   QPushButton* openKeyButton = nullptr;
@@ -64,37 +56,25 @@ class CheckWindow : public QDialog {
   QPushButton* checkButton = nullptr;
   CheckResultView* resultView = nullptr;
   QLabel* summaryLabel = nullptr;
-  QLabel* missedLabel = nullptr;
+  QLabel* notesLabel = nullptr;
   QLabel* historyLabel = nullptr;  // what became of the record
 
-  // Told of every check that went into the history, with the record's time; what it returns is
-  // shown beside the record.
-  std::function<std::string(const CheckResult&, const CheckSource&, std::int64_t time)> afterRecord;
-  // The check recorded at `time` was taken out of the history.
-  void checkRemoved(std::int64_t time) { recorder_.removed(time); }
+  // Told of every check that went into the history; what it returns is shown beside the record.
+  decltype(CheckPresenter::afterRecord)& afterRecord = presenter_.afterRecord;
 
  signals:
   // A check went into the history.
   void recorded();
 
  private:
-  struct Key {
-    std::string path;
-    CheckSource source;
-  };
-  void run(const std::function<void()>& handler);
-  void clearResult();
-  void record(const CheckSource& source);
+  void checkRecorded() override { emit recorded(); }
+  void addAgainstItem(const std::string& text, const std::string& detail) override;
+  void selectAgainst(int index) override;
+  std::string copyText() const override;
+  void showCheck(const CheckShown& shown) override;
+  std::optional<std::string> chooseKeyFile(const std::string& folder) override;
 
-  const History& history_;
-  CheckRecorder recorder_;
-  std::function<CheckSource()> source_;
-  Dispatch dispatch_;
-  KeySettings keySettings_;
   std::function<bool(QFileDialog&)> presentDialog_;
-  std::vector<Key> keys_;  // the keys read, in the order of againstBox's items after the first
-  std::uint32_t keysRead_ = 0;
-  CheckResult result_;
 };
 
 }  // namespace kelvak

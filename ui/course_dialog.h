@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+#include "presenter/course_presenter.h"
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -13,7 +15,7 @@ namespace kelvak {
 
 class TrainingMenu;
 
-class CourseDialog : public QDialog {
+class CourseDialog : public QDialog, private CourseView {
   Q_OBJECT
 
  public:
@@ -21,21 +23,22 @@ class CourseDialog : public QDialog {
   CourseDialog(TrainingMenu& menu, QWidget* parent = nullptr);
 
   // Shows the course of this set (the window's text kind) and special signs.
-  void refresh(int set, bool specialSigns);
+  void refresh(int set, bool specialSigns) { presenter_.refresh(set, specialSigns); }
   void showInFront();
 
   QCheckBox* onBox = nullptr;
   QComboBox* setBox = nullptr;
   QSpinBox* lessonBox = nullptr;
-  QLabel* lessonOf = nullptr;
+  QLabel* lessonCountLabel = nullptr;
   QLabel* charsLabel = nullptr;
   QProgressBar* progressBar = nullptr;
   QLabel* stepsLabel = nullptr;
   QLabel* ruleLabel = nullptr;
 
  private:
-  TrainingMenu& menu_;
-  bool filling_ = false;  // the controls are being set from the course, not by the learner
+  void showCourse(const CourseShown& shown) override;
+
+  CoursePresenter presenter_;
 };
 
 }  // namespace kelvak

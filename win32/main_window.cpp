@@ -206,6 +206,14 @@ void MainWindow::createMenu() {
   CheckMenuItem(menu_, kRandomTextItem, MF_CHECKED);
 }
 
+void MainWindow::insertMenu(HMENU popup, const wchar_t* title,
+                            std::function<bool(int id)> commands) {
+  // "Справка" is the menu bar's second item, after "Текст".
+  InsertMenuW(menu_, 1, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(popup), title);
+  DrawMenuBar(window_);
+  menuCommands_.push_back(std::move(commands));
+}
+
 void MainWindow::createControls() {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
@@ -397,6 +405,9 @@ void MainWindow::command(int id, int code) {
       presenter_->exitRequested();
       break;
     default:
+      for (const auto& other : menuCommands_) {
+        if (other(id)) break;
+      }
       break;
   }
 }

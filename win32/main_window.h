@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "presenter/error_gate.h"
 #include "presenter/main_view.h"
@@ -38,6 +40,9 @@ class MainWindow : public MainView {
   void setHelpDocumentFolder(std::string programFolder) { programFolder_ = std::move(programFolder); }
   // Shows the window and runs the message loop until the program ends; the exit code.
   int run();
+  // Puts a menu of another part of the program on the menu bar, before "Справка", with the
+  // handler of its items (true for an item it took).
+  void insertMenu(HMENU popup, const wchar_t* title, std::function<bool(int id)> commands);
 
   // --- Controls ---
   int speed() const override;
@@ -118,6 +123,7 @@ class MainWindow : public MainView {
   bool quietFocus_ = false;
   HWND lastFocus_ = nullptr;  // the control that last had the focus in this window
   std::wstring statusDetail_;
+  std::vector<std::function<bool(int)>> menuCommands_;
 };
 
 }  // namespace kelvak::win32

@@ -342,14 +342,21 @@ class ScratchFile {
 };
 
 // Reads a file on another thread, so that a reading that hangs fails the test instead of
-// stopping it; `unblock` is run when the reading does not come back in time.
+// stopping it; `unblock` is run when the reading does not come back in time. The thread is let go
+// only then: under Wine on a busy machine MinGW's winpthreads now and then never runs a thread let
+// go at once, or crashes it (with two busy loops 2 and 3 of 2000 such threads, and this test, when
+// it let its threads go at once, hung in 5 of 12 runs of five and crashed once; joined, none).
 std::optional<FileText> readWithin(const std::string& path, const std::function<void()>& unblock) {
   auto done = std::make_shared<std::promise<FileText>>();
   std::future<FileText> result = done->get_future();
-  std::thread([path, done] { done->set_value(readFileText(path)); }).detach();
-  // Only a hang guard: under Wine on a busy machine a reading once took over 10 s to come back.
-  if (result.wait_for(std::chrono::seconds(60)) == std::future_status::ready) return result.get();
+  std::thread reading([path, done] { done->set_value(readFileText(path)); });
+  // Only a hang guard, far beyond any slow machine.
+  if (result.wait_for(std::chrono::seconds(60)) == std::future_status::ready) {
+    reading.join();
+    return result.get();
+  }
   unblock();
+  reading.detach();
   return std::nullopt;
 }
 

@@ -770,6 +770,18 @@ TEST_F(TransmissionTest, SingleSymbolsSoundThroughTheSameDevice) {
   EXPECT_FALSE(device.isOpen());
   EXPECT_EQ(device.waits, 1);
 
+  // A sound server that went away is said with the device's message, as for a transmission.
+  tx.soundSymbol(10);
+  device.gone = true;
+  try {
+    tx.soundSymbol(10);
+    ADD_FAILURE() << "no error";
+  } catch (const KelvakError& e) {
+    EXPECT_STREQ(e.what(), kOpenErrorText);
+  }
+  device.gone = false;
+  tx.endSymbols();
+
   tx.play();
   EXPECT_THROW(tx.soundSymbol(10), KelvakError);
   tx.stopPlayback();

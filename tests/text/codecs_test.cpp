@@ -105,6 +105,18 @@ INSTANTIATE_TEST_SUITE_P(Sequences, Utf8Validity,
                            return testing_names::textName(info.param.bytes);
                          });
 
+// An answer key may hold any bytes: each byte of a broken sequence reads as a replacement
+// character, and the byte that broke it off begins the next.
+TEST(Utf8, AnyBytesDecodeWithReplacements) {
+  EXPECT_EQ(decodeUtf8("\xD0\x9F\xD1\x80 1"), U"Пр 1");
+  EXPECT_EQ(decodeUtf8("\xD0\x41"), U"\uFFFDA");
+  EXPECT_EQ(decodeUtf8("a\xD0"), U"a\uFFFD");
+  EXPECT_EQ(decodeUtf8("\xCF\xF0\xE8"), U"\uFFFD\uFFFD\uFFFD");    // При in Windows-1251
+  EXPECT_EQ(decodeUtf8("\xED\xA0\x80z"), U"\uFFFD\uFFFD\uFFFDz");  // a surrogate
+  EXPECT_EQ(decodeUtf8("\xE2\x84"), U"\uFFFD\uFFFD");
+  EXPECT_EQ(decodeUtf8("\x80\xD0\x9F"), U"\uFFFDП");
+}
+
 class Utf8RoundTrip : public testing::TestWithParam<char32_t> {};
 
 TEST_P(Utf8RoundTrip, DecodesWhatWasEncoded) {

@@ -8,7 +8,7 @@
 //   wine_sound_check raw DIR              plays one second through waveOut alone; DIR/raw.u8
 //   wine_sound_check raw-compare DIR RECORDING   figures only
 //   wine_sound_check no-server            Play with no sound server: the program's message
-//   wine_sound_check stall                the driver stops taking sound: nothing waits for long
+//   wine_sound_check stall DIR            the server freezes: nothing waits for long
 // Each check prints what it found and a line "PASS name" or "FAIL name: why"; the exit code is
 // the number of failures.
 #include <windows.h>
@@ -67,7 +67,8 @@ std::vector<std::uint8_t> readBytes(const std::string& path) {
 
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 // The settings every run plays: the top speed, so that a millisecond is a large part of a unit.
@@ -113,10 +114,11 @@ int play(const std::string& dir, int groups) {
   timeEndPeriod(1);
   double latest = 0;
   for (double ms : timer.lateness()) latest = std::max(latest, ms);
-  std::printf("ticks %zu, the latest %.1f ms after it fell due; late placements %d, clock jumps %d, "
-              "the queue ran dry %d times\n",
-              timer.lateness().size(), latest, device.latePlacements(), device.clockJumps(),
-              device.dryRuns());
+  std::printf(
+      "ticks %zu, the latest %.1f ms after it fell due; late placements %d, clock jumps %d, "
+      "the queue ran dry %d times\n",
+      timer.lateness().size(), latest, device.latePlacements(), device.clockJumps(),
+      device.dryRuns());
 
   std::ofstream sent(dir + "/sent.txt");
   sent << samplesPerUnit << '\n';
@@ -158,8 +160,9 @@ WineFills removeWineFills(const std::vector<std::uint8_t>& recording, std::size_
       f.samples += run;
       if (j < from) ++f.before;
     } else {
-      f.rest.insert(f.rest.end(), recording.begin() + static_cast<std::ptrdiff_t>(j),
-                    recording.begin() + static_cast<std::ptrdiff_t>(j + std::max<std::size_t>(run, 1)));
+      f.rest.insert(
+          f.rest.end(), recording.begin() + static_cast<std::ptrdiff_t>(j),
+          recording.begin() + static_cast<std::ptrdiff_t>(j + std::max<std::size_t>(run, 1)));
     }
     j += std::max<std::size_t>(run, 1);
   }
@@ -168,8 +171,8 @@ WineFills removeWineFills(const std::vector<std::uint8_t>& recording, std::size_
 
 // The recording against the export. Sample for sample from the first tone sample to the end;
 // where Wine's mixer filled gaps of its own inside the transmission, that cannot hold, and then
-// (and always with `onsets`) with Wine's fills taken out, every symbol whole, in the order sent, its
-// onset within 1 ms of the export's counted from the first.
+// (and always with `onsets`) with Wine's fills taken out, every symbol whole, in the order sent,
+// its onset within 1 ms of the export's counted from the first.
 int compare(const std::string& dir, const std::string& recordingPath, bool onsetsOnly) {
   const std::vector<std::uint8_t> exported = readBytes(dir + "/export.u8");
   const std::vector<std::uint8_t> recorded = readBytes(recordingPath);
@@ -208,9 +211,10 @@ int compare(const std::string& dir, const std::string& recordingPath, bool onset
   }
   const WineFills fills = removeWineFills(recorded, toneStart);
   const std::size_t fillsInside = fills.count - fills.before;
-  std::printf("Wine's mixer filled %zu gaps of its own with %zu samples (%.1f ms), %zu of them inside "
-              "the transmission\n",
-              fills.count, fills.samples, fills.samples * 1000.0 / kSampleRate, fillsInside);
+  std::printf(
+      "Wine's mixer filled %zu gaps of its own with %zu samples (%.1f ms), %zu of them inside "
+      "the transmission\n",
+      fills.count, fills.samples, fills.samples * 1000.0 / kSampleRate, fillsInside);
 
   const std::size_t e0 = firstTone(exported, static_cast<std::size_t>(starts[0]));
   const std::size_t n = exported.size() - e0;
@@ -223,9 +227,10 @@ int compare(const std::string& dir, const std::string& recordingPath, bool onset
       firstDiff = std::min(firstDiff, j);
     }
   }
-  std::printf("sample for sample: of the export's %zu samples from its first tone sample, %zu "
-              "recorded, %zu of them differ",
-              n, compared, differing);
+  std::printf(
+      "sample for sample: of the export's %zu samples from its first tone sample, %zu "
+      "recorded, %zu of them differ",
+      n, compared, differing);
   if (differing > 0) {
     std::printf(" (the first %.1f ms in)", firstDiff * 1000.0 / kSampleRate);
   }
@@ -255,9 +260,10 @@ int compare(const std::string& dir, const std::string& recordingPath, bool onset
     const double off = checks[k].onset < 0 ? 1e9 : std::abs(checks[k].onset - expected[k]);
     worst = std::max(worst, off);
   }
-  std::printf("symbols %zu sent, %zu heard, %d not intact; the onset furthest from the export's "
-              "%.2f ms off\n",
-              sent.size(), heard.size(), broken, worst * 1000.0 / kSampleRate);
+  std::printf(
+      "symbols %zu sent, %zu heard, %d not intact; the onset furthest from the export's "
+      "%.2f ms off\n",
+      sent.size(), heard.size(), broken, worst * 1000.0 / kSampleRate);
   verdict("compare: the recording decodes to what was sent, every element intact",
           heard.size() == sent.size() && broken == 0 && text == sentText,
           std::to_string(broken) + " symbols not intact, decoded \"" + text + "\"");
@@ -348,10 +354,10 @@ int rawCompare(const std::string& dir, const std::string& recordingPath) {
       same += recording[r0 + m] == buffer[m];
     return same;
   }();
-  std::printf("plain waveOut: %zu of %zu samples at their place; %zu equal once silence put in "
-              "is skipped; %zu gaps of silence, %zu samples (%.1f ms), the longest %zu\n",
-              atPlace, buffer.size(), equal, gaps, inserted, inserted * 1000.0 / kSampleRate,
-              longest);
+  std::printf(
+      "plain waveOut: %zu of %zu samples at their place; %zu equal once silence put in "
+      "is skipped; %zu gaps of silence, %zu samples (%.1f ms), the longest %zu\n",
+      atPlace, buffer.size(), equal, gaps, inserted, inserted * 1000.0 / kSampleRate, longest);
   return 0;  // figures of Wine's mixer, not a verdict on the program
 }
 
@@ -373,45 +379,53 @@ int noServer() {
   return failures;
 }
 
-// The driver stops taking sound (the script freezes the server once the file `DIR/frozen` is
-// asked for by the line "freeze"): the transmission ends with the device's message, and the wait
-// for the sound gives up instead of holding the window.
+// Says `what` to the script and waits for its answer, the file DIR/`answer`.
+void askScript(const std::string& dir, const char* what, const char* answer) {
+  std::printf("%s\n", what);
+  std::fflush(stdout);
+  const std::string path = dir + "/" + answer;
+  const auto until = Clock::now() + std::chrono::seconds(60);
+  while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES && Clock::now() < until) {
+    Sleep(10);
+  }
+}
+
+// The server stops taking sound while a block plays (the script freezes it when asked): the wait
+// for the sound gives up instead of holding the window, the close does not wait on the driver, and
+// once the server answers again the device opens and plays as usual. How long each took is
+// printed; the run ending at all is the check against hanging.
 int stall(const std::string& dir) {
-  FakeControls controls = lessonControls(5);
-  RealtimeTimer timer;
   WaveOutDevice device;
-  Random random;
-  Transmission transmission(controls, timer, device, random);
-  transmission.play();
-  if (!device.isOpen()) {
+  if (!device.open()) {
     verdict("stall", false, "the device did not open: " + device.openError());
     return failures;
   }
-  int ticks = 0;
-  double longestTick = 0;
-  const bool finished = timer.run(
-      [&] {
-        if (++ticks == 8) {
-          std::printf("freeze\n");
-          std::fflush(stdout);
-          // The script answers by freezing the server, then making this file.
-          const auto until = Clock::now() + std::chrono::seconds(20);
-          while (GetFileAttributesA((dir + "/frozen").c_str()) == INVALID_FILE_ATTRIBUTES &&
-                 Clock::now() < until) {
-            Sleep(10);
-          }
-        }
-        const auto start = Clock::now();
-        transmission.tick();
-        longestTick = std::max(longestTick, msBetween(start, Clock::now()));
-      },
-      std::chrono::seconds(60));
-  std::printf("after %d ticks: stalled %d, the longest tick %.0f ms, messages %zu\n", ticks,
-              device.stalled() ? 1 : 0, longestTick, controls.messages.size());
-  verdict("stall: the transmission ends with the program's message",
-          finished && !device.isOpen() && !controls.messages.empty() &&
-              controls.messages[0].first == kOpenErrorText,
-          finished ? "no message" : "it ran on for a minute");
+  auto block = std::make_shared<const std::vector<std::uint8_t>>(2205, 200);  // 200 ms
+  device.write(block);
+  Sleep(50);
+  askScript(dir, "freeze", "frozen");
+  auto start = Clock::now();
+  const bool played = device.waitUntilPlayed();
+  std::printf("the wait with a frozen server gave up after %.0f ms\n",
+              msBetween(start, Clock::now()));
+  start = Clock::now();
+  device.close();
+  std::printf("the close with a frozen server took %.0f ms\n", msBetween(start, Clock::now()));
+  verdict("stall: the wait gives up on a frozen server, and the device closes",
+          !played && !device.isOpen(), played ? "it said all was played" : "it stayed open");
+  askScript(dir, "thaw", "thawed");
+  // However long a server just woken takes to answer again: the device is opened until it does.
+  bool opened = false;
+  const auto giveUp = Clock::now() + std::chrono::seconds(20);
+  while (!(opened = device.open()) && Clock::now() < giveUp) Sleep(100);
+  const bool written = opened && device.write(block);
+  while (device.busy() && Clock::now() < giveUp) Sleep(5);
+  verdict("stall: after the thaw the device opens and plays its block",
+          written && device.alive() && !device.busy(),
+          opened ? "the block did not play" : "it did not open: " + device.openError());
+  device.waitUntilPlayed();
+  device.close();
+  Sleep(static_cast<DWORD>(WaveOutDevice::kDrainLimit.count()) + 100);
   return failures;
 }
 

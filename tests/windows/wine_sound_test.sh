@@ -24,7 +24,7 @@ mkdir -p "$server"
 busy=()
 cleanup() {
   [ ${#busy[@]} -eq 0 ] || kill "${busy[@]}" 2>/dev/null
-  [ -z "${server_pid:-}" ] || kill "$server_pid" 2>/dev/null
+  [ -z "${server_pid:-}" ] || { kill -CONT "$server_pid"; kill "$server_pid"; } 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
 }
@@ -106,6 +106,42 @@ PULSE_SERVER=unix:$work/no-such-server "$wine" "$exe" no-server >"$dir/run.log" 
 echo "no server:"
 tally "$dir/run.log"
 
+# waits_for LOG LINE: until the check has said LINE (a minute at most); false if it never did.
+waits_for() {
+  for _ in $(seq 600); do
+    tr -d '\r' <"$1" | grep -qx "$2" && return 0
+    kill -0 "$check_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# The server freezes while a block plays, and thaws (the check asks for each).
+stall() {
+  local dir=$work/stall
+  mkdir -p "$dir"
+  "$wine" "$exe" stall "Z:$dir" >"$dir/run.log" 2>&1 &
+  check_pid=$!
+  if waits_for "$dir/run.log" freeze; then
+    kill -STOP "$server_pid"
+    touch "$dir/frozen"
+  fi
+  waits_for "$dir/run.log" thaw
+  kill -CONT "$server_pid"
+  touch "$dir/thawed"
+  # Only a guard against hanging, far beyond any slow machine.
+  for _ in $(seq 1200); do kill -0 "$check_pid" 2>/dev/null || break; sleep 0.1; done
+  echo "a frozen server:"
+  if kill -0 "$check_pid" 2>/dev/null; then
+    kill "$check_pid"
+    echo "FAIL stall: the check did not end within two minutes" >>"$dir/run.log"
+  fi
+  wait "$check_pid" 2>/dev/null
+  grep -qE '^(PASS|FAIL)' <(tr -d '\r' <"$dir/run.log") || echo "FAIL stall: the check said nothing" >>"$dir/run.log"
+  tally "$dir/run.log"
+}
+
+stall
 plain quiet
 lesson quiet
 yes >/dev/null & busy+=($!)
