@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "export/command_line.h"
+#include "app/command_line.h"
 #include "sound/auto_wave_device.h"
 #include "ui/about_box.h"
 #include "ui/application_setup.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "export/command_line.h"
+#include "app/command_line.h"
 #include "text/win32_strings.h"
 #include "win32/application.h"
 

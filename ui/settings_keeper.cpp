@@ -2,10 +2,9 @@
 #include "ui/settings_keeper.h"
 
 #include <QAction>
-#include <QDir>
 #include <QMenu>
-#include <QStandardPaths>
 
+#include "app/user_files.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/training_menu.h"
@@ -26,8 +25,7 @@ void SettingsKeeper::setTraining(TrainingMenu* training) {
 }
 
 std::string SettingsKeeper::defaultPath() {
-  const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-  return QDir(dir).filePath("settings.json").toStdString();
+  return userFilePath(UserFile::Settings);
 }
 
 std::pair<int, int> SettingsKeeper::helpSize() const {

@@ -2,11 +2,10 @@
 #include "ui/training_menu.h"
 
 #include <QAction>
-#include <QDir>
 #include <QLayout>
 #include <QMenu>
-#include <QStandardPaths>
 
+#include "app/user_files.h"
 #include "base/error.h"
 #include "ui/check_window.h"
 #include "ui/course_dialog.h"
@@ -101,8 +100,7 @@ TrainingMenu::~TrainingMenu() {
 }
 
 std::string TrainingMenu::defaultHistoryPath() {
-  const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  return QDir(dir).filePath("history.jsonl").toStdString();
+  return userFilePath(UserFile::History);
 }
 
 CheckWindow& TrainingMenu::checkWindow() {

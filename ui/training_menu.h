@@ -47,7 +47,7 @@ class TrainingMenu : public QObject, public TrainingView {
   TrainingMenu(MainWindow& window, ErrorGate& gate, std::string historyPath = {});
   ~TrainingMenu() override;
 
-  // The history file in the user's data folder (QStandardPaths::AppDataLocation).
+  // The history file in the user's data folder (userFilePath).
   static std::string defaultHistoryPath();
 
   // The windows, made on first use.

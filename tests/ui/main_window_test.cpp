@@ -19,7 +19,7 @@
 #include <functional>
 #include <tuple>
 
-#include "export/command_line.h"
+#include "app/command_line.h"
 #include "playback/settings.h"
 #include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"

@@ -1,21 +1,12 @@
-// The command line's history folder, console and interruptions on Windows.
+// The console and its interruptions on Windows.
 #include <windows.h>
 
-#include <cstdlib>
-
-#include "export/command_line_platform.h"
-#include "text/win32_strings.h"
+#include "app/process.h"
 
 namespace kelvak {
 
 namespace {
 volatile std::sig_atomic_t* stopFlag = nullptr;
-}
-
-// %APPDATA%\Kelvak, where the Windows program keeps its files.
-std::string userHistoryPath() {
-  const wchar_t* data = _wgetenv(L"APPDATA");
-  return utf8OfWide(data ? data : L".") + "\\Kelvak\\history.jsonl";
 }
 
 // A console that takes the terminal's sequences (Windows 10 and later, Wine) gets the progress

@@ -1,5 +1,5 @@
 // The command line: option values and ranges, the messages for bad input, exit codes and files.
-#include "export/command_line.h"
+#include "app/command_line.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -59,7 +59,7 @@ TEST(CommandLine, OptionsGiveTheWindowsSettings) {
             "100 --char-pause 5 --group-pause 1 --long-zero --special-signs --no-key --seed "
             "18446744073709551615"));
   ASSERT_EQ(cl.action, CommandLine::Action::Export);
-  EXPECT_FALSE(cl.options.writeKey);
+  EXPECT_FALSE(cl.options.keyPath);  // --no-key
   EXPECT_EQ(cl.options.seed, 18446744073709551615u);
   const TransmissionSettings s = settingsFor(cl.options, {});
   EXPECT_EQ(std::tie(s.textKind, s.groups, s.speed, s.frequency, s.charPause, s.groupPause),
@@ -76,14 +76,71 @@ TEST(CommandLine, AFileNamedLikeAnOptionIsWrittenWithItsFolder) {
   EXPECT_TRUE(cl.options.weak);
 }
 
+// Without options an export is what the window sends when it opens, from the generator's first
+// state; each numbered option spans the window's control (by the settings table, which the window
+// reads too) and says so in the help, and a value sets what the control would show for it.
+TEST(CommandLine, EachSettingsRowGivesItsOptionsDefaultRangeAndHelp) {
+  const ExportRequest plain = parseCommandLine({"--export", "a.wav"}).options;
+  const TransmissionSettings opened;
+  const auto all = [](const TransmissionSettings& s) {
+    return std::tuple(s.speed, s.textKind, s.frequency, s.signalPosition, s.noisePosition, s.groups,
+                      s.charPause, s.groupPause, s.randomSource, s.longZero, s.specialSigns);
+  };
+  EXPECT_EQ(all(settingsFor(plain, {})), all(opened));
+  EXPECT_EQ(plain.seed, Random().state());
+
+  // The record's field that each row's control holds.
+  const std::map<Setting, std::int32_t TransmissionSettings::*> fields = {
+      {Setting::Groups, &TransmissionSettings::groups},
+      {Setting::Speed, &TransmissionSettings::speed},
+      {Setting::Tone, &TransmissionSettings::frequency},
+      {Setting::Signal, &TransmissionSettings::signalPosition},
+      {Setting::Noise, &TransmissionSettings::noisePosition},
+      {Setting::CharPause, &TransmissionSettings::charPause},
+      {Setting::GroupPause, &TransmissionSettings::groupPause}};
+  ASSERT_EQ(fields.size(), std::size(kSettingTable));
+  const std::string help = helpText();
+  for (const auto& [setting, field] : fields) {
+    const SettingRow& row = settingRow(setting);
+    SCOPED_TRACE(row.option);
+    EXPECT_EQ(opened.*field, row.initial);
+    const int low = row.commandLow(), high = row.commandHigh();
+    // Every position of the control shows a value the option takes, bar those no transmission
+    // can use (speed 0).
+    for (int position = row.low; position <= row.high; ++position) {
+      const int shown = row.valueAt(position);
+      EXPECT_TRUE((shown >= low && shown <= high) || shown < row.lowestTaken) << position;
+    }
+    for (int value : {low, high}) {
+      const ExportRequest r =
+          parseCommandLine({"--export", "a.wav", row.option, std::to_string(value)}).options;
+      EXPECT_EQ(row.valueAt(settingsFor(r, {}).*field), value);
+    }
+    const std::string range = std::to_string(low) + ".." + std::to_string(high);
+    for (int value : {low - 1, high + 1}) {
+      try {
+        parseCommandLine({"--export", "a.wav", row.option, std::to_string(value)});
+        ADD_FAILURE() << value << " taken";
+      } catch (const UsageError& e) {
+        EXPECT_EQ(e.what(),
+                  row.option + (": " + std::to_string(value)) + " is out of range " + range);
+      }
+    }
+    const std::size_t line = help.find("\n  " + std::string(row.option) + " " + row.valueName);
+    ASSERT_NE(line, std::string::npos);
+    EXPECT_NE(help.find(range + " (" + std::to_string(row.initialValue()), line),
+              std::string::npos);
+  }
+}
+
 TEST(CommandLine, EveryPercentMapsToAPositionWhoseLabelShowsIt) {
   for (int percent = 0; percent <= 100; ++percent) {
-    const int position = sliderPositionForPercent(percent);
+    const int position = positionForPercent(percent);
     ASSERT_TRUE(position >= 0 && position <= 127);
     // The label's own computation: (127 - position) × (1/127) × 100, truncated.
     EXPECT_EQ(static_cast<int>((127 - position) * (1.0 / 127) * 100), percent);
   }
-  EXPECT_EQ(sliderPositionForPercent(0), 127);  // no noise draws at all
+  EXPECT_EQ(positionForPercent(0), 127);  // no noise draws at all
 }
 
 struct BadInput {
