@@ -7,10 +7,13 @@
 #include <filesystem>
 #include <string>
 
+#include "app/user_files.h"
 #include "presenter/error_gate.h"
+#include "presenter/settings_presenter.h"
 #include "sound/wave_out_device_win32.h"
 #include "text/win32_strings.h"
 #include "win32/main_window.h"
+#include "win32/training_menu.h"
 
 namespace kelvak::win32 {
 
@@ -37,7 +40,16 @@ int runWindows() {
     MainWindow window(device, gate);
     report.setOwner(window.handle());
     window.setHelpDocumentFolder(programFolder());
-    return window.run();
+    // The settings of the last run; the window as it is now is the start-up, the defaults.
+    SettingsPresenter settings(window, nullptr, gate, userFilePath(UserFile::Settings));
+    window.appendTextMenuItem(L"&Настройки по умолчанию", [&] { settings.restoreDefaults(); });
+    // The training functions beside the window's own: their menu, windows and history.
+    TrainingMenu training(window, gate, userFilePath(UserFile::History));
+    settings.setTraining(&training.presenter());
+    settings.restore();
+    const int code = window.run();
+    settings.save();
+    return code;
   } catch (const std::exception& e) {
     gate.report(e.what());
   } catch (...) {

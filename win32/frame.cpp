@@ -8,6 +8,7 @@ namespace kelvak::win32 {
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"KelvakFrame";
+constexpr wchar_t kDialogKeys[] = L"KelvakDialogKeys";
 
 }  // namespace
 
@@ -40,12 +41,14 @@ Frame::Frame(HWND owner, const wchar_t* title, int width, int height,
   window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFrameClass, title, style, CW_USEDEFAULT,
                             CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
                             owner, nullptr, instance, this);
+  setDialogKeys(true);
   build(*this);
 }
 
 Frame::~Frame() {
   if (window_) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    RemovePropW(window_, kDialogKeys);
     DestroyWindow(window_);
   }
   if (font_) DeleteObject(font_);
@@ -71,6 +74,19 @@ std::string Frame::text(int id) const {
   return utf8OfWide(text);
 }
 
+void Frame::setDialogKeys(bool on) const {
+  if (on) {
+    SetPropW(window_, kDialogKeys, reinterpret_cast<HANDLE>(1));
+  } else {
+    RemovePropW(window_, kDialogKeys);
+  }
+}
+
+bool takenAsDialogKey(MSG& message) {
+  HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  return root && GetPropW(root, kDialogKeys) && IsDialogMessageW(root, &message);
+}
+
 void Frame::showInFront() const {
   if (IsIconic(window_)) ShowWindow(window_, SW_RESTORE);
   ShowWindow(window_, SW_SHOW);
@@ -86,7 +102,7 @@ LRESULT CALLBACK Frame::procedure(HWND window, UINT message, WPARAM w, LPARAM l)
   if (self) {
     LRESULT result = 0;
     if (self->onMessage && self->onMessage(message, w, l, result)) return result;
-    if (message == WM_CLOSE) {
+    if (message == WM_CLOSE || (message == WM_COMMAND && LOWORD(w) == IDCANCEL)) {
       // Hidden, not destroyed: what it shows stays for the next showing.
       ShowWindow(window, SW_HIDE);
       if (self->onClose) self->onClose();

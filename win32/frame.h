@@ -36,6 +36,9 @@ class Frame {
   std::function<void()> onClose;
 
   HFONT font() const { return font_; }
+  // Whether Tab, Enter, Esc and the access keys work as in a dialog (the default), or every key
+  // reaches the window (a window that takes keys as answers).
+  void setDialogKeys(bool on) const;
 
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -43,6 +46,10 @@ class Frame {
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
 };
+
+// The window a message is for takes Tab, Enter, Esc and the access keys as a dialog does: true
+// when it took this one.
+bool takenAsDialogKey(MSG& message);
 
 // The program's own font for a window's text, `pixels` high (negative: the character height).
 HFONT programFont(int pixels, bool bold = false);

@@ -15,6 +15,7 @@
 #include "base/error.h"
 #include "presenter/help_document.h"
 #include "text/win32_strings.h"
+#include "win32/frame.h"
 
 namespace kelvak::win32 {
 
@@ -200,6 +201,7 @@ void MainWindow::createMenu() {
   AppendMenuW(help, MF_STRING, kHelpItem, L"&Справка Kelvak\tF1");
   AppendMenuW(help, MF_STRING, kAboutItem, L"&О программе (и не только)...");
   menu_ = CreateMenu();
+  textMenu_ = text;
   AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(text), L"&Текст");
   AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"&Справка");
   AppendMenuW(menu_, MF_STRING, kExitItem, L"&Выход\tF10");
@@ -212,6 +214,17 @@ void MainWindow::insertMenu(HMENU popup, const wchar_t* title,
   InsertMenuW(menu_, 1, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(popup), title);
   DrawMenuBar(window_);
   menuCommands_.push_back(std::move(commands));
+}
+
+void MainWindow::appendTextMenuItem(const wchar_t* text, std::function<void()> chosen) {
+  static int nextId = 250;  // after the window's own items
+  const int id = nextId++;
+  AppendMenuW(textMenu_, MF_STRING, static_cast<UINT_PTR>(id), text);
+  menuCommands_.push_back([id, chosen = std::move(chosen)](int chosenId) {
+    if (chosenId != id) return false;
+    chosen();
+    return true;
+  });
 }
 
 void MainWindow::createControls() {
@@ -286,7 +299,7 @@ int MainWindow::run() {
       }
       continue;
     }
-    if (IsDialogMessageW(window_, &message)) continue;
+    if (IsDialogMessageW(window_, &message) || takenAsDialogKey(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

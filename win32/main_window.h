@@ -43,6 +43,8 @@ class MainWindow : public MainView {
   // Puts a menu of another part of the program on the menu bar, before "Справка", with the
   // handler of its items (true for an item it took).
   void insertMenu(HMENU popup, const wchar_t* title, std::function<bool(int id)> commands);
+  // Adds an item of another part of the program at the end of the "Текст" menu.
+  void appendTextMenuItem(const wchar_t* text, std::function<void()> chosen);
 
   // --- Controls ---
   int speed() const override;
@@ -112,6 +114,7 @@ class MainWindow : public MainView {
   HWND status_ = nullptr;
   HWND progress_ = nullptr;
   HMENU menu_ = nullptr;
+  HMENU textMenu_ = nullptr;
   HFONT font_ = nullptr;
   HFONT paneFont_ = nullptr;
   HBRUSH paneBrush_ = nullptr;

@@ -13,6 +13,8 @@ namespace kelvak::win32 {
 namespace {
 
 constexpr DWORD kTextStyle = SS_LEFT | SS_NOPREFIX;
+// A label whose access key (&) moves the focus to the control after it.
+constexpr DWORD kAccessLabel = SS_LEFT;
 constexpr DWORD kWrappedStyle = SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL;
 constexpr wchar_t kResultClass[] = L"KelvakCheckResult";
 constexpr int kResultMargin = 6;  // [px] around the result's rows
@@ -44,7 +46,7 @@ CheckWindow::CheckWindow(HWND owner, const History& history, std::function<Check
                          CheckPresenter::Dispatch dispatch)
     : frame_(owner, L"Проверка приёма", 620, 440,
              [this](Frame& f) {
-               f.add(L"STATIC", L"&Сверять с:", kTextStyle, 10, 14, 80, 16);
+               f.add(L"STATIC", L"&Сверять с:", kAccessLabel, 10, 14, 80, 16);
                f.add(WC_COMBOBOXW, L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 92, 10, 384,
                      200, kAgainstBox);
                SendMessageW(f.control(kAgainstBox), CB_ADDSTRING, 0,
@@ -52,7 +54,7 @@ CheckWindow::CheckWindow(HWND owner, const History& history, std::function<Check
                SendMessageW(f.control(kAgainstBox), CB_SETCURSEL, 0, 0);
                f.add(WC_BUTTONW, L"Открыть &ключ...", WS_TABSTOP | BS_PUSHBUTTON, 484, 9, 126, 25,
                      kOpenKeyButton);
-               f.add(L"STATIC", L"&Принятый текст (пробелы и регистр не важны):", kTextStyle, 10, 44,
+               f.add(L"STATIC", L"&Принятый текст (пробелы и регистр не важны):", kAccessLabel, 10, 44,
                      600, 16);
                f.add(WC_EDITW, L"", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 10, 62, 496, 23,
                      kCopyEdit);
@@ -233,12 +235,12 @@ CourseDialog::CourseDialog(HWND owner, CourseActions actions)
              [](Frame& f) {
                f.add(WC_BUTTONW, L"&Курс включён: Play передаёт урок",
                      WS_TABSTOP | BS_AUTOCHECKBOX, 10, 10, 420, 20, kOnBox);
-               f.add(L"STATIC", L"&Набор:", kTextStyle, 10, 42, 85, 16);
+               f.add(L"STATIC", L"&Набор:", kAccessLabel, 10, 42, 85, 16);
                f.add(WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST, 100, 38, 150, 120, kSetBox);
                for (const wchar_t* set : {L"Цифры", L"Буквы", L"Смесь"}) {
                  SendMessageW(f.control(kSetBox), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(set));
                }
-               f.add(L"STATIC", L"&Урок:", kTextStyle, 10, 72, 85, 16);
+               f.add(L"STATIC", L"&Урок:", kAccessLabel, 10, 72, 85, 16);
                f.add(WC_EDITW, L"1", WS_TABSTOP | WS_BORDER | ES_NUMBER, 100, 68, 60, 23,
                      kLessonEdit);
                HWND arrows = f.add(UPDOWN_CLASSW, L"",
@@ -372,6 +374,7 @@ DrillWindow::DrillWindow(HWND owner, DrillSound sound, const History& history,
     }
   };
   frame_.onClose = [this] { presenter_.closed(); };
+  frame_.setDialogKeys(false);
 }
 
 DrillWindow::~DrillWindow() {
