@@ -276,7 +276,7 @@ void MainWindow::createControls() {
   status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", kChild | SBARS_TOOLTIPS, 0, 0, 0, 0, window_,
                             nullptr, instance, nullptr);
   SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  const int parts[] = {kClientWidth - 60, -1};
+  const int parts[] = {kClientWidth, -1};
   SendMessageW(status_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
   // The progress bar lies over the status bar's right part.
   progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", kChild | PBS_SMOOTH, 320, 4, 273, 16,
@@ -533,10 +533,27 @@ void MainWindow::setStatusText(const std::string& utf8, const std::string& detai
 }
 
 void MainWindow::setLearningStatus(const std::string& utf8, const std::string& detail) {
-  SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(wideOf(utf8).c_str()));
-  static std::wstring tip;
-  tip = wideOf(detail);
-  SendMessageW(status_, SB_SETTIPTEXTW, 1, reinterpret_cast<LPARAM>(tip.c_str()));
+  const std::wstring text = wideOf(utf8);
+  // The lesson at the status bar's right, wide enough to be read whole; the progress bar, which
+  // lies over that part of the bar, ends before it.
+  constexpr int kBarLeft = 320, kBarWidth = 273, kGap = 6;
+  int width = 0;
+  if (!text.empty()) {
+    HDC dc = GetDC(status_);
+    HGDIOBJ old = SelectObject(dc, font_);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(status_, dc);
+    width = extent.cx + 4 * kGap;
+  }
+  const int parts[] = {kClientWidth - width, -1};
+  SendMessageW(status_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+  SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text.c_str()));
+  learningDetail_ = wideOf(detail);
+  SendMessageW(status_, SB_SETTIPTEXTW, 1, reinterpret_cast<LPARAM>(learningDetail_.c_str()));
+  SetWindowPos(progress_, nullptr, 0, 0, std::min(kBarWidth, parts[0] - kGap - kBarLeft), 16,
+               SWP_NOMOVE | SWP_NOZORDER);
 }
 
 void MainWindow::setProgressMax(std::uint16_t max) {

@@ -125,7 +125,7 @@ class MainWindow : public MainView {
   bool randomTicked_ = true;
   bool quietFocus_ = false;
   HWND lastFocus_ = nullptr;  // the control that last had the focus in this window
-  std::wstring statusDetail_;
+  std::wstring statusDetail_, learningDetail_;
   std::vector<std::function<bool(int)>> menuCommands_;
 };
 

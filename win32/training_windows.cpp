@@ -93,11 +93,15 @@ CheckWindow::CheckWindow(HWND owner, const History& history, std::function<Check
   frame_.onMessage = [this](UINT message, WPARAM w, LPARAM, LRESULT& result) {
     if (message != WM_COMMAND) return false;
     const int id = LOWORD(w), code = HIWORD(w);
-    if (id == IDOK) presenter_.checkClicked();
-    if (id == kOpenKeyButton) presenter_.openKeyClicked();
-    if (id == kAgainstBox && code == CBN_SELCHANGE) {
+    if (id == IDOK) {
+      presenter_.checkClicked();
+    } else if (id == kOpenKeyButton) {
+      presenter_.openKeyClicked();
+    } else if (id == kAgainstBox && code == CBN_SELCHANGE) {
       presenter_.againstChanged(
           static_cast<int>(SendMessageW(frame_.control(kAgainstBox), CB_GETCURSEL, 0, 0)));
+    } else {
+      return false;
     }
     result = 0;
     return true;
@@ -338,8 +342,13 @@ DrillWindow::DrillWindow(HWND owner, DrillSound sound, const History& history,
   frame_.onMessage = [this](UINT message, WPARAM w, LPARAM l, LRESULT& result) {
     switch (message) {
       case WM_COMMAND:
-        if (LOWORD(w) == kDrillStart) presenter_.startClicked();
-        if (LOWORD(w) == kDrillStop) presenter_.stopClicked();
+        if (LOWORD(w) == kDrillStart) {
+          presenter_.startClicked();
+        } else if (LOWORD(w) == kDrillStop) {
+          presenter_.stopClicked();
+        } else {
+          return false;
+        }
         SetFocus(frame_.handle());
         result = 0;
         return true;
