@@ -12,7 +12,7 @@
 #include <tuple>
 
 #include "export/target_files.h"
-#include "text/own_temporary.h"
+#include "files/own_temporary.h"
 
 namespace kelvak {
 

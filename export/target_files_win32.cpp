@@ -13,7 +13,7 @@
 #include <tuple>
 
 #include "export/target_files.h"
-#include "text/own_temporary.h"
+#include "files/own_temporary.h"
 #include "text/win32_handle.h"
 #include "text/win32_strings.h"
 

@@ -8,7 +8,7 @@
 
 #include "playback/symbol_weights.h"
 #include "synth/random.h"
-#include "text/regular_file.h"
+#include "files/regular_file.h"
 #include "text/utf16.h"
 #include "text/utf8.h"
 

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "base/error.h"
-#include "text/regular_file.h"
+#include "files/regular_file.h"
 #include "text/utf8_path.h"
 
 namespace kelvak {

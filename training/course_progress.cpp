@@ -9,10 +9,10 @@
 
 #include "base/error.h"
 #include "base/system_reason.h"
-#include "text/own_temporary.h"
-#include "text/regular_file.h"
+#include "files/own_temporary.h"
+#include "files/regular_file.h"
 #include "text/utf8_path.h"
-#include "training/atomic_file.h"
+#include "files/atomic_file.h"
 #include "training/check_record.h"
 #include "training/course_folder.h"
 

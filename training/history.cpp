@@ -6,7 +6,7 @@
 
 #include "base/error.h"
 #include "base/system_reason.h"
-#include "text/regular_file.h"
+#include "files/regular_file.h"
 
 namespace kelvak {
 

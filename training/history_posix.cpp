@@ -13,8 +13,8 @@
 #include "base/error.h"
 #include "base/owned_fd.h"
 #include "base/system_reason.h"
-#include "text/regular_file.h"
-#include "training/atomic_file.h"
+#include "files/regular_file.h"
+#include "files/atomic_file.h"
 #include "training/history.h"
 
 namespace kelvak {

@@ -9,8 +9,8 @@
 
 #include "base/error.h"
 #include "base/system_reason.h"
-#include "text/own_temporary.h"
-#include "text/regular_file.h"
+#include "files/own_temporary.h"
+#include "files/regular_file.h"
 #include "text/win32_handle.h"
 #include "text/win32_strings.h"
 #include "training/history.h"

@@ -8,8 +8,8 @@
 
 #include "base/error.h"
 #include "base/system_reason.h"
-#include "text/regular_file.h"
-#include "training/atomic_file.h"
+#include "files/regular_file.h"
+#include "files/atomic_file.h"
 
 namespace kelvak {
 

@@ -21,7 +21,7 @@
 #include <tuple>
 
 #include "tests/export/export_test_files.h"
-#include "text/own_temporary.h"
+#include "files/own_temporary.h"
 #include "text/utf8.h"
 
 namespace kelvak {

@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "base/error.h"
-#include "text/own_temporary.h"
+#include "files/own_temporary.h"
 #include "training/course_progress.h"
 
 namespace kelvak {

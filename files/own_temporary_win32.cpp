@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "text/own_temporary.h"
+#include "files/own_temporary.h"
 #include "text/win32_handle.h"
 #include "text/win32_strings.h"
 

@@ -1,6 +1,6 @@
 // Reading a whole file within a bound, for files with a size and for files that have none and grow
 // while they are read (as /proc's).
-#include "text/regular_file.h"
+#include "files/regular_file.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // Reading a file within a bound; opening it is the platform's (regular_file_posix.cpp,
 // regular_file_win32.cpp).
-#include "text/regular_file.h"
+#include "files/regular_file.h"
 
 #include <algorithm>
 #include <cerrno>

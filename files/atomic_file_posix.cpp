@@ -9,8 +9,8 @@
 #include "base/error.h"
 #include "base/owned_fd.h"
 #include "base/system_reason.h"
-#include "text/own_temporary.h"
-#include "training/atomic_file.h"
+#include "files/own_temporary.h"
+#include "files/atomic_file.h"
 
 namespace kelvak {
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "text/regular_file.h"
+#include "files/regular_file.h"
 
 namespace kelvak {
 

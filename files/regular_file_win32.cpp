@@ -9,7 +9,7 @@
 #include <climits>
 #include <cstring>
 
-#include "text/regular_file.h"
+#include "files/regular_file.h"
 #include "text/win32_strings.h"
 
 namespace kelvak {

@@ -1,6 +1,6 @@
 // Naming the program's temporary files; creating them and cleaning up after them is the
 // platform's (own_temporary_posix.cpp, own_temporary_win32.cpp).
-#include "text/own_temporary.h"
+#include "files/own_temporary.h"
 
 #include <charconv>
 #include <string_view>

@@ -1,6 +1,6 @@
 // Cleaning up after killed saves and exports, on every system: only a leftover that is provably
 // ours goes, never a file a running copy may still be writing, another target's or a folder.
-#include "text/own_temporary.h"
+#include "files/own_temporary.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "base/error.h"
-#include "text/own_temporary.h"
+#include "files/own_temporary.h"
 #include "text/win32_handle.h"
 #include "text/win32_strings.h"
-#include "training/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace kelvak {
 

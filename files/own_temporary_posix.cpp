@@ -15,7 +15,7 @@
 #include <memory>
 #include <sstream>
 
-#include "text/own_temporary.h"
+#include "files/own_temporary.h"
 
 namespace kelvak {
 
