@@ -219,10 +219,36 @@ INSTANTIATE_TEST_SUITE_P(
         OtherForm{"FourByteCharacterTakenFor", "\"as\":{\"щ\":1}",
                   "\"as\":{\"\xF0\x9F\x98\x80\":1}", "\"as\":{\"\xF0\x9F\x98\x80\":1}"},
         OtherForm{"NotUtf8", "урок", "\xFF\xD1", "\xFF\xD1"},
-        // The stand-ins this program gives bytes that are not UTF-8, as real characters.
-        OtherForm{"NotUtf8WithPrivateUse", "урок", "\xFF\xF4\x8F\xBE\x80\\udbff\\udf80",
-                  "\xFF\xF4\x8F\xBE\x80\xF4\x8F\xBE\x80"}),
+        // The private-use characters this program stands in for bytes that are not UTF-8 with,
+        // beside such a byte, as real characters.
+        OtherForm{"NotUtf8WithPrivateUse", "урок", "\xFF\xF4\x8F\xBE\x80\xF4\x8F\xBC\x80\x80",
+                  "\xFF\xF4\x8F\xBE\x80\xF4\x8F\xBC\x80\x80"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Lines as earlier versions wrote them read as their records and are written back byte for byte.
+TEST(HistoryLine, EarlierLinesReadAndWriteBackTheSame) {
+  const std::string lines[] = {
+      "{\"time\":\"2026-12-09T12:40:00Z\",\"source\":\"digits\",\"speed\":12,\"tone\":500,"
+      "\"noise\":0,\"groups\":1,\"sent\":5,\"correct\":3,\"wrong\":1,\"missed\":1,\"extra\":0,"
+      "\"chars\":{\"1\":{\"sent\":3,\"correct\":2,\"missed\":0,\"as\":{\"7\":1}},"
+      "\"9\":{\"sent\":2,\"correct\":1,\"missed\":1,\"as\":{}}}}\n",
+      "{\"time\":\"2000-02-29T23:59:59Z\",\"source\":\"file\",\"file\":\"a\\\"b\\\\\\u0009\\u007f"
+      "\xFF\xD1.txt\",\"speed\":-3,\"tone\":700,\"noise\":20,\"groups\":0,\"sent\":1,"
+      "\"correct\":0,\"wrong\":1,\"missed\":0,\"extra\":2,"
+      "\"chars\":{\"\xE2\x84\x96\":{\"sent\":1,\"correct\":0,\"missed\":0,\"as\":{\"\xD1\x8F\":1}}}}\n"};
+  for (const std::string& line : lines) {
+    const std::optional<CheckRecord> r = fromJsonLine(line);
+    ASSERT_TRUE(r.has_value()) << line;
+    EXPECT_EQ(toJsonLine(*r), line);
+  }
+  const CheckRecord r = *fromJsonLine(lines[1]);
+  EXPECT_EQ(r.time, 951'868'799);
+  EXPECT_EQ(r.settings.file, "a\"b\\\t\x7F\xFF\xD1.txt");
+  EXPECT_EQ(r.settings.speed, -3);
+  ASSERT_EQ(r.chars.size(), 1u);
+  EXPECT_EQ(r.chars[0].ch, U'№');
+  EXPECT_EQ(r.chars[0].takenForCount(U'я'), 1);
+}
 
 TEST(HistoryLine, TimesComeBackToTheSecond) {
   // The start, a leap day, the day after a century's missing leap day, a far date and the last
