@@ -10,6 +10,7 @@
 #include "base/error.h"
 #include "training/check_record.h"
 #include "training/drill.h"
+#include "training/history_summary.h"
 
 namespace kelvak {
 
@@ -24,6 +25,15 @@ struct HistoryContents {
 class HistoryBusyError : public KelvakError {
  public:
   using KelvakError::KelvakError;
+};
+
+// How far a history file has been read, and what it held.
+struct HistoryReading {
+  bool valid = false;  // something was read of the file named below
+  std::uint64_t device = 0, inode = 0;
+  std::int64_t offset = 0;  // [bytes] past the last whole line read
+  std::int32_t lines = 0;
+  HistorySummary summary{localDay};
 };
 
 class History {
@@ -52,26 +62,22 @@ class History {
   // Throws KelvakError naming the reason when the file exists but cannot be read (it is no
   // regular file, or reading fails).
   HistoryContents load() const;
-  // The same contents, kept between calls: the first call reads the file whole, later ones only
-  // what was appended since (the same file, grown). A file replaced or cut shorter is read again
-  // whole. A last line without its line end is left for the next call, as one still being
-  // written. Throws as load() does.
-  const HistoryContents& refresh() const;
+  // Brings `reading` up to date with the file: only the lines appended since when it is the same
+  // file, grown; the whole file when it was replaced or cut shorter, or was never read. Without
+  // `wholeAllowed`, such a file is left unread and false returned (a whole reading is for a
+  // thread other than the window's). A last line without its line end is left for the next call,
+  // as one still being written. A missing file is an empty history. Throws as load() does; the
+  // reading is then empty.
+  bool update(HistoryReading& reading, bool wholeAllowed = true) const;
+  // update() on a reading kept between calls, with days in the local time zone.
+  const HistorySummary& refresh() const;
 
  private:
   void appendLines(std::string lines) const;
 
   std::string path_;
   mutable std::vector<std::string> pending_;  // records not yet written, in order
-  // What refresh() has read: the file, how far, and how many lines.
-  struct Read {
-    bool valid = false;
-    std::uint64_t device = 0, inode = 0;
-    std::int64_t offset = 0;
-    std::int32_t lines = 0;
-    HistoryContents contents;
-  };
-  mutable Read read_;
+  mutable HistoryReading read_;
 };
 
 // The messages of a history that could not be written or read, as the windows show them.

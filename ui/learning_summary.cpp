@@ -28,7 +28,7 @@ LearningSummary::LearningSummary(QWidget* parent)
   }
 }
 
-void LearningSummary::refresh(const LearningPath& path, const HistoryContents& history,
+void LearningSummary::refresh(const LearningPath& path, const HistorySummary& history,
                               int textKind, bool specialSigns) {
   if (textKind < 0 || textKind > 2) textKind = 1;
   const auto set = static_cast<CourseSet>(textKind);
@@ -48,7 +48,7 @@ void LearningSummary::refresh(const LearningPath& path, const HistoryContents& h
       QString::fromStdString(lessonText(set, specialSigns, lesson));
   if (!steps.isEmpty()) course += QString::fromUtf8(". Шаги: ") + steps.join(", ");
   // The accuracy of the lesson's characters over the whole history.
-  const Progress summary = summarize(history.records);
+  const Progress summary = history.progress();
   QStringList shares;
   for (const int s : lessonSymbols(set, specialSigns, lesson)) {
     const char32_t ch = SymbolTable[static_cast<std::size_t>(s)].unicode;
@@ -67,7 +67,7 @@ void LearningSummary::refresh(const LearningPath& path, const HistoryContents& h
     // would sound most often with the weak characters on.
     LearningPath weak;
     weak.setWeakOn(true);
-    weak.setHistory(history.records);
+    weak.setTallies(history.recentTallies());
     list = weak.weightList(textKind, specialSigns);
   }
   QStringList heavy;
@@ -76,14 +76,14 @@ void LearningSummary::refresh(const LearningPath& path, const HistoryContents& h
       QString::fromUtf8("%1чаще всего звучат: %2…")
           .arg(path.weakOn() ? QString() : QString::fromUtf8("Со слабыми знаками "))
           .arg(heavy.join(", ")));
-  if (history.drills.empty()) {
+  if (history.drills().empty()) {
     drillLabel->setText(QString::fromUtf8("Знак за знаком: занятий ещё не было."));
   } else {
-    const DrillRecord& d = history.drills.back();
+    const DrillRecord& d = history.drills().back();
     drillLabel->setText(
         QString::fromUtf8("Знак за знаком: занятий %1; последнее — %2 знаков, верно %3 %, "
                           "медиана реакции %4 мс, скорость %5 → %6 гр/мин.")
-            .arg(history.drills.size())
+            .arg(history.drills().size())
             .arg(d.sent)
             .arg(d.accuracyPercent(), 0, 'f', 0)
             .arg(d.medianReactionMs)

@@ -17,7 +17,7 @@ class LearningSummary : public QGroupBox {
  public:
   explicit LearningSummary(QWidget* parent = nullptr);
   // Shows the modes for the window's text kind and special signs, with the history read.
-  void refresh(const LearningPath& path, const HistoryContents& history, int textKind,
+  void refresh(const LearningPath& path, const HistorySummary& history, int textKind,
                bool specialSigns);
 
   QLabel* courseLabel = nullptr;

@@ -23,24 +23,14 @@
 
 namespace kelvak {
 
-namespace {
-
-// The learning summary beside the statistics: a history that cannot be read is said by the
-// statistics window itself, and the summary then shows no checks.
-HistoryContents readableHistory(const History& history) {
-  try {
-    return history.refresh();
-  } catch (const KelvakError&) {
-    return {};
-  }
-}
-
-}  // namespace
-
 TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string historyPath)
     : host_(host),
       gate_(gate),
       history_(historyPath.empty() ? defaultHistoryPath() : std::move(historyPath)),
+      keeper_(history_,
+              [this](std::function<void()> f) {
+                QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
+              }),
       courseFile_(CourseFile::besideHistory(history_.path())) {
   menu = new QMenu(QString::fromUtf8("Тре&нировка"), host.hostWindow());
   menu->setObjectName("TrainingMenu");
@@ -65,6 +55,7 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
   newSequence->setObjectName("NewSequenceItem");
   host.insertTrainingMenu(menu);
 
+  keeper_.changed = [this] { gate_.run([this] { historyRead(); }); };
   host.setSymbolWeighting(
       [this](const SymbolChoice& choice) { return learning_.weightsFor(choice); });
   gate_.run([this] { loadLearning(); });
@@ -94,8 +85,7 @@ TrainingMenu::TrainingMenu(TrainingHost& host, ErrorGate& gate, std::string hist
     gate_.run([this] {
       StatisticsWindow& window = statisticsWindow();
       if (summary_) {
-        summary_->refresh(learning_, readableHistory(history_), host_.textKind(),
-                          host_.specialSigns());
+        summary_->refresh(learning_, keeper_.summary(), host_.textKind(), host_.specialSigns());
       }
       window.showInFront();
     });
@@ -154,12 +144,13 @@ CheckWindow& TrainingMenu::checkWindow() {
 
 StatisticsWindow& TrainingMenu::statisticsWindow() {
   if (!statistics_) {
-    statistics_ = new StatisticsWindow(history_, host_.hostWindow());
+    statistics_ = new StatisticsWindow(keeper_, host_.hostWindow());
     // The learning modes' part sits below the window's own.
     summary_ = new LearningSummary;
     statistics_->layout()->addWidget(summary_);
-    summary_->refresh(learning_, readableHistory(history_), host_.textKind(), host_.specialSigns());
-    statistics_->checkRemoved = [this](const CheckRecord& removed) {
+    keeper_.start();
+    summary_->refresh(learning_, keeper_.summary(), host_.textKind(), host_.specialSigns());
+    statistics_->presenter().checkRemoved = [this](const CheckRecord& removed) {
       return checkRemoved(removed);
     };
   }
@@ -237,7 +228,16 @@ void TrainingMenu::textKindChanged() {
 
 void TrainingMenu::reloadHistory() {
   // Only the weak characters read the history; a course alone needs none of it.
-  if (learning_.weakOn()) learning_.setHistory(history_.refresh().records);
+  if (!learning_.weakOn()) return;
+  keeper_.start();
+  keeper_.update();
+  learning_.setTallies(keeper_.summary().recentTallies());
+}
+
+void TrainingMenu::historyRead() {
+  reloadHistory();
+  learningChanged();
+  if (statistics_ && statistics_->isVisible()) statistics_->reload();
 }
 
 void TrainingMenu::changeCourse(const std::function<void(CourseProgress&)>& change) {
@@ -292,12 +292,8 @@ void TrainingMenu::chooseLesson(int set, int lesson) {
 std::string TrainingMenu::afterCheck(const CheckResult& result, const CheckSource& source,
                                      std::int64_t time) {
   // The record is written; a history that cannot be read back is said after what was done.
-  std::string unread;
-  try {
-    if (learning_.weakOn()) reloadHistory();
-  } catch (const KelvakError& e) {
-    unread = std::string(e.what()) + " (" + history_.path() + ").";
-  }
+  reloadHistory();
+  const std::string unread = learning_.weakOn() ? keeper_.error() : std::string();
   const int kind = static_cast<int>(source.settings.source);
   std::string said;
   if (learning_.courseOn() && kind <= 2) {
@@ -350,7 +346,7 @@ void TrainingMenu::learningChanged() {
   host_.setLearningStatus(status, detail);
   if (course_) course_->refresh(kind, special);
   if (summary_ && statistics_ && statistics_->isVisible()) {
-    summary_->refresh(learning_, readableHistory(history_), kind, special);
+    summary_->refresh(learning_, keeper_.summary(), kind, special);
   }
 }
 

@@ -16,6 +16,7 @@
 #include "training/check_source.h"
 #include "training/course_progress.h"
 #include "training/history.h"
+#include "training/history_keeper.h"
 #include "training/learning_path.h"
 
 class QAction;
@@ -126,6 +127,8 @@ class TrainingMenu : public QObject {
   // that cannot be written holds in memory, and either is reported, never thrown.
   void changeCourse(const std::function<void(CourseProgress&)>& change);
   void reloadHistory();
+  // The history was read whole: the modes and an open statistics window show it.
+  void historyRead();
   // After a check went into the history: the course may move on. Says so, or nothing.
   std::string afterCheck(const CheckResult& result, const CheckSource& source, std::int64_t time);
   // A check taken out of the history: the course's step it made goes back.
@@ -138,6 +141,7 @@ class TrainingMenu : public QObject {
   TrainingHost& host_;
   ErrorGate& gate_;
   History history_;
+  HistoryKeeper keeper_;  // what the statistics and the weak characters read of it
   // Children of the main window, so they stay in front of it like the help window.
   QPointer<CheckWindow> check_;
   QPointer<StatisticsWindow> statistics_;

@@ -495,33 +495,38 @@ TEST_F(HistoryTest, AHeldLockKeepsTheRecordForLater) {
 // shorter is read again whole, and a line still without its end waits for it.
 TEST_F(HistoryTest, ARefreshReadsOnlyWhatWasAppendedSince) {
   const History h(file());
-  EXPECT_TRUE(h.refresh().records.empty());  // no file yet
+  EXPECT_TRUE(h.refresh().checks().empty());  // no file yet
   h.append(sampleRecord(1'796'000'000));
-  EXPECT_EQ(h.refresh().records.size(), 1u);
+  EXPECT_EQ(h.refresh().checks().size(), 1u);
   const std::string line = toJsonLine(sampleRecord(1'796'000'100));
   appendRaw(line.substr(0, 30));  // a record half written
-  EXPECT_EQ(h.refresh().records.size(), 1u);
-  EXPECT_TRUE(h.refresh().damagedLines.empty());
+  EXPECT_EQ(h.refresh().checks().size(), 1u);
+  EXPECT_TRUE(h.refresh().damagedLines().empty());
   appendRaw(line.substr(30) + "{\n");
-  const HistoryContents& grown = h.refresh();
-  ASSERT_EQ(grown.records.size(), 2u);
-  EXPECT_EQ(grown.records[1].time, 1'796'000'100);
-  EXPECT_EQ(grown.damagedLines, std::vector<std::int32_t>{3});
+  const HistorySummary& grown = h.refresh();
+  ASSERT_EQ(grown.checks().size(), 2u);
+  EXPECT_EQ(grown.checks()[1].time, 1'796'000'100);
+  EXPECT_EQ(grown.damagedLines(), std::vector<std::int32_t>{3});
   // Read again, the same as a reading of the whole file.
   const HistoryContents whole = h.load();
-  EXPECT_EQ(whole.records.size(), grown.records.size());
-  EXPECT_EQ(whole.damagedLines, grown.damagedLines);
+  EXPECT_EQ(whole.records.size(), grown.checks().size());
+  EXPECT_EQ(whole.damagedLines, grown.damagedLines());
 
-  // Replaced by another file (as a restored backup is): read whole again.
+  // Replaced by another file (as a restored backup is): read whole again, but never when only
+  // appended lines may be read (on the window's thread).
   const std::string other = file() + ".new";
   std::ofstream(other, std::ios::binary) << toJsonLine(sampleRecord(1'700'000'000));
   fs::rename(other, file());
-  ASSERT_EQ(h.refresh().records.size(), 1u);
-  EXPECT_EQ(h.refresh().records[0].time, 1'700'000'000);
-  EXPECT_TRUE(h.refresh().damagedLines.empty());
+  HistoryReading reading;
+  EXPECT_FALSE(h.update(reading, false));
+  EXPECT_TRUE(h.update(reading));
+  EXPECT_EQ(reading.summary.checks().size(), 1u);
+  ASSERT_EQ(h.refresh().checks().size(), 1u);
+  EXPECT_EQ(h.refresh().checks()[0].time, 1'700'000'000);
+  EXPECT_TRUE(h.refresh().damagedLines().empty());
   // Cut shorter in place: read whole again.
   fs::resize_file(file(), 0);
-  EXPECT_TRUE(h.refresh().records.empty());
+  EXPECT_TRUE(h.refresh().checks().empty());
 }
 
 TEST_F(HistoryTest, ARecordCutShortByAFullDiskIsTakenBack) {
@@ -597,18 +602,19 @@ TEST(Progress, FiltersByTextKindAndTimeAndTotalsEachDay) {
   ProgressFilter f;
   f.source = TextSource::Digits;
   EXPECT_EQ(summarize(records, f).checks.size(), 2u);
-  f.since = 21 * day;
+  f.sinceDay = 21;
   const Progress late = summarize(records, f);
   ASSERT_EQ(late.checks.size(), 1u);
   ASSERT_EQ(late.chars.size(), 5u);
   for (const CharShare& c : late.chars) EXPECT_EQ(c.sent, c.ch <= U'2' ? 2 : 1);  // that check only
   f.source.reset();
-  f.since = 20 * day + 200;  // from that second on
-  EXPECT_EQ(summarize(records, f).checks.size(), 2u);
+  f.sinceDay = 20;  // from that day on
+  EXPECT_EQ(summarize(records, f).checks.size(), 3u);
   // Days as the caller counts them: here they begin at 06:00.
-  f = {};
-  f.dayOf = [](std::int64_t t) { return (t - 6 * 3600) / 86400; };
-  EXPECT_EQ(summarize(records, f).days.front().day, 19);
+  EXPECT_EQ(summarize(records, {}, [](std::int64_t t) { return (t - 6 * 3600) / 86400; })
+                .days.front()
+                .day,
+            19);
   // A day before 1970 in UTC, whole.
   EXPECT_EQ(summarize({makeRecord(checkCopy(U"1", U"1"), digits, -day)}).days.front().day, -1);
 }
