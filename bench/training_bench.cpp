@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "bench/sample_history.h"
+#include "tests/fakes/window_thread.h"
 #include "training/history.h"
 #include "training/history_keeper.h"
 #include "training/learning_path.h"
@@ -91,9 +92,10 @@ double residentMb(const char* field) {
   return 0;
 }
 
-// Runs the keeper's posts at once, on the thread that posts: the benchmarks wait for nothing.
-HistoryKeeper::Post atOnce() {
-  return [](std::function<void()> f) { f(); };
+// Starts the keeper and waits for its whole reading to come in.
+void readWhole(FakeWindowThread& window, HistoryKeeper& keeper) {
+  keeper.start();
+  window.runUntil([&] { return keeper.ready(); });
 }
 
 // The whole reading the program does once, off the window's thread: the time, and the memory
@@ -121,9 +123,9 @@ void historyRecordAndWeights(benchmark::State& state) {
   const std::string copy = file.path + ".grown";
   std::filesystem::copy_file(file.path, copy, std::filesystem::copy_options::overwrite_existing);
   const History h(copy);
-  HistoryKeeper keeper(h, atOnce());
-  keeper.start();
-  keeper.update();
+  FakeWindowThread window;
+  HistoryKeeper keeper(h, window.post());
+  readWhole(window, keeper);
   LearningPath learning;
   learning.setWeakOn(true);
   const CheckRecord record = bench::sampleHistory(1, 3).front();
@@ -137,14 +139,25 @@ void historyRecordAndWeights(benchmark::State& state) {
 }
 BENCHMARK(historyRecordAndWeights)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
+// The statistics window's views under no filter, from the kept summary: the core of its opening.
+void historySummary(benchmark::State& state) {
+  const HistoryFile& file = historyFile(state.range(0));
+  const History history(file.path);
+  FakeWindowThread window;
+  HistoryKeeper keeper(history, window.post());
+  readWhole(window, keeper);
+  for (auto _ : state) benchmark::DoNotOptimize(keeper.summary().progress({}));
+}
+BENCHMARK(historySummary)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 // From the menu command to the painted window, the history read before (at the program's start,
 // off the window's thread): summarising under the filters, building both charts, painting.
 void statisticsWindowOpen(benchmark::State& state) {
   const HistoryFile& file = historyFile(state.range(0));
   const History history(file.path);
-  HistoryKeeper keeper(history, atOnce());
-  keeper.start();
-  keeper.update();
+  FakeWindowThread window;
+  HistoryKeeper keeper(history, window.post());
+  readWhole(window, keeper);
   for (auto _ : state) {
     StatisticsWindow window(keeper);
     window.showInFront();

@@ -168,21 +168,23 @@ void StatisticsPresenter::redraw() {
   const HistorySummary& summary = history_.summary();
   view_.enableRemoveLast(!summary.checks().empty());
   progress_ = summary.progress(filter());
-  std::string note = history_.ready() ? "" : "Читаю историю… ";
-  if (!history_.error().empty()) note += history_.error() + " ";
+  std::vector<std::string> note;
+  if (!history_.ready()) note.push_back("Читаю историю…");
+  if (!history_.error().empty()) note.push_back(history_.error());
   if (progress_.checks.empty()) {
     if (history_.ready()) {
-      note += summary.checks().empty() ? "Проверок ещё нет: сыграйте передачу и проверьте приём."
-                                       : "С этим текстом за этот период проверок нет.";
+      note.push_back(summary.checks().empty()
+                         ? "Проверок ещё нет: сыграйте передачу и проверьте приём."
+                         : "С этим текстом за этот период проверок нет.");
     }
   } else {
     std::int64_t chars = 0, seconds = 0;
     for (const DayTotal& d : progress_.days) chars += d.chars, seconds += d.seconds;
-    note += "Проверок: " + std::to_string(progress_.checks.size()) + ", с " +
-            localDate(progress_.checks.front().time) + " по " +
-            localDate(progress_.checks.back().time) +
-            "; знаков передано: " + std::to_string(chars) +
-            ", время передач: " + durationText(seconds) + ".";
+    note.push_back("Проверок: " + std::to_string(progress_.checks.size()) + ", с " +
+                   localDate(progress_.checks.front().time) + " по " +
+                   localDate(progress_.checks.back().time) +
+                   "; знаков передано: " + std::to_string(chars) +
+                   ", время передач: " + durationText(seconds) + ".");
   }
   const std::vector<std::int32_t>& damaged = summary.damagedLines();
   if (!damaged.empty()) {
@@ -191,10 +193,10 @@ void StatisticsPresenter::redraw() {
       lines.push_back(std::to_string(damaged[i]));
     }
     if (damaged.size() > 10) lines.push_back("…");
-    note += " Повреждённые строки пропущены (" + std::to_string(damaged.size()) +
-            "): " + joined(lines, ", ") + ".";
+    note.push_back("Повреждённые строки пропущены (" + std::to_string(damaged.size()) +
+                   "): " + joined(lines, ", ") + ".");
   }
-  view_.showNote(note);
+  view_.showNote(joined(note, " "));
   view_.showAccuracy(accuracyChart(progress_));
   view_.showChars(charsChart(progress_));
   std::vector<std::string> confusions;

@@ -48,7 +48,7 @@ void HistoryKeeper::readWhole() {
     }
     post_([this, alive, fresh, error] {
       if (!*alive) return;
-      if (thread_.joinable()) thread_.join();
+      if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
       current_ = std::move(*fresh);
       error_ = *error;
       reading_ = false;

@@ -42,8 +42,7 @@ std::int64_t HistorySummary::dayOf(std::int64_t time) const {
       .count();
 }
 
-void HistorySummary::count(const CheckRecord& r, std::int64_t day, int sign) {
-  Bucket& b = buckets_[{day, r.settings.source}];
+void HistorySummary::count(Bucket& b, const CheckRecord& r, int sign) {
   b.checks += sign;
   b.chars += sign * r.sent;
   b.seconds += sign * sendingSeconds(r.settings.groups, r.settings.speed);
@@ -63,7 +62,14 @@ void HistorySummary::count(const CheckRecord& r, std::int64_t day, int sign) {
   if (sign > 0) return;
   std::erase_if(b.shares, [](const CharShare& s) { return s.sent == 0; });
   std::erase_if(b.confusions, [](const Confusion& c) { return c.count == 0; });
-  if (b.checks == 0) buckets_.erase({day, r.settings.source});
+}
+
+void HistorySummary::count(const CheckRecord& r, std::int64_t day, int sign) {
+  const std::pair key{day, r.settings.source};
+  count(buckets_[key], r, sign);
+  count(totals_[r.settings.source], r, sign);
+  if (buckets_[key].checks == 0) buckets_.erase(key);
+  if (totals_[r.settings.source].checks == 0) totals_.erase(r.settings.source);
 }
 
 void HistorySummary::add(const CheckRecord& r, std::int32_t line) {
@@ -140,13 +146,7 @@ Progress HistorySummary::progress(const ProgressFilter& filter) const {
 
   std::vector<CharShare> chars;
   std::vector<Confusion> confusions;
-  for (const auto& [key, b] : buckets_) {
-    const auto [day, source] = key;
-    if (!counted(source, day)) continue;
-    if (p.days.empty() || p.days.back().day != day) p.days.push_back({day, 0, 0, 0});
-    p.days.back().checks += b.checks;
-    p.days.back().chars += b.chars;
-    p.days.back().seconds += b.seconds;
+  const auto take = [&](const Bucket& b) {
     for (const CharShare& s : b.shares) {
       CharShare& to = entry(
           chars, [&](const CharShare& x) { return x.ch == s.ch; }, CharShare{s.ch, 0, 0});
@@ -160,6 +160,21 @@ Progress HistorySummary::progress(const ProgressFilter& filter) const {
           Confusion{c.sent, c.takenFor, 0})
           .count += c.count;
     }
+  };
+  // The whole time from each text kind's totals; a period from its days.
+  const bool wholeTime = buckets_.empty() || buckets_.begin()->first.first >= filter.sinceDay;
+  for (auto d = buckets_.lower_bound({filter.sinceDay, TextSource::Digits}); d != buckets_.end();
+       ++d) {
+    const auto [day, source] = d->first;
+    if (!counted(source, day)) continue;
+    if (p.days.empty() || p.days.back().day != day) p.days.push_back({day, 0, 0, 0});
+    p.days.back().checks += d->second.checks;
+    p.days.back().chars += d->second.chars;
+    p.days.back().seconds += d->second.seconds;
+    if (!wholeTime) take(d->second);
+  }
+  for (const auto& [source, b] : totals_) {
+    if (wholeTime && counted(source, filter.sinceDay)) take(b);
   }
 
   // Sorted by character first, so that equal places do not depend on the history's order.

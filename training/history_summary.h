@@ -68,10 +68,12 @@ class HistorySummary {
     bool letGo = false;  // older sendings were let go
   };
   void count(const CheckRecord& record, std::int64_t day, int sign);
+  static void count(Bucket& bucket, const CheckRecord& record, int sign);
 
   DayOf dayOf_;
   std::vector<CheckPoint> checks_;
   std::map<std::pair<std::int64_t, TextSource>, Bucket> buckets_;
+  std::map<TextSource, Bucket> totals_;  // each text kind's days together: the whole time at once
   std::map<char32_t, Sendings> sendings_;
   std::vector<DrillRecord> drills_;
   std::vector<std::int32_t> damagedLines_;
