@@ -2,6 +2,7 @@
 // platform's (history_posix.cpp, history_win32.cpp).
 #include "training/history.h"
 
+#include <chrono>
 #include <string_view>
 
 #include "base/error.h"
@@ -10,18 +11,75 @@
 
 namespace kelvak {
 
-void History::append(const CheckRecord& record) const { appendLines(toJsonLine(record)); }
+void History::append(const CheckRecord& record) const { appendOrKeep(toJsonLine(record)); }
 
-void History::append(const DrillRecord& record) const { appendLines(toJsonLine(record)); }
+void History::append(const DrillRecord& record) const { appendOrKeep(toJsonLine(record)); }
+
+History::~History() {
+  if (retry_.joinable()) retry_.join();
+}
+
+void History::appendOrKeep(std::string line) const {
+  try {
+    appendLines(std::move(line), 0);
+  } catch (const HistoryBusyError&) {
+    // Tried again off the window's thread, briefly; a file still held waits for the next record.
+    if (!retrying_.exchange(true)) {
+      if (retry_.joinable()) retry_.join();
+      retry_ = std::thread([this] {
+        const auto until =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kHistoryLockWaitMs);
+        while (pending() > 0 && std::chrono::steady_clock::now() < until) {
+          try {
+            appendLines({}, kHistoryLockWaitMs);
+          } catch (const KelvakError&) {
+            break;  // still kept
+          }
+        }
+        retrying_ = false;
+      });
+    }
+    throw;
+  }
+}
 
 bool History::appendPending() const {
-  if (pending_.empty()) return true;
+  if (pending() == 0) return true;
   try {
-    appendLines({});
+    appendLines({}, kHistoryLockWaitMs);
   } catch (const KelvakError&) {
     // Still kept; said when the next record is written.
   }
-  return pending_.empty();
+  return pending() == 0;
+}
+
+std::size_t History::pending() const {
+  const std::lock_guard lock(pendingMutex_);
+  return pending_.size();
+}
+
+std::pair<std::string, std::size_t> History::linesToWrite(const std::string& line) const {
+  const std::lock_guard lock(pendingMutex_);
+  std::string lines;
+  for (const std::string& kept : pending_) lines += kept;
+  return {lines + line, pending_.size()};
+}
+
+void History::keptWritten(std::size_t kept) const {
+  const std::lock_guard lock(pendingMutex_);
+  pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(kept));
+}
+
+void History::busy(std::string line) const {
+  std::size_t kept = 0;
+  {
+    const std::lock_guard lock(pendingMutex_);
+    if (!line.empty()) pending_.push_back(std::move(line));
+    kept = pending_.size();
+  }
+  throw HistoryBusyError(std::string(kHistoryWriteFailed) +
+                         ": файл истории занят другой программой; записей ждут дописывания: " +
+                         std::to_string(kept) + ", они будут дописаны, как только он освободится");
 }
 
 namespace {

@@ -2,9 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/error.h"
@@ -40,22 +44,26 @@ class History {
  public:
   // `path`: the history file; its folder is made when the first record is written.
   explicit History(std::string path) : path_(std::move(path)) {}
+  ~History();  // waits for a retry of kept records still running
+  History(const History&) = delete;
+  History& operator=(const History&) = delete;
 
   const std::string& path() const { return path_; }
 
   // Appends one record, after any kept from before, with a single write() on a regular file
   // opened for appending, under an exclusive lock, so records of two programs writing at once
-  // never mix and a crash never harms an earlier line. The lock is never waited for: it is tried,
-  // and tried again for at most kHistoryLockWaitMs; still held, the record is kept in memory and
-  // HistoryBusyError says so. A line cut short by an earlier crash is closed first, so the new
+  // never mix and a crash never harms an earlier line. The lock is never waited for: it is tried
+  // once; held, the record is kept in memory, HistoryBusyError says so, and a thread of its own
+  // tries again for at most kHistoryLockWaitMs, then the next append or appendPending(). A line cut short by an earlier crash is closed first, so the new
   // record starts on its own line; a record cut short now (a full disk) is taken back. Throws
   // KelvakError naming the reason when the record could not be written whole; anything but a
   // regular file is refused.
   void append(const CheckRecord& record) const;
   void append(const DrillRecord& record) const;
-  // Appends the records kept while the lock was held; true when none is left. Never throws.
+  // Appends the records kept while the lock was held, trying the lock for at most
+  // kHistoryLockWaitMs; true when none is left. Never throws.
   bool appendPending() const;
-  std::size_t pending() const { return pending_.size(); }
+  std::size_t pending() const;
 
   // Reads every record, streaming the file whatever its size; damaged lines are skipped and
   // counted, as is a line longer than kMaxRecordBytes. A missing file is an empty history.
@@ -73,10 +81,19 @@ class History {
   const HistorySummary& refresh() const;
 
  private:
-  void appendLines(std::string lines) const;
+  // Appends the kept records and `line`, trying the lock for at most `waitMs` [ms].
+  void appendLines(std::string line, int waitMs) const;
+  void appendOrKeep(std::string line) const;
+  // The kept records with `line` after them, and how many were kept.
+  std::pair<std::string, std::size_t> linesToWrite(const std::string& line) const;
+  void keptWritten(std::size_t kept) const;
+  [[noreturn]] void busy(std::string line) const;
 
   std::string path_;
+  mutable std::mutex pendingMutex_;
   mutable std::vector<std::string> pending_;  // records not yet written, in order
+  mutable std::thread retry_;
+  mutable std::atomic<bool> retrying_{false};
   mutable HistoryReading read_;
 };
 
