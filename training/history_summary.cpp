@@ -51,12 +51,13 @@ void HistorySummary::count(Bucket& b, const CheckRecord& r, int sign) {
         b.shares, [&](const CharShare& x) { return x.ch == t.ch; }, CharShare{t.ch, 0, 0});
     s.sent += sign * t.sent;
     s.correct += sign * t.correct;
-    for (const auto& [written, times] : t.takenFor) {
+    for (const auto& taken : t.takenFor) {
+      const char32_t written = taken.first;
       Confusion& c = entry(
           b.confusions,
           [&](const Confusion& x) { return x.sent == t.ch && x.takenFor == written; },
           Confusion{t.ch, written, 0});
-      c.count += sign * times;
+      c.count += sign * taken.second;
     }
   }
   if (sign > 0) return;
