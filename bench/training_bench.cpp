@@ -6,8 +6,8 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>

@@ -31,10 +31,11 @@ std::string joined(const Items& items, const std::string& between) {
   return out;
 }
 
-AccuracyChart accuracyChart(const Progress& p) {
+AccuracyChart accuracyChart(const Progress& p, bool reading) {
   AccuracyChart chart;
   const std::size_t n = p.checks.size();
-  chart.title = n == 0 ? "Точность по проверкам: проверок нет" : "Точность по проверкам";
+  chart.title =
+      n == 0 && !reading ? "Точность по проверкам: проверок нет" : "Точность по проверкам";
   // A long history is drawn as the means of runs of consecutive checks.
   const std::size_t points = std::min(n, kMaxChartPoints);
   int maxSpeed = 1;
@@ -68,18 +69,18 @@ AccuracyChart accuracyChart(const Progress& p) {
     words.push_back("проверка " + std::to_string(k) + " (" + localDate(c.time) +
                     "): " + whole(c.accuracy) + " %, " + std::to_string(c.speed) + " гр/мин");
   }
-  chart.description =
-      n == 0 ? "Проверок нет." : "Последние проверки: " + joined(words, "; ") + ".";
+  chart.description = n == 0 ? "Проверок нет." : "Последние проверки: " + joined(words, "; ") + ".";
   return chart;
 }
 
-CharsChart charsChart(const Progress& p) {
+CharsChart charsChart(const Progress& p, bool reading) {
   CharsChart chart;
   const std::size_t shown = std::min(kShownChars, p.chars.size());
-  chart.title = shown == 0 ? "Доля верно принятых знаков: проверок нет"
-                           : "Доля верно принятых знаков (%): худшие " + std::to_string(shown) +
-                                 " из " + std::to_string(p.chars.size()) +
-                                 "; под знаком — сколько раз передан";
+  chart.title =
+      shown == 0
+          ? (reading ? "Доля верно принятых знаков" : "Доля верно принятых знаков: проверок нет")
+          : "Доля верно принятых знаков (%): худшие " + std::to_string(shown) + " из " +
+                std::to_string(p.chars.size()) + "; под знаком — сколько раз передан";
   std::vector<std::string> words;
   for (std::size_t k = 0; k < shown; ++k) {
     const CharShare& c = p.chars[k];
@@ -182,9 +183,8 @@ void StatisticsPresenter::redraw() {
     for (const DayTotal& d : progress_.days) chars += d.chars, seconds += d.seconds;
     note.push_back("Проверок: " + std::to_string(progress_.checks.size()) + ", с " +
                    localDate(progress_.checks.front().time) + " по " +
-                   localDate(progress_.checks.back().time) +
-                   "; знаков передано: " + std::to_string(chars) +
-                   ", время передач: " + durationText(seconds) + ".");
+                   localDate(progress_.checks.back().time) + "; знаков передано: " +
+                   std::to_string(chars) + ", время передач: " + durationText(seconds) + ".");
   }
   const std::vector<std::int32_t>& damaged = summary.damagedLines();
   if (!damaged.empty()) {
@@ -197,8 +197,8 @@ void StatisticsPresenter::redraw() {
                    "): " + joined(lines, ", ") + ".");
   }
   view_.showNote(joined(note, " "));
-  view_.showAccuracy(accuracyChart(progress_));
-  view_.showChars(charsChart(progress_));
+  view_.showAccuracy(accuracyChart(progress_, !history_.ready()));
+  view_.showChars(charsChart(progress_, !history_.ready()));
   std::vector<std::string> confusions;
   for (const Confusion& c : progress_.confusions) {
     confusions.push_back(utf8Of(c.sent) + " принят за " + utf8Of(c.takenFor) + ": " +

@@ -128,7 +128,8 @@ template <typename T>
 bool wholeNumber(const Json& v, T& out, bool negativeToo = false) {
   if (!v.is_number()) return false;
   const double d = v.get<double>();
-  if (!(d >= (negativeToo ? -kMaxCount : 0.0) && d <= kMaxCount) || d != std::floor(d)) return false;
+  if (!(d >= (negativeToo ? -kMaxCount : 0.0) && d <= kMaxCount) || d != std::floor(d))
+    return false;
   out = static_cast<T>(d);
   return true;
 }
@@ -185,9 +186,9 @@ std::optional<CheckRecord> recordOf(const Json& j, const KeysSeen& seen, bool st
   const std::string* time = text(j, "time");
   const std::string* source = text(j, "source");
   const std::optional<std::int64_t> t = time ? parseUtc(*time) : std::nullopt;
-  const auto kind = source ? std::find(std::begin(kTextSourceNames), std::end(kTextSourceNames),
-                                       *source)
-                           : std::end(kTextSourceNames);
+  const auto kind =
+      source ? std::find(std::begin(kTextSourceNames), std::end(kTextSourceNames), *source)
+             : std::end(kTextSourceNames);
   const auto chars = j.find("chars");
   RecordSettings& s = r.settings;
   if (!t || kind == std::end(kTextSourceNames) || !wholeNumber(j, "speed", s.speed, true) ||
@@ -298,13 +299,11 @@ std::optional<std::int64_t> parseUtc(std::string_view text) {
   // A day past the month's end counts on into the next month, as it always has.
   const chrono::sys_days date{chrono::year{year} / chrono::month{static_cast<unsigned>(month)} /
                               chrono::day{static_cast<unsigned>(day)}};
-  return std::int64_t{date.time_since_epoch().count()} * 86400 + hour * 3600 + minute * 60 +
-         second;
+  return std::int64_t{date.time_since_epoch().count()} * 86400 + hour * 3600 + minute * 60 + second;
 }
 
 std::string toJsonLine(const CheckRecord& r) {
-  const bool standIns =
-      r.settings.source == TextSource::File && !isValidUtf8(r.settings.file);
+  const bool standIns = r.settings.source == TextSource::File && !isValidUtf8(r.settings.file);
   const auto text = [&](const std::string& s) { return standIns ? standIn(s) : s; };
   nlohmann::ordered_json j;
   j["time"] = formatUtc(r.time);
@@ -345,9 +344,9 @@ std::optional<CheckRecord> fromJsonLine(std::string_view line) {
     if (event != Json::parse_event_t::key) return !seen.tooDeep;
     const std::string& key = value.get_ref<const std::string&>();
     if (depth == 1) {
-      static constexpr std::string_view kFields[] = {
-          "time", "source", "file",  "speed",  "tone",  "noise", "groups",
-          "sent", "correct", "wrong", "missed", "extra", "chars"};
+      static constexpr std::string_view kFields[] = {"time",   "source", "file", "speed",   "tone",
+                                                     "noise",  "groups", "sent", "correct", "wrong",
+                                                     "missed", "extra",  "chars"};
       seen.field = key;
       return std::find(std::begin(kFields), std::end(kFields), key) != std::end(kFields);
     }
@@ -357,7 +356,8 @@ std::optional<CheckRecord> fromJsonLine(std::string_view line) {
     if (depth == 4 && seen.tallyField == "as") ++seen.takenFor;
     return true;
   };
-  const Json j = standIns ? Json::parse(standIn(line), keep, false) : Json::parse(line, keep, false);
+  const Json j =
+      standIns ? Json::parse(standIn(line), keep, false) : Json::parse(line, keep, false);
   return recordOf(j, seen, standIns);
 }
 

@@ -1,8 +1,8 @@
 // The history of checks: a JSON Lines file, one record per line, only ever appended to.
 #pragma once
 
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -54,10 +54,10 @@ class History {
   // opened for appending, under an exclusive lock, so records of two programs writing at once
   // never mix and a crash never harms an earlier line. The lock is never waited for: it is tried
   // once; held, the record is kept in memory, HistoryBusyError says so, and a thread of its own
-  // tries again for at most kHistoryLockWaitMs, then the next append or appendPending(). A line cut short by an earlier crash is closed first, so the new
-  // record starts on its own line; a record cut short now (a full disk) is taken back. Throws
-  // KelvakError naming the reason when the record could not be written whole; anything but a
-  // regular file is refused.
+  // tries again for at most kHistoryLockWaitMs, then the next append or appendPending(). A line cut
+  // short by an earlier crash is closed first, so the new record starts on its own line; a record
+  // cut short now (a full disk) is taken back. Throws KelvakError naming the reason when the record
+  // could not be written whole; anything but a regular file is refused.
   void append(const CheckRecord& record) const;
   void append(const DrillRecord& record) const;
   // Appends the records kept while the lock was held, trying the lock for at most

@@ -82,8 +82,8 @@ std::optional<CheckRecord> HistoryKeeper::removeLastCheck() {
   if (!removed) return std::nullopt;
   // The file was the one read, to its end: the summary takes the check back and reads on from
   // the new file. Anything else is read anew.
-  bool kept = wholeRead && removed->fileBytes == offset &&
-              current_.summary.removeLast(removed->record);
+  bool kept =
+      wholeRead && removed->fileBytes == offset && current_.summary.removeLast(removed->record);
   if (kept) {
     try {
       RegularFile file(history_.path());

@@ -47,8 +47,7 @@ void History::appendLines(std::string line, int waitMs) const {
   // One writer at a time, so the end seen below is the end written to. Programs that do not take
   // the lock still never mix their records with ours: every append is one write(). The lock is
   // never waited for: a program that holds it must not freeze the window.
-  const auto until =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   while (::flock(fd.fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK && errno != EINTR) fail(kHistoryWriteFailed, errno);
     if (std::chrono::steady_clock::now() >= until) {

@@ -54,8 +54,7 @@ void HistorySummary::count(Bucket& b, const CheckRecord& r, int sign) {
     for (const auto& taken : t.takenFor) {
       const char32_t written = taken.first;
       Confusion& c = entry(
-          b.confusions,
-          [&](const Confusion& x) { return x.sent == t.ch && x.takenFor == written; },
+          b.confusions, [&](const Confusion& x) { return x.sent == t.ch && x.takenFor == written; },
           Confusion{t.ch, written, 0});
       c.count += sign * taken.second;
     }
@@ -75,8 +74,8 @@ void HistorySummary::count(const CheckRecord& r, std::int64_t day, int sign) {
 
 void HistorySummary::add(const CheckRecord& r, std::int32_t line) {
   const std::int64_t day = dayOf(r.time);
-  checks_.push_back({r.time, day, line, r.sent, r.correct, r.extra, r.settings.speed,
-                     r.settings.source});
+  checks_.push_back(
+      {r.time, day, line, r.sent, r.correct, r.extra, r.settings.speed, r.settings.source});
   if (r.sent == 0) return;  // a check of nothing says nothing about progress
   count(r, day, +1);
   for (const CharTally& t : r.chars) {
@@ -140,7 +139,9 @@ Progress HistorySummary::progress(const ProgressFilter& filter) const {
     }
   }
   // Records are appended as checks are made, but two programs or a changed clock may interleave.
-  const auto byTime = [](const ProgressPoint& a, const ProgressPoint& b) { return a.time < b.time; };
+  const auto byTime = [](const ProgressPoint& a, const ProgressPoint& b) {
+    return a.time < b.time;
+  };
   if (!std::is_sorted(p.checks.begin(), p.checks.end(), byTime)) {
     std::stable_sort(p.checks.begin(), p.checks.end(), byTime);
   }

@@ -58,8 +58,7 @@ void History::appendLines(std::string line, int waitMs) const {
   }
   // One writer at a time, so the end seen below is the end written to. The lock is never waited
   // for: a program that holds it must not freeze the window.
-  const auto until =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   for (;;) {
     OVERLAPPED lock = lockedByte();
     if (LockFileEx(h.handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lock)) {

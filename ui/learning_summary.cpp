@@ -28,8 +28,8 @@ LearningSummary::LearningSummary(QWidget* parent)
   }
 }
 
-void LearningSummary::refresh(const LearningPath& path, const HistorySummary& history,
-                              int textKind, bool specialSigns) {
+void LearningSummary::refresh(const LearningPath& path, const HistorySummary& history, int textKind,
+                              bool specialSigns) {
   if (textKind < 0 || textKind > 2) textKind = 1;
   const auto set = static_cast<CourseSet>(textKind);
   const CourseProgress& progress = path.progress();

@@ -128,7 +128,8 @@ StatisticsWindow::StatisticsWindow(HistoryKeeper& history, QWidget* parent)
     return QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
   };
-  connect(removeLastButton, &QPushButton::clicked, this, [this] { presenter_.removeLastClicked(); });
+  connect(removeLastButton, &QPushButton::clicked, this,
+          [this] { presenter_.removeLastClicked(); });
 
   auto* filters = new QHBoxLayout;
   filters->addWidget(sourceTitle);

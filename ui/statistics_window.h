@@ -1,6 +1,6 @@
-// The statistics window, bound to its presenter: a filter bar (text kind and period) over sections of its own: accuracy
-// per check with the speed; each character's share received correctly with how often it was sent,
-// and the most frequent confusions; the totals of each day.
+// The statistics window, bound to its presenter: a filter bar (text kind and period) over sections
+// of its own: accuracy per check with the speed; each character's share received correctly with how
+// often it was sent, and the most frequent confusions; the totals of each day.
 #pragma once
 
 #include <QDialog>

@@ -10,8 +10,8 @@
 #include <chrono>
 
 #include "base/error.h"
-#include "presenter/error_gate.h"
 #include "playback/transmission.h"
+#include "presenter/error_gate.h"
 #include "synth/symbol_table.h"
 #include "training/check_source.h"
 #include "training/undo_check.h"

@@ -207,22 +207,22 @@ TEST_P(HistoryLineForm, ReadsAsTheSameValue) {
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, HistoryLineForm,
-    testing::Values(
-        OtherForm{"Fraction", "\"tone\":700", "\"tone\":700.0", "\"tone\":700"},
-        OtherForm{"Exponent", "\"tone\":700", "\"tone\":0.7E+3", "\"tone\":700"},
-        OtherForm{"NegativeZero", "\"noise\":20", "\"noise\":-0", "\"noise\":0"},
-        OtherForm{"EscapedKey", "\"ш\":{", "\"\\u0448\":{", "\"ш\":{"},
-        OtherForm{"SurrogatePair", "урок", "\\ud83d\\ude00", "\xF0\x9F\x98\x80"},
-        OtherForm{"ControlCharacters", "урок", "\\b\\f\\n\\r\\t\\/\x7F",
-                  "\\u0008\\u000c\\u000a\\u000d\\u0009/\\u007f"},
-        OtherForm{"Nul", "урок", "\\u0000", "\\u0000"},
-        OtherForm{"FourByteCharacterTakenFor", "\"as\":{\"щ\":1}",
-                  "\"as\":{\"\xF0\x9F\x98\x80\":1}", "\"as\":{\"\xF0\x9F\x98\x80\":1}"},
-        OtherForm{"NotUtf8", "урок", "\xFF\xD1", "\xFF\xD1"},
-        // The private-use characters this program stands in for bytes that are not UTF-8 with,
-        // beside such a byte, as real characters.
-        OtherForm{"NotUtf8WithPrivateUse", "урок", "\xFF\xF4\x8F\xBE\x80\xF4\x8F\xBC\x80\x80",
-                  "\xFF\xF4\x8F\xBE\x80\xF4\x8F\xBC\x80\x80"}),
+    testing::Values(OtherForm{"Fraction", "\"tone\":700", "\"tone\":700.0", "\"tone\":700"},
+                    OtherForm{"Exponent", "\"tone\":700", "\"tone\":0.7E+3", "\"tone\":700"},
+                    OtherForm{"NegativeZero", "\"noise\":20", "\"noise\":-0", "\"noise\":0"},
+                    OtherForm{"EscapedKey", "\"ш\":{", "\"\\u0448\":{", "\"ш\":{"},
+                    OtherForm{"SurrogatePair", "урок", "\\ud83d\\ude00", "\xF0\x9F\x98\x80"},
+                    OtherForm{"ControlCharacters", "урок", "\\b\\f\\n\\r\\t\\/\x7F",
+                              "\\u0008\\u000c\\u000a\\u000d\\u0009/\\u007f"},
+                    OtherForm{"Nul", "урок", "\\u0000", "\\u0000"},
+                    OtherForm{"FourByteCharacterTakenFor", "\"as\":{\"щ\":1}",
+                              "\"as\":{\"\xF0\x9F\x98\x80\":1}", "\"as\":{\"\xF0\x9F\x98\x80\":1}"},
+                    OtherForm{"NotUtf8", "урок", "\xFF\xD1", "\xFF\xD1"},
+                    // The private-use characters this program stands in for bytes that are not
+                    // UTF-8 with, beside such a byte, as real characters.
+                    OtherForm{"NotUtf8WithPrivateUse", "урок",
+                              "\xFF\xF4\x8F\xBE\x80\xF4\x8F\xBC\x80\x80",
+                              "\xFF\xF4\x8F\xBE\x80\xF4\x8F\xBC\x80\x80"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Lines as earlier versions wrote them read as their records and are written back byte for byte.
@@ -235,7 +235,8 @@ TEST(HistoryLine, EarlierLinesReadAndWriteBackTheSame) {
       "{\"time\":\"2000-02-29T23:59:59Z\",\"source\":\"file\",\"file\":\"a\\\"b\\\\\\u0009\\u007f"
       "\xFF\xD1.txt\",\"speed\":-3,\"tone\":700,\"noise\":20,\"groups\":0,\"sent\":1,"
       "\"correct\":0,\"wrong\":1,\"missed\":0,\"extra\":2,"
-      "\"chars\":{\"\xE2\x84\x96\":{\"sent\":1,\"correct\":0,\"missed\":0,\"as\":{\"\xD1\x8F\":1}}}}\n"};
+      "\"chars\":{\"\xE2\x84\x96\":{\"sent\":1,\"correct\":0,\"missed\":0,\"as\":{\"\xD1\x8F\":1}}}"
+      "}\n"};
   for (const std::string& line : lines) {
     const std::optional<CheckRecord> r = fromJsonLine(line);
     ASSERT_TRUE(r.has_value()) << line;

@@ -556,7 +556,8 @@ TEST(UndoCheck, RemovesTheLastCheckLineAndNothingElse) {
   EXPECT_EQ(removed->record.time, second.time);
   EXPECT_EQ(removed->record.sent, 5);
   EXPECT_EQ(removed->lineBytes, static_cast<std::int64_t>(b.size()));
-  EXPECT_EQ(removed->fileBytes, static_cast<std::int64_t>((a + d + damaged + b).size() + d.size() - 1));
+  EXPECT_EQ(removed->fileBytes,
+            static_cast<std::int64_t>((a + d + damaged + b).size() + d.size() - 1));
   EXPECT_EQ(fileText(file), a + d + damaged + d.substr(0, d.size() - 1));
   EXPECT_EQ(removeLastCheck(h)->record.time, first.time);
   EXPECT_EQ(fileText(file), d + damaged + d.substr(0, d.size() - 1));
