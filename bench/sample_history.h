@@ -45,13 +45,12 @@ inline std::pair<std::u32string, std::u32string> sampleCopy(int groups,
   return {sent, copy};
 }
 
-inline std::vector<CheckRecord> sampleHistory(int count, unsigned seed = 11,
-                                              std::int64_t start = 1'796'000'000) {
+// Makes `count` records one by one and hands each to `take`, holding only one at a time.
+template <typename Take>
+void forEachSample(int count, unsigned seed, std::int64_t start, Take take) {
   static const std::u32string kDigits = U"0123456789";
   static const std::u32string kLetters = U"абвгдежзийклмнопрстуфхцчшщыьэюя";
   std::mt19937 gen(seed);
-  std::vector<CheckRecord> out;
-  out.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     const double progress = count > 1 ? static_cast<double>(i) / (count - 1) : 1.0;
     RecordSettings s;
@@ -63,8 +62,15 @@ inline std::vector<CheckRecord> sampleHistory(int count, unsigned seed = 11,
     const double errorRate = 0.22 - 0.17 * progress + 0.04 * (gen() % 100) / 100.0;
     const auto [sent, copy] =
         sampleCopy(s.groups, s.source == TextSource::Letters ? kLetters : kDigits, errorRate, gen);
-    out.push_back(makeRecord(checkCopy(sent, copy), s, start + i * 3600));
+    take(makeRecord(checkCopy(sent, copy), s, start + i * 3600));
   }
+}
+
+inline std::vector<CheckRecord> sampleHistory(int count, unsigned seed = 11,
+                                              std::int64_t start = 1'796'000'000) {
+  std::vector<CheckRecord> out;
+  out.reserve(static_cast<std::size_t>(count));
+  forEachSample(count, seed, start, [&](CheckRecord r) { out.push_back(std::move(r)); });
   return out;
 }
 

@@ -1,15 +1,22 @@
-// The copy check of a full transmission (999 groups) and the statistics window over a long
-// history (10,000 checks): core and window, each measured alone.
+// The copy check of a full transmission (999 groups), and a long history (10,000 and 100,000
+// checks): its reading, a check's record with the weak weights after it, and the statistics
+// window's opening, each measured alone.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QLineEdit>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 
 #include "bench/sample_history.h"
+#include "tests/fakes/window_thread.h"
 #include "training/history.h"
+#include "training/history_keeper.h"
+#include "training/learning_path.h"
 #include "training/progress.h"
 #include "ui/check_window.h"
 #include "ui/statistics_window.h"
@@ -19,7 +26,6 @@ namespace {
 using namespace kelvak;
 
 constexpr int kGroups = 999;
-constexpr int kRecords = 10000;
 
 std::u32string digits() { return U"0123456789"; }
 
@@ -40,58 +46,6 @@ void copyCheck999GroupsUnrelatedCopy(benchmark::State& state) {
 }
 BENCHMARK(copyCheck999GroupsUnrelatedCopy)->Unit(benchmark::kMillisecond);
 
-struct HistoryFile {
-  std::string path;
-  explicit HistoryFile(int records = kRecords)
-      : path((std::filesystem::temp_directory_path() /
-              ("kelvak_bench_history_" + std::to_string(getpid()) + "_" + std::to_string(records) +
-               ".jsonl"))
-                 .string()) {
-    std::ofstream out(path, std::ios::binary);
-    for (const CheckRecord& r : bench::sampleHistory(records)) out << toJsonLine(r);
-  }
-  ~HistoryFile() { std::filesystem::remove(path); }
-};
-
-void historyLoad10000(benchmark::State& state) {
-  static HistoryFile file;
-  const History h(file.path);
-  for (auto _ : state) benchmark::DoNotOptimize(h.load());
-  state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(file.path));
-}
-BENCHMARK(historyLoad10000)->Unit(benchmark::kMillisecond);
-
-// The history of the argument's checks read whole, streamed: its time and the memory it ends up
-// holding grow with the checks, the reading's own memory does not.
-void historyLoad(benchmark::State& state) {
-  const HistoryFile file(static_cast<int>(state.range(0)));
-  const History h(file.path);
-  for (auto _ : state) benchmark::DoNotOptimize(h.load());
-  state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(file.path));
-}
-BENCHMARK(historyLoad)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-
-// After a check: its record appended and the kept history brought up to date, reading only the
-// appended line.
-void historyRecordAndRefresh(benchmark::State& state) {
-  const HistoryFile file(static_cast<int>(state.range(0)));
-  const History h(file.path);
-  h.refresh();
-  const CheckRecord record = bench::sampleHistory(1, 3).front();
-  for (auto _ : state) {
-    h.append(record);
-    benchmark::DoNotOptimize(h.refresh().records.size());
-  }
-}
-BENCHMARK(historyRecordAndRefresh)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-
-void historySummary10000(benchmark::State& state) {
-  static HistoryFile file;
-  const HistoryContents contents = History(file.path).load();
-  for (auto _ : state) benchmark::DoNotOptimize(summarize(contents.records));
-}
-BENCHMARK(historySummary10000)->Unit(benchmark::kMillisecond);
-
 // The check window's whole check: alignment, the marked text, the summary.
 void checkWindow999Groups(benchmark::State& state) {
   std::mt19937 gen(5);
@@ -107,18 +61,112 @@ void checkWindow999Groups(benchmark::State& state) {
 }
 BENCHMARK(checkWindow999Groups)->Unit(benchmark::kMillisecond);
 
-// From the menu command to the painted window: reading, summarising, building both charts.
-void statisticsWindowOpen10000(benchmark::State& state) {
-  static HistoryFile file;
-  const History history(file.path);
+struct HistoryFile {
+  std::string path;
+  explicit HistoryFile(int records)
+      : path((std::filesystem::temp_directory_path() /
+              ("kelvak_bench_history_" + std::to_string(getpid()) + "_" + std::to_string(records) +
+               ".jsonl"))
+                 .string()) {
+    std::ofstream out(path, std::ios::binary);
+    bench::forEachSample(records, 11, 1'796'000'000,
+                         [&](const CheckRecord& r) { out << toJsonLine(r); });
+  }
+  ~HistoryFile() { std::filesystem::remove(path); }
+};
+
+// One file per size for the whole run: making 100,000 records takes a while.
+const HistoryFile& historyFile(std::int64_t records) {
+  static std::map<std::int64_t, std::unique_ptr<HistoryFile>> files;
+  auto& file = files[records];
+  if (!file) file = std::make_unique<HistoryFile>(static_cast<int>(records));
+  return *file;
+}
+
+// The resident memory now and at most so far [MB].
+double residentMb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with(field)) return std::stod(line.substr(std::strlen(field))) / 1024;
+  }
+  return 0;
+}
+
+// Starts the keeper and waits for its whole reading to come in.
+void readWhole(FakeWindowThread& window, HistoryKeeper& keeper) {
+  keeper.start();
+  window.runUntil([&] { return keeper.ready(); });
+}
+
+// The whole reading the program does once, off the window's thread: the time, and the memory
+// the summary then holds (the growth of the resident memory; the reading's own is one piece).
+void historyLoad(benchmark::State& state) {
+  const HistoryFile& file = historyFile(state.range(0));
+  const History h(file.path);
+  const double before = residentMb("VmRSS:");
+  double held = 0;
   for (auto _ : state) {
-    StatisticsWindow window(history);
+    HistoryReading reading;
+    h.update(reading);
+    held = residentMb("VmRSS:") - before;
+    benchmark::DoNotOptimize(reading.summary.checks().size());
+  }
+  state.counters["MB_held"] = held;
+  state.counters["MB_file"] = static_cast<double>(std::filesystem::file_size(file.path)) / 1e6;
+}
+BENCHMARK(historyLoad)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// After a check: its record appended, the kept summary brought up to date (reading only the
+// appended line) and the weak characters' weights made again.
+void historyRecordAndWeights(benchmark::State& state) {
+  const HistoryFile& file = historyFile(state.range(0));
+  const std::string copy = file.path + ".grown";
+  std::filesystem::copy_file(file.path, copy, std::filesystem::copy_options::overwrite_existing);
+  const History h(copy);
+  FakeWindowThread window;
+  HistoryKeeper keeper(h, window.post());
+  readWhole(window, keeper);
+  LearningPath learning;
+  learning.setWeakOn(true);
+  const CheckRecord record = bench::sampleHistory(1, 3).front();
+  for (auto _ : state) {
+    h.append(record);
+    keeper.update();
+    learning.setTallies(keeper.summary().recentTallies());
+    benchmark::DoNotOptimize(learning.weightList(1, false));
+  }
+  std::filesystem::remove(copy);
+}
+BENCHMARK(historyRecordAndWeights)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The statistics window's views under no filter, from the kept summary: the core of its opening.
+void historySummary(benchmark::State& state) {
+  const HistoryFile& file = historyFile(state.range(0));
+  const History history(file.path);
+  FakeWindowThread window;
+  HistoryKeeper keeper(history, window.post());
+  readWhole(window, keeper);
+  for (auto _ : state) benchmark::DoNotOptimize(keeper.summary().progress({}));
+}
+BENCHMARK(historySummary)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// From the menu command to the painted window, the history read before (at the program's start,
+// off the window's thread): summarising under the filters, building both charts, painting.
+void statisticsWindowOpen(benchmark::State& state) {
+  const HistoryFile& file = historyFile(state.range(0));
+  const History history(file.path);
+  FakeWindowThread window;
+  HistoryKeeper keeper(history, window.post());
+  readWhole(window, keeper);
+  for (auto _ : state) {
+    StatisticsWindow window(keeper);
     window.showInFront();
     QCoreApplication::processEvents();
     window.repaint();
   }
+  state.counters["MB_peak"] = residentMb("VmHWM:");
 }
-BENCHMARK(statisticsWindowOpen10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(statisticsWindowOpen)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

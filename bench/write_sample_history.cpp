@@ -13,8 +13,7 @@ int main(int argc, char** argv) {
   }
   const int count = argc > 2 ? std::atoi(argv[2]) : 40;
   std::ofstream out(argv[1], std::ios::binary | std::ios::app);
-  for (const kelvak::CheckRecord& r : kelvak::bench::sampleHistory(count)) {
-    out << kelvak::toJsonLine(r);
-  }
+  kelvak::bench::forEachSample(count, 11, 1'796'000'000,
+                               [&](const kelvak::CheckRecord& r) { out << kelvak::toJsonLine(r); });
   return out ? 0 : 1;
 }

@@ -12,7 +12,7 @@
 
 namespace kelvak {
 
-LearningSummaryTexts learningSummary(const LearningPath& path, const HistoryContents& history,
+LearningSummaryTexts learningSummary(const LearningPath& path, const HistorySummary& history,
                                      int textKind, bool specialSigns) {
   if (textKind < 0 || textKind > 2) textKind = 1;
   const auto set = static_cast<CourseSet>(textKind);
@@ -29,7 +29,7 @@ LearningSummaryTexts learningSummary(const LearningPath& path, const HistoryCont
                lessonText(set, specialSigns, lesson);
   if (!steps.empty()) out.course += ". Шаги: " + joined(steps, ", ");
   // The accuracy of the lesson's characters over the whole history.
-  const Progress summary = summarize(history.records);
+  const Progress summary = history.progress();
   std::vector<std::string> shares;
   for (const int s : lessonSymbols(set, specialSigns, lesson)) {
     const char32_t ch = SymbolTable[static_cast<std::size_t>(s)].unicode;
@@ -46,18 +46,18 @@ LearningSummaryTexts learningSummary(const LearningPath& path, const HistoryCont
     // would sound most often with the weak characters on.
     LearningPath weak;
     weak.setWeakOn(true);
-    weak.setHistory(history.records);
+    weak.setTallies(history.recentTallies());
     list = weak.weightList(textKind, specialSigns);
   }
   std::vector<std::string> heavy;
   for (const char32_t ch : heaviest(list, 5)) heavy.push_back(utf8Of(ch));
   out.weights = std::string(path.weakOn() ? "" : "Со слабыми знаками ") +
                 "чаще всего звучат: " + joined(heavy, ", ") + "…";
-  if (history.drills.empty()) {
+  if (history.drills().empty()) {
     out.drills = "Знак за знаком: занятий ещё не было.";
   } else {
-    const DrillRecord& d = history.drills.back();
-    out.drills = "Знак за знаком: занятий " + std::to_string(history.drills.size()) +
+    const DrillRecord& d = history.drills().back();
+    out.drills = "Знак за знаком: занятий " + std::to_string(history.drills().size()) +
                  "; последнее — " + std::to_string(d.sent) + " знаков, верно " +
                  fixedText(d.accuracyPercent(), 0) + " %, медиана реакции " +
                  std::to_string(d.medianReactionMs) + " мс, скорость " +

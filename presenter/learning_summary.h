@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "training/history.h"
+#include "training/history_summary.h"
 #include "training/learning_path.h"
 
 namespace kelvak {
@@ -16,7 +16,7 @@ struct LearningSummaryTexts {
 };
 
 // The modes for the window's text kind and special signs, with the history read.
-LearningSummaryTexts learningSummary(const LearningPath& path, const HistoryContents& history,
+LearningSummaryTexts learningSummary(const LearningPath& path, const HistorySummary& history,
                                      int textKind, bool specialSigns);
 
 }  // namespace kelvak

@@ -22,12 +22,14 @@ bool isCourseSet(int kind) { return kind >= 0 && kind <= 2; }
 }  // namespace
 
 TrainingPresenter::TrainingPresenter(TrainingHost& host, TrainingView& view, ErrorGate& gate,
-                                     const std::string& historyPath)
+                                     const std::string& historyPath, HistoryKeeper::Post post)
     : host_(host),
       view_(view),
       gate_(gate),
       history_(historyPath),
+      keeper_(history_, std::move(post)),
       courseFile_(CourseFile::besideHistory(history_.path())) {
+  keeper_.changed = [this] { gate_.run([this] { historyRead(); }); };
   host_.setSymbolWeighting(
       [this](const SymbolChoice& choice) { return learning_.weightsFor(choice); });
   gate_.run([this] { loadLearning(); });
@@ -80,7 +82,16 @@ void TrainingPresenter::textKindChanged() {
 
 void TrainingPresenter::reloadHistory() {
   // Only the weak characters read the history; a course alone needs none of it.
-  if (learning_.weakOn()) learning_.setHistory(history_.refresh().records);
+  if (!learning_.weakOn()) return;
+  keeper_.start();
+  keeper_.update();
+  learning_.setTallies(keeper_.summary().recentTallies());
+}
+
+void TrainingPresenter::historyRead() {
+  reloadHistory();
+  learningChanged();
+  view_.historyRead();
 }
 
 void TrainingPresenter::changeCourse(const std::function<void(CourseProgress&)>& change) {
@@ -187,12 +198,8 @@ DrillStart TrainingPresenter::drillStart() const {
 std::string TrainingPresenter::afterCheck(const CheckResult& result, const CheckSource& source,
                                           std::int64_t time) {
   // The record is written; a history that cannot be read back is said after what was done.
-  std::string unread;
-  try {
-    if (learning_.weakOn()) reloadHistory();
-  } catch (const KelvakError& e) {
-    unread = std::string(e.what()) + " (" + history_.path() + ").";
-  }
+  reloadHistory();
+  const std::string unread = learning_.weakOn() ? keeper_.error() : std::string();
   const int kind = static_cast<int>(source.settings.source);
   std::string said;
   if (learning_.courseOn() && kind <= 2) {

@@ -15,6 +15,7 @@
 #include "training/check_source.h"
 #include "training/course_progress.h"
 #include "training/history.h"
+#include "training/history_keeper.h"
 #include "training/learning_path.h"
 
 namespace kelvak {
@@ -34,6 +35,8 @@ class TrainingView {
   virtual void keyExported(const ExportedKey& key) = 0;
   // A check recorded at `time` left the history: the check window forgets it was recorded.
   virtual void checkRemoved(std::int64_t time) = 0;
+  // The history was read whole (off the window's thread): an open statistics window shows it.
+  virtual void historyRead() = 0;
 };
 
 // The drill's start: the characters to drill with their weights, the text kind and the speed.
@@ -46,14 +49,17 @@ struct DrillStart {
 class TrainingPresenter {
  public:
   // Reads the course file beside the history and sets the window's weighting and watches; what
-  // cannot be read is reported through `gate`. Must not outlive `host`.
+  // cannot be read is reported through `gate`. The history is read whole on a thread of its own,
+  // whose result `post` hands to the window's thread. Must not outlive `host`.
   TrainingPresenter(TrainingHost& host, TrainingView& view, ErrorGate& gate,
-                    const std::string& historyPath);
+                    const std::string& historyPath, HistoryKeeper::Post post);
   ~TrainingPresenter();
   TrainingPresenter(const TrainingPresenter&) = delete;
   TrainingPresenter& operator=(const TrainingPresenter&) = delete;
 
   History& history() { return history_; }
+  // What the statistics and the weak characters read of the history.
+  HistoryKeeper& keeper() { return keeper_; }
   const LearningPath& learning() const { return learning_; }
 
   // --- the menu's commands ---
@@ -85,6 +91,8 @@ class TrainingPresenter {
   void loadLearning();
   void textKindChanged();
   void reloadHistory();
+  // The history was read whole: the modes and the windows show it.
+  void historyRead();
   // Changes the course in the file under its lock and takes what the file then holds; a change
   // that cannot be written holds in memory, and either is reported, never thrown.
   void changeCourse(const std::function<void(CourseProgress&)>& change);
@@ -95,6 +103,7 @@ class TrainingPresenter {
   TrainingView& view_;
   ErrorGate& gate_;
   History history_;
+  HistoryKeeper keeper_;
   CourseFile courseFile_;
   LearningPath learning_;
   std::vector<ExportedKey> exported_;  // the keys written in this run

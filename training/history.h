@@ -1,15 +1,20 @@
 // The history of checks: a JSON Lines file, one record per line, only ever appended to.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/error.h"
 #include "training/check_record.h"
 #include "training/drill.h"
+#include "training/history_summary.h"
 
 namespace kelvak {
 
@@ -26,52 +31,70 @@ class HistoryBusyError : public KelvakError {
   using KelvakError::KelvakError;
 };
 
+// How far a history file has been read, and what it held.
+struct HistoryReading {
+  bool valid = false;  // something was read of the file named below
+  std::uint64_t device = 0, inode = 0;
+  std::int64_t offset = 0;  // [bytes] past the last whole line read
+  std::int32_t lines = 0;
+  HistorySummary summary{localDay};
+};
+
 class History {
  public:
   // `path`: the history file; its folder is made when the first record is written.
   explicit History(std::string path) : path_(std::move(path)) {}
+  ~History();  // waits for a retry of kept records still running
+  History(const History&) = delete;
+  History& operator=(const History&) = delete;
 
   const std::string& path() const { return path_; }
 
   // Appends one record, after any kept from before, with a single write() on a regular file
   // opened for appending, under an exclusive lock, so records of two programs writing at once
-  // never mix and a crash never harms an earlier line. The lock is never waited for: it is tried,
-  // and tried again for at most kHistoryLockWaitMs; still held, the record is kept in memory and
-  // HistoryBusyError says so. A line cut short by an earlier crash is closed first, so the new
-  // record starts on its own line; a record cut short now (a full disk) is taken back. Throws
-  // KelvakError naming the reason when the record could not be written whole; anything but a
-  // regular file is refused.
+  // never mix and a crash never harms an earlier line. The lock is never waited for: it is tried
+  // once; held, the record is kept in memory, HistoryBusyError says so, and a thread of its own
+  // tries again for at most kHistoryLockWaitMs, then the next append or appendPending(). A line cut
+  // short by an earlier crash is closed first, so the new record starts on its own line; a record
+  // cut short now (a full disk) is taken back. Throws KelvakError naming the reason when the record
+  // could not be written whole; anything but a regular file is refused.
   void append(const CheckRecord& record) const;
   void append(const DrillRecord& record) const;
-  // Appends the records kept while the lock was held; true when none is left. Never throws.
+  // Appends the records kept while the lock was held, trying the lock for at most
+  // kHistoryLockWaitMs; true when none is left. Never throws.
   bool appendPending() const;
-  std::size_t pending() const { return pending_.size(); }
+  std::size_t pending() const;
 
   // Reads every record, streaming the file whatever its size; damaged lines are skipped and
   // counted, as is a line longer than kMaxRecordBytes. A missing file is an empty history.
   // Throws KelvakError naming the reason when the file exists but cannot be read (it is no
   // regular file, or reading fails).
   HistoryContents load() const;
-  // The same contents, kept between calls: the first call reads the file whole, later ones only
-  // what was appended since (the same file, grown). A file replaced or cut shorter is read again
-  // whole. A last line without its line end is left for the next call, as one still being
-  // written. Throws as load() does.
-  const HistoryContents& refresh() const;
+  // Brings `reading` up to date with the file: only the lines appended since when it is the same
+  // file, grown; the whole file when it was replaced or cut shorter, or was never read. Without
+  // `wholeAllowed`, such a file is left unread and false returned (a whole reading is for a
+  // thread other than the window's). A last line without its line end is left for the next call,
+  // as one still being written. A missing file is an empty history. Throws as load() does; the
+  // reading is then empty.
+  bool update(HistoryReading& reading, bool wholeAllowed = true) const;
+  // update() on a reading kept between calls, with days in the local time zone.
+  const HistorySummary& refresh() const;
 
  private:
-  void appendLines(std::string lines) const;
+  // Appends the kept records and `line`, trying the lock for at most `waitMs` [ms].
+  void appendLines(std::string line, int waitMs) const;
+  void appendOrKeep(std::string line) const;
+  // The kept records with `line` after them, and how many were kept.
+  std::pair<std::string, std::size_t> linesToWrite(const std::string& line) const;
+  void keptWritten(std::size_t kept) const;
+  [[noreturn]] void busy(std::string line) const;
 
   std::string path_;
+  mutable std::mutex pendingMutex_;
   mutable std::vector<std::string> pending_;  // records not yet written, in order
-  // What refresh() has read: the file, how far, and how many lines.
-  struct Read {
-    bool valid = false;
-    std::uint64_t device = 0, inode = 0;
-    std::int64_t offset = 0;
-    std::int32_t lines = 0;
-    HistoryContents contents;
-  };
-  mutable Read read_;
+  mutable std::thread retry_;
+  mutable std::atomic<bool> retrying_{false};
+  mutable HistoryReading read_;
 };
 
 // The messages of a history that could not be written or read, as the windows show them.

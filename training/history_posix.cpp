@@ -27,7 +27,7 @@ namespace {
 
 }  // namespace
 
-void History::appendLines(std::string line) const {
+void History::appendLines(std::string line, int waitMs) const {
   const std::filesystem::path file(path_);
   if (file.has_parent_path()) {
     std::error_code ec;
@@ -47,22 +47,15 @@ void History::appendLines(std::string line) const {
   // One writer at a time, so the end seen below is the end written to. Programs that do not take
   // the lock still never mix their records with ours: every append is one write(). The lock is
   // never waited for: a program that holds it must not freeze the window.
-  const auto until =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(kHistoryLockWaitMs);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   while (::flock(fd.fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK && errno != EINTR) fail(kHistoryWriteFailed, errno);
     if (std::chrono::steady_clock::now() >= until) {
-      if (!line.empty()) pending_.push_back(std::move(line));
-      throw HistoryBusyError(std::string(kHistoryWriteFailed) +
-                             ": файл истории занят другой программой; записей ждут дописывания: " +
-                             std::to_string(pending_.size()) +
-                             ", они будут дописаны вместе со следующей");
+      busy(std::move(line));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  std::string lines;
-  for (const std::string& kept : pending_) lines += kept;
-  lines += line;
+  auto [lines, kept] = linesToWrite(line);
   if (lines.empty()) return;
   if (::fstat(fd.fd, &st) != 0) fail(kHistoryWriteFailed, errno);
   const off_t before = st.st_size;
@@ -78,7 +71,7 @@ void History::appendLines(std::string line) const {
     written = ::write(fd.fd, lines.data(), lines.size());
   } while (written < 0 && errno == EINTR);
   if (written >= 0 && static_cast<std::size_t>(written) == lines.size()) {
-    pending_.clear();
+    keptWritten(kept);
     return;
   }
   const int error = written < 0 ? errno : ENOSPC;

@@ -38,7 +38,7 @@ OVERLAPPED lockedByte() {
 
 }  // namespace
 
-void History::appendLines(std::string line) const {
+void History::appendLines(std::string line, int waitMs) const {
   const std::filesystem::path file(wideOf(path_));
   if (file.has_parent_path()) {
     std::error_code ec;
@@ -58,8 +58,7 @@ void History::appendLines(std::string line) const {
   }
   // One writer at a time, so the end seen below is the end written to. The lock is never waited
   // for: a program that holds it must not freeze the window.
-  const auto until =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(kHistoryLockWaitMs);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   for (;;) {
     OVERLAPPED lock = lockedByte();
     if (LockFileEx(h.handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lock)) {
@@ -69,11 +68,7 @@ void History::appendLines(std::string line) const {
       failWithLastError(kHistoryWriteFailed);
     }
     if (std::chrono::steady_clock::now() >= until) {
-      if (!line.empty()) pending_.push_back(std::move(line));
-      throw HistoryBusyError(std::string(kHistoryWriteFailed) +
-                             ": файл истории занят другой программой; записей ждут дописывания: " +
-                             std::to_string(pending_.size()) +
-                             ", они будут дописаны вместе со следующей");
+      busy(std::move(line));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -84,9 +79,7 @@ void History::appendLines(std::string line) const {
       UnlockFileEx(handle, 0, 1, 0, &at);
     }
   } unlock{h.handle};
-  std::string lines;
-  for (const std::string& kept : pending_) lines += kept;
-  lines += line;
+  auto [lines, kept] = linesToWrite(line);
   if (lines.empty()) return;
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(h.handle, &size)) failWithLastError(kHistoryWriteFailed);
@@ -110,7 +103,7 @@ void History::appendLines(std::string line) const {
   const BOOL ok =
       WriteFile(h.handle, lines.data(), static_cast<DWORD>(lines.size()), &written, &end);
   if (ok && written == lines.size()) {
-    pending_.clear();
+    keptWritten(kept);
     return;
   }
   const int error = ok ? ENOSPC : errnoOfWindowsError(GetLastError());

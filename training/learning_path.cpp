@@ -26,7 +26,11 @@ void LearningPath::setWeakOn(bool on) {
 }
 
 void LearningPath::setHistory(const std::vector<CheckRecord>& records) {
-  tallies_ = recentTallies(records);
+  setTallies(recentTallies(records));
+}
+
+void LearningPath::setTallies(std::map<char32_t, RecentTally> tallies) {
+  tallies_ = std::move(tallies);
   forget();
 }
 

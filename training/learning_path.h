@@ -32,6 +32,8 @@ class LearningPath {
   bool weakOn() const { return weakOn_; }
   // The checks the weak characters are weighed by, in time order.
   void setHistory(const std::vector<CheckRecord>& records);
+  // The same, from the characters' latest sendings (recentTallies()).
+  void setTallies(std::map<char32_t, RecentTally> tallies);
 
   // The symbols and weights for the window's text kind and special signs; empty with both modes
   // off or with a text kind outside 0..2.

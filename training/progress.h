@@ -27,18 +27,16 @@ struct CharShare {
 
 // One day's practice.
 struct DayTotal {
-  std::int64_t day = 0;  // as ProgressFilter::dayOf numbers it
+  std::int64_t day = 0;  // as the summary's day function numbers it
   std::int64_t checks = 0;
   std::int64_t chars = 0;    // characters sent
   std::int64_t seconds = 0;  // the checked transmissions' sending time [s]
 };
 
-// Which records count.
+// Which checks count.
 struct ProgressFilter {
-  std::optional<TextSource> source;                               // nothing: every text kind
-  std::int64_t since = std::numeric_limits<std::int64_t>::min();  // [s] since 1970 UTC
-  // The day a time falls on, as a number that grows by one a day; days in UTC when empty.
-  std::function<std::int64_t(std::int64_t time)> dayOf;
+  std::optional<TextSource> source;                                  // nothing: every text kind
+  std::int64_t sinceDay = std::numeric_limits<std::int64_t>::min();  // the first day that counts
 };
 
 struct Confusion {
@@ -59,6 +57,8 @@ inline constexpr std::size_t kMaxConfusions = 20;
 // The sending time of a transmission of `groups` groups at `speed` groups per minute [s].
 std::int64_t sendingSeconds(int groups, int speed);
 
-Progress summarize(const std::vector<CheckRecord>& records, const ProgressFilter& filter = {});
+// The views of `records`, in file order, with days as `dayOf` numbers them (UTC when empty).
+Progress summarize(const std::vector<CheckRecord>& records, const ProgressFilter& filter = {},
+                   const std::function<std::int64_t(std::int64_t time)>& dayOf = {});
 
 }  // namespace kelvak

@@ -16,8 +16,8 @@ namespace {
 
 }  // namespace
 
-std::optional<CheckRecord> removeLastCheck(const History& history) {
-  std::optional<CheckRecord> removed;
+std::optional<RemovedCheck> removeLastCheck(const History& history) {
+  std::optional<RemovedCheck> removed;
   // The last line that reads as a check, from the end; a last line without its '\n' counts.
   const auto withoutLast = [&](const std::string& bytes) -> std::optional<std::string> {
     std::size_t end = bytes.size();
@@ -26,7 +26,8 @@ std::optional<CheckRecord> removeLastCheck(const History& history) {
       const std::size_t before = lineEnd == 0 ? std::string::npos : bytes.rfind('\n', lineEnd - 1);
       const std::size_t begin = before == std::string::npos ? 0 : before + 1;
       if (auto record = fromJsonLine(std::string_view(bytes).substr(begin, lineEnd - begin))) {
-        removed = std::move(record);
+        removed = RemovedCheck{std::move(*record), static_cast<std::int64_t>(bytes.size()),
+                               static_cast<std::int64_t>(end - begin)};
         return bytes.substr(0, begin) + bytes.substr(end);
       }
       end = begin;

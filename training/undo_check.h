@@ -2,6 +2,7 @@
 // must not weigh on the statistics, the weak characters and the course for ever.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "training/check_record.h"
@@ -18,7 +19,11 @@ inline constexpr const char* kCheckNotRemoved = "Проверка не удал�
 // lines and the checks before. Returns the record removed; nothing, with the file untouched, when
 // the history holds no check. Throws KelvakError "Проверка не удалена: <reason>"; the file is then
 // as it was.
-std::optional<CheckRecord> removeLastCheck(const History& history);
+struct RemovedCheck {
+  CheckRecord record;
+  std::int64_t fileBytes = 0, lineBytes = 0;
+};
+std::optional<RemovedCheck> removeLastCheck(const History& history);
 
 // When the course's last step was the one `check` made (the lesson it opened: a step of the
 // check's set at the check's time, to the lesson the set is at now), takes that step back: the

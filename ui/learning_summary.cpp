@@ -24,8 +24,8 @@ LearningSummary::LearningSummary(QWidget* parent)
   }
 }
 
-void LearningSummary::refresh(const LearningPath& path, const HistoryContents& history,
-                              int textKind, bool specialSigns) {
+void LearningSummary::refresh(const LearningPath& path, const HistorySummary& history, int textKind,
+                              bool specialSigns) {
   const LearningSummaryTexts texts = learningSummary(path, history, textKind, specialSigns);
   courseLabel->setText(QString::fromStdString(texts.course));
   weightsLabel->setText(QString::fromStdString(texts.weights));

@@ -4,7 +4,7 @@
 
 #include <QGroupBox>
 
-#include "training/history.h"
+#include "training/history_summary.h"
 #include "training/learning_path.h"
 
 class QLabel;
@@ -17,7 +17,7 @@ class LearningSummary : public QGroupBox {
  public:
   explicit LearningSummary(QWidget* parent = nullptr);
   // Shows the modes for the window's text kind and special signs, with the history read.
-  void refresh(const LearningPath& path, const HistoryContents& history, int textKind,
+  void refresh(const LearningPath& path, const HistorySummary& history, int textKind,
                bool specialSigns);
 
   QLabel* courseLabel = nullptr;

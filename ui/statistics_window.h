@@ -1,13 +1,12 @@
-// The statistics window: a filter bar (text kind and period) over sections of its own: accuracy
-// per check with the speed; each character's share received correctly with how often it was sent,
-// and the most frequent confusions; the totals of each day.
+// The statistics window, bound to its presenter: a filter bar (text kind and period) over sections
+// of its own: accuracy per check with the speed; each character's share received correctly with how
+// often it was sent, and the most frequent confusions; the totals of each day.
 #pragma once
 
 #include <QDialog>
 #include <functional>
 
-#include "training/history.h"
-#include "training/progress.h"
+#include "presenter/statistics_presenter.h"
 
 class QChart;
 class QChartView;
@@ -20,18 +19,18 @@ class QTabWidget;
 
 namespace kelvak {
 
-class StatisticsWindow : public QDialog {
+class StatisticsWindow : public QDialog, private StatisticsView {
   Q_OBJECT
 
  public:
-  explicit StatisticsWindow(const History& history, QWidget* parent = nullptr);
+  explicit StatisticsWindow(HistoryKeeper& history, QWidget* parent = nullptr);
 
   // Reads the history again and redraws everything.
   void reload();
   // Reads the history, then shows the window without blocking or brings it to the front.
   void showInFront();
 
-  const Progress& progress() const { return progress_; }
+  const Progress& progress() const { return presenter_.progress(); }
 
   // The filter bar.
   QComboBox* sourceFilter = nullptr;  // every text kind, then digits, letters, mixture, file
@@ -48,24 +47,21 @@ class StatisticsWindow : public QDialog {
   QLabel* removedLabel = nullptr;  // what was removed, or why not
 
   // Asked before a check is removed: true to remove it. A question box unless replaced (tests).
-  std::function<bool(const QString& question)> confirm;
-  // Told of a check that was removed from the history, so that the course can take back the step
-  // that check made; what it returns is said beside the removal.
-  std::function<std::string(const CheckRecord& removed)> checkRemoved;
-  // Asks, then removes the history's last check and redraws.
-  void removeLastCheck();
+  std::function<bool(const QString& question)> confirmRemoval;
+  // What the window decides; its checkRemoved tells the course of a check taken back.
+  StatisticsPresenter& presenter() { return presenter_; }
 
  private:
-  ProgressFilter filter() const;
-  void redraw();
-  void drawAccuracy();
-  void drawChars();
-  void fillDays();
+  void showNote(const std::string& note) override;
+  void showAccuracy(const AccuracyChart& chart) override;
+  void showChars(const CharsChart& chart) override;
+  void showConfusions(const std::vector<std::string>& lines) override;
+  void showDays(const std::vector<DayRow>& rows) override;
+  void enableRemoveLast(bool enabled) override;
+  bool confirm(const std::string& question) override;
+  void showRemoved(const std::string& text) override;
 
-  const History& history_;
-  HistoryContents contents_;
-  QString loadError_;
-  Progress progress_;
+  StatisticsPresenter presenter_;
 };
 
 }  // namespace kelvak

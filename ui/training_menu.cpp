@@ -16,19 +16,6 @@
 
 namespace kelvak {
 
-namespace {
-
-// The learning summary beside the statistics: a history that cannot be read is said by the
-// statistics window itself, and the summary then shows no checks.
-HistoryContents readableHistory(const History& history) {
-  try {
-    return history.refresh();
-  } catch (const KelvakError&) {
-    return {};
-  }
-}
-
-}  // namespace
 
 TrainingMenu::TrainingMenu(MainWindow& window, ErrorGate& gate, std::string historyPath)
     : window_(&window), gate_(gate) {
@@ -57,7 +44,10 @@ TrainingMenu::TrainingMenu(MainWindow& window, ErrorGate& gate, std::string hist
 
   presenter_ = std::make_unique<TrainingPresenter>(
       window.presenter(), *this, gate,
-      historyPath.empty() ? defaultHistoryPath() : std::move(historyPath));
+      historyPath.empty() ? defaultHistoryPath() : std::move(historyPath),
+      [this](std::function<void()> f) {
+        QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
+      });
   TrainingPresenter& p = *presenter_;
   connect(course, &QAction::triggered, this, [this] {
     gate_.run([this] {
@@ -81,7 +71,7 @@ TrainingMenu::TrainingMenu(MainWindow& window, ErrorGate& gate, std::string hist
     gate_.run([this] {
       StatisticsWindow& window = statisticsWindow();
       if (summary_) {
-        summary_->refresh(presenter_->learning(), readableHistory(presenter_->history()),
+        summary_->refresh(presenter_->learning(), presenter_->keeper().summary(),
                           presenter_->textKind(), presenter_->specialSigns());
       }
       window.showInFront();
@@ -124,13 +114,14 @@ CheckWindow& TrainingMenu::checkWindow() {
 
 StatisticsWindow& TrainingMenu::statisticsWindow() {
   if (!statistics_) {
-    statistics_ = new StatisticsWindow(presenter_->history(), window_);
+    statistics_ = new StatisticsWindow(presenter_->keeper(), window_);
     // The learning modes' part sits below the window's own.
     summary_ = new LearningSummary;
     statistics_->layout()->addWidget(summary_);
-    summary_->refresh(presenter_->learning(), readableHistory(presenter_->history()),
+    summary_->refresh(presenter_->learning(), presenter_->keeper().summary(),
                       presenter_->textKind(), presenter_->specialSigns());
-    statistics_->checkRemoved = [this](const CheckRecord& removed) {
+    presenter_->keeper().start();
+    statistics_->presenter().checkRemoved = [this](const CheckRecord& removed) {
       return presenter_->checkRemoved(removed);
     };
   }
@@ -165,7 +156,7 @@ DrillWindow& TrainingMenu::drillWindow() {
 void TrainingMenu::learningChanged(int textKind, bool specialSigns) {
   if (course_) course_->refresh(textKind, specialSigns);
   if (summary_ && statistics_ && statistics_->isVisible()) {
-    summary_->refresh(presenter_->learning(), readableHistory(presenter_->history()), textKind,
+    summary_->refresh(presenter_->learning(), presenter_->keeper().summary(), textKind,
                       specialSigns);
   }
 }
@@ -184,6 +175,10 @@ void TrainingMenu::transmissionStarted() {
 
 void TrainingMenu::keyExported(const ExportedKey& key) {
   checkWindow().useKey(key.keyPath, key.settings);
+}
+
+void TrainingMenu::historyRead() {
+  if (statistics_ && statistics_->isVisible()) statistics_->reload();
 }
 
 void TrainingMenu::checkRemoved(std::int64_t time) {

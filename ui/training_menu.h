@@ -80,6 +80,7 @@ class TrainingMenu : public QObject, public TrainingView {
   void transmissionStarted() override;
   void keyExported(const ExportedKey& key) override;
   void checkRemoved(std::int64_t time) override;
+  void historyRead() override;
 
   MainWindow* window_;  // the window the training windows stay in front of
   ErrorGate& gate_;

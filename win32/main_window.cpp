@@ -28,6 +28,7 @@ constexpr wchar_t kTitle[] = L"Kelvak";
 constexpr int kClientWidth = 631, kClientHeight = 337;  // [px], below the menu bar
 constexpr POINT kPlace{108, 293};
 constexpr UINT_PTR kFollowTimer = 1;  // the pane follows the sound
+constexpr UINT kPostedMessage = WM_APP + 3;  // lParam: a std::function<void()> to run and delete
 
 enum Id : int {
   kTextPane = 100,
@@ -216,6 +217,11 @@ void MainWindow::insertMenu(HMENU popup, const wchar_t* title,
   menuCommands_.push_back(std::move(commands));
 }
 
+void MainWindow::post(std::function<void()> f) const {
+  auto* posted = new std::function<void()>(std::move(f));
+  if (!PostMessageW(window_, kPostedMessage, 0, reinterpret_cast<LPARAM>(posted))) delete posted;
+}
+
 void MainWindow::appendTextMenuItem(const wchar_t* text, std::function<void()> chosen) {
   static int nextId = 250;  // after the window's own items
   const int id = nextId++;
@@ -353,6 +359,11 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
     case kTimerShotMessage:
       timer_->shotArrived(w);
       return 0;
+    case kPostedMessage: {
+      const std::unique_ptr<std::function<void()>> f(reinterpret_cast<std::function<void()>*>(l));
+      (*f)();
+      return 0;
+    }
     case WM_CTLCOLORSTATIC:
       if (reinterpret_cast<HWND>(l) == control(kTextPane)) {
         auto dc = reinterpret_cast<HDC>(w);

@@ -43,6 +43,8 @@ class MainWindow : public MainView {
   // Puts a menu of another part of the program on the menu bar, before "Справка", with the
   // handler of its items (true for an item it took).
   void insertMenu(HMENU popup, const wchar_t* title, std::function<bool(int id)> commands);
+  // Runs `f` on the window's thread, later; from any thread.
+  void post(std::function<void()> f) const;
   // Adds an item of another part of the program at the end of the "Текст" menu.
   void appendTextMenuItem(const wchar_t* text, std::function<void()> chosen);
 

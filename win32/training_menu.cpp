@@ -26,7 +26,9 @@ TrainingMenu::TrainingMenu(MainWindow& window, ErrorGate& gate, const std::strin
   AppendMenuW(menu_, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(menu_, MF_STRING, kNewSequenceItem, L"&Новая последовательность");
   window_.insertMenu(menu_, L"Тре&нировка", [this](int id) { return command(id); });
-  presenter_ = std::make_unique<TrainingPresenter>(window.presenter(), *this, gate, historyPath);
+  presenter_ = std::make_unique<TrainingPresenter>(
+      window.presenter(), *this, gate, historyPath,
+      [&window](std::function<void()> f) { window.post(std::move(f)); });
 }
 
 TrainingMenu::~TrainingMenu() {
@@ -135,6 +137,8 @@ void TrainingMenu::keyExported(const ExportedKey& key) {
   // Offered at once: a learner who exports a lesson checks it against this key.
   checkWindow().presenter().useKey(key.keyPath, key.settings);
 }
+
+void TrainingMenu::historyRead() {}
 
 void TrainingMenu::checkRemoved(std::int64_t time) {
   if (check_) check_->presenter().checkRemoved(time);

@@ -34,6 +34,7 @@ class TrainingMenu : public TrainingView {
   void transmissionStarted() override;
   void keyExported(const ExportedKey& key) override;
   void checkRemoved(std::int64_t time) override;
+  void historyRead() override;
 
   bool ticked(int id) const;
   void tick(int id, bool on);

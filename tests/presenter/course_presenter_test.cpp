@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "presenter/learning_summary.h"
+#include "training/history_summary.h"
 #include "synth/symbol_table.h"
 #include "training/course.h"
 
@@ -90,14 +91,15 @@ TEST(LearningSummary, SaysTheCourseTheHeaviestCharactersAndTheLastDrill) {
   CourseProgress progress;
   progress.on = true;
   path.setProgress(progress);
-  HistoryContents history;
+  HistorySummary history;
   const LearningSummaryTexts none = learningSummary(path, history, 0, false);
   DrillRecord drill;
   drill.sent = 8;
   drill.correct = 7;
   drill.startSpeed = 12;
   drill.endSpeed = 15;
-  history.drills = {drill, drill};
+  history.add(drill);
+  history.add(drill);
   const LearningSummaryTexts two = learningSummary(path, history, 0, false);
   EXPECT_NE(two.drills, none.drills);
   EXPECT_NE(two.drills.find("2"), std::string::npos) << two.drills;

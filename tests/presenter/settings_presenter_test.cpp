@@ -30,6 +30,7 @@ struct SilentTrainingView : TrainingView {
   void transmissionStarted() override {}
   void keyExported(const ExportedKey&) override {}
   void checkRemoved(std::int64_t) override {}
+  void historyRead() override {}
 };
 
 class SettingsPresenterTest : public ::testing::Test {
@@ -71,7 +72,8 @@ class SettingsPresenterTest : public ::testing::Test {
     view.kindToggled = [this] { window->textKindChanged(); };
     keeper = std::make_unique<SettingsPresenter>(view, &help, gate, file);
     training = std::make_unique<TrainingPresenter>(*window, trainingView, gate,
-                                                   (dir / "history.jsonl").string());
+                                                   (dir / "history.jsonl").string(),
+                                                   [](std::function<void()> f) { f(); });
     keeper->setTraining(training.get());
     keeper->restore();
   }

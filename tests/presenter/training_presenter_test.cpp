@@ -30,6 +30,7 @@ struct FakeTrainingView : TrainingView {
   void transmissionStarted() override { ++starts; }
   void keyExported(const ExportedKey& key) override { keys.push_back(key.keyPath); }
   void checkRemoved(std::int64_t time) override { removed.push_back(time); }
+  void historyRead() override {}
 };
 
 class TrainingPresenterTest : public ::testing::Test {
@@ -60,7 +61,8 @@ class TrainingPresenterTest : public ::testing::Test {
   void start() {
     training.reset();
     training = std::make_unique<TrainingPresenter>(window, trainingView, gate,
-                                                   (dir / "history.jsonl").string());
+                                                   (dir / "history.jsonl").string(),
+                                                   [](std::function<void()> f) { f(); });
   }
   CourseProgress kept() const {
     return CourseFile((dir / "course.json").string()).load().progress;

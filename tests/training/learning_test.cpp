@@ -553,10 +553,13 @@ TEST(UndoCheck, RemovesTheLastCheckLineAndNothingElse) {
 
   const auto removed = removeLastCheck(h);
   ASSERT_TRUE(removed.has_value());
-  EXPECT_EQ(removed->time, second.time);
-  EXPECT_EQ(removed->sent, 5);
+  EXPECT_EQ(removed->record.time, second.time);
+  EXPECT_EQ(removed->record.sent, 5);
+  EXPECT_EQ(removed->lineBytes, static_cast<std::int64_t>(b.size()));
+  EXPECT_EQ(removed->fileBytes,
+            static_cast<std::int64_t>((a + d + damaged + b).size() + d.size() - 1));
   EXPECT_EQ(fileText(file), a + d + damaged + d.substr(0, d.size() - 1));
-  EXPECT_EQ(removeLastCheck(h)->time, first.time);
+  EXPECT_EQ(removeLastCheck(h)->record.time, first.time);
   EXPECT_EQ(fileText(file), d + damaged + d.substr(0, d.size() - 1));
   EXPECT_EQ(removeLastCheck(h), std::nullopt);
   EXPECT_EQ(fileText(file), d + damaged + d.substr(0, d.size() - 1));

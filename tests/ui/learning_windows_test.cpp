@@ -130,7 +130,7 @@ TEST_F(LearningWindowsTest, TakingBackTheLastCheckTakesBackTheLessonItOpened) {
   training->statistics->trigger();
   StatisticsWindow& stats = training->statisticsWindow();
   QStringList asked;
-  stats.confirm = [&](const QString& question) {
+  stats.confirmRemoval = [&](const QString& question) {
     asked << question;
     return asked.size() > 1;  // the first time the learner says no
   };
