@@ -87,7 +87,7 @@ CharsChart charsChart(const Progress& p, bool reading) {
     // Whole percents: the label on the bar says what the bar shows.
     const double share = std::round(c.share());
     chart.shares.push_back(share);
-    chart.labels.push_back(utf8Of(c.ch) + "<br>" + std::to_string(c.sent));
+    chart.labels.push_back(utf8Of(c.ch) + "\n" + std::to_string(c.sent));
     words.push_back(utf8Of(c.ch) + ": " + whole(share) + " % из " + std::to_string(c.sent));
   }
   // From 0 % so that a bar's height is its share.

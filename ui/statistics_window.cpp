@@ -248,7 +248,8 @@ void StatisticsWindow::showChars(const CharsChart& c) {
   QStringList categories;
   for (std::size_t k = 0; k < c.shares.size(); ++k) {
     *set << c.shares[k];
-    categories << text(c.labels[k]);
+    // A category axis draws rich text: the line break is its own.
+    categories << text(c.labels[k]).replace(QChar(u'\n'), QString("<br>"));
   }
   auto* series = new QBarSeries;
   series->append(set);

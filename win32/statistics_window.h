@@ -39,9 +39,10 @@ class StatisticsWindow : private StatisticsView {
   void paintAccuracy(HDC dc, const RECT& area) const;
   void paintChars(HDC dc, const RECT& area) const;
 
+  // Made by the frame's controls, before it: first.
+  HWND accuracyView_ = nullptr, charsView_ = nullptr;
   Frame frame_;
   StatisticsPresenter presenter_;
-  HWND accuracyView_ = nullptr, charsView_ = nullptr;
   AccuracyChart accuracy_;
   CharsChart chars_;
 };

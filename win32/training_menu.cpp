@@ -1,6 +1,7 @@
 // The training menu's items on the Windows API.
 #include "win32/training_menu.h"
 
+#include "presenter/learning_summary.h"
 #include "win32/main_window.h"
 
 namespace kelvak::win32 {
@@ -8,7 +9,7 @@ namespace kelvak::win32 {
 namespace {
 
 enum Item : int {
-  kHideTextItem = 300, kCheckReceptionItem, kCourseItem, kWeakCharactersItem, kDrillItem,
+  kHideTextItem = 300, kCheckReceptionItem, kStatisticsItem, kCourseItem, kWeakCharactersItem, kDrillItem,
   kNewSequenceItem,
 };
 
@@ -19,6 +20,7 @@ TrainingMenu::TrainingMenu(MainWindow& window, ErrorGate& gate, const std::strin
   menu_ = CreatePopupMenu();
   AppendMenuW(menu_, MF_STRING, kHideTextItem, L"&Скрывать текст при передаче");
   AppendMenuW(menu_, MF_STRING, kCheckReceptionItem, L"&Проверить приём...");
+  AppendMenuW(menu_, MF_STRING, kStatisticsItem, L"С&татистика...");
   AppendMenuW(menu_, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(menu_, MF_STRING, kCourseItem, L"&Курс...");
   AppendMenuW(menu_, MF_STRING, kWeakCharactersItem, L"Чаще с&лабые знаки");
@@ -32,6 +34,7 @@ TrainingMenu::TrainingMenu(MainWindow& window, ErrorGate& gate, const std::strin
 }
 
 TrainingMenu::~TrainingMenu() {
+  statistics_.reset();
   drill_.reset();
   course_.reset();
   check_.reset();
@@ -49,8 +52,30 @@ CheckWindow& TrainingMenu::checkWindow() {
                                std::int64_t time) {
       return presenter_->afterCheck(result, source, time);
     };
+    // An open statistics window shows every check as soon as it is recorded.
+    check_->recorded = [this] {
+      if (statistics_ && statistics_->visible()) statistics_->presenter().reload();
+    };
   }
   return *check_;
+}
+
+StatisticsWindow& TrainingMenu::statisticsWindow() {
+  if (!statistics_) {
+    statistics_ = std::make_unique<StatisticsWindow>(window_.handle(), presenter_->keeper());
+    presenter_->keeper().start();
+    statistics_->presenter().checkRemoved = [this](const CheckRecord& removed) {
+      return presenter_->checkRemoved(removed);
+    };
+  }
+  return *statistics_;
+}
+
+void TrainingMenu::showSummary() {
+  const LearningSummaryTexts texts =
+      learningSummary(presenter_->learning(), presenter_->keeper().summary(),
+                      presenter_->textKind(), presenter_->specialSigns());
+  statistics_->showSummary(texts.course + "\n" + texts.weights + "\n" + texts.drills);
 }
 
 CourseDialog& TrainingMenu::courseDialog() {
@@ -97,6 +122,12 @@ bool TrainingMenu::command(int id) {
     case kCheckReceptionItem:
       dispatch([this] { checkWindow().showInFront(); });
       return true;
+    case kStatisticsItem:
+      dispatch([this] {
+        statisticsWindow().showInFront();
+        showSummary();
+      });
+      return true;
     case kCourseItem:
       dispatch([this] {
         courseDialog().refresh(presenter_->textKind(), presenter_->specialSigns());
@@ -124,6 +155,7 @@ void TrainingMenu::tick(int id, bool on) {
 
 void TrainingMenu::learningChanged(int textKind, bool specialSigns) {
   if (course_) course_->refresh(textKind, specialSigns);
+  if (statistics_ && statistics_->visible()) showSummary();
 }
 
 void TrainingMenu::setWeakTicked(bool on) { tick(kWeakCharactersItem, on); }
@@ -138,7 +170,9 @@ void TrainingMenu::keyExported(const ExportedKey& key) {
   checkWindow().presenter().useKey(key.keyPath, key.settings);
 }
 
-void TrainingMenu::historyRead() {}
+void TrainingMenu::historyRead() {
+  if (statistics_ && statistics_->visible()) statistics_->presenter().reload();
+}
 
 void TrainingMenu::checkRemoved(std::int64_t time) {
   if (check_) check_->presenter().checkRemoved(time);

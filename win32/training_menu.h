@@ -8,6 +8,7 @@
 #include <string>
 
 #include "presenter/training_presenter.h"
+#include "win32/statistics_window.h"
 #include "win32/training_windows.h"
 
 namespace kelvak::win32 {
@@ -40,6 +41,9 @@ class TrainingMenu : public TrainingView {
   void tick(int id, bool on);
   // The windows, made on first use.
   CheckWindow& checkWindow();
+  StatisticsWindow& statisticsWindow();
+  // The learning modes' part of the statistics window.
+  void showSummary();
   CourseDialog& courseDialog();
   DrillWindow& drillWindow();
   void dispatch(const std::function<void()>& handler) { gate_.run(handler); }
@@ -51,6 +55,7 @@ class TrainingMenu : public TrainingView {
   std::unique_ptr<CheckWindow> check_;
   std::unique_ptr<CourseDialog> course_;
   std::unique_ptr<DrillWindow> drill_;
+  std::unique_ptr<StatisticsWindow> statistics_;
 };
 
 }  // namespace kelvak::win32

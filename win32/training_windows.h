@@ -24,6 +24,8 @@ class CheckWindow : private CheckView {
   ~CheckWindow() override;
   CheckPresenter& presenter() { return presenter_; }
   void showInFront();
+  // Told of every check that went into the history.
+  std::function<void()> recorded;
   // The result's rows, drawn and scrolled.
   static LRESULT CALLBACK resultProcedure(HWND window, UINT message, WPARAM w, LPARAM l);
 
@@ -33,11 +35,14 @@ class CheckWindow : private CheckView {
   std::string copyText() const override;
   void showCheck(const CheckShown& shown) override;
   std::optional<std::string> chooseKeyFile(const std::string& folder) override;
+  void checkRecorded() override {
+    if (recorded) recorded();
+  }
   void paintResult(HDC dc, const RECT& area) const;
 
+  HWND result_ = nullptr;  // made with the frame's controls, before it: first
   Frame frame_;
   CheckPresenter presenter_;
-  HWND result_ = nullptr;
   HFONT mono_ = nullptr, monoError_ = nullptr;
   ResultLayout layout_;
   int scroll_ = 0;  // [px] the result scrolled down
@@ -71,9 +76,9 @@ class DrillWindow : private DrillView {
   void showDrill(const DrillShown& shown) override;
   void after(int ms, std::function<void()> then) override;
 
+  HFONT big_ = nullptr;  // made with the frame's controls, before it: first
   Frame frame_;
   DrillPresenter presenter_;
-  HFONT big_ = nullptr;
   bool typedRight_ = true;
   UINT_PTR nextTimer_ = 1;
   std::map<UINT_PTR, std::function<void()>> timers_;

@@ -118,7 +118,7 @@ TEST_F(StatisticsPresenterTest, EveryGoodRecordCountsAndDamagedLinesAreNamed) {
   ASSERT_GE(view.confusions.size(), 2u);
   EXPECT_EQ(view.confusions[0], "ш принят за щ: 6");
   ASSERT_FALSE(view.chars.labels.empty());
-  EXPECT_EQ(view.chars.labels[0], "ш<br>6");  // never right, and sent most
+  EXPECT_EQ(view.chars.labels[0], "ш\n6");  // never right, and sent most
   EXPECT_EQ(view.chars.shares[0], 0);
   ASSERT_EQ(view.days.size(), 1u);
   EXPECT_EQ(view.days[0].checks, "3");
