@@ -7,7 +7,7 @@
 //                                      symbol the export sends and its onset), from the export
 //                                      decoded; it must send the start signal and then the key
 //   gui_check wait STATE SECONDS        until the status bar says the state's text (playing,
-//                                      ended); prints what it said
+//                                      ended) or a message box is up; prints what they said
 //   gui_check watch OUT SECONDS         writes every change of the pane to OUT with the system
 //                                      time [µs since 1970], until the transmission has ended
 //   gui_check box                       the text of the message box over the main window
@@ -128,6 +128,31 @@ std::string statusOf(HWND main) {
   return status ? textOf(status) : std::string();
 }
 
+// The message box over the main window, if one is up.
+HWND messageBoxOver(HWND main) {
+  for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w;
+       w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+    if (GetWindow(w, GW_OWNER) == main && IsWindowVisible(w)) return w;
+  }
+  return nullptr;
+}
+
+// Its caption and texts.
+int box() {
+  HWND w = mainWindow() ? messageBoxOver(mainWindow()) : nullptr;
+  if (!w) {
+    std::printf("no message box\n");
+    return 1;
+  }
+  std::printf("message box \"%s\"\n", textOf(w).c_str());
+  for (HWND c = FindWindowExW(w, nullptr, L"Static", nullptr); c;
+       c = FindWindowExW(w, c, L"Static", nullptr)) {
+    const std::string text = textOf(c);
+    if (!text.empty()) std::printf("  \"%s\"\n", text.c_str());
+  }
+  return 0;
+}
+
 int waitForStatus(const std::string& state, int seconds) {
   const std::string want = state == "playing" ? kPlayingStatus : kEndedStatus;
   std::string said;
@@ -135,11 +160,14 @@ int waitForStatus(const std::string& state, int seconds) {
        Sleep(50)) {
     if (HWND main = mainWindow()) {
       said = statusOf(main);
-      if (said == want) break;
+      // A message box ends the wait: the window says something else.
+      if (said == want || messageBoxOver(main)) break;
     }
   }
   std::printf("status \"%s\"\n", said.c_str());
-  return said == want ? 0 : 1;
+  if (said == want) return 0;
+  box();
+  return 1;
 }
 
 std::int64_t microsecondsSince1970() {
@@ -174,24 +202,6 @@ int watch(const std::string& outPath, int seconds) {
   }
   timeEndPeriod(1);
   return pane ? 0 : 1;
-}
-
-// The message box over the main window: its static texts.
-int box() {
-  HWND main = mainWindow();
-  for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w;
-       w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
-    if (GetWindow(w, GW_OWNER) != main || !IsWindowVisible(w)) continue;
-    std::printf("caption \"%s\"\n", textOf(w).c_str());
-    for (HWND c = FindWindowExW(w, nullptr, L"Static", nullptr); c;
-         c = FindWindowExW(w, c, L"Static", nullptr)) {
-      const std::string text = textOf(c);
-      if (!text.empty()) std::printf("text \"%s\"\n", text.c_str());
-    }
-    return 0;
-  }
-  std::printf("no message box\n");
-  return 1;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 # Sourced by the scripts that drive kelvak.exe's main window under Wine: a virtual screen, a private
 # PulseAudio server with a null sink at the program's rate, kelvak.exe started and ended as a user
 # does. Needs WINEPREFIX and gui_build (the Windows build folder), and sets gui_work (a folder of its
-# own, removed by gui_cleanup unless KELVAK_GUI_KEEP is set).
+# own, removed by gui_cleanup unless KELVAK_GUI_KEEP is set). gui_program is the kelvak.exe started
+# (default: the build's).
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 export WINEDEBUG=-all
@@ -9,6 +10,7 @@ export WINEDEBUG=-all
 export PULSE_LATENCY_MSEC=300
 gui_work=$(mktemp -d /tmp/kelvak-gui.XXXXXX)
 gui_pids=()
+gui_program=${gui_program:-$gui_build/app/kelvak.exe}
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/virtual_screen.sh"
 
 gui_cleanup() {
@@ -53,7 +55,7 @@ gui_check() {
 # gui_start_kelvak LOG: kelvak.exe without options, until its main window shows (two minutes at
 # most) and has the keyboard; sets kelvak_pid and main_window (the X window).
 gui_start_kelvak() {
-  "$wine" "$gui_build/app/kelvak.exe" >"$1" 2>&1 &
+  "$wine" "$gui_program" >"$1" 2>&1 &
   kelvak_pid=$!
   main_window=
   for _ in $(seq 1200); do

@@ -75,7 +75,6 @@ transmission() {
   local ended=$?
   wait "$watcher"
   if [ "$ended" -ne 0 ]; then
-    gui_check box >>"$dir/status.log"
     verdict "the transmission ends" 0 "$(tr '\n' ' ' <"$dir/status.log")"
   fi
   # The window ends a transmission once the device has played it; a second more of the sink's
