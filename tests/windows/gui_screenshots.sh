@@ -91,6 +91,6 @@ sleep 0.5
 shot no-server
 answer Error Return
 for _ in $(seq 600); do gui_check box >/dev/null || break; sleep 0.1; done
-sleep 1  # the window draws again what the box covered
+sleep 3  # the window draws again what the box covered, which under Wine took over a second
 shot no-server-after
 gui_stop_kelvak
