@@ -7,7 +7,8 @@
 //                                      symbol the export sends and its onset), from the export
 //                                      decoded; it must send the start signal and then the key
 //   gui_check wait STATE SECONDS        until the status bar says the state's text (playing,
-//                                      ended) or a message box is up; prints what they said
+//                                      ended; prompt: any text) or a message box is up; prints
+//                                      what they said
 //   gui_check watch OUT SECONDS         writes every change of the pane to OUT with the system
 //                                      time [µs since 1970], until the transmission has ended
 //   gui_check box                       the text of the message box over the main window
@@ -154,6 +155,8 @@ int box() {
 }
 
 int waitForStatus(const std::string& state, int seconds) {
+  // "prompt": any text, which the status bar first shows when the keyboard enters a control.
+  const bool anyText = state == "prompt";
   const std::string want = state == "playing" ? kPlayingStatus : kEndedStatus;
   std::string said;
   for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(seconds) * 1000;
@@ -161,11 +164,11 @@ int waitForStatus(const std::string& state, int seconds) {
     if (HWND main = mainWindow()) {
       said = statusOf(main);
       // A message box ends the wait: the window says something else.
-      if (said == want || messageBoxOver(main)) break;
+      if (said == want || (anyText && !said.empty()) || messageBoxOver(main)) break;
     }
   }
   std::printf("status \"%s\"\n", said.c_str());
-  if (said == want) return 0;
+  if (said == want || (anyText && !said.empty())) return 0;
   box();
   return 1;
 }

@@ -52,27 +52,33 @@ gui_check() {
   return "${PIPESTATUS[0]}"
 }
 
-# gui_start_kelvak LOG: kelvak.exe without options, until its main window shows (two minutes at
-# most) and has the keyboard; sets kelvak_pid and main_window (the X window).
+# gui_start_kelvak LOG: kelvak.exe without options, until its main window shows (five minutes at
+# most) and has the keyboard; sets kelvak_pid and main_window (the X window). When it does not
+# show, LOG says what the screen held.
 gui_start_kelvak() {
   "$wine" "$gui_program" >"$1" 2>&1 &
   kelvak_pid=$!
   main_window=
-  for _ in $(seq 1200); do
+  for _ in $(seq 3000); do
     main_window=$(xdotool search --onlyvisible --name '^Kelvak$' 2>/dev/null | head -1)
     [ -n "$main_window" ] && break
     kill -0 "$kelvak_pid" 2>/dev/null || break
     sleep 0.1
   done
-  [ -n "$main_window" ] || return 1
-  # No window manager gives it the keyboard: the user's click would.
-  xdotool windowfocus --sync "$main_window"
+  if [ -z "$main_window" ]; then
+    { kill -0 "$kelvak_pid" 2>/dev/null && echo "kelvak.exe runs" || echo "kelvak.exe ended"
+      xwininfo -root -tree; } >>"$1" 2>&1
+    return 1
+  fi
+  # No window manager gives it the keyboard: the user's click would. The window is ready for keys
+  # once the status bar prompts for the control the keyboard entered.
+  timeout 60 xdotool windowfocus --sync "$main_window" && gui_check wait prompt 120 >/dev/null
 }
 
 # gui_stop_kelvak: F10 ends the program, as its menu says; after a minute it is killed.
 gui_stop_kelvak() {
   [ -n "${kelvak_pid:-}" ] || return 0
-  xdotool windowfocus --sync "$main_window" key F10 2>/dev/null
+  timeout 60 xdotool windowfocus --sync "$main_window" key F10 2>/dev/null
   for _ in $(seq 600); do kill -0 "$kelvak_pid" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$kelvak_pid" 2>/dev/null; then
     echo "kelvak.exe did not end on F10 within a minute; killed"
@@ -85,7 +91,7 @@ gui_stop_kelvak() {
 # gui_play GROUPS: as a user would: from the speed slider, where the focus starts, Tab through the
 # speed, signal, noise and tone sliders to the group count, type GROUPS over it, and Alt+P (Play).
 gui_play() {
-  xdotool windowfocus --sync "$main_window"
+  timeout 60 xdotool windowfocus --sync "$main_window"
   xdotool key --delay 100 Tab Tab Tab Tab
   xdotool type --delay 100 "$1"
   xdotool key alt+p
