@@ -95,7 +95,8 @@ int expected(const std::string& dir, const std::string& wavPath, const std::stri
   if (!intact) return failures;
   std::ofstream sentFile(dir + "/sent.txt");
   sentFile << samplesPerUnit << '\n';
-  for (std::size_t k = 0; k < sent.size(); ++k) sentFile << sent[k] << ' ' << heard[k].onset << '\n';
+  for (std::size_t k = 0; k < sent.size(); ++k)
+    sentFile << sent[k] << ' ' << heard[k].onset << '\n';
   return failures;
 }
 
@@ -176,7 +177,8 @@ int waitForStatus(const std::string& state, int seconds) {
 std::int64_t microsecondsSince1970() {
   FILETIME now;
   GetSystemTimePreciseAsFileTime(&now);
-  const std::int64_t ticks = (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  const std::int64_t ticks =
+      (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
   return (ticks - 116444736000000000LL) / 10;  // from 1601 in 100 ns to 1970 in µs
 }
 
@@ -191,8 +193,8 @@ int watch(const std::string& outPath, int seconds) {
   }
   HWND pane = main ? paneOf(main) : nullptr;
   std::string last = "\x01";
-  for (DWORD start = GetTickCount(); pane && GetTickCount() - start < static_cast<DWORD>(seconds) * 1000;
-       Sleep(1)) {
+  for (DWORD start = GetTickCount();
+       pane && GetTickCount() - start < static_cast<DWORD>(seconds) * 1000; Sleep(1)) {
     // The status first: the pane read after it holds every character shown before the end.
     const bool ended = statusOf(main) == kEndedStatus;
     const std::string now = textOf(pane);
