@@ -140,23 +140,6 @@ std::wstring textOf(HWND control) {
 // The path a file dialog returned, which may be longer than MAX_PATH.
 constexpr std::size_t kPathRoom = 32768;
 
-// The status bar's right part holds the learning status, as wide as its text; the progress bar
-// lies over the left part and ends before the right one, so the set and lesson are read whole.
-void placeLearningStatus(HWND status, HWND progress, HFONT font, const std::wstring& text) {
-  constexpr int kBarLeft = 320, kBarWidth = 273, kGap = 6;
-  SIZE size{};
-  if (!text.empty()) {
-    HDC dc = GetDC(status);
-    HGDIOBJ before = SelectObject(dc, font);
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, before);
-    ReleaseDC(status, dc);
-  }
-  const int parts[] = {kClientWidth - static_cast<int>(size.cx) - 3 * kGap, -1};
-  SendMessageW(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
-  MoveWindow(progress, kBarLeft, 4, std::min(kBarWidth, parts[0] - kGap - kBarLeft), 16, TRUE);
-}
-
 }  // namespace
 
 void ErrorBox::showErrorReport(const std::string& text) {
@@ -280,9 +263,11 @@ void MainWindow::createControls() {
   status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", kChild | SBARS_TOOLTIPS, 0, 0, 0, 0, window_,
                             nullptr, instance, nullptr);
   SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", kChild | PBS_SMOOTH, 0, 0, 0, 0, status_,
-                              nullptr, instance, nullptr);
-  placeLearningStatus(status_, progress_, font_, L"");
+  const int parts[] = {kClientWidth - 60, -1};
+  SendMessageW(status_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+  // The progress bar lies over the status bar's right part.
+  progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", kChild | PBS_SMOOTH, 320, 4, 273, 16,
+                              status_, nullptr, instance, nullptr);
   SendMessageW(progress_, PBM_SETRANGE32, 0, progressMax_);
 }
 
@@ -535,7 +520,6 @@ void MainWindow::setStatusText(const std::string& utf8, const std::string& detai
 }
 
 void MainWindow::setLearningStatus(const std::string& utf8, const std::string& detail) {
-  placeLearningStatus(status_, progress_, font_, wideOf(utf8));
   SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(wideOf(utf8).c_str()));
   static std::wstring tip;
   tip = wideOf(detail);
