@@ -4,8 +4,8 @@
 # Usage: scripts/install-deps.sh [build|test|all|windows]   (default: build)
 # windows: the MinGW-w64 cross compiler, Wine to run its programs and NSIS for the installer, with
 # the header-only libraries and GoogleTest's sources the cross build takes from Debian as well,
-# PulseAudio to record what the Windows program plays, and ImageMagick and icotool for the
-# program's icon.
+# PulseAudio to record what the Windows program plays, Xvfb and xdotool to drive its window, and
+# ImageMagick and icotool for the program's icon.
 set -euo pipefail
 
 build_pkgs=(g++ cmake make ccache pkg-config qt6-base-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev libsdl2-dev libpulse-dev libdbus-1-dev libsndfile1-dev nlohmann-json3-dev libcli11-dev libsoxr-dev fonts-dejavu-core fonts-liberation)
@@ -13,7 +13,7 @@ test_pkgs=(ninja-build procps libgtest-dev libgmock-dev libbenchmark-dev sndfile
            desktop-file-utils appstream dpkg-dev file binutils dbus at-spi2-core python3-pyatspi
            clang libclang-rt-14-dev qemu-user)
 windows_pkgs=(g++-mingw-w64-x86-64-posix wine64 nsis cmake ninja-build ccache nlohmann-json3-dev libcli11-dev
-              pulseaudio pulseaudio-utils imagemagick icoutils
+              pulseaudio pulseaudio-utils imagemagick icoutils xvfb xdotool python3
               googletest zip unzip)
 case "${1:-build}" in
   build) want=("${build_pkgs[@]}") ;;

@@ -3,8 +3,8 @@
 # cross-builds the core, kelvak.exe, the core's test suites, kelvak-setup.exe and the zip into
 # build-windows/ with MinGW-w64 (ccache, low priority), runs the suites under Wine in a private
 # prefix, compares the Windows exporter's WAV files with the Linux program's, records the waveOut
-# sound from a private PulseAudio server and compares it with the export, and installs and
-# uninstalls silently. Ends with the line "N passed, M failed".
+# sound from a private PulseAudio server and compares it with the export, does the same with the
+# main window driven by xdotool on a virtual screen, and installs and uninstalls silently. Ends with the line "N passed, M failed".
 # Usage: scripts/windows.sh
 # Environment: KELVAK_LINUX_KELVAK  the Linux kelvak to compare with (default: build-test/app/kelvak)
 #              KELVAK_WINDOWS_BUILD the build folder (default: build-windows)
@@ -91,6 +91,16 @@ cat "$log"
 p=$(sed -n 's/^wine_sound_test: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$log")
 f=$(sed -n 's/^wine_sound_test: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$log")
 s=$(sed -n 's/^wine_sound_test: skipped \([0-9]*\)$/\1/p' "$log")
+passed=$((passed + ${p:-0})) failed=$((failed + ${f:-1})) skipped=$((skipped + ${s:-0}))
+
+# The main window driven with xdotool on a virtual screen, its sound recorded from the private
+# server and compared with the export of the same settings.
+log=$logs/gui_test.log
+"$root/tests/windows/gui_test.sh" "$build" >"$log" 2>&1 || true
+cat "$log"
+p=$(sed -n 's/^gui_test: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$log")
+f=$(sed -n 's/^gui_test: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$log")
+s=$(sed -n 's/^gui_test: skipped \([0-9]*\)$/\1/p' "$log")
 passed=$((passed + ${p:-0})) failed=$((failed + ${f:-1})) skipped=$((skipped + ${s:-0}))
 
 # The installer, silently in and out, and the zip's program.

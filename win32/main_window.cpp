@@ -827,13 +827,14 @@ void MainWindow::showHelp() {
     helpClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     helpClass.lpszClassName = kHelpClass;
     RegisterClassW(&helpClass);
+    // Read first: a document that cannot be read leaves no empty window for the next F1.
+    const std::string bytes = readHelpDocument(programFolder_);
     help_ = CreateWindowExW(0, kHelpClass, L"Справка", WS_OVERLAPPEDWINDOW, 201, 171, 620, 480,
                             window_, nullptr, instance, nullptr);
     HWND view = CreateWindowExW(0, MSFTEDIT_CLASS, L"",
                                 kChild | WS_VSCROLL | WS_BORDER | ES_MULTILINE | ES_READONLY,
                                 8, 8, 580, 420, help_, reinterpret_cast<HMENU>(1), instance,
                                 nullptr);
-    const std::string bytes = readHelpDocument(programFolder_);
     StreamSource source{&bytes};
     EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&source), 0, streamIn};
     const bool rich = bytes.rfind("{\\rtf", 0) == 0;
