@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "base/system_reason.h"
+#include "files/regular_file.h"
 #include "presenter/text_format.h"
 #include "text/utf8.h"
 #include "text/utf8_path.h"
@@ -120,16 +121,14 @@ void CheckPresenter::transmissionStarted() { select(0); }
 void CheckPresenter::useKey(const std::string& keyPath, const RecordSettings& settings) {
   // A key holds at most a few pages; anything far larger is no key.
   constexpr std::size_t kMaxKeyBytes = 4 << 20;
+  // Under the rule of every file read: a FIFO or a device is refused at once, not waited on, and
+  // a file past the bound is refused whole rather than checked in part.
   std::string bytes;
-  {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(keyPath.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file) throw KelvakError("Ключ не прочитан: " + systemReason(errno) + " (" + keyPath + ")");
-    bytes.resize(kMaxKeyBytes);
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
-    if (std::ferror(file.get())) {
-      throw KelvakError("Ключ не прочитан: " + systemReason(errno) + " (" + keyPath + ")");
-    }
+  try {
+    bytes = readWholeFile(keyPath, kMaxKeyBytes);
+  } catch (const FileReadError& e) {
+    const std::string why = e.error() == 0 ? std::string("это не обычный файл") : systemReason(e.error());
+    throw KelvakError("Ключ не прочитан: " + why + " (" + keyPath + ")");
   }
   // A byte-order mark, which some editors write first, is no character of the key.
   std::u32string text = decodeUtf8(bytes);

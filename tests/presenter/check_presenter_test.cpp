@@ -255,12 +255,26 @@ TEST_F(CheckPresenterTest, AKeyIsCheckedAgainstAndRecordedWithItsSettings) {
   EXPECT_EQ(view.against, 2);
 }
 
+// A key that is missing, a folder, larger than any key (refused whole, not checked in part), or a
+// FIFO no one writes to (refused at once, never waited on) is said, and not offered.
 TEST_F(CheckPresenterTest, AKeyThatCannotBeReadIsReportedAndNotOffered) {
-  view.keyChosen = (dir / "missing.key.txt").string();
-  presenter.openKeyClicked();
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_NE(reports[0].find("missing.key.txt"), std::string::npos) << reports[0];
-  reports.clear();
+  std::filesystem::create_directories(dir / "folder.key.txt");
+  std::vector<std::string> keys = {(dir / "missing.key.txt").string(),
+                                   (dir / "folder.key.txt").string(),
+                                   writeKey("huge.key.txt", std::string((4 << 20) + 1, '5'))};
+  const std::string fifo = (dir / "fifo.key.txt").string();
+  if (!test_platform::missingFeature(test_platform::SystemFeature::Fifo) &&
+      test_platform::makeFifo(fifo)) {
+    keys.push_back(fifo);
+  }
+  for (const std::string& key : keys) {
+    view.keyChosen = key;
+    presenter.openKeyClicked();
+    ASSERT_EQ(reports.size(), 1u) << key;
+    EXPECT_EQ(reports[0].rfind("Ключ не прочитан: ", 0), 0u) << reports[0];
+    EXPECT_NE(reports[0].find(key), std::string::npos) << reports[0];
+    reports.clear();
+  }
   EXPECT_TRUE(view.items.empty());
   EXPECT_EQ(view.against, 0);
 }
