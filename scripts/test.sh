@@ -89,6 +89,58 @@ awaiting() {
   fi
 }
 
+# A short run of every fuzz target; KELVAK_FUZZ_SECONDS sets each one's time.
+fuzz_targets() {
+  seconds=${KELVAK_FUZZ_SECONDS:-30}
+  shopt -s nullglob
+  targets=("$here"/build-fuzz/fuzz/*_fuzz)
+  if [ ${#targets[@]} -eq 0 ]; then
+    echo "no fuzz target was built" >&2
+    exit 1
+  fi
+  # Each target runs in one process, so as many run side by side as the machine has cores.
+  fuzz_one() {
+    local target=$1 name work status=0
+    name=$(basename "$target" _fuzz)
+    work=$(mktemp -d)
+    (cd "$work" && "$target" -max_total_time="$seconds" -print_final_stats=1 "$work" \
+      "$here/fuzz/corpus/$name" >"$work/log" 2>&1) || status=$?
+    echo "-- $name for ${seconds}s"
+    grep -E '^(Done|stat::number_of_executed_units)' "$work/log" || true
+    if [ "$status" -ne 0 ]; then
+      {
+        echo "fuzz target $name failed (exit $status):"
+        tail -n 40 "$work/log"
+        # nullglob is on: with no finding the list is empty, and ls must not list this folder.
+        local found=("$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-*)
+        if [ ${#found[@]} -gt 0 ]; then ls "${found[@]}"; fi
+      } >&2
+      return 1
+    fi
+    rm -rf "$work"
+  }
+  passed=0
+  failed=0
+  for ((first = 0; first < ${#targets[@]}; first += jobs)); do
+    pids=()
+    for target in "${targets[@]:first:jobs}"; do
+      fuzz_one "$target" >"$target.out" 2>&1 &
+      pids+=($!)
+    done
+    i=$first
+    for pid in "${pids[@]}"; do
+      if wait "$pid"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+      cat "${targets[i]}.out"
+      i=$((i + 1))
+    done
+  done
+  if [ "$failed" -ne 0 ]; then
+    echo "fuzz: $passed passed, $failed failed" >&2
+    exit 1
+  fi
+  echo "fuzz: $passed passed, 0 failed"
+}
+
 # Every build states all of its settings, so a folder configured otherwise (for instance by
 # scripts/start.sh, which builds without tests) can never make this script test less.
 # The test builds compile each target's files together in a few units (a unity build), which
@@ -124,76 +176,31 @@ if [ "$quick" != 1 ]; then
   # The Windows build: cross-built, its suites run under Wine, its exports compared with this
   # build's program byte for byte, its installer installed and removed.
   beside "Windows build and tests under Wine" "$here/scripts/windows.sh"
+  CC=clang CXX=clang++ configure "$here/build-fuzz" -DKELVAK_FUZZ=ON -DKELVAK_SANITIZE=ON \
+    -DKELVAK_WERROR=ON -DKELVAK_BUILD_UI=OFF -DKELVAK_BUILD_TESTS=OFF -DKELVAK_BUILD_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+    "${launcher[@]}"
+  beside "fuzz build" cmake --build "$here/build-fuzz" -j"$jobs"
 fi
 stage "normal tests"
 (cd "$here/build-test" && ctest --output-on-failure --no-tests=error -j"$jobs")
 [ "$quick" = 1 ] && exit 0
 awaiting "forming on other processors (qemu-user)"
 awaiting "sanitizer build"
+awaiting "fuzz build"
 
 # The tests labelled normal-only (the sound's long rhythm runs, the package and the installed
-# layout) ran in the normal build; under the sanitizers they would only take time.
+# layout) ran in the normal build; under the sanitizers they would only take time. The fuzz
+# targets run beside them: most of this stage's time goes to real-time sound tests that leave the
+# processor idle, and a fuzz target runs for a set time, not a set amount of work.
 stage "AddressSanitizer and UndefinedBehaviorSanitizer"
-CC=clang CXX=clang++ configure "$here/build-fuzz" -DKELVAK_FUZZ=ON -DKELVAK_SANITIZE=ON \
-  -DKELVAK_WERROR=ON -DKELVAK_BUILD_UI=OFF -DKELVAK_BUILD_TESTS=OFF -DKELVAK_BUILD_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
-  "${launcher[@]}"
-beside "fuzz build" cmake --build "$here/build-fuzz" -j"$jobs"
+beside "fuzz targets" fuzz_targets
 (cd "$here/build-asan" &&
   ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
   LSAN_OPTIONS=suppressions="$here/scripts/lsan.supp":print_suppressions=0 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --output-on-failure --no-tests=error -j"$jobs" -LE normal-only)
 
-awaiting "fuzz build"
 awaiting "Windows build and tests under Wine"
+awaiting "fuzz targets"
 
-stage "fuzz targets"
-seconds=${KELVAK_FUZZ_SECONDS:-30}
-shopt -s nullglob
-targets=("$here"/build-fuzz/fuzz/*_fuzz)
-if [ ${#targets[@]} -eq 0 ]; then
-  echo "no fuzz target was built" >&2
-  exit 1
-fi
-# Each target runs in one process, so as many run side by side as the machine has cores.
-fuzz_one() {
-  local target=$1 name work status=0
-  name=$(basename "$target" _fuzz)
-  work=$(mktemp -d)
-  (cd "$work" && "$target" -max_total_time="$seconds" -print_final_stats=1 "$work" \
-    "$here/fuzz/corpus/$name" >"$work/log" 2>&1) || status=$?
-  echo "-- $name for ${seconds}s"
-  grep -E '^(Done|stat::number_of_executed_units)' "$work/log" || true
-  if [ "$status" -ne 0 ]; then
-    {
-      echo "fuzz target $name failed (exit $status):"
-      tail -n 40 "$work/log"
-      # nullglob is on: with no finding the list is empty, and ls must not list this folder.
-      local found=("$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-*)
-      if [ ${#found[@]} -gt 0 ]; then ls "${found[@]}"; fi
-    } >&2
-    return 1
-  fi
-  rm -rf "$work"
-}
-passed=0
-failed=0
-for ((first = 0; first < ${#targets[@]}; first += jobs)); do
-  pids=()
-  for target in "${targets[@]:first:jobs}"; do
-    fuzz_one "$target" >"$target.out" 2>&1 &
-    pids+=($!)
-  done
-  i=$first
-  for pid in "${pids[@]}"; do
-    if wait "$pid"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
-    cat "${targets[i]}.out"
-    i=$((i + 1))
-  done
-done
-if [ "$failed" -ne 0 ]; then
-  echo "fuzz: $passed passed, $failed failed" >&2
-  exit 1
-fi
-echo "fuzz: $passed passed, 0 failed"
