@@ -412,15 +412,16 @@ std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportRequest& o) 
         throw UsageError("--history: cannot read '" + *o.historyPath + "': " + error.message());
       }
     }
-    const HistoryContents contents =
-        History(o.historyPath.value_or(userFilePath(UserFile::History))).load();
+    // Streamed into a summary, as the window reads it: a history of years is never held whole.
+    const HistorySummary history =
+        History(o.historyPath.value_or(userFilePath(UserFile::History))).summarize();
     if (o.historyPath) {
-      if (contents.records.empty() && !contents.damagedLines.empty()) {
+      if (history.checks().empty() && !history.damagedLines().empty()) {
         throw UsageError("--history: '" + *o.historyPath + "' holds no readable check (" +
-                         std::to_string(contents.damagedLines.size()) + " damaged lines)");
+                         std::to_string(history.damagedLines().size()) + " damaged lines)");
       }
     }
-    path.setHistory(contents.records);
+    path.setTallies(history.recentTallies());
   }
   return path.weightsFor(
       {true, o.settings.textKind, o.settings.longZero, o.settings.specialSigns, nullptr});

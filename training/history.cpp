@@ -179,6 +179,19 @@ HistoryContents History::load() const {
   return out;
 }
 
+HistorySummary History::summarize() const {
+  HistorySummary out(localDay);
+  try {
+    RegularFile file(path_);
+    std::int32_t number = 0;
+    readLines(file, 0, number, out, true);
+  } catch (const FileReadError& e) {
+    if (e.missing()) return HistorySummary(localDay);
+    throw KelvakError(readFailure(e));
+  }
+  return out;
+}
+
 bool History::update(HistoryReading& reading, bool wholeAllowed) const {
   try {
     RegularFile file(path_);

@@ -70,6 +70,10 @@ class History {
   // Throws KelvakError naming the reason when the file exists but cannot be read (it is no
   // regular file, or reading fails).
   HistoryContents load() const;
+  // The same reading summed record by record instead of kept: what the weak characters and the
+  // statistics need, in memory that grows with the checks' points, not with their records. Days
+  // in the local time zone.
+  HistorySummary summarize() const;
   // Brings `reading` up to date with the file: only the lines appended since when it is the same
   // file, grown; the whole file when it was replaced or cut shorter, or was never read. Without
   // `wholeAllowed`, such a file is left unread and false returned (a whole reading is for a

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The real program on a virtual screen, driven with keys and clicks as a user drives it and read
+# through AT-SPI as a screen reader reads it, in the two cases where a learner's work was lost:
+# a sound file saved over the loaded text, and a course that could not be saved (learner_work.py).
+# Usage: learner_work_test.sh PROGRAM HELP_DOCUMENT
+set -euo pipefail
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${KELVAK_OWN_BUS:-}" ]; then
+  exec env KELVAK_OWN_BUS=1 dbus-run-session -- "$0" "$@"
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  chmod -R u+w "$work" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+source "$here/../../scripts/virtual_screen.sh"
+start_virtual_screen "$work"
+pids+=("$virtual_screen_pid")
+unset QT_QPA_PLATFORM
+# The silent SDL device plays in real time, and no sound server of the machine is asked.
+export SDL_AUDIODRIVER=dummy PULSE_SERVER="unix:$work/no-server" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+/usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
+pids+=($!)
+/usr/bin/python3 "$here/learner_work.py" "$1" "$2" "$work"
