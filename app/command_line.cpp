@@ -412,16 +412,16 @@ std::shared_ptr<const SymbolWeights> learningWeightsFor(const ExportRequest& o) 
         throw UsageError("--history: cannot read '" + *o.historyPath + "': " + error.message());
       }
     }
-    // Streamed into a summary, as the window reads it: a history of years is never held whole.
-    const HistorySummary history =
-        History(o.historyPath.value_or(userFilePath(UserFile::History))).summarize();
+    // Read through once, only what the weights need kept: a history of years is never held.
+    const HistoryTallies history =
+        History(o.historyPath.value_or(userFilePath(UserFile::History))).latestSendings();
     if (o.historyPath) {
-      if (history.checks().empty() && !history.damagedLines().empty()) {
+      if (history.checks == 0 && history.damaged > 0) {
         throw UsageError("--history: '" + *o.historyPath + "' holds no readable check (" +
-                         std::to_string(history.damagedLines().size()) + " damaged lines)");
+                         std::to_string(history.damaged) + " damaged lines)");
       }
     }
-    path.setTallies(history.recentTallies());
+    path.setTallies(history.latest.tallies());
   }
   return path.weightsFor(
       {true, o.settings.textKind, o.settings.longZero, o.settings.specialSigns, nullptr});

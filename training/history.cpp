@@ -179,14 +179,23 @@ HistoryContents History::load() const {
   return out;
 }
 
-HistorySummary History::summarize() const {
-  HistorySummary out(localDay);
+HistoryTallies History::latestSendings() const {
+  HistoryTallies out;
+  struct Latest {
+    HistoryTallies& out;
+    void add(const CheckRecord& r, std::int32_t) {
+      out.latest.add(r);
+      ++out.checks;
+    }
+    void add(const DrillRecord&) {}
+    void damaged(std::int32_t) { ++out.damaged; }
+  } latest{out};
   try {
     RegularFile file(path_);
     std::int32_t number = 0;
-    readLines(file, 0, number, out, true);
+    readLines(file, 0, number, latest, true);
   } catch (const FileReadError& e) {
-    if (e.missing()) return HistorySummary(localDay);
+    if (e.missing()) return HistoryTallies{};
     throw KelvakError(readFailure(e));
   }
   return out;

@@ -24,6 +24,13 @@ struct HistoryContents {
   std::vector<std::int32_t> damagedLines;  // 1-based numbers of the lines that were skipped
 };
 
+// What the weak characters need of a history, and how many of its lines were checks and damage.
+struct HistoryTallies {
+  LatestSendings latest{kRecentSendings};
+  std::int32_t checks = 0;
+  std::int32_t damaged = 0;
+};
+
 // The history's lock stayed held by another program: the record was not written now, and is kept
 // to be appended before the next one (or by appendPending()).
 class HistoryBusyError : public KelvakError {
@@ -70,10 +77,9 @@ class History {
   // Throws KelvakError naming the reason when the file exists but cannot be read (it is no
   // regular file, or reading fails).
   HistoryContents load() const;
-  // The same reading summed record by record instead of kept: what the weak characters and the
-  // statistics need, in memory that grows with the checks' points, not with their records. Days
-  // in the local time zone.
-  HistorySummary summarize() const;
+  // The same reading with only each character's latest sendings kept: the weak characters'
+  // weights in memory bounded by the alphabet, however long the history.
+  HistoryTallies latestSendings() const;
   // Brings `reading` up to date with the file: only the lines appended since when it is the same
   // file, grown; the whole file when it was replaced or cut shorter, or was never read. Without
   // `wholeAllowed`, such a file is left unread and false returned (a whole reading is for a

@@ -10,10 +10,6 @@ namespace kelvak {
 
 namespace {
 
-// A character's sendings are let go once this many later ones are kept: far more than the weak
-// characters count, so that taking a check back still leaves them exact.
-constexpr std::int64_t kKeptSendings = 4 * kRecentSendings;
-
 template <typename T, typename Same>
 T& entry(std::vector<T>& items, Same same, T made) {
   const auto it = std::find_if(items.begin(), items.end(), same);
@@ -78,12 +74,17 @@ void HistorySummary::add(const CheckRecord& r, std::int32_t line) {
       {r.time, day, line, r.sent, r.correct, r.extra, r.settings.speed, r.settings.source});
   if (r.sent == 0) return;  // a check of nothing says nothing about progress
   count(r, day, +1);
+  sendings_.add(r);
+}
+
+void LatestSendings::add(const CheckRecord& r) {
+  if (r.sent == 0) return;
   for (const CharTally& t : r.chars) {
     if (t.sent <= 0) continue;
     Sendings& s = sendings_[t.ch];
     s.checks.emplace_back(t.sent, t.correct);
     s.sent += t.sent;
-    while (s.sent - s.checks.front().first >= kKeptSendings) {
+    while (s.sent - s.checks.front().first >= kept_) {
       s.sent -= s.checks.front().first;
       s.checks.pop_front();
       s.letGo = true;
@@ -98,6 +99,11 @@ bool HistorySummary::removeLast(const CheckRecord& r) {
   for (std::int32_t& line : damagedLines_) line -= line > last.line ? 1 : 0;
   if (r.sent == 0) return true;
   count(r, last.day, -1);
+  return sendings_.removeLast(r);
+}
+
+bool LatestSendings::removeLast(const CheckRecord& r) {
+  if (r.sent == 0) return true;
   bool exact = true;
   for (const CharTally& t : r.chars) {
     if (t.sent <= 0) continue;
@@ -112,7 +118,9 @@ bool HistorySummary::removeLast(const CheckRecord& r) {
   return exact;
 }
 
-std::map<char32_t, RecentTally> HistorySummary::recentTallies() const {
+std::map<char32_t, RecentTally> HistorySummary::recentTallies() const { return sendings_.tallies(); }
+
+std::map<char32_t, RecentTally> LatestSendings::tallies() const {
   std::map<char32_t, RecentTally> out;
   const double limit = static_cast<double>(kRecentSendings);
   for (const auto& [ch, s] : sendings_) {

@@ -30,6 +30,29 @@ struct CheckPoint {
   double accuracy() const { return accuracyPercent(sent, correct, extra); }
 };
 
+// Each character's sendings in the checks that sent it, the latest last, as far back as `kept`
+// later sendings leave them needed: what the weak characters count, added check by check in memory
+// bounded by the alphabet, however long the history.
+class LatestSendings {
+ public:
+  explicit LatestSendings(std::int64_t kept) : kept_(kept) {}
+  void add(const CheckRecord& record);
+  // Takes back the last check added, `record` being its record. False when a character it held
+  // can no longer be told exactly (older sendings were let go).
+  bool removeLast(const CheckRecord& record);
+  // Each character's latest sendings, as recentTallies() counts them from the records.
+  std::map<char32_t, RecentTally> tallies() const;
+
+ private:
+  struct Sendings {
+    std::deque<std::pair<std::int32_t, std::int32_t>> checks;  // sent and correct
+    std::int64_t sent = 0;
+    bool letGo = false;  // older sendings were let go
+  };
+  std::int64_t kept_;
+  std::map<char32_t, Sendings> sendings_;
+};
+
 class HistorySummary {
  public:
   // The day a time falls on, as a number that grows by one a day; days in UTC when empty.
@@ -61,12 +84,6 @@ class HistorySummary {
     std::vector<CharShare> shares;
     std::vector<Confusion> confusions;
   };
-  // One character's sendings in the checks that sent it, the latest last: its sent and correct.
-  struct Sendings {
-    std::deque<std::pair<std::int32_t, std::int32_t>> checks;
-    std::int64_t sent = 0;
-    bool letGo = false;  // older sendings were let go
-  };
   void count(const CheckRecord& record, std::int64_t day, int sign);
   static void count(Bucket& bucket, const CheckRecord& record, int sign);
 
@@ -74,7 +91,8 @@ class HistorySummary {
   std::vector<CheckPoint> checks_;
   std::map<std::pair<std::int64_t, TextSource>, Bucket> buckets_;
   std::map<TextSource, Bucket> totals_;  // each text kind's days together: the whole time at once
-  std::map<char32_t, Sendings> sendings_;
+  // Far more than the weak characters count, so that taking a check back still leaves them exact.
+  LatestSendings sendings_{4 * kRecentSendings};
   std::vector<DrillRecord> drills_;
   std::vector<std::int32_t> damagedLines_;
 };

@@ -123,6 +123,26 @@ TEST(HistorySummary, SumsWhatThePlainCountOfTheRecordsSums) {
   }
 }
 
+// Kept only as far back as the weak characters count (the command line's reading), the sendings
+// give the tallies of the records, also where every character has had far more sendings than count.
+TEST(HistorySummary, TheLatestSendingsAloneGiveTheWeakCharactersTallies) {
+  for (const int count : {40, 3000}) {
+    const std::vector<CheckRecord> records = randomChecks(count, 30, 7);
+    LatestSendings latest(kRecentSendings);
+    for (const CheckRecord& r : records) latest.add(r);
+    const auto expected = recentTallies(records);
+    const auto tallies = latest.tallies();
+    ASSERT_EQ(tallies.size(), expected.size()) << count;
+    for (const auto& [ch, t] : expected) {
+      EXPECT_DOUBLE_EQ(tallies.at(ch).sent, t.sent) << count;
+      EXPECT_DOUBLE_EQ(tallies.at(ch).correct, t.correct) << count;
+    }
+    if (count == 3000) {
+      EXPECT_EQ(tallies.at(U'0').sent, static_cast<double>(kRecentSendings));
+    }
+  }
+}
+
 // Taken back check by check, the summary is the one of the checks left, weak tallies included.
 TEST(HistorySummary, TakingChecksBackLeavesTheSummaryOfTheRest) {
   std::vector<CheckRecord> records = randomChecks(300, 5, 9);

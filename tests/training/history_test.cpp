@@ -110,11 +110,12 @@ TEST_F(HistoryTest, DamagedLinesAreNumberedAsTheFileCountsItsLinesBlankOnesInclu
   const HistoryContents read = h.load();
   EXPECT_EQ(read.records.size(), 2u);
   EXPECT_EQ(read.damagedLines, (std::vector<std::int32_t>{3, 7, 9, 10}));
-  // Summed instead of kept (the command line's weak characters), the same lines, the last one
-  // without its line end included.
-  const HistorySummary summed = h.summarize();
-  EXPECT_EQ(summed.checks().size(), 2u);
-  EXPECT_EQ(summed.damagedLines(), read.damagedLines);
+  // Read for the weak characters only (the command line's), the same lines, the last one without
+  // its line end included.
+  const HistoryTallies latest = h.latestSendings();
+  EXPECT_EQ(latest.checks, 2);
+  EXPECT_EQ(latest.damaged, 4);
+  EXPECT_EQ(latest.latest.tallies().at(U'0').sent, 2.0);
 }
 
 TEST_F(HistoryTest, ALineLeftOpenByACrashDoesNotSwallowTheNextRecord) {
