@@ -61,6 +61,8 @@ Utf8Decoder::Step Utf8Decoder::feed(std::uint8_t b) {
 bool isValidUtf8(std::string_view bytes) {
   Utf8Decoder decoder;
   for (const char c : bytes) {
+    // ASCII between sequences, most of a history's line, is well-formed as it stands.
+    if (static_cast<std::uint8_t>(c) < 0x80 && !decoder.midSequence()) continue;
     if (decoder.feed(static_cast<std::uint8_t>(c)) == Utf8Decoder::Step::Invalid) return false;
   }
   return !decoder.midSequence();
