@@ -56,7 +56,7 @@ void forEachSample(int count, unsigned seed, std::int64_t start, Take take) {
     RecordSettings s;
     s.source = i % 3 == 2 ? TextSource::Letters : TextSource::Digits;
     s.speed = 8 + static_cast<int>(progress * 12) - static_cast<int>(gen() % 2);
-    s.tone = 600;
+    s.frequency = 600;
     s.noise = i % 4 == 0 ? 20 : 0;
     s.groups = 30;
     const double errorRate = 0.22 - 0.17 * progress + 0.04 * (gen() % 100) / 100.0;

@@ -1,29 +1,9 @@
-// Reading the window's controls into the settings record, and the level sliders' percentages.
+// Reading the window's controls into the settings record.
 #include "playback/settings.h"
 
-#include <string>
-
-#include "base/error.h"
 #include "text/int_text.h"
 
 namespace kelvak {
-
-// The forming's own record starts where the window does.
-static_assert(FormingSettings{}.speed == settingRow(Setting::Speed).initial &&
-              FormingSettings{}.frequency == settingRow(Setting::Tone).initial &&
-              FormingSettings{}.signalPosition == settingRow(Setting::Signal).initial &&
-              FormingSettings{}.noisePosition == settingRow(Setting::Noise).initial);
-
-int SettingRow::positionFor(int value) const {
-  return rule == PositionRule::Level ? positionForPercent(value) : value;
-}
-
-int positionForPercent(int percent) {
-  for (int level = 0; level <= kLevelBottom; ++level) {
-    if (level * 100 / kLevelBottom == percent) return kLevelBottom - level;
-  }
-  throw KelvakError(std::to_string(percent) + " is out of range 0..100");
-}
 
 FormingSettings formingSettingsFrom(const Controls& c) {
   return {c.speed(), c.textKind(), c.frequency(), c.signalPosition(), c.noisePosition()};

@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "playback/symbol_weights.h"
-#include "synth/random.h"
 #include "files/regular_file.h"
+#include "playback/symbol_weights.h"
+#include "settings/setting_table.h"
+#include "synth/random.h"
 #include "text/utf16.h"
 #include "text/utf8.h"
 
 namespace kelvak {
 
-constexpr int kMaxGroups = 999;                  // the group count field holds three digits
 constexpr int kMaxFileSymbols = kMaxGroups * 5;  // more of a file can never be sent
 
 // Symbol indices 0..44 taken from a text file, in file order.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "playback/symbol_weights.h"
+#include "settings/setting_table.h"
 #include "training/drill.h"
 #include "training/history.h"
 
@@ -46,7 +47,7 @@ class DrillPresenter {
   struct Start {
     std::vector<std::pair<int, std::uint32_t>> weights;  // the characters to drill
     TextSource source = TextSource::Letters;
-    int speed = 12;
+    int speed = settingRow(Setting::Speed).initial;
   };
   // After a replayed character, the next one comes once it has been heard and this much later.
   static constexpr int kAfterReplayMs = 400;

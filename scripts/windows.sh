@@ -42,7 +42,7 @@ passed=0 failed=0 skipped=0
 logs=$build/test-logs
 mkdir -p "$logs"
 # The core's suites, and the Windows build's own cases of the file rules (tests/windows).
-for entry in text files synth playback document training export presenter windows/windows_files; do
+for entry in text files settings synth playback document training export presenter windows/windows_files; do
   folder=${entry%/*} suite=${entry#*/}
   exe=$build/tests/$folder/${suite}_tests.exe
   log=$logs/${suite}_tests.log

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "playback/block_placement.h"
+#include "playback/wave_device.h"
 
 namespace kelvak {
 
@@ -149,6 +150,30 @@ void OutputTimeline::clear() {
 
 std::int64_t OutputTimeline::pendingSamples() const {
   return blocks_.empty() ? 0 : std::max<std::int64_t>(0, lastEnd_ - handedOut_);
+}
+
+void LeadTimeline::keepLeadAboveQueue(Clock::time_point now, std::int64_t margin,
+                                      std::int64_t limit) {
+  if (timeline.writtenEnd() > 0) return;
+  const double queue = static_cast<double>(timeline.handedOut()) - timeline.positionAt(now);
+  const auto needed = static_cast<std::int64_t>(queue) +
+                      WaveDevice::kLateTickMs * timeline.sampleRate() / 1000 + margin;
+  if (needed > lead && needed <= limit) {
+    origin += needed - lead;
+    lead = needed;
+  }
+}
+
+bool LeadTimeline::write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) {
+  const int before = timeline.lateWrites();
+  timeline.write(std::move(block), static_cast<std::int64_t>(toneSamples), origin + position);
+  return timeline.lateWrites() != before;
+}
+
+double LeadTimeline::msToEnd(Clock::time_point now) const {
+  const double toEnd = static_cast<double>(timeline.writtenEnd()) - timeline.positionAt(now);
+  return 1000.0 * static_cast<double>(static_cast<std::int64_t>(std::max(0.0, toEnd))) /
+         timeline.sampleRate();
 }
 
 }  // namespace kelvak

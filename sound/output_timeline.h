@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -138,6 +139,40 @@ class OutputTimeline {
   Clock::time_point lastCallback_{};
   std::size_t lastCount_ = 0;
   double offset_ = 0.0;
+};
+
+// The timeline as a device that writes ahead of what its server or driver plays uses it: a block
+// for the device's `position` goes to `origin + position` on the timeline, one lead beyond what is
+// heard at the open. Not thread-safe either: the device guards it with its mutex.
+struct LeadTimeline {
+  using Clock = OutputTimeline::Clock;
+
+  explicit LeadTimeline(std::int64_t initialLead) : lead(initialLead) {}
+
+  OutputTimeline timeline{kSampleRate};
+  std::int64_t lead;        // [samples]
+  std::int64_t origin = 0;  // the timeline's position of the device's position 0 [samples]
+
+  // A late tick's block must still come before its samples go out: should the queue, counted
+  // from what is heard, come within WaveDevice::kLateTickMs of the lead (a server or driver that
+  // keeps more than it was asked to), the lead and position 0 move on to stay `margin` beyond, up
+  // to a lead of `limit` [samples]. Settled before the first block (a Play's first tick comes a
+  // whole interval after the open), so no symbol ever moves; a queue swollen by an underrun later
+  // on changes nothing.
+  void keepLeadAboveQueue(Clock::time_point now, std::int64_t margin, std::int64_t limit);
+  // Places a block at the device's `position`; true when it came too late for its place.
+  bool write(SymbolBlock block, std::size_t toneSamples, std::int64_t position);
+  // Something written is still to be handed out, or not yet heard by the stream's clock.
+  bool sounding(Clock::time_point now) const {
+    return !timeline.drained() ||
+           timeline.positionAt(now) < static_cast<double>(timeline.writtenEnd());
+  }
+  // Everything still to be heard at `now`, the last block whole [ms].
+  double msToEnd(Clock::time_point now) const;
+  // The device's position heard at `moment` [samples].
+  std::int64_t heardAt(Clock::time_point moment) const {
+    return std::llround(timeline.positionAt(moment)) - origin;
+  }
 };
 
 }  // namespace kelvak

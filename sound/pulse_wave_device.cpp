@@ -40,7 +40,9 @@ struct PulseWaveDevice::Log {
 // callbacks; the window's thread through the device. `mutex` guards everything below it; the
 // callbacks take it while libpulse holds its own main loop lock, so the window's thread never
 // takes that lock while holding `mutex`.
-struct PulseWaveDevice::Connection {
+struct PulseWaveDevice::Connection : LeadTimeline {
+  Connection() : LeadTimeline(kLead) {}
+
   pa_threaded_mainloop* loop = nullptr;
   pa_context* context = nullptr;
   pa_stream* stream = nullptr;
@@ -53,9 +55,6 @@ struct PulseWaveDevice::Connection {
   bool streamReady = false;
   bool failed = false;  // the connection or the stream failed
   std::string failure;  // the library's words for it
-  OutputTimeline timeline{kSampleRate};
-  std::int64_t lead = kLead;        // [samples]
-  std::int64_t origin = 0;          // the timeline's position of the device's position 0 [samples]
   Clock::time_point lastRequest{};  // the server's last request for sound, or the opening
   bool feederKnown = false;
   bool finishing = false;  // closed: what was written plays out, and nothing more is written
@@ -84,22 +83,6 @@ struct PulseWaveDevice::Connection {
     }
     pa_threaded_mainloop_free(loop);
     loop = nullptr;
-  }
-
-  // A late tick's block must still come before its samples go to the server: should the queue,
-  // counted from what is heard, come within kLateTickMs of the lead (a server that keeps more than
-  // it was asked to), the lead and position 0 move on to stay one margin beyond. Settled before
-  // the first block (a Play's first tick comes a whole interval after the open), so no symbol
-  // ever moves; a queue swollen by an underrun later on changes nothing. Called with `mutex` held.
-  void keepLeadAboveQueue(Clock::time_point now) {
-    if (timeline.writtenEnd() > 0) return;
-    const double queue = static_cast<double>(timeline.handedOut()) - timeline.positionAt(now);
-    const auto needed =
-        static_cast<std::int64_t>(queue) + kLateTickMs * kSampleRate / 1000 + kLeadMargin;
-    if (needed > lead && needed <= kLeadLimit) {
-      origin += needed - lead;
-      lead = needed;
-    }
   }
 
   void fail(const std::string& why) {
@@ -182,7 +165,7 @@ struct PulseWaveDevice::Connection {
         std::lock_guard lock(self->mutex);
         self->lastRequest = now;
         self->timeline.render(static_cast<std::uint8_t*>(data), n, now);
-        self->keepLeadAboveQueue(now);
+        self->keepLeadAboveQueue(now, kLeadMargin, kLeadLimit);
       }
       if (pa_stream_write(s, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
       bytes -= n;
@@ -336,9 +319,7 @@ bool PulseWaveDevice::write(SymbolBlock block, std::size_t toneSamples, std::int
   Connection& c = *connection_;
   std::lock_guard lock(c.mutex);
   if (c.failed || now - c.lastRequest > kStallLimit) return false;
-  const int before = c.timeline.lateWrites();
-  c.timeline.write(std::move(block), static_cast<std::int64_t>(toneSamples), c.origin + position);
-  if (c.timeline.lateWrites() != before) {
+  if (c.write(std::move(block), toneSamples, position)) {
     std::lock_guard logLock(log_->mutex);
     ++log_->latePlacements;
   }
@@ -349,10 +330,8 @@ bool PulseWaveDevice::busy() const {
   if (!isOpen()) return false;
   const auto now = Clock::now();
   std::lock_guard lock(connection_->mutex);
-  if (connection_->failed) return false;
-  const OutputTimeline& t = connection_->timeline;
   // Handed out, and by the stream's clock heard to the last sample.
-  return !t.drained() || t.positionAt(now) < static_cast<double>(t.writtenEnd());
+  return !connection_->failed && connection_->sounding(now);
 }
 
 bool PulseWaveDevice::waitUntilPlayed() {
@@ -360,12 +339,10 @@ bool PulseWaveDevice::waitUntilPlayed() {
   double boundMs = 0;
   {
     std::lock_guard lock(connection_->mutex);
-    const OutputTimeline& t = connection_->timeline;
     // Everything still to be heard: the server's queue, the blocks not yet handed out and the last
     // block whole, however long a slow speed makes it. A stuck server does not hold the window
     // that long: it stops asking for sound, which ends the wait below.
-    const double toEnd = static_cast<double>(t.writtenEnd()) - t.positionAt(Clock::now());
-    boundMs = msOf(static_cast<std::int64_t>(std::max(0.0, toEnd)));
+    boundMs = connection_->msToEnd(Clock::now());
   }
   const auto deadline = Clock::now() + millis(boundMs) + kWaitMargin;
   waited_ = true;
@@ -440,8 +417,7 @@ void PulseWaveDevice::stallFeedingThread(std::chrono::milliseconds duration) {
 std::int64_t PulseWaveDevice::heardAt(Clock::time_point moment) const {
   if (!isOpen()) return 0;
   std::lock_guard lock(connection_->mutex);
-  const Connection& c = *connection_;
-  return std::llround(c.timeline.positionAt(moment)) - c.origin;
+  return connection_->heardAt(moment);
 }
 
 std::int64_t PulseWaveDevice::leadSamples() const {

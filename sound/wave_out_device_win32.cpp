@@ -47,37 +47,22 @@ std::string errorText(MMRESULT result) {
 // One opening of the driver. The feeding thread owns the driver's handle and buffers; the window's
 // thread reaches the rest through `mutex`. The thread holds a reference, so a stream the device has
 // let go of lives until its thread has closed the driver.
-struct WaveOutDevice::Stream {
+struct WaveOutDevice::Stream : LeadTimeline {
   enum class State { Opening, Open, Failed };
+
+  Stream()
+      : LeadTimeline(kBuffers * kBufferSamples + kLateTickMs * kSampleRate / 1000 + kLeadMargin) {}
 
   std::mutex mutex;
   std::condition_variable changed;
   State state = State::Opening;
   bool abandoned = false;  // the opener gave up waiting: close the driver as soon as it opens
   std::string failure;     // winmm's words for the failure
-  OutputTimeline timeline{kSampleRate};
-  std::int64_t lead = kBuffers * kBufferSamples + kLateTickMs * kSampleRate / 1000 + kLeadMargin;
-  std::int64_t origin = 0;         // the timeline's position of the device's position 0 [samples]
   Clock::time_point lastReturn{};  // the driver last handed a buffer back, or the opening
   bool finishing = false;  // closed after the wait: what is queued plays out, nothing more is fed
   bool stopping = false;   // closed: reset the driver now
   std::chrono::milliseconds stall{0};  // a stall of the feeding thread asked for by a test
   int dryRuns = 0;  // times the driver had played every queued buffer before the next came
-
-  // A late tick's block must still come before its samples are queued: should the queue, counted
-  // from what is heard, come within kLateTickMs of the lead (a driver that holds more than the
-  // buffers given to it), the lead and position 0 move on to stay one margin beyond. Settled
-  // before the first block, so no symbol ever moves. Called with `mutex` held.
-  void keepLeadAboveQueue(Clock::time_point now) {
-    if (timeline.writtenEnd() > 0) return;
-    const double queue = static_cast<double>(timeline.handedOut()) - timeline.positionAt(now);
-    const auto needed =
-        static_cast<std::int64_t>(queue) + kLateTickMs * kSampleRate / 1000 + kLeadMargin;
-    if (needed > lead && needed <= kLeadLimit) {
-      origin += needed - lead;
-      lead = needed;
-    }
-  }
 
   void fail(const std::string& why) {
     std::lock_guard lock(mutex);
@@ -203,7 +188,7 @@ struct WaveOutDevice::Stream {
         while (refilled.size() < headers.size() &&
                (headers[static_cast<std::size_t>(next)].dwFlags & WHDR_DONE)) {
           timeline.render(data[static_cast<std::size_t>(next)].data(), kBufferSamples, now);
-          keepLeadAboveQueue(now);
+          keepLeadAboveQueue(now, kLeadMargin, kLeadLimit);
           lastReturn = now;
           refilled.push_back(&headers[static_cast<std::size_t>(next)]);
           next = (next + 1) % kBuffers;
@@ -278,9 +263,7 @@ bool WaveOutDevice::write(SymbolBlock block, std::size_t toneSamples, std::int64
   Stream& s = *stream_;
   std::lock_guard lock(s.mutex);
   if (s.state != Stream::State::Open || now - s.lastReturn > kStallLimit) return false;
-  const int before = s.timeline.lateWrites();
-  s.timeline.write(std::move(block), static_cast<std::int64_t>(toneSamples), s.origin + position);
-  latePlacements_ += s.timeline.lateWrites() - before;
+  if (s.write(std::move(block), toneSamples, position)) ++latePlacements_;
   return true;
 }
 
@@ -288,10 +271,8 @@ bool WaveOutDevice::busy() const {
   if (!isOpen()) return false;
   const auto now = Clock::now();
   std::lock_guard lock(stream_->mutex);
-  if (stream_->state != Stream::State::Open) return false;
-  const OutputTimeline& t = stream_->timeline;
   // Handed to the driver, and by the stream's clock heard to the last sample.
-  return !t.drained() || t.positionAt(now) < static_cast<double>(t.writtenEnd());
+  return stream_->state == Stream::State::Open && stream_->sounding(now);
 }
 
 bool WaveOutDevice::waitUntilPlayed() {
@@ -299,12 +280,10 @@ bool WaveOutDevice::waitUntilPlayed() {
   double boundMs = 0;
   {
     std::lock_guard lock(stream_->mutex);
-    const OutputTimeline& t = stream_->timeline;
     // Everything still to be heard, the last block whole however long a slow speed makes it. A
     // stuck driver does not hold the window that long: it stops handing buffers back, which ends
     // the wait below.
-    const double toEnd = static_cast<double>(t.writtenEnd()) - t.positionAt(Clock::now());
-    boundMs = msOf(static_cast<std::int64_t>(std::max(0.0, toEnd)));
+    boundMs = stream_->msToEnd(Clock::now());
   }
   const auto deadline = Clock::now() + millis(boundMs) + kWaitMargin;
   waited_ = true;
@@ -338,7 +317,7 @@ void WaveOutDevice::stallFeedingThread(std::chrono::milliseconds duration) {
 std::int64_t WaveOutDevice::heardAt(Clock::time_point moment) const {
   if (!isOpen()) return 0;
   std::lock_guard lock(stream_->mutex);
-  return std::llround(stream_->timeline.positionAt(moment)) - stream_->origin;
+  return stream_->heardAt(moment);
 }
 
 std::int64_t WaveOutDevice::leadSamples() const {

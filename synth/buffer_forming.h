@@ -8,19 +8,21 @@
 #include <optional>
 #include <vector>
 
+#include "settings/setting_table.h"
 #include "synth/random.h"
 #include "synth/symbol_block.h"
 #include "synth/symbol_table.h"
 
 namespace kelvak {
 
-// Settings read from the window at the moment of forming.
+// The settings the forming reads, as the window's controls hold them at the moment of forming;
+// ranges and defaults are the setting table's.
 struct FormingSettings {
-  int speed = 12;           // groups per minute, 0..30
-  int textKind = 0;         // 0 digits, 1 letters, 2 mixture
-  int frequency = 500;      // tone [Hz], 100..5000
-  int signalPosition = 0;   // vertical slider 0..127, amplitude = 127 - position
-  int noisePosition = 127;  // vertical slider 0..127, noise level = 127 - position
+  int speed = settingRow(Setting::Speed).initial;            // groups per minute
+  int textKind = 0;                                          // 0 digits, 1 letters, 2 mixture
+  int frequency = settingRow(Setting::Tone).initial;         // tone [Hz]
+  int signalPosition = settingRow(Setting::Signal).initial;  // amplitude = 127 - position
+  int noisePosition = settingRow(Setting::Noise).initial;    // noise level = 127 - position
 };
 
 struct SymbolBuffers {

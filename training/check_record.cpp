@@ -192,7 +192,7 @@ std::optional<CheckRecord> recordOf(const Json& j, const KeysSeen& seen, bool st
   const auto chars = j.find("chars");
   RecordSettings& s = r.settings;
   if (!t || kind == std::end(kTextSourceNames) || !wholeNumber(j, "speed", s.speed, true) ||
-      !wholeNumber(j, "tone", s.tone, true) || !wholeNumber(j, "noise", s.noise, true) ||
+      !wholeNumber(j, "tone", s.frequency, true) || !wholeNumber(j, "noise", s.noise, true) ||
       !wholeNumber(j, "groups", s.groups, true) || !wholeNumber(j, "sent", r.sent) ||
       !wholeNumber(j, "correct", r.correct) || !wholeNumber(j, "wrong", r.wrong) ||
       !wholeNumber(j, "missed", r.missed) || !wholeNumber(j, "extra", r.extra) ||
@@ -310,7 +310,7 @@ std::string toJsonLine(const CheckRecord& r) {
   j["source"] = std::string(kTextSourceNames[static_cast<std::size_t>(r.settings.source)]);
   if (r.settings.source == TextSource::File) j["file"] = text(r.settings.file);
   j["speed"] = r.settings.speed;
-  j["tone"] = r.settings.tone;
+  j["tone"] = r.settings.frequency;
   j["noise"] = r.settings.noise;
   j["groups"] = r.settings.groups;
   j["sent"] = r.sent;

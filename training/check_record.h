@@ -25,7 +25,7 @@ struct RecordSettings {
   std::string file;  // the file's name with the file source (UTF-8)
   // Groups per minute, the tone [Hz] and the noise in percent of full level as the window shows.
   int speed = settingRow(Setting::Speed).initial;
-  int tone = settingRow(Setting::Tone).initial;
+  int frequency = settingRow(Setting::Tone).initial;
   int noise = settingRow(Setting::Noise).initialValue();
   int groups = 0;  // groups sent, the last one maybe partial
 };

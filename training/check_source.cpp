@@ -18,7 +18,7 @@ RecordSettings recordSettingsFor(const FormingSettings& sound, bool fromFile,
     s.file = utf8String(utf8Path(filePath).filename());
   }
   s.speed = sound.speed;
-  s.tone = sound.frequency;
+  s.frequency = sound.frequency;
   s.noise = levelPercent(sound.noisePosition);
   s.groups = static_cast<int>((symbols + 4) / 5);
   return s;

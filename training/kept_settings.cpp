@@ -26,6 +26,12 @@ int within(const nlohmann::json& doc, const char* key, int min, int max) {
   return v;
 }
 
+// A setting's control position, within the control's range.
+int within(const nlohmann::json& doc, const char* key, Setting setting) {
+  const SettingRow& row = settingRow(setting);
+  return within(doc, key, row.low, row.high);
+}
+
 }  // namespace
 
 std::string toJson(const KeptSettings& s) {
@@ -44,13 +50,13 @@ KeptSettings keptSettingsFromJson(std::string_view text) {
     const nlohmann::json doc = nlohmann::json::parse(text);
     KeptSettings s;
     s.textKind = within(doc, "textKind", 0, 2);
-    s.speed = within(doc, "speed", 0, 30);
-    s.frequency = within(doc, "frequency", 100, 5000);
-    s.signalPosition = within(doc, "signal", 0, 127);
-    s.noisePosition = within(doc, "noise", 0, 127);
-    s.groups = within(doc, "groups", 0, 999);
-    s.charPause = within(doc, "charPause", 1, 5);
-    s.groupPause = within(doc, "groupPause", 1, 5);
+    s.speed = within(doc, "speed", Setting::Speed);
+    s.frequency = within(doc, "frequency", Setting::Tone);
+    s.signalPosition = within(doc, "signal", Setting::Signal);
+    s.noisePosition = within(doc, "noise", Setting::Noise);
+    s.groups = within(doc, "groups", Setting::Groups);
+    s.charPause = within(doc, "charPause", Setting::CharPause);
+    s.groupPause = within(doc, "groupPause", Setting::GroupPause);
     s.longZero = doc.at("longZero").get<bool>();
     s.specialSigns = doc.at("specialSigns").get<bool>();
     s.hideText = doc.at("hideText").get<bool>();

@@ -6,16 +6,20 @@
 #include <string>
 #include <string_view>
 
+#include "settings/setting_table.h"
+
 namespace kelvak {
 
+// The controls' positions, within the setting table's ranges; the defaults are the table's.
 struct KeptSettings {
-  int textKind = 0;        // 0 digits, 1 letters, 2 mixture
-  int speed = 12;          // the speed slider's position, 0..30
-  int frequency = 500;     // [Hz], 100..5000
-  int signalPosition = 0;  // the level sliders' positions, 0..127
-  int noisePosition = 127;
-  int groups = 30;                    // the group count, 0..999
-  int charPause = 1, groupPause = 2;  // 1..5
+  int textKind = 0;  // 0 digits, 1 letters, 2 mixture
+  int speed = settingRow(Setting::Speed).initial;
+  int frequency = settingRow(Setting::Tone).initial;  // [Hz]
+  int signalPosition = settingRow(Setting::Signal).initial;
+  int noisePosition = settingRow(Setting::Noise).initial;
+  int groups = settingRow(Setting::Groups).initial;
+  int charPause = settingRow(Setting::CharPause).initial;
+  int groupPause = settingRow(Setting::GroupPause).initial;
   bool longZero = false, specialSigns = false;
   bool hideText = false, weakCharacters = false;
   // The help window's size once the learner changed it; 0: its designed size.

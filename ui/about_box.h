@@ -20,10 +20,6 @@ class AboutBox : public QDialog {
   explicit AboutBox(QWidget* parent = nullptr);
   ~AboutBox() override;
 
-  // The window's controls, as the window description names them: for the window's companions
-  // (its menus and screen-reader names) and its tests.
-  Ui::AboutBox& ui() const { return *ui_; }
-
   // The OK button: hides the box.
   void okClicked();
 

@@ -10,8 +10,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "playback/settings.h"
-#include "ui/main_window.h"
+#include "settings/setting_table.h"
 #include "ui/up_down.h"
 #include "ui_main_window.h"
 
@@ -70,15 +69,15 @@ void nameField(QLineEdit* field, kelvak::UpDown* arrows, const QString& name) {
 
 }  // namespace
 
-void nameControlsForScreenReaders(MainWindow& form) {
+void nameControlsForScreenReaders(const Ui::MainWindow& form) {
   static const bool installed = [] {
     QAccessible::installFactory(levelSliderFactory);
     return true;
   }();
   (void)installed;
 
-  for (auto [slider, label] : {std::pair{form.ui().signalSlider, form.ui().signalValue},
-                               {form.ui().noiseSlider, form.ui().noiseValue}}) {
+  for (auto [slider, label] :
+       {std::pair{form.signalSlider, form.signalValue}, {form.noiseSlider, form.noiseValue}}) {
     slider->setProperty(kLevelLabel, QVariant::fromValue(label));
     // Building the window may have made the slider's plain interface already; Qt keeps it until
     // told otherwise, and the level one takes its place at the next question.
@@ -86,20 +85,19 @@ void nameControlsForScreenReaders(MainWindow& form) {
       QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(plain));
     }
   }
-  form.ui().speedSlider->setAccessibleName(form.ui().speedCaption->text());
-  form.ui().signalSlider->setAccessibleName(form.ui().signalCaption->text());
-  form.ui().noiseSlider->setAccessibleName(form.ui().noiseCaption->text());
-  form.ui().toneSlider->setAccessibleName(form.ui().toneCaption->text());
+  form.speedSlider->setAccessibleName(form.speedCaption->text());
+  form.signalSlider->setAccessibleName(form.signalCaption->text());
+  form.noiseSlider->setAccessibleName(form.noiseCaption->text());
+  form.toneSlider->setAccessibleName(form.toneCaption->text());
 
-  nameField(form.ui().groupCountEdit, form.ui().groupCountArrows,
-            form.ui().groupCountCaption->text());
+  nameField(form.groupCountEdit, form.groupCountArrows, form.groupCountCaption->text());
   // "Пауза (тире)" stands above both pause fields, each with its own label.
-  nameField(form.ui().charPauseEdit, form.ui().charPauseArrows,
-            form.ui().pauseCaption->text() + " " + form.ui().charPauseCaption->text());
-  nameField(form.ui().groupPauseEdit, form.ui().groupPauseArrows,
-            form.ui().pauseCaption->text() + " " + form.ui().groupPauseCaption->text());
-  form.ui().textPane->setAccessibleName(form.ui().textPane->toolTip());
-  form.ui().progressBar->setAccessibleName("Ход передачи");
+  nameField(form.charPauseEdit, form.charPauseArrows,
+            form.pauseCaption->text() + " " + form.charPauseCaption->text());
+  nameField(form.groupPauseEdit, form.groupPauseArrows,
+            form.pauseCaption->text() + " " + form.groupPauseCaption->text());
+  form.textPane->setAccessibleName(form.textPane->toolTip());
+  form.progressBar->setAccessibleName("Ход передачи");
 }
 
 }  // namespace kelvak

@@ -19,10 +19,6 @@ class HelpWindow : public QDialog {
   explicit HelpWindow(QWidget* parent = nullptr);
   ~HelpWindow() override;
 
-  // The window's controls, as the window description names them: for the window's companions
-  // (its menus and screen-reader names) and its tests.
-  Ui::HelpWindow& ui() const { return *ui_; }
-
   // Loads "Справка.rtf" into documentView, as rich text or else as plain text. The document is
   // looked for in the current directory, then in the installed data folder found from the
   // program's folder, then beside the program (the build tree). A place whose file breaks the

@@ -162,7 +162,7 @@ MainWindow::MainWindow(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelv
   ui_->textMenu->addSeparator();
   saveSoundItem = ui_->textMenu->addAction(QString::fromUtf8(kelvak::kSaveSoundCaption));
   connect(saveSoundItem, &QAction::triggered, this, [this] { presenter_->saveSoundRequested(); });
-  kelvak::nameControlsForScreenReaders(*this);
+  kelvak::nameControlsForScreenReaders(*ui_);
   // The first control of the tab order has the focus when the window first becomes active.
   ui_->speedSlider->setFocus(Qt::OtherFocusReason);
 }
@@ -354,6 +354,8 @@ void MainWindow::insertTrainingMenu(QMenu* menu) {
   menu->setParent(ui_->mainMenu, menu->windowFlags());
   ui_->mainMenu->insertMenu(ui_->helpMenu->menuAction(), menu);
 }
+
+QAction* MainWindow::addTextMenuItem(const QString& text) { return ui_->textMenu->addAction(text); }
 
 void MainWindow::fitLabel(QLabel* label) {
   // Labels size themselves to their text, as the value labels change.

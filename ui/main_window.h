@@ -30,8 +30,8 @@ class HelpWindow;
 class QtTimer;
 
 // The window's controls are named for what they hold (speedSlider, groupCountEdit, exitItem...).
-// What the window decides is the presenter's (MainWindowPresenter): the window binds its controls to
-// the presenter's handlers and shows what the presenter asks.
+// What the window decides is the presenter's (MainWindowPresenter): the window binds its controls
+// to the presenter's handlers and shows what the presenter asks.
 class MainWindow : public QMainWindow, public kelvak::MainView {
   Q_OBJECT
 
@@ -45,15 +45,14 @@ class MainWindow : public QMainWindow, public kelvak::MainView {
              QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // The window's controls: for the window's companions (its menus and screen-reader names) and
-  // its tests.
-  Ui::MainWindow& ui() const { return *ui_; }
   MainWindowPresenter& presenter() { return *presenter_; }
 
   // The secondary windows that the Help menu shows; either may be null.
   void setSecondaryWindows(AboutBox* aboutBox, HelpWindow* helpWindow);
   // Puts the training menu on the menu bar, before "Справка".
   void insertTrainingMenu(QMenu* menu);
+  // Adds an item at the end of the text menu.
+  QAction* addTextMenuItem(const QString& text);
 
   // A tick of the window's timer, dispatched like every other event.
   void tick() { presenter_->timerTicked(); }
@@ -104,8 +103,7 @@ class MainWindow : public QMainWindow, public kelvak::MainView {
   int groupCountLimit() const override;
   std::optional<std::string> chooseTextFile() override;
   std::optional<std::string> chooseSoundFile(const std::string& suggestedName) override;
-  kelvak::ExportRun runExport(const std::string& fileName,
-                              const kelvak::ExportWork& work) override;
+  kelvak::ExportRun runExport(const std::string& fileName, const kelvak::ExportWork& work) override;
   void showAbout() override;
   void showHelp() override;
   void quit() override;

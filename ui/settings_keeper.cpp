@@ -2,20 +2,18 @@
 #include "ui/settings_keeper.h"
 
 #include <QAction>
-#include <QMenu>
 
 #include "app/user_files.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/training_menu.h"
-#include "ui_main_window.h"
 
 namespace kelvak {
 
 SettingsKeeper::SettingsKeeper(MainWindow& window, HelpWindow* help, ErrorGate& gate,
                                std::string path)
     : help_(help), presenter_(window, help ? this : nullptr, gate, std::move(path)) {
-  defaultsItem = window.ui().textMenu->addAction(QString::fromUtf8("&Настройки по умолчанию"));
+  defaultsItem = window.addTextMenuItem(QString::fromUtf8("&Настройки по умолчанию"));
   defaultsItem->setObjectName("DefaultsItem");
   connect(defaultsItem, &QAction::triggered, this, [this] { presenter_.restoreDefaults(); });
 }
@@ -24,9 +22,7 @@ void SettingsKeeper::setTraining(TrainingMenu* training) {
   presenter_.setTraining(training ? &training->presenter() : nullptr);
 }
 
-std::string SettingsKeeper::defaultPath() {
-  return userFilePath(UserFile::Settings);
-}
+std::string SettingsKeeper::defaultPath() { return userFilePath(UserFile::Settings); }
 
 std::pair<int, int> SettingsKeeper::helpSize() const {
   if (help_->size() == help_->minimumSize()) return {0, 0};

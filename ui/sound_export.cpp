@@ -11,13 +11,10 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QTimer>
-#include <algorithm>
-#include <atomic>
-#include <exception>
-#include <thread>
 
 #include "export/audio_file.h"
 #include "export/exporter.h"
+#include "presenter/export_worker.h"
 #include "ui/file_dialog_size.h"
 
 namespace kelvak {
@@ -108,21 +105,8 @@ std::optional<std::string> askSoundFileName(
 
 ExportRun runExportWithProgress(QWidget* parent, const std::string& fileName,
                                 const ExportWork& work) {
-  std::atomic<std::int64_t> done{0}, total{1};
-  std::atomic<bool> cancel{false}, finished{false};
-  ExportRun run;
   QEventLoop loop;
-  std::thread worker([&] {
-    try {
-      run.completed = work([&](std::int64_t d, std::int64_t t) {
-        done = d;
-        total = std::max<std::int64_t>(t, 1);
-        return !cancel.load();
-      });
-    } catch (...) {
-      run.failure = std::current_exception();
-    }
-    finished = true;
+  ExportWorker worker(work, [&loop] {
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
 
@@ -134,24 +118,25 @@ ExportRun runExportWithProgress(QWidget* parent, const std::string& fileName,
   progress.setMinimumDuration(kProgressDelayMs);
   progress.setAutoReset(false);
   progress.setAutoClose(false);
-  QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] { cancel = true; });
+  QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] { worker.cancel(); });
   // F10 during the export cancels it and ends the program once the export has cleaned up,
   // wherever the keyboard is: taken before any window's shortcuts see it.
+  bool quit = false;
   F10Watch f10([&] {
-    run.quit = true;
-    cancel = true;
+    quit = true;
+    worker.cancel();
     loop.quit();
   });
   QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &progress, [&] {
-    progress.setValue(static_cast<int>(done.load() * kProgressSteps / total.load()));
-  });
+  QObject::connect(&poll, &QTimer::timeout, &progress,
+                   [&] { progress.setValue(worker.progress(kProgressSteps)); });
   poll.start(kPollMs);
-  if (!finished) loop.exec();
+  if (!worker.finished()) loop.exec();
   // The program may be ending (its exit leaves every event loop): a file not finished by then is
   // not wanted.
-  if (!finished) cancel = true;
-  worker.join();
+  if (!worker.finished()) worker.cancel();
+  ExportRun run = worker.join();
+  run.quit = quit;
   progress.close();
   return run;
 }

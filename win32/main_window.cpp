@@ -7,12 +7,10 @@
 #include <richedit.h>
 
 #include <algorithm>
-#include <atomic>
-#include <exception>
-#include <thread>
 #include <vector>
 
 #include "base/error.h"
+#include "presenter/export_worker.h"
 #include "presenter/help_document.h"
 #include "text/win32_strings.h"
 #include "win32/frame.h"
@@ -699,8 +697,8 @@ DWORD CALLBACK streamIn(DWORD_PTR cookie, LPBYTE buffer, LONG room, LONG* given)
 // The export's progress window: its cancel button, and closing it, cancel the export.
 LRESULT CALLBACK progressProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_COMMAND || message == WM_CLOSE) {
-    if (auto* cancel = reinterpret_cast<std::atomic<bool>*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
-      *cancel = true;
+    if (auto* worker = reinterpret_cast<ExportWorker*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+      worker->cancel();
     }
     return 0;
   }
@@ -728,22 +726,8 @@ LRESULT CALLBACK helpProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
 ExportRun MainWindow::runExport(const std::string& fileName, const ExportWork& work) {
   constexpr DWORD kProgressDelayMs = 500;  // a short export finishes before any window shows
   constexpr UINT kFinished = WM_APP + 2;
-  std::atomic<std::int64_t> done{0}, total{1};
-  std::atomic<bool> cancel{false};
-  ExportRun run;
   const DWORD thread = GetCurrentThreadId();
-  std::thread worker([&] {
-    try {
-      run.completed = work([&](std::int64_t d, std::int64_t t) {
-        done = d;
-        total = std::max<std::int64_t>(t, 1);
-        return !cancel.load();
-      });
-    } catch (...) {
-      run.failure = std::current_exception();
-    }
-    PostThreadMessageW(thread, kFinished, 0, 0);
-  });
+  ExportWorker worker(work, [thread] { PostThreadMessageW(thread, kFinished, 0, 0); });
 
   // The progress: a small window owned by the main window, with a bar and a cancel button; the
   // main window is disabled meanwhile, the transmission goes on.
@@ -756,7 +740,7 @@ ExportRun MainWindow::runExport(const std::string& fileName, const ExportWork& w
   RegisterClassW(&progressClass);
   HWND box = nullptr, bar = nullptr, cancelButton = nullptr;
   const DWORD started = GetTickCount();
-  bool finished = false;
+  bool finished = false, quit = false;
   while (!finished) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
     MSG message;
@@ -767,14 +751,14 @@ ExportRun MainWindow::runExport(const std::string& fileName, const ExportWork& w
       }
       if (message.message == WM_QUIT) {
         // The program is ending: a file not finished by then is not wanted.
-        cancel = true;
+        worker.cancel();
         PostQuitMessage(static_cast<int>(message.wParam));
         continue;
       }
       if ((message.message == WM_SYSKEYDOWN || message.message == WM_KEYDOWN) &&
           message.wParam == VK_F10) {
-        run.quit = true;
-        cancel = true;
+        quit = true;
+        worker.cancel();
         continue;
       }
       if (box && IsDialogMessageW(box, &message)) continue;
@@ -787,7 +771,7 @@ ExportRun MainWindow::runExport(const std::string& fileName, const ExportWork& w
                             L"Сохранить в звуковой файл", WS_POPUP | WS_CAPTION | WS_VISIBLE,
                             kPlace.x + 120, kPlace.y + 100, 380, 130, window_, nullptr, instance,
                             nullptr);
-      SetWindowLongPtrW(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&cancel));
+      SetWindowLongPtrW(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&worker));
       HWND label = CreateWindowExW(0, L"STATIC", text.c_str(), kLabel, 12, 10, 350, 16, box,
                                    nullptr, instance, nullptr);
       bar = CreateWindowExW(0, PROGRESS_CLASSW, L"", kChild | PBS_SMOOTH, 12, 32, 350, 16, box,
@@ -800,9 +784,10 @@ ExportRun MainWindow::runExport(const std::string& fileName, const ExportWork& w
       SendMessageW(bar, PBM_SETRANGE32, 0, 1000);
       EnableWindow(window_, FALSE);
     }
-    if (bar) SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(done * 1000 / total), 0);
+    if (bar) SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(worker.progress(1000)), 0);
   }
-  worker.join();
+  ExportRun run = worker.join();
+  run.quit = quit;
   if (box) {
     EnableWindow(window_, TRUE);
     DestroyWindow(box);

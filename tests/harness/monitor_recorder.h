@@ -69,6 +69,10 @@ class MonitorRecorder {
   std::string lossReport() const;
 
  private:
+  // Below PulseAudio's sink thread and the program's feeding thread (5 each) and PipeWire's data
+  // threads (88): the recorder must never hold up the sound it records.
+  static constexpr int kRealtimePriority = 2;
+
   void readLoop();
 
   const PulseServer& server_;  // read at start(), when the server runs

@@ -29,7 +29,7 @@ CheckRecord sampleRecord(std::int64_t time = 1'796'000'000, int speed = 12) {
   s.source = TextSource::File;
   s.file = "урок \"1\".txt";
   s.speed = speed;
-  s.tone = 700;
+  s.frequency = 700;
   s.noise = 20;
   s.groups = 2;
   return makeRecord(checkCopy(U"шщ0?№ 12", U"щщ0№ 12x"), s, time);
@@ -66,7 +66,7 @@ TEST_F(HistoryTest, ARecordComesBackAsItWasWritten) {
   EXPECT_EQ(r.settings.source, TextSource::File);
   EXPECT_EQ(r.settings.file, written.settings.file);
   EXPECT_EQ(r.settings.speed, 12);
-  EXPECT_EQ(r.settings.tone, 700);
+  EXPECT_EQ(r.settings.frequency, 700);
   EXPECT_EQ(r.settings.noise, 20);
   EXPECT_EQ(r.settings.groups, 2);
   EXPECT_EQ(std::tie(r.sent, r.correct, r.wrong, r.missed, r.extra),

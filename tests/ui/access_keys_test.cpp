@@ -10,12 +10,14 @@
 
 #include "tests/case_name.h"
 #include "tests/fakes/fakes.h"
+#include "tests/ui/find_control.h"
 #include "ui/application_setup.h"
 #include "ui/main_window.h"
-#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
+
+using testing::control;
 
 struct KeyCase {
   const char* name;
@@ -46,22 +48,22 @@ class AccessKeyInAField : public ::testing::TestWithParam<KeyCase> {
 
 TEST_P(AccessKeyInAField, WhoseButtonIsDisabledTypesNothing) {
   const KeyCase& c = GetParam();
-  if (c.playing) QTest::mouseClick(form.ui().PlayButton, Qt::LeftButton);
+  if (c.playing) QTest::mouseClick(control<QPushButton>(form, "PlayButton"), Qt::LeftButton);
   QLineEdit* edit = field(c.field);
   ASSERT_TRUE(edit && edit->isEnabled());
   edit->setFocus(Qt::TabFocusReason);
   edit->end(false);
   const QString before = edit->text();
-  const bool playEnabled = form.ui().PlayButton->isEnabled();
-  const bool paused = form.ui().PauseButton->isChecked();
+  const bool playEnabled = control<QPushButton>(form, "PlayButton")->isEnabled();
+  const bool paused = control<QPushButton>(form, "PauseButton")->isChecked();
 
   QTest::keyClick(QApplication::focusWidget(), c.key, Qt::AltModifier);
   QTest::keyClick(QApplication::focusWidget(), c.key, Qt::AltModifier | Qt::ShiftModifier);
   QTest::qWait(50);  // a button pressed by its key acts a moment later
 
   EXPECT_EQ(edit->text(), before);
-  EXPECT_EQ(form.ui().PlayButton->isEnabled(), playEnabled);
-  EXPECT_EQ(form.ui().PauseButton->isChecked(), paused);
+  EXPECT_EQ(control<QPushButton>(form, "PlayButton")->isEnabled(), playEnabled);
+  EXPECT_EQ(control<QPushButton>(form, "PauseButton")->isChecked(), paused);
   if (c.playing) {
     // The next tick reads the field as it was, without an error.
     EXPECT_TRUE(timer.fireNext([this] { form.tick(); }));
@@ -90,15 +92,15 @@ TEST_F(AccessKeyInAField, WhoseButtonIsEnabledPressesItAndTypesNothing) {
     QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
   };
   press(Qt::Key_P);
-  QTRY_VERIFY_WITH_TIMEOUT(!form.ui().PlayButton->isEnabled(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(!control<QPushButton>(form, "PlayButton")->isEnabled(), 10000);
   EXPECT_TRUE(timer.enabled());
   press(Qt::Key_U);
-  QTRY_VERIFY_WITH_TIMEOUT(form.ui().PauseButton->isChecked(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(control<QPushButton>(form, "PauseButton")->isChecked(), 10000);
   EXPECT_FALSE(timer.enabled());
   press(Qt::Key_U);
-  QTRY_VERIFY_WITH_TIMEOUT(!form.ui().PauseButton->isChecked(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(!control<QPushButton>(form, "PauseButton")->isChecked(), 10000);
   press(Qt::Key_S);
-  QTRY_VERIFY_WITH_TIMEOUT(form.ui().PlayButton->isEnabled(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(control<QPushButton>(form, "PlayButton")->isEnabled(), 10000);
   EXPECT_FALSE(device.isOpen());
   EXPECT_EQ(edit->text(), "1");
   // The same keys in the Russian layout: "З" stands where "P" does, "Ы" where "S" does. (The
@@ -110,12 +112,12 @@ TEST_F(AccessKeyInAField, WhoseButtonIsEnabledPressesItAndTypesNothing) {
   };
   pressRussian(u'ы');  // Stop is disabled while idle: nothing happens, nothing is typed
   QTest::qWait(50);
-  EXPECT_TRUE(form.ui().PlayButton->isEnabled());
+  EXPECT_TRUE(control<QPushButton>(form, "PlayButton")->isEnabled());
   EXPECT_EQ(edit->text(), "1");
   pressRussian(u'з');
-  QTRY_VERIFY_WITH_TIMEOUT(!form.ui().PlayButton->isEnabled(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(!control<QPushButton>(form, "PlayButton")->isEnabled(), 10000);
   pressRussian(u'ы');
-  QTRY_VERIFY_WITH_TIMEOUT(form.ui().PlayButton->isEnabled(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(control<QPushButton>(form, "PlayButton")->isEnabled(), 10000);
   EXPECT_EQ(edit->text(), "1");
   EXPECT_TRUE(reports.empty());
 }
@@ -123,8 +125,8 @@ TEST_F(AccessKeyInAField, WhoseButtonIsEnabledPressesItAndTypesNothing) {
 // The menu bar's Russian access keys from the Latin layout: "N" stands where "Т" does.
 TEST_F(AccessKeyInAField, TheMenusOpenFromTheLatinLayoutToo) {
   field("groupCountEdit")->setFocus(Qt::TabFocusReason);
-  for (const auto& [key, menu] :
-       {std::pair{Qt::Key_N, form.ui().textMenu}, std::pair{Qt::Key_C, form.ui().helpMenu}}) {
+  for (const auto& [key, menu] : {std::pair{Qt::Key_N, control<QMenu>(form, "textMenu")},
+                                  std::pair{Qt::Key_C, control<QMenu>(form, "helpMenu")}}) {
     QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
     QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 5000);
     menu->close();

@@ -9,11 +9,13 @@
 #include <QToolButton>
 
 #include "tests/fakes/fakes.h"
+#include "tests/ui/find_control.h"
 #include "ui/main_window.h"
-#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
+
+using testing::control;
 
 class Accessibility : public ::testing::Test {
  protected:
@@ -77,10 +79,11 @@ TEST_F(Accessibility, SlidersAnnounceTheValueTheirLabelShows) {
     int announced;
   };
   const Move moves[] = {
-      {form.ui().speedSlider, form.ui().speedValue, 20, 20},
-      {form.ui().toneSlider, form.ui().toneValue, 1200, 1200},
-      {form.ui().signalSlider, form.ui().signalValue, 64, 49},  // level = 127 - position
-      {form.ui().noiseSlider, form.ui().noiseValue, 0, 100}};
+      {control<QSlider>(form, "speedSlider"), control<QLabel>(form, "speedValue"), 20, 20},
+      {control<QSlider>(form, "toneSlider"), control<QLabel>(form, "toneValue"), 1200, 1200},
+      {control<QSlider>(form, "signalSlider"), control<QLabel>(form, "signalValue"), 64,
+       49},  // level = 127 - position
+      {control<QSlider>(form, "noiseSlider"), control<QLabel>(form, "noiseValue"), 0, 100}};
   for (const Move& m : moves) {
     m.slider->setValue(m.position);
     QAccessibleValueInterface* v = of(m.slider)->valueInterface();
@@ -92,7 +95,8 @@ TEST_F(Accessibility, SlidersAnnounceTheValueTheirLabelShows) {
 }
 
 TEST_F(Accessibility, ALevelSetByTheScreenReaderShowsThatPercentage) {
-  for (QSlider* level : {form.ui().signalSlider, form.ui().noiseSlider}) {
+  for (QSlider* level :
+       {control<QSlider>(form, "signalSlider"), control<QSlider>(form, "noiseSlider")}) {
     QAccessibleValueInterface* v = of(level)->valueInterface();
     EXPECT_EQ(v->minimumValue().toInt(), 0);
     EXPECT_EQ(v->maximumValue().toInt(), 100);
@@ -105,15 +109,15 @@ TEST_F(Accessibility, ALevelSetByTheScreenReaderShowsThatPercentage) {
 }
 
 TEST_F(Accessibility, FieldsAnnounceTheirTextAndArrowsTheirField) {
-  form.ui().charPauseEdit->setText("3");
-  EXPECT_EQ(value(form.ui().charPauseEdit), "3");
-  EXPECT_EQ(value(form.ui().groupCountEdit), "30");
-  EXPECT_EQ(of(form.ui().groupCountEdit)->text(QAccessible::Description),
+  control<QLineEdit>(form, "charPauseEdit")->setText("3");
+  EXPECT_EQ(value(control<QLineEdit>(form, "charPauseEdit")), "3");
+  EXPECT_EQ(value(control<QLineEdit>(form, "groupCountEdit")), "30");
+  EXPECT_EQ(of(control<QLineEdit>(form, "groupCountEdit"))->text(QAccessible::Description),
             "Количество групп текста");
-  const auto arrows = form.ui().groupPauseArrows->findChildren<QToolButton*>();
+  const auto arrows = control<UpDown>(form, "groupPauseArrows")->findChildren<QToolButton*>();
   ASSERT_EQ(arrows.size(), 2);
   for (QToolButton* arrow : arrows) {
-    EXPECT_TRUE(name(arrow).startsWith(name(form.ui().groupPauseEdit)))
+    EXPECT_TRUE(name(arrow).startsWith(name(control<QLineEdit>(form, "groupPauseEdit"))))
         << name(arrow).toStdString();
   }
   EXPECT_NE(name(arrows[0]), name(arrows[1]));

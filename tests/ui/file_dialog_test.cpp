@@ -21,11 +21,13 @@
 #include <fstream>
 
 #include "tests/fakes/fakes.h"
+#include "tests/ui/find_control.h"
 #include "ui/main_window.h"
-#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
+
+using testing::control;
 
 namespace fs = std::filesystem;
 
@@ -64,7 +66,7 @@ class FileDialog : public ::testing::Test {
       shown = true;
       return false;
     });
-    form.ui().fileTextItem->trigger();
+    control<QAction>(form, "fileTextItem")->trigger();
     ASSERT_TRUE(shown);
   }
 };

@@ -21,18 +21,20 @@
 
 #include "base/error.h"
 #include "document/document_reader.h"
+#include "tests/ui/find_control.h"
 #include "tests/ui/qt_test_app.h"
-#include "ui_help_window.h"
 
 namespace kelvak {
 namespace {
+
+using testing::control;
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 const char kHelpName[] = "Справка.rtf";
 
-class HelpWindowTest : public testing::Test {
+class HelpWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testApplication();
@@ -63,7 +65,7 @@ class HelpWindowTest : public testing::Test {
   }
 
   static std::string shownText(const HelpWindow& form) {
-    return form.ui().documentView->toPlainText().toStdString();
+    return control<QTextEdit>(form, "documentView")->toPlainText().toStdString();
   }
 
   fs::path previousDir_;
@@ -77,26 +79,31 @@ TEST_F(HelpWindowTest, IsBuiltAsDesigned) {
   EXPECT_EQ(form.size(), QSize(420, 273));
   EXPECT_EQ(form.minimumSize(), QSize(420, 273));  // it can grow, never shrink below its design
   EXPECT_EQ(form.pos(), QPoint(201, 171));
-  EXPECT_EQ(form.ui().documentView->geometry(), QRect(8, 8, 401, 225));
-  EXPECT_TRUE(form.ui().documentView->isReadOnly());
-  EXPECT_NE(form.ui().documentView->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_NE(form.ui().documentView->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-  EXPECT_EQ(form.ui().okButton->geometry(), QRect(176, 240, 75, 25));
-  EXPECT_TRUE(form.ui().okButton->isDefault());
-  EXPECT_EQ(form.focusWidget(), form.ui().okButton);
-  EXPECT_TRUE(
-      form.ui().documentView->document()->isEmpty());  // nothing is loaded before loadDocument
+  EXPECT_EQ(control<QTextEdit>(form, "documentView")->geometry(), QRect(8, 8, 401, 225));
+  EXPECT_TRUE(control<QTextEdit>(form, "documentView")->isReadOnly());
+  EXPECT_NE(control<QTextEdit>(form, "documentView")->horizontalScrollBarPolicy(),
+            Qt::ScrollBarAlwaysOff);
+  EXPECT_NE(control<QTextEdit>(form, "documentView")->verticalScrollBarPolicy(),
+            Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(control<QPushButton>(form, "okButton")->geometry(), QRect(176, 240, 75, 25));
+  EXPECT_TRUE(control<QPushButton>(form, "okButton")->isDefault());
+  EXPECT_EQ(form.focusWidget(), control<QPushButton>(form, "okButton"));
+  EXPECT_TRUE(control<QTextEdit>(form, "documentView")
+                  ->document()
+                  ->isEmpty());  // nothing is loaded before loadDocument
 }
 
 // Enlarged, the viewer takes the new room with the designed margins, and OK stays centred below.
 TEST_F(HelpWindowTest, TheViewerGrowsWithTheWindow) {
   HelpWindow form;
-  const QRect view = form.ui().documentView->geometry(), ok = form.ui().okButton->geometry();
+  const QRect view = control<QTextEdit>(form, "documentView")->geometry(),
+              ok = control<QPushButton>(form, "okButton")->geometry();
   const int right = form.width() - view.right(), bottom = form.height() - ok.bottom();
   form.show();  // a hidden window is laid out when it shows
   for (const QSize size : {QSize(900, 700), QSize(421, 274), QSize(1600, 1100)}) {
     form.resize(size);
-    const QRect grown = form.ui().documentView->geometry(), moved = form.ui().okButton->geometry();
+    const QRect grown = control<QTextEdit>(form, "documentView")->geometry(),
+                moved = control<QPushButton>(form, "okButton")->geometry();
     EXPECT_EQ(grown.topLeft(), view.topLeft());
     EXPECT_EQ(size.width() - grown.right(), right);
     EXPECT_EQ(size.height() - moved.bottom(), bottom);
@@ -115,7 +122,7 @@ TEST_F(HelpWindowTest, UsesASansFontAndTheMenuColour) {
   EXPECT_TRUE(font.family() == "Liberation Sans" || font.family() == "DejaVu Sans")
       << font.family().toStdString();
   EXPECT_EQ(font.pixelSize(), 11);
-  EXPECT_EQ(form.ui().documentView->palette().color(QPalette::Base),
+  EXPECT_EQ(control<QTextEdit>(form, "documentView")->palette().color(QPalette::Base),
             QApplication::palette("QMenu").color(QPalette::Window));
 }
 
@@ -128,7 +135,7 @@ struct LoadCase {
 
 void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 
-class HelpWindowLoading : public HelpWindowTest, public testing::WithParamInterface<LoadCase> {};
+class HelpWindowLoading : public HelpWindowTest, public ::testing::WithParamInterface<LoadCase> {};
 
 TEST_P(HelpWindowLoading, ShowsTheDocumentOrRaisesItsError) {
   writeHelp(GetParam().bytes);
@@ -142,7 +149,7 @@ TEST_P(HelpWindowLoading, ShowsTheDocumentOrRaisesItsError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, HelpWindowLoading,
-    testing::Values(
+    ::testing::Values(
         LoadCase{
             "richText",
             R"({\rtf1\ansi\ansicpg1251 {\b \'cf\'f0\'e8\'e2\'e5\'f2}\par \'ec\'e8\'f0\line 2\par})",
@@ -158,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(HelpWindowTest, MissingDocumentRaisesCannotOpenWithItsName) {
   HelpWindow form;
   EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
-  EXPECT_TRUE(form.ui().documentView->document()->isEmpty());
+  EXPECT_TRUE(control<QTextEdit>(form, "documentView")->document()->isEmpty());
   form.showInFront();
   EXPECT_TRUE(form.isVisible());
 }
@@ -173,7 +180,7 @@ struct Unusable {
 
 void PrintTo(const Unusable& c, std::ostream* os) { *os << c.name; }
 
-class HelpWindowUnusable : public HelpWindowTest, public testing::WithParamInterface<Unusable> {};
+class HelpWindowUnusable : public HelpWindowTest, public ::testing::WithParamInterface<Unusable> {};
 
 TEST_P(HelpWindowUnusable, IsPassedOverAtOnce) {
   GetParam().make(kHelpName);
@@ -190,17 +197,17 @@ TEST_P(HelpWindowUnusable, IsPassedOverAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, HelpWindowUnusable,
-    testing::Values(Unusable{"folder", [](const fs::path& p) { fs::create_directory(p); }},
-                    Unusable{"fifo", [](const fs::path& p) { mkfifo(p.c_str(), 0644); }},
-                    Unusable{"endless",
-                             [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
-                    Unusable{"beyondTheBound",
-                             [](const fs::path& p) {
-                               std::ofstream(p) << "x";
-                               fs::resize_file(p, kMaxHelpDocumentBytes + 1);
-                             },
-                             "Файл справки Справка.rtf слишком велик: 131073 байт, а справка "
-                             "читается не больше 131072 байт"}),
+    ::testing::Values(Unusable{"folder", [](const fs::path& p) { fs::create_directory(p); }},
+                      Unusable{"fifo", [](const fs::path& p) { mkfifo(p.c_str(), 0644); }},
+                      Unusable{"endless",
+                               [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
+                      Unusable{"beyondTheBound",
+                               [](const fs::path& p) {
+                                 std::ofstream(p) << "x";
+                                 fs::resize_file(p, kMaxHelpDocumentBytes + 1);
+                               },
+                               "Файл справки Справка.rtf слишком велик: 131073 байт, а справка "
+                               "читается не больше 131072 байт"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Where copies of the document lie when the program is started from another folder: in that
@@ -213,7 +220,7 @@ struct PlacesCase {
 
 void PrintTo(const PlacesCase& c, std::ostream* os) { *os << c.name; }
 
-class HelpWindowPlaces : public HelpWindowTest, public testing::WithParamInterface<PlacesCase> {};
+class HelpWindowPlaces : public HelpWindowTest, public ::testing::WithParamInterface<PlacesCase> {};
 
 TEST_P(HelpWindowPlaces, TheCurrentFolderComesFirstThenTheProgramsData) {
   const PlacesCase& c = GetParam();
@@ -232,15 +239,15 @@ TEST_P(HelpWindowPlaces, TheCurrentFolderComesFirstThenTheProgramsData) {
     EXPECT_EQ(shownText(form), c.shown);
   } else {
     EXPECT_EQ(load(form), "Cannot open file Справка.rtf");
-    EXPECT_TRUE(form.ui().documentView->document()->isEmpty());
+    EXPECT_TRUE(control<QTextEdit>(form, "documentView")->document()->isEmpty());
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, HelpWindowPlaces,
-                         testing::Values(PlacesCase{"everywhere", true, true, true, "current"},
-                                         PlacesCase{"installed", false, true, true, "installed"},
-                                         PlacesCase{"buildTree", false, false, true, "beside"},
-                                         PlacesCase{"nowhere", false, false, false, ""}),
+                         ::testing::Values(PlacesCase{"everywhere", true, true, true, "current"},
+                                           PlacesCase{"installed", false, true, true, "installed"},
+                                           PlacesCase{"buildTree", false, false, true, "beside"},
+                                           PlacesCase{"nowhere", false, false, false, ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HelpWindowTest, LoadingReplacesTheContent) {
@@ -260,12 +267,13 @@ TEST_F(HelpWindowTest, RichTextFormattingReachesTheViewer) {
             R"({\b\cf1\fs32 \'c7\'e0\'e3}\par \i x\par})");
   HelpWindow form;
   ASSERT_EQ(load(form), "");
-  QTextCursor cursor(form.ui().documentView->document());
+  QTextCursor cursor(control<QTextEdit>(form, "documentView")->document());
   cursor.setPosition(1);
   EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
   EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(200, 0, 0));
   EXPECT_DOUBLE_EQ(cursor.charFormat().fontPointSize(), 16.0);
-  cursor.setPosition(form.ui().documentView->document()->lastBlock().position() + 1);
+  cursor.setPosition(control<QTextEdit>(form, "documentView")->document()->lastBlock().position() +
+                     1);
   EXPECT_TRUE(cursor.charFormat().fontItalic());
   EXPECT_NE(cursor.charFormat().fontWeight(), QFont::Bold);
 }
@@ -277,7 +285,8 @@ TEST_F(HelpWindowTest, ShippedDocumentLoadsWhereTheProgramRuns) {
   const std::string text = shownText(form);
   EXPECT_NE(text.find("Синтезатор сигналов азбуки Морзе"), std::string::npos);
   EXPECT_NE(text.find("Таблица знаков"), std::string::npos);
-  EXPECT_EQ(form.ui().documentView->textCursor().position(), 0);  // opens at the top
+  EXPECT_EQ(control<QTextEdit>(form, "documentView")->textCursor().position(),
+            0);  // opens at the top
 }
 
 TEST_F(HelpWindowTest, KeepsTheScrollPositionWhenHiddenAndShownAgain) {
@@ -286,13 +295,13 @@ TEST_F(HelpWindowTest, KeepsTheScrollPositionWhenHiddenAndShownAgain) {
   ASSERT_EQ(load(form), "");
   form.showInFront();
   QCoreApplication::processEvents();
-  QScrollBar* bar = form.ui().documentView->verticalScrollBar();
+  QScrollBar* bar = control<QTextEdit>(form, "documentView")->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 100);  // the guide is much longer than the window
   bar->setValue(bar->maximum() / 2);
   const int place = bar->value();
   ASSERT_GT(place, 0);
 
-  form.ui().okButton->click();
+  control<QPushButton>(form, "okButton")->click();
   QCoreApplication::processEvents();
   form.showInFront();
   QCoreApplication::processEvents();
@@ -311,7 +320,7 @@ TEST_F(HelpWindowTest, OpensWhereDesignedThenWhereTheUserLeftIt) {
   QCoreApplication::processEvents();
   EXPECT_EQ(form.pos(), QPoint(201, 171));
   form.move(300, 250);
-  form.ui().okButton->click();
+  control<QPushButton>(form, "okButton")->click();
   form.showInFront();
   QCoreApplication::processEvents();
   EXPECT_EQ(form.pos(), QPoint(300, 250));

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <set>
 
+#include "tests/ui/find_control.h"
 #include "tests/ui/training_fixture.h"
 #include "training/course_progress.h"
 #include "training/history.h"
@@ -29,10 +30,11 @@
 #include "ui/settings_keeper.h"
 #include "ui/statistics_window.h"
 #include "ui/training_menu.h"
-#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
+
+using testing::control;
 
 namespace fs = std::filesystem;
 
@@ -73,10 +75,10 @@ TEST_F(LearningWindowsTest, TheCourseSendsItsLessonAndMovesOnAfterAGoodCheck) {
 
   EXPECT_EQ(charsOf(playToEnd("20")), (std::set<char>{'5', '0', '1'}));
   // Another text kind is another set: its own lesson, in the status bar at once.
-  form->ui().lettersButton->setChecked(true);
+  control<QRadioButton>(*form, "lettersButton")->setChecked(true);
   EXPECT_TRUE(learningStatus()->toolTip().contains(QString::fromUtf8("к м")));
   EXPECT_EQ(dialog.setBox->currentIndex(), 1);
-  form->ui().digitsButton->setChecked(true);
+  control<QRadioButton>(*form, "digitsButton")->setChecked(true);
   dialog.onBox->setChecked(false);
   EXPECT_FALSE(learningStatus()->isVisibleTo(form.get()));
   EXPECT_EQ(charsOf(playToEnd("40")).size(), 10u);
@@ -90,27 +92,28 @@ TEST_F(LearningWindowsTest, TheCourseSendsTheChosenSetAfterARestart) {
   dialog.onBox->setChecked(true);
   dialog.setBox->setCurrentIndex(1);  // letters
   const QString lettersStatus = learningStatus()->text();
-  EXPECT_TRUE(lettersStatus.contains(form->ui().lettersButton->text()));
+  EXPECT_TRUE(lettersStatus.contains(control<QRadioButton>(*form, "lettersButton")->text()));
 
   training.reset();
   form = std::make_unique<MainWindow>(device, gate, &timer);
   training = std::make_unique<TrainingMenu>(*form, gate, (dir / "history.jsonl").string());
-  EXPECT_TRUE(form->ui().lettersButton->isChecked());
+  EXPECT_TRUE(control<QRadioButton>(*form, "lettersButton")->isChecked());
   EXPECT_EQ(learningStatus()->text(), lettersStatus);
   // The progress bar, which lies over the status bar's right part, leaves the lesson uncovered.
   form->show();
   QTest::qWait(20);
   const QRect label(learningStatus()->mapTo(form.get(), QPoint(0, 0)), learningStatus()->size());
-  const QRect bar(form->ui().progressBar->mapTo(form.get(), QPoint(0, 0)),
-                  form->ui().progressBar->size());
+  const QRect bar(control<QProgressBar>(*form, "progressBar")->mapTo(form.get(), QPoint(0, 0)),
+                  control<QProgressBar>(*form, "progressBar")->size());
   EXPECT_LT(bar.right(), label.left() + learningStatus()->contentsRect().left());
   EXPECT_GE(label.width(), learningStatus()->sizeHint().width());
   const QString pane = QString::fromStdString(playToEnd("20")).remove(' ');
   EXPECT_EQ(pane.size(), 100);
   for (const QChar c : pane) EXPECT_TRUE(c == QChar(u'к') || c == QChar(u'м')) << int{c.unicode()};
   // Another text kind while the course is on is the course's set from then on.
-  form->ui().digitsButton->setChecked(true);
-  EXPECT_TRUE(learningStatus()->text().contains(form->ui().digitsButton->text()));
+  control<QRadioButton>(*form, "digitsButton")->setChecked(true);
+  EXPECT_TRUE(
+      learningStatus()->text().contains(control<QRadioButton>(*form, "digitsButton")->text()));
   EXPECT_EQ(CourseFile((dir / "course.json").string()).load().progress.set, CourseSet::Digits);
 }
 
@@ -168,15 +171,15 @@ TEST_F(LearningWindowsTest, SettingsAreKeptAcrossRunsAndDamageIsSaidOnce) {
   };
   auto keeper = start();
   EXPECT_EQ(keeper->current(), keeper->defaults());  // nothing kept: the start-up as always
-  EXPECT_EQ(form->ui().speedSlider->value(), 12);
+  EXPECT_EQ(control<QSlider>(*form, "speedSlider")->value(), 12);
 
-  form->ui().lettersButton->setChecked(true);
-  form->ui().speedSlider->setValue(17);
-  form->ui().toneSlider->setValue(700);
-  form->ui().noiseSlider->setValue(100);
-  form->ui().groupCountEdit->setText("12");
-  form->ui().charPauseArrows->setPosition(3);
-  form->ui().specialSignsBox->setChecked(true);
+  control<QRadioButton>(*form, "lettersButton")->setChecked(true);
+  control<QSlider>(*form, "speedSlider")->setValue(17);
+  control<QSlider>(*form, "toneSlider")->setValue(700);
+  control<QSlider>(*form, "noiseSlider")->setValue(100);
+  control<QLineEdit>(*form, "groupCountEdit")->setText("12");
+  control<UpDown>(*form, "charPauseArrows")->setPosition(3);
+  control<QCheckBox>(*form, "specialSignsBox")->setChecked(true);
   training->hideText->setChecked(true);
   training->weakCharacters->setChecked(true);
   help.resize(800, 600);
@@ -186,15 +189,15 @@ TEST_F(LearningWindowsTest, SettingsAreKeptAcrossRunsAndDamageIsSaidOnce) {
   help.resize(help.minimumSize());
   keeper = start();
   EXPECT_EQ(keeper->current(), left);
-  EXPECT_TRUE(form->ui().lettersButton->isChecked());
-  EXPECT_EQ(form->ui().speedSlider->value(), 17);
-  EXPECT_EQ(form->ui().groupCountEdit->text(), "12");
+  EXPECT_TRUE(control<QRadioButton>(*form, "lettersButton")->isChecked());
+  EXPECT_EQ(control<QSlider>(*form, "speedSlider")->value(), 17);
+  EXPECT_EQ(control<QLineEdit>(*form, "groupCountEdit")->text(), "12");
   EXPECT_TRUE(training->weakCharacters->isChecked());
   EXPECT_EQ(help.size(), QSize(800, 600));
 
   keeper->defaultsItem->trigger();
   EXPECT_EQ(keeper->current(), keeper->defaults());
-  EXPECT_TRUE(form->ui().digitsButton->isChecked());
+  EXPECT_TRUE(control<QRadioButton>(*form, "digitsButton")->isChecked());
   EXPECT_FALSE(training->hideText->isChecked());
   EXPECT_EQ(help.size(), help.minimumSize());
 }
@@ -242,7 +245,7 @@ TEST_F(LearningWindowsTest, ACourseFileThatFailsIsSaidAndTheProgramGoesOn) {
 // answers, moves the window's speed, replays a wrong character before the next comes, and records
 // the session with the window's text kind.
 TEST_F(LearningWindowsTest, TheDrillSoundsThroughTheWindowAndTakesItsKeys) {
-  form->ui().lettersButton->setChecked(true);  // letters
+  control<QRadioButton>(*form, "lettersButton")->setChecked(true);  // letters
   training->drill->trigger();
   DrillWindow& drill = training->drillWindow();
   QTest::mouseClick(drill.startButton, Qt::LeftButton);
@@ -251,7 +254,7 @@ TEST_F(LearningWindowsTest, TheDrillSoundsThroughTheWindowAndTakesItsKeys) {
   ASSERT_EQ(device.writes.size(), 1u);
 
   QTest::keyClick(&drill, '1');  // no letter: wrong, and it sounds again at the lower speed
-  EXPECT_EQ(form->ui().speedSlider->value(), 12 - kSlowDownStep);
+  EXPECT_EQ(control<QSlider>(*form, "speedSlider")->value(), 12 - kSlowDownStep);
   ASSERT_EQ(device.writes.size(), 2u);
   EXPECT_EQ(device.writes[1].block,
             form->engine().buffers().blocks[drill.drill()->answers().back().symbol]);

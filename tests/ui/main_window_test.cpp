@@ -23,13 +23,15 @@
 #include "playback/settings.h"
 #include "synth/symbol_table.h"
 #include "tests/fakes/fakes.h"
+#include "tests/ui/find_control.h"
 #include "tests/ui/qt_print.h"
 #include "ui/about_box.h"
 #include "ui/help_window.h"
-#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
+
+using testing::control;
 
 using testing::FakeDevice;
 using testing::FakeTimer;
@@ -90,7 +92,9 @@ class MainWindowTest : public ::testing::Test {
     while (n < 100000 && tick()) ++n;
     return n;
   }
-  std::string pane() const { return form->ui().textPane->toPlainText().toStdString(); }
+  std::string pane() const {
+    return control<QPlainTextEdit>(*form, "textPane")->toPlainText().toStdString();
+  }
   const SymbolBlock& block(int index) const { return form->engine().buffers().blocks[index]; }
   std::string writeFile(const std::string& bytes) {
     const auto path = std::filesystem::temp_directory_path() /
@@ -116,19 +120,19 @@ class MainWindowTest : public ::testing::Test {
   std::vector<bool> dialogNative;
 
   void expectIdle() {
-    EXPECT_TRUE(form->ui().PlayButton->isEnabled());
-    EXPECT_FALSE(form->ui().StopButton->isEnabled());
-    EXPECT_FALSE(form->ui().PauseButton->isEnabled());
-    EXPECT_TRUE(form->ui().groupCountEdit->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(*form, "PlayButton")->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(*form, "StopButton")->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(*form, "PauseButton")->isEnabled());
+    EXPECT_TRUE(control<QLineEdit>(*form, "groupCountEdit")->isEnabled());
     EXPECT_FALSE(timer.enabled());
     EXPECT_FALSE(device.isOpen());
   }
   void expectRunning() {
-    EXPECT_FALSE(form->ui().PlayButton->isEnabled());
-    EXPECT_TRUE(form->ui().StopButton->isEnabled());
-    EXPECT_TRUE(form->ui().PauseButton->isEnabled());
-    EXPECT_FALSE(form->ui().groupCountEdit->isEnabled());
-    EXPECT_TRUE(form->ui().groupCountArrows->isEnabled());  // the arrows stay usable
+    EXPECT_FALSE(control<QPushButton>(*form, "PlayButton")->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(*form, "StopButton")->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(*form, "PauseButton")->isEnabled());
+    EXPECT_FALSE(control<QLineEdit>(*form, "groupCountEdit")->isEnabled());
+    EXPECT_TRUE(control<UpDown>(*form, "groupCountArrows")->isEnabled());  // the arrows stay usable
     EXPECT_TRUE(timer.enabled());
     EXPECT_TRUE(device.isOpen());
   }
@@ -136,13 +140,13 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, StartsIdleWithTheDefaultSettings) {
   EXPECT_EQ(form->windowTitle(), "Kelvak");
-  EXPECT_EQ(form->ui().speedValue->text(), "12");
-  EXPECT_EQ(form->ui().signalValue->text(), "100");
-  EXPECT_EQ(form->ui().noiseValue->text(), "0");
-  EXPECT_EQ(form->ui().toneValue->text(), "500");
-  EXPECT_EQ(form->ui().groupCountEdit->text(), "30");
-  EXPECT_EQ(form->ui().charPauseEdit->text(), "1");
-  EXPECT_EQ(form->ui().groupPauseEdit->text(), "2");
+  EXPECT_EQ(control<QLabel>(*form, "speedValue")->text(), "12");
+  EXPECT_EQ(control<QLabel>(*form, "signalValue")->text(), "100");
+  EXPECT_EQ(control<QLabel>(*form, "noiseValue")->text(), "0");
+  EXPECT_EQ(control<QLabel>(*form, "toneValue")->text(), "500");
+  EXPECT_EQ(control<QLineEdit>(*form, "groupCountEdit")->text(), "30");
+  EXPECT_EQ(control<QLineEdit>(*form, "charPauseEdit")->text(), "1");
+  EXPECT_EQ(control<QLineEdit>(*form, "groupPauseEdit")->text(), "2");
   EXPECT_EQ(form->speed(), 12);
   EXPECT_EQ(form->signalPosition(), 0);
   EXPECT_EQ(form->noisePosition(), 127);
@@ -150,20 +154,20 @@ TEST_F(MainWindowTest, StartsIdleWithTheDefaultSettings) {
   EXPECT_EQ(form->textKind(), 0);
   EXPECT_FALSE(form->longZero());
   EXPECT_FALSE(form->specialSigns());
-  EXPECT_TRUE(form->ui().randomTextItem->isChecked());
-  EXPECT_FALSE(form->ui().fileTextItem->isChecked());
+  EXPECT_TRUE(control<QAction>(*form, "randomTextItem")->isChecked());
+  EXPECT_FALSE(control<QAction>(*form, "fileTextItem")->isChecked());
   EXPECT_TRUE(form->randomSource());
-  EXPECT_TRUE(form->ui().textKindBox->isEnabled());
-  EXPECT_EQ(form->ui().groupCountArrows->min(), 0);
-  EXPECT_EQ(form->ui().groupCountArrows->max(), 999);
-  EXPECT_EQ(form->ui().charPauseArrows->min(), 1);
-  EXPECT_EQ(form->ui().charPauseArrows->max(), 5);
-  EXPECT_EQ(form->ui().groupPauseArrows->max(), 5);
-  EXPECT_EQ(form->ui().groupCountEdit->maxLength(), 3);
-  EXPECT_TRUE(form->ui().textPane->toPlainText().isEmpty());
-  EXPECT_EQ(form->ui().progressBar->value(), 0);
-  EXPECT_EQ(form->ui().progressBar->maximum(), 46);
-  EXPECT_FALSE(form->ui().PauseButton->isChecked());
+  EXPECT_TRUE(control<QGroupBox>(*form, "textKindBox")->isEnabled());
+  EXPECT_EQ(control<UpDown>(*form, "groupCountArrows")->min(), 0);
+  EXPECT_EQ(control<UpDown>(*form, "groupCountArrows")->max(), 999);
+  EXPECT_EQ(control<UpDown>(*form, "charPauseArrows")->min(), 1);
+  EXPECT_EQ(control<UpDown>(*form, "charPauseArrows")->max(), 5);
+  EXPECT_EQ(control<UpDown>(*form, "groupPauseArrows")->max(), 5);
+  EXPECT_EQ(control<QLineEdit>(*form, "groupCountEdit")->maxLength(), 3);
+  EXPECT_TRUE(control<QPlainTextEdit>(*form, "textPane")->toPlainText().isEmpty());
+  EXPECT_EQ(control<QProgressBar>(*form, "progressBar")->value(), 0);
+  EXPECT_EQ(control<QProgressBar>(*form, "progressBar")->maximum(), 46);
+  EXPECT_FALSE(control<QPushButton>(*form, "PauseButton")->isChecked());
   EXPECT_FALSE(form->engine().buffersStale());
   expectIdle();
 }
@@ -180,15 +184,18 @@ TEST_F(MainWindowTest, OpensWithTheCommandLinesDefaultsAndSpansItsRanges) {
   };
   EXPECT_EQ(all(shown), all(exported));
 
-  auto& ui = form->ui();
   // The value a control shows at position `p`: its label, or the field beside the arrows.
-  const auto atSlider = [](QSlider* slider, QLabel* label) {
+  const auto atSlider = [this](const char* sliderName, const char* labelName) {
+    QSlider* slider = control<QSlider>(*form, sliderName);
+    QLabel* label = control<QLabel>(*form, labelName);
     return std::function<int(bool)>([slider, label](bool top) {
       slider->setValue(top ? slider->maximum() : slider->minimum());
       return label->text().toInt();
     });
   };
-  const auto atArrows = [](UpDown* arrows, QLineEdit* field) {
+  const auto atArrows = [this](const char* arrowsName, const char* fieldName) {
+    UpDown* arrows = control<UpDown>(*form, arrowsName);
+    QLineEdit* field = control<QLineEdit>(*form, fieldName);
     return std::function<int(bool)>([arrows, field](bool top) {
       arrows->setPosition(top ? arrows->max() : arrows->min());
       return field->text().toInt();
@@ -200,13 +207,13 @@ TEST_F(MainWindowTest, OpensWithTheCommandLinesDefaultsAndSpansItsRanges) {
     int lowestTaken;  // the command line's lowest value, when above the control's
   };
   const Control controls[] = {
-      {"--speed", atSlider(ui.speedSlider, ui.speedValue), 1},  // speed 0 forms no sound
-      {"--tone", atSlider(ui.toneSlider, ui.toneValue), 0},
-      {"--signal", atSlider(ui.signalSlider, ui.signalValue), 0},
-      {"--noise", atSlider(ui.noiseSlider, ui.noiseValue), 0},
-      {"--groups", atArrows(ui.groupCountArrows, ui.groupCountEdit), 0},
-      {"--char-pause", atArrows(ui.charPauseArrows, ui.charPauseEdit), 0},
-      {"--group-pause", atArrows(ui.groupPauseArrows, ui.groupPauseEdit), 0},
+      {"--speed", atSlider("speedSlider", "speedValue"), 1},  // speed 0 forms no sound
+      {"--tone", atSlider("toneSlider", "toneValue"), 0},
+      {"--signal", atSlider("signalSlider", "signalValue"), 0},
+      {"--noise", atSlider("noiseSlider", "noiseValue"), 0},
+      {"--groups", atArrows("groupCountArrows", "groupCountEdit"), 0},
+      {"--char-pause", atArrows("charPauseArrows", "charPauseEdit"), 0},
+      {"--group-pause", atArrows("groupPauseArrows", "groupPauseEdit"), 0},
   };
   for (const Control& c : controls) {
     SCOPED_TRACE(c.option);
@@ -231,7 +238,7 @@ TEST_F(MainWindowTest, OpensWithTheCommandLinesDefaultsAndSpansItsRanges) {
 TEST_F(MainWindowTest, TheSpeedPromptShowsOnceTheWindowIsActive) {
   EXPECT_TRUE(form->statusText().isEmpty());
   showActive();
-  EXPECT_EQ(QApplication::focusWidget(), form->ui().speedSlider);
+  EXPECT_EQ(QApplication::focusWidget(), control<QSlider>(*form, "speedSlider"));
   EXPECT_EQ(form->statusText(), kSpeedPrompt);
 }
 
@@ -241,18 +248,19 @@ TEST_F(MainWindowTest, FocusPromptsFollowTheTabOrderAndMemoPassesTabOn) {
     QWidget* control;
     QString status;  // what the status bar reads once the control has the focus
   };
-  const std::vector<Stop> order = {{form->ui().signalSlider, kSignalPrompt},
-                                   {form->ui().noiseSlider, kNoisePrompt},
-                                   {form->ui().toneSlider, kFrequencyPrompt},
-                                   {form->ui().groupCountEdit, kGroupCountPrompt},
-                                   {form->ui().textPane, kGroupCountPrompt},
-                                   {form->ui().digitsButton, kGroupCountPrompt},
-                                   {form->ui().longZeroBox, kGroupCountPrompt},
-                                   {form->ui().specialSignsBox, kGroupCountPrompt},
-                                   {form->ui().charPauseEdit, kGroupCountPrompt},
-                                   {form->ui().groupPauseEdit, kGroupCountPrompt},
-                                   {form->ui().PlayButton, kGroupCountPrompt},
-                                   {form->ui().speedSlider, kSpeedPrompt}};
+  const std::vector<Stop> order = {
+      {control<QSlider>(*form, "signalSlider"), kSignalPrompt},
+      {control<QSlider>(*form, "noiseSlider"), kNoisePrompt},
+      {control<QSlider>(*form, "toneSlider"), kFrequencyPrompt},
+      {control<QLineEdit>(*form, "groupCountEdit"), kGroupCountPrompt},
+      {control<QPlainTextEdit>(*form, "textPane"), kGroupCountPrompt},
+      {control<QRadioButton>(*form, "digitsButton"), kGroupCountPrompt},
+      {control<QCheckBox>(*form, "longZeroBox"), kGroupCountPrompt},
+      {control<QCheckBox>(*form, "specialSignsBox"), kGroupCountPrompt},
+      {control<QLineEdit>(*form, "charPauseEdit"), kGroupCountPrompt},
+      {control<QLineEdit>(*form, "groupPauseEdit"), kGroupCountPrompt},
+      {control<QPushButton>(*form, "PlayButton"), kGroupCountPrompt},
+      {control<QSlider>(*form, "speedSlider"), kSpeedPrompt}};
   for (const Stop& stop : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), stop.control)
@@ -260,35 +268,35 @@ TEST_F(MainWindowTest, FocusPromptsFollowTheTabOrderAndMemoPassesTabOn) {
         << stop.control->objectName().toStdString();
     EXPECT_EQ(form->statusText(), stop.status) << stop.control->objectName().toStdString();
     // The pane is read-only: a Tab passes on and types nothing.
-    EXPECT_TRUE(form->ui().textPane->toPlainText().isEmpty());
+    EXPECT_TRUE(control<QPlainTextEdit>(*form, "textPane")->toPlainText().isEmpty());
   }
   // Stop is disabled while idle, and neither Pause nor the spin arrows ever take the focus.
-  for (QWidget* w : {static_cast<QWidget*>(form->ui().PauseButton),
-                     static_cast<QWidget*>(form->ui().groupCountArrows)}) {
+  for (QWidget* w : {static_cast<QWidget*>(control<QPushButton>(*form, "PauseButton")),
+                     static_cast<QWidget*>(control<UpDown>(*form, "groupCountArrows"))}) {
     EXPECT_EQ(w->focusPolicy(), Qt::NoFocus) << w->objectName().toStdString();
   }
 }
 
 TEST_F(MainWindowTest, StopIsInTheTabOrderAfterPlayDuringATransmission) {
   showActive();
-  click(form->ui().PlayButton);
-  form->ui().groupPauseEdit->setFocus(Qt::TabFocusReason);
-  QTest::keyClick(form->ui().groupPauseEdit, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), form->ui().StopButton);
+  click(control<QPushButton>(*form, "PlayButton"));
+  control<QLineEdit>(*form, "groupPauseEdit")->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(control<QLineEdit>(*form, "groupPauseEdit"), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), control<QPushButton>(*form, "StopButton"));
 }
 
 TEST_F(MainWindowTest, AButtonDisabledUnderTheFocusShowsNoPromptWhereTheFocusLands) {
   showActive();
-  click(form->ui().PlayButton);
-  click(form->ui().StopButton);  // Stop takes the focus, then disables itself
+  click(control<QPushButton>(*form, "PlayButton"));
+  click(control<QPushButton>(*form, "StopButton"));  // Stop takes the focus, then disables itself
   expectIdle();
-  EXPECT_NE(QApplication::focusWidget(), form->ui().StopButton);
+  EXPECT_NE(QApplication::focusWidget(), control<QPushButton>(*form, "StopButton"));
   EXPECT_EQ(form->statusText(), QString::fromUtf8(kEndedStatus));
 }
 
 TEST_F(MainWindowTest, TheWindowComingBackToTheFrontShowsNoNewPrompt) {
   showActive();
-  form->ui().noiseSlider->setFocus(Qt::MouseFocusReason);
+  control<QSlider>(*form, "noiseSlider")->setFocus(Qt::MouseFocusReason);
   EXPECT_EQ(form->statusText(), kNoisePrompt);
   form->setStatusText("Воспроизвожу");
   QWidget other;
@@ -297,7 +305,7 @@ TEST_F(MainWindowTest, TheWindowComingBackToTheFrontShowsNoNewPrompt) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  EXPECT_EQ(QApplication::focusWidget(), form->ui().noiseSlider);
+  EXPECT_EQ(QApplication::focusWidget(), control<QSlider>(*form, "noiseSlider"));
   EXPECT_EQ(form->statusText(), "Воспроизвожу");
 }
 
@@ -311,8 +319,9 @@ void PrintTo(const LevelCase& c, std::ostream* os) { *os << "position " << c.pos
 class LevelLabels : public MainWindowTest, public ::testing::WithParamInterface<LevelCase> {};
 
 TEST_P(LevelLabels, ShowTheTruncatedPercentOfFullLevel) {
-  for (auto [slider, label] : {std::pair{form->ui().signalSlider, form->ui().signalValue},
-                               std::pair{form->ui().noiseSlider, form->ui().noiseValue}}) {
+  for (auto [slider, label] :
+       {std::pair{control<QSlider>(*form, "signalSlider"), control<QLabel>(*form, "signalValue")},
+        std::pair{control<QSlider>(*form, "noiseSlider"), control<QLabel>(*form, "noiseValue")}}) {
     // Start from a position whose label differs, so the change is seen.
     slider->setValue(GetParam().position == 30 ? 31 : 30);
     ASSERT_NE(label->text(), GetParam().label);
@@ -331,9 +340,9 @@ INSTANTIATE_TEST_SUITE_P(Positions, LevelLabels,
 
 TEST_F(MainWindowTest, SlidersMovedWhileIdleOnlyWriteTheLabelAndMarkTheSoundStale) {
   showActive();
-  form->ui().toneSlider->setFocus(Qt::TabFocusReason);
-  QTest::keyClick(form->ui().toneSlider, Qt::Key_Right);
-  EXPECT_EQ(form->ui().toneValue->text(), "501");
+  control<QSlider>(*form, "toneSlider")->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(control<QSlider>(*form, "toneSlider"), Qt::Key_Right);
+  EXPECT_EQ(control<QLabel>(*form, "toneValue")->text(), "501");
   EXPECT_TRUE(form->engine().buffersStale());
   EXPECT_FALSE(form->engine().buffers().formed());
   EXPECT_EQ(form->statusText(), kFrequencyPrompt);  // no forming happened
@@ -341,7 +350,8 @@ TEST_F(MainWindowTest, SlidersMovedWhileIdleOnlyWriteTheLabelAndMarkTheSoundStal
 
 TEST_F(MainWindowTest, VerticalSlidersHaveTheirMinimumAtTheTop) {
   form->resize(form->size());
-  for (QSlider* s : {form->ui().signalSlider, form->ui().noiseSlider}) {
+  for (QSlider* s :
+       {control<QSlider>(*form, "signalSlider"), control<QSlider>(*form, "noiseSlider")}) {
     EXPECT_EQ(s->orientation(), Qt::Vertical);
     EXPECT_TRUE(s->invertedAppearance());
     // The Up key moves the knob up, towards position 0.
@@ -353,14 +363,14 @@ TEST_F(MainWindowTest, VerticalSlidersHaveTheirMinimumAtTheTop) {
 
 TEST_F(MainWindowTest, AWholeTransmissionDrivenByClicks) {
   showActive();
-  type(form->ui().groupCountEdit, "2");
-  click(form->ui().PlayButton);
+  type(control<QLineEdit>(*form, "groupCountEdit"), "2");
+  click(control<QPushButton>(*form, "PlayButton"));
   expectRunning();
   EXPECT_EQ(form->statusText(), kPlaying);
-  EXPECT_EQ(form->ui().progressBar->maximum(), 11);
+  EXPECT_EQ(control<QProgressBar>(*form, "progressBar")->maximum(), 11);
   EXPECT_EQ(tickToEnd(), 11);
   EXPECT_EQ(pane(), "80648 26167 ");
-  EXPECT_EQ(form->ui().progressBar->value(), 11);
+  EXPECT_EQ(control<QProgressBar>(*form, "progressBar")->value(), 11);
   EXPECT_EQ(form->statusText(), QString::fromUtf8(kEndedStatus));
   EXPECT_EQ(device.opens, 1);
   EXPECT_EQ(device.closes, 1);
@@ -372,18 +382,18 @@ TEST_F(MainWindowTest, AWholeTransmissionDrivenByClicks) {
 
 TEST_F(MainWindowTest, TheTextKindAndOptionsAreReadFromTheControls) {
   showActive();
-  type(form->ui().groupCountEdit, "1");
-  click(form->ui().lettersButton);  // letters
+  type(control<QLineEdit>(*form, "groupCountEdit"), "1");
+  click(control<QRadioButton>(*form, "lettersButton"));  // letters
   EXPECT_EQ(form->textKind(), 1);
-  click(form->ui().PlayButton);
+  click(control<QPushButton>(*form, "PlayButton"));
   tickToEnd();
   EXPECT_EQ(pane(), "сожфб ");
   // The mixture with the special signs: a zero drawn is always the long zero.
-  click(form->ui().mixedButton);
-  click(form->ui().specialSignsBox);
+  click(control<QRadioButton>(*form, "mixedButton"));
+  click(control<QCheckBox>(*form, "specialSignsBox"));
   EXPECT_EQ(form->textKind(), 2);
   EXPECT_TRUE(form->specialSigns());
-  click(form->ui().longZeroBox);
+  click(control<QCheckBox>(*form, "longZeroBox"));
   EXPECT_TRUE(form->longZero());
 }
 
@@ -391,35 +401,35 @@ TEST_F(MainWindowTest, AccessKeysPressTheButtons) {
   showActive();
   // A button pressed by its access key shows itself down for a moment before it acts.
   QTest::keyClick(form.get(), Qt::Key_P, Qt::AltModifier);
-  QTRY_VERIFY_WITH_TIMEOUT(!form->ui().PlayButton->isEnabled(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(!control<QPushButton>(*form, "PlayButton")->isEnabled(), 10000);
   expectRunning();
   QTest::keyClick(form.get(), Qt::Key_U, Qt::AltModifier);
-  QTRY_VERIFY_WITH_TIMEOUT(form->ui().PauseButton->isChecked(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(control<QPushButton>(*form, "PauseButton")->isChecked(), 10000);
   EXPECT_FALSE(timer.enabled());
   QTest::keyClick(form.get(), Qt::Key_U, Qt::AltModifier);
-  QTRY_VERIFY_WITH_TIMEOUT(!form->ui().PauseButton->isChecked(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(!control<QPushButton>(*form, "PauseButton")->isChecked(), 10000);
   EXPECT_TRUE(timer.enabled());
   QTest::keyClick(form.get(), Qt::Key_S, Qt::AltModifier);
-  QTRY_VERIFY_WITH_TIMEOUT(form->ui().PlayButton->isEnabled(), 10000);
+  QTRY_VERIFY_WITH_TIMEOUT(control<QPushButton>(*form, "PlayButton")->isEnabled(), 10000);
   expectIdle();
 }
 
 TEST_F(MainWindowTest, PauseHoldsTheTimerAndIsDrawnDownWhilePaused) {
   showActive();
-  click(form->ui().PlayButton);
+  click(control<QPushButton>(*form, "PlayButton"));
   tick();
-  click(form->ui().PauseButton);
-  EXPECT_TRUE(form->ui().PauseButton->isChecked());
+  click(control<QPushButton>(*form, "PauseButton"));
+  EXPECT_TRUE(control<QPushButton>(*form, "PauseButton")->isChecked());
   EXPECT_FALSE(timer.enabled());
   EXPECT_FALSE(tick());
-  click(form->ui().PauseButton);
-  EXPECT_FALSE(form->ui().PauseButton->isChecked());
+  click(control<QPushButton>(*form, "PauseButton"));
+  EXPECT_FALSE(control<QPushButton>(*form, "PauseButton")->isChecked());
   EXPECT_TRUE(timer.enabled());
   // Stopped while paused, the button stays down but disabled.
-  click(form->ui().PauseButton);
-  click(form->ui().StopButton);
+  click(control<QPushButton>(*form, "PauseButton"));
+  click(control<QPushButton>(*form, "StopButton"));
   expectIdle();
-  EXPECT_TRUE(form->ui().PauseButton->isChecked());
+  EXPECT_TRUE(control<QPushButton>(*form, "PauseButton")->isChecked());
   EXPECT_EQ(pane(), "");
 }
 
@@ -427,7 +437,7 @@ TEST_F(MainWindowTest, PauseHoldsTheTimerAndIsDrawnDownWhilePaused) {
 // countdown to the next symbol.
 struct SoundCase {
   const char* name;
-  QSlider* Ui::MainWindow::*slider;
+  const char* slider;  // the slider's name
   int value;
   bool restartsCountdown;
   // True when the new blocks show the new setting; `before` is the dot's block before the change.
@@ -441,33 +451,33 @@ class SoundChange : public MainWindowTest, public ::testing::WithParamInterface<
 TEST_P(SoundChange, DuringPlaybackFormsTheSoundAgainAtOnce) {
   const SoundCase& c = GetParam();
   showActive();
-  click(form->ui().PlayButton);
+  click(control<QPushButton>(*form, "PlayButton"));
   ASSERT_TRUE(tick());
   ASSERT_TRUE(tick());
   const SymbolBlock dotBefore = block(15);
   const std::int64_t dueBefore = timer.due;
   timer.now = timer.due - 100;  // the change comes 100 ms before the next symbol
-  (form->ui().*c.slider)->setValue(c.value);
+  control<QSlider>(*form, c.slider)->setValue(c.value);
   EXPECT_NE(block(15), dotBefore) << "not formed again";
   EXPECT_TRUE(c.heard(*form, *dotBefore));
   EXPECT_TRUE(form->engine().buffersStale());
   EXPECT_TRUE(timer.enabled());
   EXPECT_EQ(timer.due, c.restartsCountdown ? timer.now + timer.ms : dueBefore);
   EXPECT_EQ(form->statusText(), kPlaying);
-  EXPECT_EQ(form->ui().progressBar->value(), 2);
+  EXPECT_EQ(control<QProgressBar>(*form, "progressBar")->value(), 2);
 }
 
 TEST_P(SoundChange, WhilePausedOnlyMarksTheSoundStaleUntilThePauseEnds) {
   const SoundCase& c = GetParam();
   showActive();
-  click(form->ui().PlayButton);
+  click(control<QPushButton>(*form, "PlayButton"));
   tick();
-  click(form->ui().PauseButton);
+  click(control<QPushButton>(*form, "PauseButton"));
   const SymbolBlock dotBefore = block(15);
-  (form->ui().*c.slider)->setValue(c.value);
+  control<QSlider>(*form, c.slider)->setValue(c.value);
   EXPECT_EQ(block(15), dotBefore);
   EXPECT_TRUE(form->engine().buffersStale());
-  click(form->ui().PauseButton);
+  click(control<QPushButton>(*form, "PauseButton"));
   EXPECT_NE(block(15), dotBefore);
   EXPECT_TRUE(c.heard(*form, *dotBefore));
   EXPECT_FALSE(form->engine().buffersStale());
@@ -493,30 +503,30 @@ bool otherTone(const MainWindow& f, const std::vector<std::uint8_t>& before) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sliders, SoundChange,
-    ::testing::Values(SoundCase{"Speed", &Ui::MainWindow::speedSlider, 20, true, fasterUnit},
-                      SoundCase{"Signal", &Ui::MainWindow::signalSlider, 127, true, allTonesAt127},
-                      SoundCase{"Noise", &Ui::MainWindow::noiseSlider, 0, true, silenceIsNoisy},
-                      SoundCase{"Frequency", &Ui::MainWindow::toneSlider, 1000, false, otherTone}),
+    ::testing::Values(SoundCase{"Speed", "speedSlider", 20, true, fasterUnit},
+                      SoundCase{"Signal", "signalSlider", 127, true, allTonesAt127},
+                      SoundCase{"Noise", "noiseSlider", 0, true, silenceIsNoisy},
+                      SoundCase{"Frequency", "toneSlider", 1000, false, otherTone}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, TheEndOfAKeyPressOrClickNotifiesEvenWithoutAMove) {
   showActive();
-  click(form->ui().PlayButton);
+  click(control<QPushButton>(*form, "PlayButton"));
   tick();
   // The signal slider stands at its top already: Home moves nothing, its release still counts.
   SymbolBlock before = block(15);
-  QTest::keyClick(form->ui().signalSlider, Qt::Key_Home);
-  EXPECT_EQ(form->ui().signalSlider->value(), 0);
+  QTest::keyClick(control<QSlider>(*form, "signalSlider"), Qt::Key_Home);
+  EXPECT_EQ(control<QSlider>(*form, "signalSlider")->value(), 0);
   EXPECT_NE(block(15), before);
   // So does letting go of the mouse on the slider.
   before = block(15);
-  const QPoint knob = form->ui().signalSlider->rect().center();
-  QTest::mousePress(form->ui().signalSlider, Qt::LeftButton, {}, knob);
-  QTest::mouseRelease(form->ui().signalSlider, Qt::LeftButton, {}, knob);
+  const QPoint knob = control<QSlider>(*form, "signalSlider")->rect().center();
+  QTest::mousePress(control<QSlider>(*form, "signalSlider"), Qt::LeftButton, {}, knob);
+  QTest::mouseRelease(control<QSlider>(*form, "signalSlider"), Qt::LeftButton, {}, knob);
   EXPECT_NE(block(15), before);
   // Other keys (Tab leaving the slider) do not.
   before = block(15);
-  QTest::keyRelease(form->ui().signalSlider, Qt::Key_Tab);
+  QTest::keyRelease(control<QSlider>(*form, "signalSlider"), Qt::Key_Tab);
   EXPECT_EQ(block(15), before);
 }
 
@@ -525,40 +535,40 @@ TEST_F(MainWindowTest, TheEndOfAKeyPressOrClickNotifiesEvenWithoutAMove) {
 TEST_F(MainWindowTest, TextSourceMenuItemsAreBoundThroughOurOwnDialog) {
   const std::string path = writeFile("12345 67890");
   nextFileChoice(path);
-  form->ui().fileTextItem->trigger();
+  control<QAction>(*form, "fileTextItem")->trigger();
   ASSERT_EQ(dialogTitles.size(), 1u);
   ASSERT_EQ(dialogFilters[0].size(), 1);
   EXPECT_FALSE(dialogNative[0]);
-  EXPECT_TRUE(form->ui().fileTextItem->isChecked());
-  EXPECT_FALSE(form->ui().randomTextItem->isChecked());
-  EXPECT_EQ(form->ui().groupCountEdit->text(), "2");
-  EXPECT_EQ(form->ui().groupCountArrows->max(), 2);
-  EXPECT_FALSE(form->ui().textKindBox->isEnabled());
+  EXPECT_TRUE(control<QAction>(*form, "fileTextItem")->isChecked());
+  EXPECT_FALSE(control<QAction>(*form, "randomTextItem")->isChecked());
+  EXPECT_EQ(control<QLineEdit>(*form, "groupCountEdit")->text(), "2");
+  EXPECT_EQ(control<UpDown>(*form, "groupCountArrows")->max(), 2);
+  EXPECT_FALSE(control<QGroupBox>(*form, "textKindBox")->isEnabled());
   // Cancelled while ticked: the click does not move the tick by itself.
   nextFileChoice("");
-  form->ui().fileTextItem->trigger();
-  EXPECT_TRUE(form->ui().fileTextItem->isChecked());
-  form->ui().randomTextItem->trigger();
-  form->ui().randomTextItem->trigger();
-  EXPECT_TRUE(form->ui().randomTextItem->isChecked());
-  EXPECT_FALSE(form->ui().fileTextItem->isChecked());
-  EXPECT_TRUE(form->ui().textKindBox->isEnabled());
+  control<QAction>(*form, "fileTextItem")->trigger();
+  EXPECT_TRUE(control<QAction>(*form, "fileTextItem")->isChecked());
+  control<QAction>(*form, "randomTextItem")->trigger();
+  control<QAction>(*form, "randomTextItem")->trigger();
+  EXPECT_TRUE(control<QAction>(*form, "randomTextItem")->isChecked());
+  EXPECT_FALSE(control<QAction>(*form, "fileTextItem")->isChecked());
+  EXPECT_TRUE(control<QGroupBox>(*form, "textKindBox")->isEnabled());
 }
 
 TEST_F(MainWindowTest, AnErrorIsReportedUnderTheProgramsTitle) {
   showActive();
-  type(form->ui().groupCountEdit, "abc");
-  click(form->ui().PlayButton);
+  type(control<QLineEdit>(*form, "groupCountEdit"), "abc");
+  click(control<QPushButton>(*form, "PlayButton"));
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].title, "Kelvak");
   EXPECT_EQ(reports[0].icon, QMessageBox::Critical);
-  click(form->ui().StopButton);
+  click(control<QPushButton>(*form, "StopButton"));
   expectIdle();
 }
 
 TEST_F(MainWindowTest, ADeviceThatCannotBeOpenedIsReportedByTheWindowsOwnBox) {
   device.openSucceeds = false;
-  click(form->ui().PlayButton);
+  click(control<QPushButton>(*form, "PlayButton"));
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
   EXPECT_EQ(boxes[0].owner, form.get());
@@ -570,21 +580,22 @@ TEST_F(MainWindowTest, TheProgressBarKeepsItsPositionWithinANarrowerRange) {
   form->setProgressPosition(40);
   form->setProgressMax(10);
   EXPECT_EQ(form->progressPosition(), 10);
-  EXPECT_EQ(form->ui().progressBar->value(), 10);
-  EXPECT_EQ(form->ui().progressBar->maximum(), 10);
+  EXPECT_EQ(control<QProgressBar>(*form, "progressBar")->value(), 10);
+  EXPECT_EQ(control<QProgressBar>(*form, "progressBar")->maximum(), 10);
   form->setProgressPosition(65535);
-  EXPECT_EQ(form->ui().progressBar->value(), 10);
+  EXPECT_EQ(control<QProgressBar>(*form, "progressBar")->value(), 10);
 }
 
 TEST_F(MainWindowTest, ThePaneFollowsTheNewestCharacters) {
   form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   for (int i = 0; i < 400; ++i) form->appendText(i % 6 == 5 ? " " : "7");
-  QScrollBar* bar = form->ui().textPane->verticalScrollBar();
+  QScrollBar* bar = control<QPlainTextEdit>(*form, "textPane")->verticalScrollBar();
   ASSERT_GT(bar->maximum(), 0);
   EXPECT_EQ(bar->value(), bar->maximum());
-  EXPECT_EQ(form->ui().textPane->toPlainText().size(), 400);
-  EXPECT_EQ(form->ui().textPane->document()->blockCount(), 1);  // no line break is ever inserted
+  EXPECT_EQ(control<QPlainTextEdit>(*form, "textPane")->toPlainText().size(), 400);
+  EXPECT_EQ(control<QPlainTextEdit>(*form, "textPane")->document()->blockCount(),
+            1);  // no line break is ever inserted
   // Scrolled back by the user, it stays where the user put it.
   bar->setValue(0);
   form->appendText("7");
@@ -598,7 +609,7 @@ TEST_F(MainWindowTest, HasAFixedClientAreaBelowItsMenu) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   EXPECT_EQ(form->centralWidget()->size(), QSize(631, 337));
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
-  EXPECT_EQ(form->height(), 337 + form->ui().mainMenu->height());
+  EXPECT_EQ(form->height(), 337 + control<QMenuBar>(*form, "mainMenu")->height());
   EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
 }
 
@@ -608,42 +619,53 @@ TEST_F(MainWindowTest, ControlsSitWhereTheyWereDesigned) {
     QRect r;
   };
   const Place places[] = {
-      {form->ui().textPane, {8, 8, 337, 153}},
-      {form->ui().groupCountEdit, {360, 24, 33, 21}},
-      {form->ui().groupCountArrows, {393, 24, 15, 21}},
-      {form->ui().PlayButton, {552, 16, 75, 25}},
-      {form->ui().PauseButton, {552, 48, 73, 25}},
-      {form->ui().charPauseEdit, {376, 80, 33, 21}},
-      {form->ui().charPauseArrows, {409, 80, 15, 21}},
-      {form->ui().groupPauseEdit, {472, 80, 33, 21}},
-      {form->ui().groupPauseArrows, {505, 80, 15, 21}},
-      {form->ui().StopButton, {552, 80, 75, 25}},
-      {form->ui().levelPanel, {8, 168, 497, 145}},
-      {form->ui().textKindBox, {512, 168, 73, 105}},
-      {form->ui().statusLine, {0, 315, 631, 22}},
-      {form->ui().progressBar, {320, 320, 273, 16}},
-      {form->ui().signalSlider, {9, 40, 40, 100}},
-      {form->ui().noiseSlider, {80, 40, 25, 100}},
-      {form->ui().toneSlider, {152, 32, 321, 17}},
-      {form->ui().speedSlider, {152, 104, 321, 17}},
+      {control<QPlainTextEdit>(*form, "textPane"), {8, 8, 337, 153}},
+      {control<QLineEdit>(*form, "groupCountEdit"), {360, 24, 33, 21}},
+      {control<UpDown>(*form, "groupCountArrows"), {393, 24, 15, 21}},
+      {control<QPushButton>(*form, "PlayButton"), {552, 16, 75, 25}},
+      {control<QPushButton>(*form, "PauseButton"), {552, 48, 73, 25}},
+      {control<QLineEdit>(*form, "charPauseEdit"), {376, 80, 33, 21}},
+      {control<UpDown>(*form, "charPauseArrows"), {409, 80, 15, 21}},
+      {control<QLineEdit>(*form, "groupPauseEdit"), {472, 80, 33, 21}},
+      {control<UpDown>(*form, "groupPauseArrows"), {505, 80, 15, 21}},
+      {control<QPushButton>(*form, "StopButton"), {552, 80, 75, 25}},
+      {control<QFrame>(*form, "levelPanel"), {8, 168, 497, 145}},
+      {control<QGroupBox>(*form, "textKindBox"), {512, 168, 73, 105}},
+      {control<QStatusBar>(*form, "statusLine"), {0, 315, 631, 22}},
+      {control<QProgressBar>(*form, "progressBar"), {320, 320, 273, 16}},
+      {control<QSlider>(*form, "signalSlider"), {9, 40, 40, 100}},
+      {control<QSlider>(*form, "noiseSlider"), {80, 40, 25, 100}},
+      {control<QSlider>(*form, "toneSlider"), {152, 32, 321, 17}},
+      {control<QSlider>(*form, "speedSlider"), {152, 104, 321, 17}},
   };
   for (const Place& p : places) EXPECT_EQ(p.w->geometry(), p.r) << p.w->objectName().toStdString();
   const std::pair<QWidget*, QPoint> labels[] = {
-      {form->ui().groupCountCaption, {360, 8}}, {form->ui().pauseCaption, {416, 48}},
-      {form->ui().charPauseCaption, {352, 64}}, {form->ui().groupPauseCaption, {456, 64}},
-      {form->ui().signalCaption, {16, 8}},      {form->ui().noiseCaption, {80, 8}},
-      {form->ui().signalValue, {24, 24}},       {form->ui().noiseValue, {94, 24}},
-      {form->ui().toneCaption, {256, 8}},       {form->ui().toneValue, {336, 8}},
-      {form->ui().toneMinLabel, {168, 16}},     {form->ui().toneMaxLabel, {464, 16}},
-      {form->ui().speedCaption, {248, 80}},     {form->ui().speedValue, {376, 80}},
-      {form->ui().speedMinLabel, {152, 92}},    {form->ui().speedMaxLabel, {464, 92}},
-      {form->ui().longZeroBox, {352, 120}},     {form->ui().specialSignsBox, {352, 144}},
+      {control<QLabel>(*form, "groupCountCaption"), {360, 8}},
+      {control<QLabel>(*form, "pauseCaption"), {416, 48}},
+      {control<QLabel>(*form, "charPauseCaption"), {352, 64}},
+      {control<QLabel>(*form, "groupPauseCaption"), {456, 64}},
+      {control<QLabel>(*form, "signalCaption"), {16, 8}},
+      {control<QLabel>(*form, "noiseCaption"), {80, 8}},
+      {control<QLabel>(*form, "signalValue"), {24, 24}},
+      {control<QLabel>(*form, "noiseValue"), {94, 24}},
+      {control<QLabel>(*form, "toneCaption"), {256, 8}},
+      {control<QLabel>(*form, "toneValue"), {336, 8}},
+      {control<QLabel>(*form, "toneMinLabel"), {168, 16}},
+      {control<QLabel>(*form, "toneMaxLabel"), {464, 16}},
+      {control<QLabel>(*form, "speedCaption"), {248, 80}},
+      {control<QLabel>(*form, "speedValue"), {376, 80}},
+      {control<QLabel>(*form, "speedMinLabel"), {152, 92}},
+      {control<QLabel>(*form, "speedMaxLabel"), {464, 92}},
+      {control<QCheckBox>(*form, "longZeroBox"), {352, 120}},
+      {control<QCheckBox>(*form, "specialSignsBox"), {352, 144}},
   };
   for (const auto& [w, at] : labels) EXPECT_EQ(w->pos(), at) << w->objectName().toStdString();
   // The progress bar lies over the right part of the status bar.
-  EXPECT_EQ(form->ui().progressBar->parentWidget(), form->ui().statusLine->parentWidget());
+  EXPECT_EQ(control<QProgressBar>(*form, "progressBar")->parentWidget(),
+            control<QStatusBar>(*form, "statusLine")->parentWidget());
   const auto siblings = form->centralWidget()->children();
-  EXPECT_GT(siblings.indexOf(form->ui().progressBar), siblings.indexOf(form->ui().statusLine));
+  EXPECT_GT(siblings.indexOf(control<QProgressBar>(*form, "progressBar")),
+            siblings.indexOf(control<QStatusBar>(*form, "statusLine")));
 }
 
 TEST_F(MainWindowTest, NoTextIsCutOrCoveredWithThisPlatformsFonts) {
@@ -677,10 +699,12 @@ TEST_F(MainWindowTest, NoTextIsCutOrCoveredWithThisPlatformsFonts) {
     }
   }
   // The group's caption and the menu fit too.
-  EXPECT_LE(
-      form->ui().textKindBox->fontMetrics().horizontalAdvance(form->ui().textKindBox->title()) + 16,
-      form->ui().textKindBox->width());
-  EXPECT_LE(form->ui().mainMenu->sizeHint().width(), form->width());
+  EXPECT_LE(control<QGroupBox>(*form, "textKindBox")
+                    ->fontMetrics()
+                    .horizontalAdvance(control<QGroupBox>(*form, "textKindBox")->title()) +
+                16,
+            control<QGroupBox>(*form, "textKindBox")->width());
+  EXPECT_LE(control<QMenuBar>(*form, "mainMenu")->sizeHint().width(), form->width());
 }
 
 TEST_F(MainWindowTest, FontsStandInForTheWindowsOnesWithCyrillic) {
@@ -689,31 +713,37 @@ TEST_F(MainWindowTest, FontsStandInForTheWindowsOnesWithCyrillic) {
   EXPECT_TRUE(window.family() == "Liberation Sans" || window.family() == "Arimo" ||
               window.family() == "DejaVu Sans")
       << window.family().toStdString();
-  for (QMenu* menu : {form->ui().textMenu, form->ui().helpMenu}) {
+  for (QMenu* menu : {control<QMenu>(*form, "textMenu"), control<QMenu>(*form, "helpMenu")}) {
     EXPECT_EQ(QFontInfo(menu->font()).family(), window.family());
     EXPECT_EQ(QFontInfo(menu->font()).pixelSize(), 11);
   }
-  const QFontInfo pane(form->ui().textPane->font());
+  const QFontInfo pane(control<QPlainTextEdit>(*form, "textPane")->font());
   EXPECT_EQ(pane.pixelSize(), 16);
   EXPECT_TRUE(pane.fixedPitch()) << pane.family().toStdString();
-  EXPECT_EQ(form->ui().textPane->palette().color(QPalette::Base), QColor(Qt::black));
-  EXPECT_EQ(form->ui().textPane->palette().color(QPalette::Text), QColor(Qt::red));
+  EXPECT_EQ(control<QPlainTextEdit>(*form, "textPane")->palette().color(QPalette::Base),
+            QColor(Qt::black));
+  EXPECT_EQ(control<QPlainTextEdit>(*form, "textPane")->palette().color(QPalette::Text),
+            QColor(Qt::red));
   EXPECT_TRUE(QFontMetrics(form->font()).inFont(QChar(u'Ж')));
-  EXPECT_TRUE(QFontMetrics(form->ui().textPane->font()).inFont(QChar(u'ж')));
+  EXPECT_TRUE(QFontMetrics(control<QPlainTextEdit>(*form, "textPane")->font()).inFont(QChar(u'ж')));
   // The selection stays visible when the pane loses the focus.
-  EXPECT_EQ(form->ui().textPane->palette().color(QPalette::Inactive, QPalette::Highlight),
-            form->ui().textPane->palette().color(QPalette::Active, QPalette::Highlight));
-  EXPECT_TRUE(form->ui().textPane->isReadOnly());
+  EXPECT_EQ(control<QPlainTextEdit>(*form, "textPane")
+                ->palette()
+                .color(QPalette::Inactive, QPalette::Highlight),
+            control<QPlainTextEdit>(*form, "textPane")
+                ->palette()
+                .color(QPalette::Active, QPalette::Highlight));
+  EXPECT_TRUE(control<QPlainTextEdit>(*form, "textPane")->isReadOnly());
 }
 
 TEST_F(MainWindowTest, OnlyTheGroupCountAndThePaneShowTooltips) {
-  EXPECT_EQ(form->ui().groupCountEdit->toolTip(), "Количество групп текста");
-  EXPECT_EQ(form->ui().textPane->toolTip(), "Отображение текста");
+  EXPECT_EQ(control<QLineEdit>(*form, "groupCountEdit")->toolTip(), "Количество групп текста");
+  EXPECT_EQ(control<QPlainTextEdit>(*form, "textPane")->toolTip(), "Отображение текста");
   const std::pair<QSlider*, const char*> hints[] = {
-      {form->ui().speedSlider, "Скорость (групп в минуту)"},
-      {form->ui().signalSlider, "Уровень сигнала"},
-      {form->ui().noiseSlider, "Уровень помехи"},
-      {form->ui().toneSlider, "Частота воспроизведения"}};
+      {control<QSlider>(*form, "speedSlider"), "Скорость (групп в минуту)"},
+      {control<QSlider>(*form, "signalSlider"), "Уровень сигнала"},
+      {control<QSlider>(*form, "noiseSlider"), "Уровень помехи"},
+      {control<QSlider>(*form, "toneSlider"), "Частота воспроизведения"}};
   for (const auto& [slider, hint] : hints) {
     EXPECT_TRUE(slider->toolTip().isEmpty());
     EXPECT_EQ(slider->accessibleDescription(), QString::fromUtf8(hint));
@@ -721,10 +751,11 @@ TEST_F(MainWindowTest, OnlyTheGroupCountAndThePaneShowTooltips) {
 }
 
 TEST_F(MainWindowTest, ButtonsCarryPicturesAndAccessKeys) {
-  EXPECT_EQ(form->ui().PlayButton->text(), "&Play");
-  EXPECT_EQ(form->ui().PauseButton->text(), "Pa&use");
-  EXPECT_EQ(form->ui().StopButton->text(), "&Stop");
-  for (QPushButton* b : {form->ui().PlayButton, form->ui().StopButton}) {
+  EXPECT_EQ(control<QPushButton>(*form, "PlayButton")->text(), "&Play");
+  EXPECT_EQ(control<QPushButton>(*form, "PauseButton")->text(), "Pa&use");
+  EXPECT_EQ(control<QPushButton>(*form, "StopButton")->text(), "&Stop");
+  for (QPushButton* b :
+       {control<QPushButton>(*form, "PlayButton"), control<QPushButton>(*form, "StopButton")}) {
     ASSERT_FALSE(b->icon().isNull());
     const QImage normal = b->icon().pixmap(16, 16, QIcon::Normal).toImage();
     const QImage greyed = b->icon().pixmap(16, 16, QIcon::Disabled).toImage();
@@ -740,35 +771,37 @@ TEST_F(MainWindowTest, ButtonsCarryPicturesAndAccessKeys) {
       }
     }
   }
-  EXPECT_TRUE(form->ui().PauseButton->isCheckable());
+  EXPECT_TRUE(control<QPushButton>(*form, "PauseButton")->isCheckable());
 }
 
 TEST_F(MainWindowTest, MenuItemsWithTicksAndShortcuts) {
-  const QList<QAction*> bar = form->ui().mainMenu->actions();
+  const QList<QAction*> bar = control<QMenuBar>(*form, "mainMenu")->actions();
   ASSERT_EQ(bar.size(), 3);
-  EXPECT_EQ(bar[0], form->ui().textMenu->menuAction());
-  EXPECT_EQ(bar[1], form->ui().helpMenu->menuAction());
-  EXPECT_EQ(bar[2], form->ui().exitItem);  // Exit stands on the menu bar itself
-  EXPECT_EQ(form->ui().textMenu->title(), "&Текст");
+  EXPECT_EQ(bar[0], control<QMenu>(*form, "textMenu")->menuAction());
+  EXPECT_EQ(bar[1], control<QMenu>(*form, "helpMenu")->menuAction());
+  EXPECT_EQ(bar[2], control<QAction>(*form, "exitItem"));  // Exit stands on the menu bar itself
+  EXPECT_EQ(control<QMenu>(*form, "textMenu")->title(), "&Текст");
   // Beside the described window: "Справка", "Выход" and the items of "Текст" have their letters.
-  EXPECT_EQ(form->ui().helpMenu->title(), "&Справка");
+  EXPECT_EQ(control<QMenu>(*form, "helpMenu")->title(), "&Справка");
   // The text menu begins with the two sources; what follows them is new (saving a sound file).
-  EXPECT_EQ(form->ui().textMenu->actions().mid(0, 2),
-            (QList<QAction*>{form->ui().fileTextItem, form->ui().randomTextItem}));
-  EXPECT_EQ(form->ui().helpMenu->actions(),
-            (QList<QAction*>{form->ui().helpItem, form->ui().aboutItem}));
-  EXPECT_EQ(form->ui().fileTextItem->text(), "&Из Файла...");
-  EXPECT_EQ(form->ui().randomTextItem->text(), "&Случайный");
-  EXPECT_EQ(form->ui().helpItem->text(), "&Справка Kelvak");
-  EXPECT_EQ(form->ui().aboutItem->text(), "&О программе (и не только)...");
-  EXPECT_EQ(form->ui().exitItem->text(), "&Выход");
-  EXPECT_EQ(form->ui().helpItem->shortcut(), QKeySequence(Qt::Key_F1));
-  EXPECT_EQ(form->ui().exitItem->shortcut(), QKeySequence(Qt::Key_F10));
+  EXPECT_EQ(control<QMenu>(*form, "textMenu")->actions().mid(0, 2),
+            (QList<QAction*>{control<QAction>(*form, "fileTextItem"),
+                             control<QAction>(*form, "randomTextItem")}));
+  EXPECT_EQ(
+      control<QMenu>(*form, "helpMenu")->actions(),
+      (QList<QAction*>{control<QAction>(*form, "helpItem"), control<QAction>(*form, "aboutItem")}));
+  EXPECT_EQ(control<QAction>(*form, "fileTextItem")->text(), "&Из Файла...");
+  EXPECT_EQ(control<QAction>(*form, "randomTextItem")->text(), "&Случайный");
+  EXPECT_EQ(control<QAction>(*form, "helpItem")->text(), "&Справка Kelvak");
+  EXPECT_EQ(control<QAction>(*form, "aboutItem")->text(), "&О программе (и не только)...");
+  EXPECT_EQ(control<QAction>(*form, "exitItem")->text(), "&Выход");
+  EXPECT_EQ(control<QAction>(*form, "helpItem")->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(control<QAction>(*form, "exitItem")->shortcut(), QKeySequence(Qt::Key_F10));
   // "Random" is drawn as a radio item, "from file" with a plain check mark.
-  EXPECT_TRUE(form->ui().randomTextItem->actionGroup() &&
-              form->ui().randomTextItem->actionGroup()->isExclusive());
-  EXPECT_EQ(form->ui().fileTextItem->actionGroup(), nullptr);
-  EXPECT_TRUE(form->ui().fileTextItem->isCheckable());
+  EXPECT_TRUE(control<QAction>(*form, "randomTextItem")->actionGroup() &&
+              control<QAction>(*form, "randomTextItem")->actionGroup()->isExclusive());
+  EXPECT_EQ(control<QAction>(*form, "fileTextItem")->actionGroup(), nullptr);
+  EXPECT_TRUE(control<QAction>(*form, "fileTextItem")->isCheckable());
 }
 
 TEST_F(MainWindowTest, TheHelpMenuShowsTheHelpWindowAndTheAboutBoxWithoutBlocking) {
@@ -780,12 +813,12 @@ TEST_F(MainWindowTest, TheHelpMenuShowsTheHelpWindowAndTheAboutBoxWithoutBlockin
   QTest::keyClick(form.get(), Qt::Key_F1);
   QTRY_VERIFY_WITH_TIMEOUT(help.isVisible(), 10000);
   EXPECT_FALSE(help.isModal());
-  form->ui().aboutItem->trigger();
-  form->ui().aboutItem->trigger();
+  control<QAction>(*form, "aboutItem")->trigger();
+  control<QAction>(*form, "aboutItem")->trigger();
   QTRY_VERIFY_WITH_TIMEOUT(about.isVisible(), 10000);
   EXPECT_EQ(form->findChildren<AboutBox*>().size(), 1);
   // The main window keeps working meanwhile: a transmission starts and runs.
-  click(form->ui().PlayButton);
+  click(control<QPushButton>(*form, "PlayButton"));
   EXPECT_TRUE(tick());
   expectRunning();
 }
@@ -802,7 +835,7 @@ class Exit : public MainWindowTest, public ::testing::WithParamInterface<ExitBy>
 
 TEST_P(Exit, EndsTheMessageLoopAtOnceAlsoDuringPlayback) {
   showActive();
-  click(form->ui().PlayButton);
+  click(control<QPushButton>(*form, "PlayButton"));
   tick();
   QTimer act;
   act.setSingleShot(true);
@@ -812,7 +845,7 @@ TEST_P(Exit, EndsTheMessageLoopAtOnceAlsoDuringPlayback) {
         QTest::keyClick(form.get(), Qt::Key_F10);
         break;
       case ExitBy::MenuItem:
-        form->ui().exitItem->trigger();
+        control<QAction>(*form, "exitItem")->trigger();
         break;
       case ExitBy::CloseBox:
         form->close();

@@ -11,17 +11,18 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "tests/ui/find_control.h"
 #include "tests/ui/qt_test_app.h"
 #include "ui/about_box.h"
 #include "ui/help_window.h"
-#include "ui_about_box.h"
-#include "ui_help_window.h"
 
 namespace kelvak {
 namespace {
 
+using testing::control;
+
 template <typename Window>
-class SecondaryWindow : public testing::Test {
+class SecondaryWindow : public ::testing::Test {
  protected:
   void SetUp() override { testApplication(); }
 
@@ -34,7 +35,7 @@ class SecondaryWindow : public testing::Test {
   }
 };
 
-using Windows = testing::Types<HelpWindow, AboutBox>;
+using Windows = ::testing::Types<HelpWindow, AboutBox>;
 TYPED_TEST_SUITE(SecondaryWindow, Windows);
 
 TYPED_TEST(SecondaryWindow, IsCreatedHiddenAndNonModal) {
@@ -84,7 +85,7 @@ TYPED_TEST(SecondaryWindow, OkHidesWithoutDestroying) {
   auto* window = new TypeParam;
   QPointer<TypeParam> alive(window);
   window->showInFront();
-  window->ui().okButton->click();
+  control<QPushButton>(*window, "okButton")->click();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ASSERT_FALSE(alive.isNull());
   EXPECT_FALSE(window->isVisible());
@@ -139,10 +140,10 @@ double colourfulness(const QImage& image) {
 
 TYPED_TEST(SecondaryWindow, OkButtonHasAPictureWithAGreyedDisabledForm) {
   TypeParam window;
-  const QIcon icon = window.ui().okButton->icon();
+  const QIcon icon = control<QPushButton>(window, "okButton")->icon();
   ASSERT_FALSE(icon.isNull());
-  EXPECT_EQ(window.ui().okButton->iconSize(), QSize(16, 16));
-  EXPECT_EQ(window.ui().okButton->text(), "OK");
+  EXPECT_EQ(control<QPushButton>(window, "okButton")->iconSize(), QSize(16, 16));
+  EXPECT_EQ(control<QPushButton>(window, "okButton")->text(), "OK");
   const QImage normal = icon.pixmap(QSize(16, 16), 1.0, QIcon::Normal).toImage();
   const QImage disabled = icon.pixmap(QSize(16, 16), 1.0, QIcon::Disabled).toImage();
   ASSERT_EQ(normal.size(), QSize(16, 16));

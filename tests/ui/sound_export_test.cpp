@@ -19,11 +19,13 @@
 #include <sstream>
 
 #include "tests/fakes/fakes.h"
+#include "tests/ui/find_control.h"
 #include "ui/main_window.h"
-#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
+
+using testing::control;
 
 using testing::FakeDevice;
 using testing::FakeTimer;
@@ -54,7 +56,7 @@ class SoundExportTest : public ::testing::Test {
     return ss.str();
   }
   QAction* saveItem() const {
-    for (QAction* a : form->ui().textMenu->actions()) {
+    for (QAction* a : control<QMenu>(*form, "textMenu")->actions()) {
       if (a->text() == QString::fromUtf8(kSaveSoundCaption)) return a;
     }
     return nullptr;
@@ -73,10 +75,10 @@ class SoundExportTest : public ::testing::Test {
     saveItem()->trigger();
   }
   std::string play() {
-    form->ui().PlayButton->click();
+    control<QPushButton>(*form, "PlayButton")->click();
     while (timer.fireNext([this] { form->tick(); })) {
     }
-    return form->ui().textPane->toPlainText().toStdString();
+    return control<QPlainTextEdit>(*form, "textPane")->toPlainText().toStdString();
   }
 };
 
@@ -86,7 +88,7 @@ TEST_F(SoundExportTest, TakesTheFileTextAndTheChosenFormatsExtension) {
     d.selectFile(QString::fromStdString(path("lesson.txt")));
     return true;
   });
-  form->ui().fileTextItem->trigger();
+  control<QAction>(*form, "fileTextItem")->trigger();
   save("lesson", "MP3");
   EXPECT_TRUE(reports.empty());
   EXPECT_TRUE(std::filesystem::exists(path("lesson.mp3")));
@@ -96,8 +98,9 @@ TEST_F(SoundExportTest, TakesTheFileTextAndTheChosenFormatsExtension) {
 
 TEST_F(SoundExportTest, F10DuringTheExportCancelsItAndEndsTheProgram) {
   form->show();
-  form->ui().groupCountEdit->setText("999");
-  form->ui().speedSlider->setValue(1);  // hours of sound: minutes of encoding even for MP3
+  control<QLineEdit>(*form, "groupCountEdit")->setText("999");
+  control<QSlider>(*form, "speedSlider")
+      ->setValue(1);  // hours of sound: minutes of encoding even for MP3
   QTimer start, press, guard;
   start.setSingleShot(true);
   QObject::connect(&start, &QTimer::timeout, [this] { save("long", "MP3"); });
@@ -128,8 +131,8 @@ TEST_F(SoundExportTest, F10DuringTheExportCancelsItAndEndsTheProgram) {
 
 TEST_F(SoundExportTest, TheDialogSuggestsANameAndOpensWhereTheLastExportWent) {
   std::filesystem::create_directories(dir / "lessons");
-  form->ui().groupCountEdit->setText("1");
-  form->ui().speedSlider->setValue(17);
+  control<QLineEdit>(*form, "groupCountEdit")->setText("1");
+  control<QSlider>(*form, "speedSlider")->setValue(17);
   QStringList suggested, folders;
   auto chooseIn = [&](const std::string& target) {
     form->setFileDialogPresenter([&, target](QFileDialog& d) {
@@ -157,12 +160,13 @@ TEST_F(SoundExportTest, TheDialogSuggestsANameAndOpensWhereTheLastExportWent) {
   EXPECT_TRUE(form->statusText().contains(QFileInfo(audio).fileName()));
   EXPECT_TRUE(form->statusText().contains(QFileInfo(key).fileName()));
   for (const QString& detail :
-       {form->ui().statusLine->toolTip(), form->ui().statusLine->accessibleDescription()}) {
+       {control<QStatusBar>(*form, "statusLine")->toolTip(),
+        control<QStatusBar>(*form, "statusLine")->accessibleDescription()}) {
     EXPECT_TRUE(detail.contains(audio) && detail.contains(key)) << detail.toStdString();
   }
   // The next status text takes the paths away with it.
   form->setStatusText("x");
-  EXPECT_TRUE(form->ui().statusLine->toolTip().isEmpty());
+  EXPECT_TRUE(control<QStatusBar>(*form, "statusLine")->toolTip().isEmpty());
   EXPECT_TRUE(reports.empty());
 }
 

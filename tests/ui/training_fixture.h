@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "tests/fakes/fakes.h"
+#include "tests/ui/find_control.h"
 #include "ui/main_window.h"
 #include "ui/training_menu.h"
-#include "ui_main_window.h"
 
 namespace kelvak {
 
@@ -59,14 +59,16 @@ class MainWindowWithTraining : public ::testing::Test {
   }
   // Plays a transmission of `groups` to its end; returns the pane.
   std::string playToEnd(const QString& groups) {
-    form->ui().groupCountEdit->setText(groups);
-    QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
+    testing::control<QLineEdit>(*form, "groupCountEdit")->setText(groups);
+    QTest::mouseClick(testing::control<QPushButton>(*form, "PlayButton"), Qt::LeftButton);
     while (tick()) {
     }
     return pane();
   }
   // What was sent, as the pane shows it.
-  std::string pane() const { return form->ui().textPane->toPlainText().toStdString(); }
+  std::string pane() const {
+    return testing::control<QPlainTextEdit>(*form, "textPane")->toPlainText().toStdString();
+  }
 };
 
 }  // namespace kelvak

@@ -33,6 +33,7 @@
 #include <fstream>
 
 #include "synth/symbol_table.h"
+#include "tests/ui/find_control.h"
 #include "tests/ui/training_fixture.h"
 #include "training/check_source.h"
 #include "training/history.h"
@@ -47,10 +48,11 @@
 #include "ui/sound_export.h"
 #include "ui/statistics_window.h"
 #include "ui/training_menu.h"
-#include "ui_main_window.h"
 
 namespace kelvak {
 namespace {
+
+using testing::control;
 
 namespace fs = std::filesystem;
 
@@ -81,7 +83,7 @@ TEST_P(F10Quits, FromEveryWindowOfTheProgram) {
                         &training->courseDialog(),
                         &training->drillWindow()};
   QWidget* window = windows[static_cast<int>(GetParam())];
-  QSignalSpy exits(form->ui().exitItem, &QAction::triggered);
+  QSignalSpy exits(control<QAction>(*form, "exitItem"), &QAction::triggered);
   window->show();
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window));
@@ -98,18 +100,19 @@ INSTANTIATE_TEST_SUITE_P(Windows, F10Quits,
                          });
 
 TEST_F(TrainingWindowsTest, TheMenuStandsBeforeHelpWithAnAccessKeyOfItsOwn) {
-  const QList<QAction*> bar = form->ui().mainMenu->actions();
+  const QList<QAction*> bar = control<QMenuBar>(*form, "mainMenu")->actions();
   ASSERT_EQ(bar.size(), 4);
-  EXPECT_EQ(bar[0], form->ui().textMenu->menuAction());
+  EXPECT_EQ(bar[0], control<QMenu>(*form, "textMenu")->menuAction());
   EXPECT_EQ(bar[1], training->menu->menuAction());
-  EXPECT_EQ(bar[2], form->ui().helpMenu->menuAction());
-  EXPECT_EQ(bar[3], form->ui().exitItem);
+  EXPECT_EQ(bar[2], control<QMenu>(*form, "helpMenu")->menuAction());
+  EXPECT_EQ(bar[3], control<QAction>(*form, "exitItem"));
   // Every access key of the window, the menu bar's and the buttons', is different.
   QStringList keys;
   for (QAction* a : bar) keys << QKeySequence::mnemonic(a->text()).toString();
-  for (QAbstractButton* b : {static_cast<QAbstractButton*>(form->ui().PlayButton),
-                             static_cast<QAbstractButton*>(form->ui().PauseButton),
-                             static_cast<QAbstractButton*>(form->ui().StopButton)}) {
+  for (QAbstractButton* b :
+       {static_cast<QAbstractButton*>(control<QPushButton>(*form, "PlayButton")),
+        static_cast<QAbstractButton*>(control<QPushButton>(*form, "PauseButton")),
+        static_cast<QAbstractButton*>(control<QPushButton>(*form, "StopButton"))}) {
     keys << QKeySequence::mnemonic(b->text()).toString();
   }
   keys.removeAll(QString());
@@ -131,8 +134,8 @@ TEST_F(TrainingWindowsTest, TheMenuStandsBeforeHelpWithAnAccessKeyOfItsOwn) {
 
 TEST_F(TrainingWindowsTest, HiddenTextShowsOnlyWhenTheTransmissionEnds) {
   training->hideText->trigger();
-  form->ui().groupCountEdit->setText("2");
-  QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
+  control<QLineEdit>(*form, "groupCountEdit")->setText("2");
+  QTest::mouseClick(control<QPushButton>(*form, "PlayButton"), Qt::LeftButton);
   while (form->engine().open()) {
     ASSERT_TRUE(tick());
     if (form->engine().open()) {
@@ -183,7 +186,7 @@ TEST_F(TrainingWindowsTest, AHistoryThatIsAFifoIsSaidByTheStatisticsWithoutWaiti
 TEST_F(TrainingWindowsTest, NothingIsCheckedDuringATransmission) {
   CheckWindow& w = training->checkWindow();
   w.copyEdit->setText("12345");
-  QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
+  QTest::mouseClick(control<QPushButton>(*form, "PlayButton"), Qt::LeftButton);
   tick();
   tick();
   w.check();
@@ -197,7 +200,7 @@ TEST_F(TrainingWindowsTest, PlayTakesTheOldResultAway) {
   w.copyEdit->setText("80641");
   w.check();
   ASSERT_EQ(w.result().wrong, 1);
-  QTest::mouseClick(form->ui().PlayButton, Qt::LeftButton);
+  QTest::mouseClick(control<QPushButton>(*form, "PlayButton"), Qt::LeftButton);
   EXPECT_EQ(w.result().sent, 0);
   const QString shown = w.summaryLabel->text() + w.notesLabel->text() + w.historyLabel->text() +
                         w.resultView->accessibleDescription();
@@ -205,22 +208,23 @@ TEST_F(TrainingWindowsTest, PlayTakesTheOldResultAway) {
 }
 
 TEST_F(TrainingWindowsTest, AnExportedLessonIsCheckedAgainstItsKeyAndRecordedWithItsSettings) {
-  form->ui().groupCountEdit->setText("2");
-  form->ui().speedSlider->setValue(17);
+  control<QLineEdit>(*form, "groupCountEdit")->setText("2");
+  control<QSlider>(*form, "speedSlider")->setValue(17);
   fs::create_directories(dir);
   const std::string audio = (dir / "lesson.wav").string();
   form->setFileDialogPresenter([&](QFileDialog& d) {
     d.selectFile(QString::fromStdString(audio));
     return true;
   });
-  for (QAction* a : form->ui().textMenu->actions()) {
+  for (QAction* a : control<QMenu>(*form, "textMenu")->actions()) {
     if (a->text() == QString::fromUtf8(kSaveSoundCaption)) a->trigger();
   }
   ASSERT_TRUE(fs::exists(dir / "lesson.key.txt"));
   // The status bar names both files, and says where they went in its tooltip.
   EXPECT_TRUE(form->statusText().contains("lesson.wav"));
   EXPECT_TRUE(form->statusText().contains("lesson.key.txt"));
-  EXPECT_TRUE(form->ui().statusLine->toolTip().contains(QString::fromStdString(audio)));
+  EXPECT_TRUE(
+      control<QStatusBar>(*form, "statusLine")->toolTip().contains(QString::fromStdString(audio)));
 
   CheckWindow& w = training->checkWindow();
   ASSERT_EQ(w.againstBox->count(), 2);
@@ -229,7 +233,8 @@ TEST_F(TrainingWindowsTest, AnExportedLessonIsCheckedAgainstItsKeyAndRecordedWit
   w.check();
   EXPECT_EQ(w.result().sent, 10);
   EXPECT_EQ(w.result().correct, 10);
-  form->ui().speedSlider->setValue(9);  // later changes of the window change nothing recorded
+  control<QSlider>(*form, "speedSlider")
+      ->setValue(9);  // later changes of the window change nothing recorded
   w.check();
   HistoryContents h = History(historyPath()).load();
   ASSERT_EQ(h.records.size(), 1u);

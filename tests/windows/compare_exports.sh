@@ -65,5 +65,42 @@ for row in "${rows[@]}"; do
   echo "$name: $samples samples, data $([ "$verdict" = ok ] && echo equal || echo "$verdict"); header $header; whole file $whole"
   if [ "$verdict" = ok ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 done
+# The same through Windows' command interpreter, as a user types it in cmd: a Russian file name
+# arrives whole, the export equals Linux's, and a setting out of range is said and exits 2.
+name=cmd_row
+options=(--text letters --groups 4 --seed 99)
+(cd "$work/linux" && "$linux" --export "урок_$name.wav" "${options[@]}")
+windows_dir=$("$wine" winepath -w "$work/windows" 2>/dev/null | tr -d '\r')
+windows_exe=$("$wine" winepath -w "$windows" 2>/dev/null | tr -d '\r')
+# Wine quotes an argument only where it holds a space, and these hold none: cmd gets the line as
+# a user would type it.
+(cd "$work/windows" &&
+  "$wine" cmd /c cd /d "$windows_dir" "&&" "$windows_exe" --export "урок_$name.wav" "${options[@]}") \
+  >"$work/cmd.out" 2>&1 || true
+if [ -f "$work/windows/урок_$name.wav" ] &&
+  split_wav "$work/linux/урок_$name.wav" "$work/$name.linux.data" "$work/$name.linux.head" &&
+  split_wav "$work/windows/урок_$name.wav" "$work/$name.windows.data" "$work/$name.windows.head" &&
+  cmp -s "$work/$name.linux.data" "$work/$name.windows.data" &&
+  cmp -s "$work/linux/урок_$name.key.txt" "$work/windows/урок_$name.key.txt"; then
+  echo "$name: the export made through cmd equals Linux's, Russian name and all"
+  passed=$((passed + 1))
+else
+  echo "$name: FAILED: the export made through cmd differs or is missing:"
+  cat "$work/cmd.out"
+  ls "$work/windows"
+  failed=$((failed + 1))
+fi
+rc=0
+"$wine" cmd /c "$windows_exe" --export "$windows_dir\\урок_ошибка.wav" --speed 99 \
+  >"$work/cmd_error.out" 2>&1 || rc=$?
+if [ "$rc" -eq 2 ] && grep -q -- '--speed' "$work/cmd_error.out" && [ ! -e "$work/windows/урок_ошибка.wav" ]; then
+  echo "cmd_error: a speed out of range through cmd is said and exits 2"
+  passed=$((passed + 1))
+else
+  echo "cmd_error: FAILED: exit $rc, said:"
+  cat "$work/cmd_error.out"
+  failed=$((failed + 1))
+fi
+
 echo "compare_exports: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -6,12 +6,11 @@
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 export WINEDEBUG=-all
-# Wine's PulseAudio driver asks the server for this much buffer (see wine_sound_test.sh).
-export PULSE_LATENCY_MSEC=300
 gui_work=$(mktemp -d /tmp/kelvak-gui.XXXXXX)
 gui_pids=()
 gui_program=${gui_program:-$gui_build/app/kelvak.exe}
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/virtual_screen.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/pulse_server.sh"
 
 gui_cleanup() {
   [ -z "${kelvak_pid:-}" ] || kill "$kelvak_pid" 2>/dev/null
@@ -29,21 +28,7 @@ gui_start() {
   # A Wine session already running may draw on another screen: this one starts its own.
   timeout 120 "$wineserver" -w 2>/dev/null
   start_virtual_screen "$gui_work" || return 1
-  local server=$gui_work/server
-  mkdir -p "$server"
-  PULSE_RUNTIME_PATH=$server/runtime PULSE_STATE_PATH=$server/state \
-    pulseaudio --daemonize=no --system=false -n --exit-idle-time=-1 --use-pid-file=no \
-    --disallow-exit=yes --log-target=stderr \
-    -L "module-native-protocol-unix socket=$server/native auth-anonymous=1" \
-    -L "module-null-sink sink_name=kelvak norewinds=1 format=u8 rate=11025 channels=1" \
-    >"$server/server.log" 2>&1 &
-  server_pid=$!
-  for _ in $(seq 200); do [ -S "$server/native" ] && break; sleep 0.1; done
-  if [ ! -S "$server/native" ]; then
-    echo "the private PulseAudio server did not start:"; cat "$server/server.log"
-    return 1
-  fi
-  export PULSE_SERVER=unix:$server/native
+  start_pulse_server "$gui_work/server"
 }
 
 # gui_check ARGS...: the window reader under Wine, its lines without Windows' line ends.

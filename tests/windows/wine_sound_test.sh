@@ -12,15 +12,10 @@ build=$1
 exe=$build/tests/windows/wine_sound_check.exe
 wine=/usr/lib/wine/wine64
 export WINEDEBUG=-all
-# Wine's PulseAudio driver asks the server for a short buffer and fills what its thread misses with
-# runs of 0. With two busy loops beside it that broke the plain waveOut program's one-second buffer
-# in 3 runs of 3 (gaps of 4 to 46 ms); asked for 300 ms instead, in none of 3.
-export PULSE_LATENCY_MSEC=300
+source "$(dirname "${BASH_SOURCE[0]}")/pulse_server.sh"
 
 passed=0 failed=0 skipped=0
 work=$(mktemp -d /tmp/kelvak-wine-sound.XXXXXX)
-server=$work/server
-mkdir -p "$server"
 busy=()
 cleanup() {
   [ ${#busy[@]} -eq 0 ] || kill "${busy[@]}" 2>/dev/null
@@ -30,20 +25,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The private server, as the Linux sound tests start theirs (tests/harness/pulse_server.cpp).
-PULSE_RUNTIME_PATH=$server/runtime PULSE_STATE_PATH=$server/state \
-  pulseaudio --daemonize=no --system=false -n --exit-idle-time=-1 --use-pid-file=no \
-  --disallow-exit=yes --log-target=stderr \
-  -L "module-native-protocol-unix socket=$server/native auth-anonymous=1" \
-  -L "module-null-sink sink_name=kelvak norewinds=1 format=u8 rate=11025 channels=1" \
-  >"$server/server.log" 2>&1 &
-server_pid=$!
-for _ in $(seq 100); do [ -S "$server/native" ] && break; sleep 0.1; done
-if [ ! -S "$server/native" ]; then
-  echo "wine_sound_test: FAILED: the private PulseAudio server did not start"; cat "$server/server.log"
-  echo "wine_sound_test: 0 passed, 1 failed"; exit 1
+if ! start_pulse_server "$work/server"; then
+  echo "wine_sound_test: FAILED"; echo "wine_sound_test: 0 passed, 1 failed"; exit 1
 fi
-export PULSE_SERVER=unix:$server/native
 
 # run DIR ARGS...: the check under Wine with a recording of the sink around it.
 record_run() {
