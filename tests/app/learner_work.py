@@ -86,17 +86,20 @@ class Program:
     def close_box(self, box):
         self.keys(box, 'Return')
         until('end of the message box', lambda: box not in xdotool('search', '--onlyvisible',
-                                                                   '--name', '^Kelvak$'))
+                                                                   '--name', '.'))
 
     def keys(self, window, *keys):
         xdotool('windowfocus', '--sync', window)
         xdotool('key', '--clearmodifiers', *keys)
 
     def type_over(self, window, text):
-        """Replaces the text of the focused field: a file dialog's name."""
+        """Replaces the text of the focused field, a file dialog's name, and enters it; returns once
+        the dialog is gone, so that no click meant for the window below lands on it."""
         self.keys(window, 'ctrl+a')
         xdotool('type', '--delay', '20', text)
         xdotool('key', 'Return')
+        until('end of the dialog', lambda: window not in xdotool('search', '--onlyvisible',
+                                                                 '--name', '.'))
 
     def menu(self, right, down):
         """The menu bar's first menu opened with a click, `right` menus on, `down` items down: a
@@ -198,7 +201,6 @@ def failed_course_save_goes_on(p, folder):
         shown = len(p.pane() or '')
         until('transmission going on after %s' % what, lambda: len(p.pane() or '') > shown,
               tries=1200)
-    p.alive('the end')
 
 
 ROWS = [('LoadedTextIsNeverSavedOver', loaded_text_is_never_saved_over),
