@@ -3,7 +3,7 @@
 its own (learner_work_test.sh gives the screen and the buses):
   - a text loaded from out/lesson.key.txt and saved as out/lesson.wav, whose key would take the
     text's name: the save is refused with a message and out/ stays byte for byte as it was; saved
-    under another name, the sound is of the loaded text;
+    under another name, its key holds the loaded text's letters;
   - course.json made a folder while a transmission plays: ticking "Курс включён" and choosing
     another lesson each give a message, the data folder stays as it was, and the transmission, the
     window and F10 go on.
