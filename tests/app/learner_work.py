@@ -104,35 +104,44 @@ class Program:
     def menu(self, right, down):
         """The menu bar's first menu opened with a click, `right` menus on, `down` items down: a
         menu reached with Right starts on its first item, one opened with the click on none."""
+        # A click while any other window of the program shows (a closing dialog, a field's list of
+        # completions) would go to that one; the keys are for the menu once it is open.
+        shown = lambda: xdotool('search', '--onlyvisible', '--pid', str(self.process.pid))
+        until('main window alone on the screen', lambda: shown() == [self.main])
         xdotool('windowfocus', '--sync', self.main)
         xdotool('mousemove', '--window', self.main, '20', '10', 'click', '1')
+        until('menu open', lambda: len(shown()) > 1)
         xdotool('key', *(['Right'] * right + ['Down'] * down + ['Return']))
 
     def dialog(self, title):
         return until('window "%s"' % title, lambda: self.window(title))
 
-    def pane(self):
-        """The text pane's text, read as a screen reader reads it."""
-        self.alive('reading the text pane')
-        def find(node):
-            if node is None:
-                return None
-            if (node.getRoleName() == 'text' and node.getState().contains(pyatspi.STATE_MULTI_LINE)
-                    and node.getState().contains(pyatspi.STATE_SHOWING)):
-                return node
+    def showing(self, fits):
+        """The program's controls on the screen that `fits` takes, as a screen reader finds them."""
+        self.alive('reading the screen')
+        def walk(node):
+            if node is None or not node.getState().contains(pyatspi.STATE_SHOWING):
+                return  # nor what lies within it
+            if fits(node):
+                yield node
             for i in range(node.childCount):
-                got = find(node.getChildAtIndex(i))
-                if got is not None:
-                    return got
-            return None
+                yield from walk(node.getChildAtIndex(i))
         desktop = pyatspi.Registry.getDesktop(0)
         for i in range(desktop.childCount):
             app = desktop.getChildAtIndex(i)
             if app is not None and app.get_process_id() == self.process.pid:
-                pane = find(app)
-                if pane is not None:
-                    return pane.queryText().getText(0, -1)
-        return None
+                return [n for k in range(app.childCount) for n in walk(app.getChildAtIndex(k))]
+        return []
+
+    def pane(self):
+        """The text pane's text."""
+        panes = self.showing(lambda n: n.getRoleName() == 'text' and
+                             n.getState().contains(pyatspi.STATE_MULTI_LINE))
+        return panes[0].queryText().getText(0, -1) if panes else None
+
+    def says(self, words):
+        """A label on the screen holding `words`."""
+        return self.showing(lambda n: n.getRoleName() == 'label' and words in (n.name or ''))
 
     def alive(self, when):
         if self.process.poll() is not None:
@@ -195,6 +204,7 @@ def failed_course_save_goes_on(p, folder):
     for what, keys in (('the course ticked', ['space']), ('a lesson chosen', ['Tab', 'Tab', 'Up'])):
         p.keys(course, *keys)
         box = p.message_box()
+        until('message naming the course file after %s' % what, lambda: p.says('course.json'))
         same(data, before, what)
         p.alive(what)
         p.close_box(box)
