@@ -83,6 +83,7 @@ class PulseServer {
   bool waitForSocket(std::string* error);
   // Runs a tool of the server's (pactl, pw-metadata) in its environment; false unless it exits 0.
   bool runTool(const std::vector<std::string>& argv, std::string* error);
+  void raiseThreads() const;
   ChildProcess& protocol() { return *processes_.back(); }
   const ChildProcess& protocol() const { return *processes_.back(); }
 
