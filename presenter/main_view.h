@@ -11,6 +11,7 @@
 #include "export/exporter.h"
 #include "playback/controls.h"
 #include "playback/transmission.h"
+#include "settings/setting_table.h"
 #include "training/kept_settings.h"
 
 namespace kelvak {
@@ -33,6 +34,10 @@ class MainView : public Controls {
  public:
   using Controls::setStatusText;
 
+  // The control of `setting`, a slider or a field's arrows, runs over the positions low..high and
+  // stands at `position`, its field showing it; the numbers at a slider's two ends, where it has
+  // them, are low and high. Asked once, as the window opens.
+  virtual void setUpSetting(Setting setting, int low, int high, int position) = 0;
   // The label beside a slider shows `value`.
   virtual void showSettingValue(SoundSetting slider, int value) = 0;
   // The status bar's text with `detail` (whole paths, say) in its tooltip and for a screen reader.

@@ -124,24 +124,33 @@ void MainWindowPresenter::followSound() { view_.followSoundIn(engine_.followSoun
 
 void MainWindowPresenter::soundFollowDue() { followSound(); }
 
+void MainWindowPresenter::controlsMade() {
+  for (const SettingRow& row : kSettingTable) {
+    view_.setUpSetting(static_cast<Setting>(&row - kSettingTable), row.low, row.high, row.initial);
+  }
+  for (SoundSetting slider :
+       {SoundSetting::Speed, SoundSetting::Signal, SoundSetting::Noise, SoundSetting::Frequency}) {
+    view_.showSettingValue(slider, shownValue(slider));
+  }
+}
+
+int MainWindowPresenter::shownValue(SoundSetting slider) const {
+  switch (slider) {
+    case SoundSetting::Speed:
+      return view_.speed();
+    case SoundSetting::Frequency:
+      return view_.frequency();
+    case SoundSetting::Signal:
+      return levelPercent(view_.signalPosition());
+    case SoundSetting::Noise:
+      return levelPercent(view_.noisePosition());
+  }
+  return 0;
+}
+
 void MainWindowPresenter::settingChanged(SoundSetting slider) {
   dispatch([this, slider] {
-    int value = 0;
-    switch (slider) {
-      case SoundSetting::Speed:
-        value = view_.speed();
-        break;
-      case SoundSetting::Frequency:
-        value = view_.frequency();
-        break;
-      case SoundSetting::Signal:
-        value = levelPercent(view_.signalPosition());
-        break;
-      case SoundSetting::Noise:
-        value = levelPercent(view_.noisePosition());
-        break;
-    }
-    view_.showSettingValue(slider, value);
+    view_.showSettingValue(slider, shownValue(slider));
     engine_.soundSettingChanged(slider);
   });
 }

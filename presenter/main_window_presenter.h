@@ -47,6 +47,9 @@ class MainWindowPresenter : public TrainingHost {
   MainWindowPresenter(MainView& view, Timer& timer, WaveDevice& device, ErrorGate& gate);
 
   // --- what happened in the window ---
+  // The window has made its controls: each setting's control takes its range and starting position
+  // from the settings table, and the value labels show them.
+  void controlsMade();
   void settingChanged(SoundSetting slider);  // a slider moved, or a drag or key press on it ended
   void controlEntered(PromptedControl control);  // the keyboard focus entered a control
   void textKindChanged();                        // a text kind or the special signs toggled
@@ -93,6 +96,8 @@ class MainWindowPresenter : public TrainingHost {
   void dispatch(const std::function<void()>& handler);
   void followSound();
   void saveSound();
+  // What the label beside `slider` shows for the slider's position now.
+  int shownValue(SoundSetting slider) const;
 
   MainView& view_;
   ErrorGate& gate_;

@@ -23,7 +23,6 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <optional>
-#include <tuple>
 
 #include "playback/settings.h"
 #include "training/check_source.h"
@@ -140,19 +139,12 @@ MainWindow::MainWindow(kelvak::WaveDevice& device, kelvak::ErrorGate& gate, kelv
   sourceGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   sourceGroup->addAction(ui_->randomTextItem);
 
-  const std::tuple<UpDown*, QLineEdit*, Setting> fields[] = {
-      {ui_->groupCountArrows, ui_->groupCountEdit, Setting::Groups},
-      {ui_->charPauseArrows, ui_->charPauseEdit, Setting::CharPause},
-      {ui_->groupPauseArrows, ui_->groupPauseEdit, Setting::GroupPause}};
-  for (const auto& [arrows, field, setting] : fields) {
-    const SettingRow& row = settingRow(setting);
-    arrows->setAssociate(field);
-    arrows->setMin(row.low);
-    arrows->setMax(row.high);
-    arrows->setPosition(row.initial);
-  }
+  ui_->groupCountArrows->setAssociate(ui_->groupCountEdit);
+  ui_->charPauseArrows->setAssociate(ui_->charPauseEdit);
+  ui_->groupPauseArrows->setAssociate(ui_->groupPauseEdit);
 
   applyLook();
+  presenter_->controlsMade();
   bindEvents();
   soundFollower_ = new QTimer(this);
   soundFollower_->setTimerType(Qt::PreciseTimer);
@@ -360,6 +352,54 @@ QAction* MainWindow::addTextMenuItem(const QString& text) { return ui_->textMenu
 void MainWindow::fitLabel(QLabel* label) {
   // Labels size themselves to their text, as the value labels change.
   label->resize(label->sizeHint().width(), label->height());
+}
+
+void MainWindow::setUpSetting(kelvak::Setting setting, int low, int high, int position) {
+  QSlider* slider = nullptr;
+  QLabel* ends[2] = {nullptr, nullptr};  // the numbers at the slider's two ends
+  UpDown* arrows = nullptr;
+  switch (setting) {
+    case Setting::Speed:
+      slider = ui_->speedSlider;
+      ends[0] = ui_->speedMinLabel;
+      ends[1] = ui_->speedMaxLabel;
+      break;
+    case Setting::Tone:
+      slider = ui_->toneSlider;
+      ends[0] = ui_->toneMinLabel;
+      ends[1] = ui_->toneMaxLabel;
+      break;
+    case Setting::Signal:
+      slider = ui_->signalSlider;
+      slider->setTickInterval(high - low);  // a tick at either end
+      break;
+    case Setting::Noise:
+      slider = ui_->noiseSlider;
+      break;
+    case Setting::Groups:
+      arrows = ui_->groupCountArrows;
+      break;
+    case Setting::CharPause:
+      arrows = ui_->charPauseArrows;
+      break;
+    case Setting::GroupPause:
+      arrows = ui_->groupPauseArrows;
+      break;
+  }
+  if (slider) {
+    slider->setRange(low, high);
+    slider->setValue(position);
+  }
+  if (arrows) {
+    arrows->setMin(low);
+    arrows->setMax(high);
+    arrows->setPosition(position);
+  }
+  for (int end = 0; end < 2; ++end) {
+    if (!ends[end]) continue;
+    ends[end]->setText(QString::number(end == 0 ? low : high));
+    fitLabel(ends[end]);
+  }
 }
 
 void MainWindow::showSettingValue(kelvak::SoundSetting slider, int value) {

@@ -94,6 +94,7 @@ class MainWindow : public QMainWindow, public kelvak::MainView {
   void setTextKindEnabled(bool on) override;
 
   // --- kelvak::MainView ---
+  void setUpSetting(kelvak::Setting setting, int low, int high, int position) override;
   void showSettingValue(kelvak::SoundSetting slider, int value) override;
   void setStatusText(const std::string& utf8, const std::string& detail) override;
   void setLearningStatus(const std::string& utf8, const std::string& detail) override;

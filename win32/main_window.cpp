@@ -57,7 +57,9 @@ constexpr DWORD kArrows = kChild | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWK
 
 // The controls in the keyboard's order, each with its place in the window; the level panel's
 // controls are placed in the panel's coordinates plus its corner (8, 168). A field's width takes
-// in its arrows (15 px), which sit inside it at its right.
+// in its arrows (15 px), which sit inside it at its right. The numbers of the settings, in the
+// fields, the value labels and at the sliders' ends, come from the settings table as the window
+// opens (MainWindowPresenter::controlsMade).
 const Design kDesign[] = {
     {kLevelPanel, L"STATIC", L"", kChild | SS_ETCHEDFRAME, {8, 168, 497, 145}},
     {kSpeedSlider, TRACKBAR_CLASSW, L"", kChild | WS_TABSTOP | TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS,
@@ -68,7 +70,7 @@ const Design kDesign[] = {
      {8 + 80, 168 + 40, 25, 100}},
     {kToneSlider, TRACKBAR_CLASSW, L"", kChild | WS_TABSTOP | TBS_HORZ | TBS_NOTICKS,
      {8 + 152, 168 + 32, 321, 20}},
-    {kGroupCountEdit, WC_EDITW, L"30", kField, {360, 24, 33 + 15, 21}},
+    {kGroupCountEdit, WC_EDITW, L"", kField, {360, 24, 33 + 15, 21}},
     {kTextPane, WC_EDITW, L"",
      kChild | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
      {8, 8, 337, 153}},
@@ -81,8 +83,8 @@ const Design kDesign[] = {
      kChild | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, {352, 120, 201, 17}},
     {kSpecialSignsBox, WC_BUTTONW, L"Использовать спец. символы",
      kChild | WS_TABSTOP | BS_AUTOCHECKBOX, {352, 144, 185, 17}},
-    {kCharPauseEdit, WC_EDITW, L"1", kField, {376, 80, 33 + 15, 21}},
-    {kGroupPauseEdit, WC_EDITW, L"2", kField, {472, 80, 33 + 15, 21}},
+    {kCharPauseEdit, WC_EDITW, L"", kField, {376, 80, 33 + 15, 21}},
+    {kGroupPauseEdit, WC_EDITW, L"", kField, {472, 80, 33 + 15, 21}},
     {kPlayButton, WC_BUTTONW, L"&Play", kChild | WS_TABSTOP | BS_PUSHBUTTON, {552, 16, 75, 25}},
     {kStopButton, WC_BUTTONW, L"&Stop", kChild | WS_TABSTOP | BS_PUSHBUTTON, {552, 80, 75, 25}},
     // Pressed by the program alone, as the transmission pauses and resumes.
@@ -93,31 +95,36 @@ const Design kDesign[] = {
     {kGroupPauseCaption, L"STATIC", L"между группами", kLabel, {456, 64, 100, 13}},
     {kSignalCaption, L"STATIC", L"Сигнал, %", kLabel, {8 + 16, 168 + 8, 60, 13}},
     {kNoiseCaption, L"STATIC", L"Помеха, %", kLabel, {8 + 80, 168 + 8, 60, 13}},
-    {kSignalValue, L"STATIC", L"100", kLabel, {8 + 24, 168 + 24, 30, 13}},
-    {kNoiseValue, L"STATIC", L"0", kLabel, {8 + 94, 168 + 24, 30, 13}},
+    {kSignalValue, L"STATIC", L"", kLabel, {8 + 24, 168 + 24, 30, 13}},
+    {kNoiseValue, L"STATIC", L"", kLabel, {8 + 94, 168 + 24, 30, 13}},
     {kToneCaption, L"STATIC", L"Частота, Hz", kLabel, {8 + 256, 168 + 8, 70, 13}},
-    {kToneValue, L"STATIC", L"500", kLabel, {8 + 336, 168 + 8, 40, 13}},
-    {kToneMinLabel, L"STATIC", L"100", kLabel, {8 + 168, 168 + 16, 30, 13}},
-    {kToneMaxLabel, L"STATIC", L"5000", kLabel, {8 + 464, 168 + 16, 30, 13}},
+    {kToneValue, L"STATIC", L"", kLabel, {8 + 336, 168 + 8, 40, 13}},
+    {kToneMinLabel, L"STATIC", L"", kLabel, {8 + 168, 168 + 16, 30, 13}},
+    {kToneMaxLabel, L"STATIC", L"", kLabel, {8 + 464, 168 + 16, 30, 13}},
     {kSpeedCaption, L"STATIC", L"Скорость (gr/min)", kLabel, {8 + 248, 168 + 80, 110, 13}},
-    {kSpeedValue, L"STATIC", L"12", kLabel, {8 + 376, 168 + 80, 30, 13}},
-    {kSpeedMinLabel, L"STATIC", L"0", kLabel, {8 + 152, 168 + 92, 20, 13}},
-    {kSpeedMaxLabel, L"STATIC", L"30", kLabel, {8 + 464, 168 + 92, 20, 13}},
+    {kSpeedValue, L"STATIC", L"", kLabel, {8 + 376, 168 + 80, 30, 13}},
+    {kSpeedMinLabel, L"STATIC", L"", kLabel, {8 + 152, 168 + 92, 20, 13}},
+    {kSpeedMaxLabel, L"STATIC", L"", kLabel, {8 + 464, 168 + 92, 20, 13}},
 };
 
-// A slider's range and its position when the window opens.
+// A slider: the setting it holds, its prompt, its value label and the labels at its two ends (0:
+// none).
 struct SliderRange {
   int id;
   Setting setting;
   SoundSetting sound;
   PromptedControl prompt;
   int valueLabel;
+  int lowLabel, highLabel;
 };
 const SliderRange kSliders[] = {
-    {kSpeedSlider, Setting::Speed, SoundSetting::Speed, PromptedControl::Speed, kSpeedValue},
-    {kSignalSlider, Setting::Signal, SoundSetting::Signal, PromptedControl::Signal, kSignalValue},
-    {kNoiseSlider, Setting::Noise, SoundSetting::Noise, PromptedControl::Noise, kNoiseValue},
-    {kToneSlider, Setting::Tone, SoundSetting::Frequency, PromptedControl::Tone, kToneValue},
+    {kSpeedSlider, Setting::Speed, SoundSetting::Speed, PromptedControl::Speed, kSpeedValue,
+     kSpeedMinLabel, kSpeedMaxLabel},
+    {kSignalSlider, Setting::Signal, SoundSetting::Signal, PromptedControl::Signal, kSignalValue, 0,
+     0},
+    {kNoiseSlider, Setting::Noise, SoundSetting::Noise, PromptedControl::Noise, kNoiseValue, 0, 0},
+    {kToneSlider, Setting::Tone, SoundSetting::Frequency, PromptedControl::Tone, kToneValue,
+     kToneMinLabel, kToneMaxLabel},
 };
 
 // A field with arrows: the field, its arrows and the setting they hold.
@@ -255,22 +262,15 @@ void MainWindow::createControls() {
   // The level panel lies behind its controls.
   SetWindowPos(control(kLevelPanel), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   for (const SliderRange& s : kSliders) {
-    const SettingRow& row = settingRow(s.setting);
-    HWND slider = control(s.id);
-    SendMessageW(slider, TBM_SETRANGEMIN, FALSE, row.low);
-    SendMessageW(slider, TBM_SETRANGEMAX, FALSE, row.high);
-    SendMessageW(slider, TBM_SETPAGESIZE, 0, s.id == kToneSlider ? 100 : s.id == kSpeedSlider ? 2 : 10);
-    SendMessageW(slider, TBM_SETPOS, TRUE, row.initial);
+    SendMessageW(control(s.id), TBM_SETPAGESIZE, 0,
+                 s.id == kToneSlider ? 100 : s.id == kSpeedSlider ? 2 : 10);
   }
   for (const ArrowField& f : kArrowFields) {
-    const SettingRow& row = settingRow(f.setting);
     // Placed at the right of the field they belong to.
     HWND arrows = CreateWindowExW(0, UPDOWN_CLASSW, L"", kArrows, 0, 0, 15, 21, window_,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(f.arrows)), instance,
                                   nullptr);
     SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(control(f.edit)), 0);
-    SendMessageW(arrows, UDM_SETRANGE32, row.low, row.high);
-    SendMessageW(arrows, UDM_SETPOS32, 0, row.initial);
   }
   SendMessageW(control(kGroupCountEdit), EM_SETLIMITTEXT, 3, 0);
   SendMessageW(control(kDigitsButton), BM_SETCHECK, BST_CHECKED, 0);
@@ -286,6 +286,7 @@ void MainWindow::createControls() {
   progress_ = CreateWindowExW(0, PROGRESS_CLASSW, L"", kChild | PBS_SMOOTH, 320, 4, 273, 16,
                               status_, nullptr, instance, nullptr);
   SendMessageW(progress_, PBM_SETRANGE32, 0, progressMax_);
+  presenter_->controlsMade();
 }
 
 int MainWindow::run() {
@@ -606,6 +607,23 @@ int MainWindow::groupCountLimit() const {
 }
 
 // --- MainView ---
+
+void MainWindow::setUpSetting(Setting setting, int low, int high, int position) {
+  for (const SliderRange& s : kSliders) {
+    if (s.setting != setting) continue;
+    HWND slider = control(s.id);
+    SendMessageW(slider, TBM_SETRANGEMIN, FALSE, low);
+    SendMessageW(slider, TBM_SETRANGEMAX, FALSE, high);
+    SendMessageW(slider, TBM_SETPOS, TRUE, position);
+    if (s.lowLabel) SetWindowTextW(control(s.lowLabel), std::to_wstring(low).c_str());
+    if (s.highLabel) SetWindowTextW(control(s.highLabel), std::to_wstring(high).c_str());
+  }
+  for (const ArrowField& f : kArrowFields) {
+    if (f.setting != setting) continue;
+    SendMessageW(control(f.arrows), UDM_SETRANGE32, low, high);
+    setArrowsPosition(f.arrows, position);
+  }
+}
 
 void MainWindow::showSettingValue(SoundSetting slider, int value) {
   for (const SliderRange& s : kSliders) {

@@ -78,6 +78,7 @@ class MainWindow : public MainView {
   void setTextKindEnabled(bool on) override;
 
   // --- MainView ---
+  void setUpSetting(Setting setting, int low, int high, int position) override;
   void showSettingValue(SoundSetting slider, int value) override;
   void setStatusText(const std::string& utf8, const std::string& detail) override;
   void setLearningStatus(const std::string& utf8, const std::string& detail) override;

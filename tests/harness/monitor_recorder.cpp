@@ -126,8 +126,32 @@ MonitorRecorder::Loss MonitorRecorder::loss() const {
 }
 
 void MonitorRecorder::markEnd() {
-  std::lock_guard lock(mutex_);
-  end_ = std::chrono::duration<double>(Clock::now() - epoch_).count();
+  double end = 0;
+  {
+    std::lock_guard lock(mutex_);
+    end = end_ = std::chrono::duration<double>(Clock::now() - epoch_).count();
+  }
+  // What sounded by now reaches the recording some time later: the server's latency, parec's
+  // and this reader's turn, which a busy machine stretches. Counted from the most prompt piece
+  // of the first second, the recording holds the mark once its samples span the time up to it.
+  const auto until = Clock::now() + kCatchUpLimit;
+  while (Clock::now() < until) {
+    {
+      std::lock_guard lock(mutex_);
+      if (!arrivals_.empty()) {
+        double base = arrivals_.front().at - arrivals_.front().received / rate_;
+        for (const Arrival& a : arrivals_) {
+          if (a.at - arrivals_.front().at > 1.0) break;
+          base = std::min(base, a.at - a.received / rate_);
+        }
+        // The tolerance is loss()'s: a sink's clock a little slow is no reason to wait.
+        const double tolerance = kLossToleranceS + 2e-4 * (end - arrivals_.front().at);
+        const auto received = data_.size() / static_cast<std::size_t>(format_.channels);
+        if (base + static_cast<double>(received) / rate_ + tolerance >= end) return;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 std::string MonitorRecorder::lossReport() const {

@@ -63,7 +63,8 @@ class MonitorRecorder {
   Loss loss() const;
   // What the test judges has all been played: loss() looks at what arrived until now only. A
   // PipeWire graph may lose time when the program's stream closes and the graph changes its cycle,
-  // which harms nothing the program played.
+  // which harms nothing the program played. Returns once the recording holds what sounded until
+  // now, or after kCatchUpLimit (a recording that lost samples never does).
   void markEnd();
   // The words a test fails with when the recorder lost samples: a fault of the harness.
   std::string lossReport() const;
@@ -72,6 +73,7 @@ class MonitorRecorder {
   // Below PulseAudio's sink thread and the program's feeding thread (5 each) and PipeWire's data
   // threads (88): the recorder must never hold up the sound it records.
   static constexpr int kRealtimePriority = 2;
+  static constexpr std::chrono::seconds kCatchUpLimit{5};
 
   void readLoop();
 

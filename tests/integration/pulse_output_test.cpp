@@ -79,8 +79,15 @@ struct Live {
     recorder.markEnd();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     recorder.stop();
-    const auto heard =
-        testing::decodeSymbols(testing::findToneRuns(recorder.samples()), set.samplesPerUnit);
+    const std::vector<std::uint8_t> samples = recorder.samples();
+    std::vector<testing::ToneRun> runs = testing::findToneRuns(samples);
+    // A run still moving where the recording stops is cut by the recording and cannot be judged;
+    // through PipeWire it is the graph settling a second after the stream closed (a few samples
+    // within 2 of the centre). Were it the program's last element, that symbol would lack it.
+    if (!runs.empty() && runs.back().end == static_cast<std::int64_t>(samples.size())) {
+      runs.pop_back();
+    }
+    const auto heard = testing::decodeSymbols(runs, set.samplesPerUnit);
     // Each block where its position puts it, counted from the first symbol heard.
     const double first = heard.empty() || device.writes.empty()
                              ? 0.0

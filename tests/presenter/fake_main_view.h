@@ -28,6 +28,32 @@ struct FakeMainView : FakeControlsOf<MainView> {
     detail.clear();
   }
   // --- MainView ---
+  void setUpSetting(Setting setting, int, int high, int position) override {
+    switch (setting) {
+      case Setting::Groups:
+        groupCountMax = high;
+        setGroupCount(position);
+        break;
+      case Setting::Speed:
+        speedValue = position;
+        break;
+      case Setting::Tone:
+        freq = position;
+        break;
+      case Setting::Signal:
+        signal = position;
+        break;
+      case Setting::Noise:
+        noise = position;
+        break;
+      case Setting::CharPause:
+        charPause = std::to_string(position);
+        break;
+      case Setting::GroupPause:
+        groupPause = std::to_string(position);
+        break;
+    }
+  }
   void showSettingValue(SoundSetting slider, int value) override { labels[slider] = value; }
   void setStatusText(const std::string& utf8, const std::string& d) override {
     FakeControlsOf::setStatusText(utf8);

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -184,12 +185,21 @@ TEST_F(MainWindowTest, OpensWithTheCommandLinesDefaultsAndSpansItsRanges) {
   };
   EXPECT_EQ(all(shown), all(exported));
 
-  // The value a control shows at position `p`: its label, or the field beside the arrows.
-  const auto atSlider = [this](const char* sliderName, const char* labelName) {
+  // The value a control shows at either end: its label, or the field beside the arrows. The
+  // numbers printed at a slider's ends, where it has them, must say the same.
+  const auto atSlider = [this](const char* sliderName, const char* labelName,
+                               std::array<const char*, 2> endNames = {}) {
     QSlider* slider = control<QSlider>(*form, sliderName);
     QLabel* label = control<QLabel>(*form, labelName);
-    return std::function<int(bool)>([slider, label](bool top) {
+    std::array<QLabel*, 2> ends{};
+    for (int k = 0; k < 2; ++k) {
+      if (endNames[k]) ends[k] = control<QLabel>(*form, endNames[k]);
+    }
+    return std::function<int(bool)>([slider, label, ends](bool top) {
       slider->setValue(top ? slider->maximum() : slider->minimum());
+      if (const QLabel* end = ends[top ? 1 : 0]) {
+        EXPECT_EQ(end->text(), label->text());
+      }
       return label->text().toInt();
     });
   };
@@ -207,8 +217,9 @@ TEST_F(MainWindowTest, OpensWithTheCommandLinesDefaultsAndSpansItsRanges) {
     int lowestTaken;  // the command line's lowest value, when above the control's
   };
   const Control controls[] = {
-      {"--speed", atSlider("speedSlider", "speedValue"), 1},  // speed 0 forms no sound
-      {"--tone", atSlider("toneSlider", "toneValue"), 0},
+      // The command line takes no speed 0, which forms no sound.
+      {"--speed", atSlider("speedSlider", "speedValue", {"speedMinLabel", "speedMaxLabel"}), 1},
+      {"--tone", atSlider("toneSlider", "toneValue", {"toneMinLabel", "toneMaxLabel"}), 0},
       {"--signal", atSlider("signalSlider", "signalValue"), 0},
       {"--noise", atSlider("noiseSlider", "noiseValue"), 0},
       {"--groups", atArrows("groupCountArrows", "groupCountEdit"), 0},

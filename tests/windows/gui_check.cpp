@@ -12,6 +12,9 @@
 //   gui_check watch OUT SECONDS         writes every change of the pane to OUT with the system
 //                                      time [µs since 1970], until the transmission has ended
 //   gui_check box                       the text of the message box over the main window
+//   gui_check progress NAME             the export's progress window: shown, its text naming the
+//                                      file NAME, the main window disabled meanwhile; read from
+//                                      the window system alone, so the program may be held stopped
 // Prints "PASS name" or "FAIL name: why" where it judges; the exit code is the number of failures.
 #include <windows.h>
 // clang-format off
@@ -155,6 +158,31 @@ int box() {
   return 0;
 }
 
+// A window's text as the window system keeps it, without a message to its program.
+std::string keptTextOf(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return utf8OfWide(text);
+}
+
+int progress(const std::string& name) {
+  HWND main = mainWindow();
+  HWND window = FindWindowW(L"KelvakExportProgress", nullptr);
+  if (!main || !window || !IsWindowVisible(window)) {
+    std::printf("no progress window\n");
+    return 1;
+  }
+  std::string texts;
+  for (HWND c = FindWindowExW(window, nullptr, L"Static", nullptr); c;
+       c = FindWindowExW(window, c, L"Static", nullptr)) {
+    texts += keptTextOf(c);
+  }
+  const bool disabled = !IsWindowEnabled(main);
+  std::printf("progress window \"%s\" says \"%s\"; the main window is %s\n",
+              keptTextOf(window).c_str(), texts.c_str(), disabled ? "disabled" : "enabled");
+  return texts.find(name) != std::string::npos && disabled ? 0 : 1;
+}
+
 int waitForStatus(const std::string& state, int seconds) {
   // "prompt": any text, which the status bar first shows when the keyboard enters a control.
   const bool anyText = state == "prompt";
@@ -219,6 +247,7 @@ int main(int argc, char** argv) {
   if (args.size() == 3 && args[0] == "wait") return waitForStatus(args[1], std::stoi(args[2]));
   if (args.size() == 3 && args[0] == "watch") return watch(args[1], std::stoi(args[2]));
   if (args.size() == 1 && args[0] == "box") return box();
+  if (args.size() == 2 && args[0] == "progress") return progress(args[1]);
   std::fprintf(stderr, "usage: see the head of tests/windows/gui_check.cpp\n");
   return 2;
 }

@@ -5,7 +5,8 @@
 # same settings: decoded to the same groups with every element intact, and equal sample for sample
 # on a quiet machine; with two busy loops beside it every symbol onset within 1 ms of the export's
 # (Wine's own mixer may break the samples there, see wine_sound_test.sh). Also prints when the pane
-# showed each character against when it sounded.
+# showed each character against when it sounded. Last, an export through the "Текст" menu's save
+# dialog, held long enough for its progress window, whose files must be the command line's export.
 # Usage: tests/windows/gui_test.sh BUILD   (WINEPREFIX set; BUILD holds the Windows build)
 # Ends with "gui_test: N passed, M failed"; a run that Wine's own mixer broke, or in which every
 # symbol came whole but some late (the window held up by the scheduler beyond the device's lead),
@@ -134,6 +135,90 @@ yes >/dev/null & busy+=($!)
 lesson "two busy loops" onsets
 kill "${busy[@]}" 2>/dev/null
 busy=()
+
+# An export from the window's menu, long enough (999 groups at speed 1) for its progress window.
+# From the save dialog's Return on, the program runs in slices of 20 ms and is held stopped between
+# them, as a slow machine would hold it: so the progress window is seen, and read, whatever the
+# machine's speed. The files written must be those of `kelvak.exe --export` with the same settings,
+# and nothing else may be left beside them.
+export_from_menu() {
+  local dir=$gui_work/export name="the export from the menu shows its progress and writes the command line's export"
+  local written kept dialog= begun=0 seen=0 said= entries shown
+  written=$(printf 'window.key.txt\nwindow.wav')
+  mkdir -p "$dir/reference" "$dir/window"
+  "$wine" "$gui_build/app/kelvak.exe" --export "Z:$dir/reference/window.wav" --groups 999 \
+    --speed 1 >"$dir/reference/export.log" 2>&1
+  # The settings the window keeps at its end (here speed 1 and 999 groups) are put back afterwards,
+  # so that later starts in this prefix open as before.
+  kept=$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Kelvak/settings.json 2>/dev/null | head -1)
+  [ -z "$kept" ] || cp "$kept" "$dir/settings.json"
+  if ! gui_start_kelvak "$dir/kelvak.log"; then
+    verdict "$name" 0 "kelvak.exe showed no window"
+    return
+  fi
+  # Speed 1 (Home, then a step up), Tab to the group count, 999; then "Текст", its fourth item.
+  timeout 60 xdotool windowfocus --sync "$main_window"
+  xdotool key --delay 100 Home Right Tab Tab Tab Tab
+  xdotool type --delay 100 999
+  xdotool mousemove --window "$main_window" 20 10 click 1
+  xdotool key --delay 100 Down Down Down Return
+  for _ in $(seq 600); do
+    dialog=$(xdotool search --onlyvisible --name '^Сохранить в звуковой файл$' 2>/dev/null | head -1)
+    [ -n "$dialog" ] && break
+    sleep 0.1
+  done
+  if [ -n "$dialog" ]; then
+    timeout 60 xdotool windowfocus --sync "$dialog"
+    xdotool key --delay 50 Home shift+End
+    xdotool type --delay 20 "Z:${dir//\//\\}\\window\\window.wav"
+    kill -STOP "$kelvak_pid"
+    xdotool key Return
+    # Once the export has begun (its temporary file is there), a hold of 0.6 s takes it past the
+    # half second after which its progress window is due.
+    for _ in $(seq 15000); do
+      kill -CONT "$kelvak_pid"
+      sleep 0.02
+      kill -STOP "$kelvak_pid"
+      entries=$(ls -A "$dir/window")
+      [ -n "$entries" ] || continue
+      if [ "$begun" = 0 ]; then
+        begun=1
+        sleep 0.6
+        continue
+      fi
+      if xdotool search --onlyvisible --name '^Сохранить в звуковой файл$' >/dev/null 2>&1; then
+        shown=$(gui_check progress window.wav) && { seen=1; said=$shown; break; }
+        [ "$shown" = "no progress window" ] || said=$shown
+      fi
+      [ "$entries" = "$written" ] && break
+    done
+    kill -CONT "$kelvak_pid"
+    if [ "$begun" = 1 ]; then
+      for _ in $(seq 6000); do [ "$(ls -A "$dir/window")" = "$written" ] && break; sleep 0.1; done
+    fi
+  fi
+  gui_stop_kelvak
+  if [ -n "$kept" ]; then
+    cp "$dir/settings.json" "$kept"
+  else
+    rm -f "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Kelvak/settings.json
+  fi
+  if [ -z "$dialog" ]; then
+    verdict "$name" 0 "no save dialog"
+  elif [ "$seen" = 0 ]; then
+    [ "$begun" = 1 ] || said="the export did not begin"
+    verdict "$name" 0 "${said:-the export ended with no progress window}"
+  elif [ "$(ls -A "$dir/window")" != "$written" ] ||
+       ! cmp -s "$dir/reference/window.wav" "$dir/window/window.wav" ||
+       ! cmp -s "$dir/reference/window.key.txt" "$dir/window/window.key.txt"; then
+    verdict "$name" 0 "the folder holds $(ls -A "$dir/window" | tr '\n' ' ')unlike the command line's export"
+  else
+    verdict "$name" 1
+    echo "    $said"
+  fi
+  rm -rf "$dir"
+}
+export_from_menu
 
 echo "gui_test: skipped $skipped"
 echo "gui_test: $passed passed, $failed failed"
