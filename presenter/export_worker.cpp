@@ -11,8 +11,10 @@ ExportWorker::ExportWorker(const ExportWork& work, std::function<void()> ended)
     : thread_([this, &work, ended = std::move(ended)] {
         try {
           run_.completed = work([this](std::int64_t d, std::int64_t t) {
-            done_ = d;
+            // The total first: progress() reads the two apart, and must never see a done of
+            // the new total over the first report's total of 1.
             total_ = std::max<std::int64_t>(t, 1);
+            done_ = d;
             return !cancel_.load();
           });
         } catch (...) {

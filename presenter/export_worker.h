@@ -3,6 +3,7 @@
 // it.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -22,7 +23,10 @@ class ExportWorker {
   ExportWorker& operator=(const ExportWorker&) = delete;
 
   // How far the work has come, in `steps` (0..steps).
-  int progress(int steps) const { return static_cast<int>(done_.load() * steps / total_.load()); }
+  int progress(int steps) const {
+    const auto done = done_.load();  // before the total, which is written before it
+    return static_cast<int>(std::clamp<std::int64_t>(done * steps / total_.load(), 0, steps));
+  }
   // The work has returned or thrown.
   bool finished() const { return finished_; }
   // The work stops at its next step.

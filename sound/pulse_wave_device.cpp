@@ -37,9 +37,10 @@ struct PulseWaveDevice::Log {
 };
 
 // One connection to the server with its stream. The main loop thread reaches it through the
-// callbacks; the window's thread through the device. `mutex` guards everything below it; the
-// callbacks take it while libpulse holds its own main loop lock, so the window's thread never
-// takes that lock while holding `mutex`.
+// callbacks; the window's thread through the device. `mutex` guards everything below it and the
+// lead timeline it is made of (timeline, lead, origin); the callbacks take it while libpulse
+// holds its own main loop lock, so the window's thread never takes that lock while holding
+// `mutex`.
 struct PulseWaveDevice::Connection : LeadTimeline {
   Connection() : LeadTimeline(kLead) {}
 

@@ -65,7 +65,12 @@ class Program:
         shutil.copy(document, folder)  # no report of a missing help document at start
         env = dict(os.environ, XDG_DATA_HOME=folder + '/data', XDG_CONFIG_HOME=folder + '/config')
         self.process = subprocess.Popen([program], cwd=folder, env=env)
-        self.main = until('main window', lambda: self.windows(lambda w: w == MAIN_WIDTH))
+        try:
+            self.main = until('main window', lambda: self.windows(lambda w: w == MAIN_WIDTH))
+        except BaseException:
+            self.process.kill()
+            self.process.wait()
+            raise
 
     def windows(self, width_fits):
         found = xdotool('search', '--onlyvisible', '--name', '^Kelvak$')

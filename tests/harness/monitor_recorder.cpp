@@ -152,11 +152,19 @@ void MonitorRecorder::markEnd() {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  std::lock_guard lock(mutex_);
+  behindAtEnd_ = true;
 }
 
 std::string MonitorRecorder::lossReport() const {
   const Loss l = loss();
-  if (l.samples == 0) return {};
+  if (l.samples == 0) {
+    std::lock_guard lock(mutex_);
+    if (!behindAtEnd_) return {};
+    return "the recording had not caught up with the sound " +
+           std::to_string(kCatchUpLimit.count()) +
+           " s after its end: a fault of the test's recording, not of the program";
+  }
   return "the recorder lost " + std::to_string(l.samples) + " samples at " +
          std::to_string(static_cast<int>(l.at)) +
          " s: a fault of the test's recording, not of the program";

@@ -64,7 +64,8 @@ class MonitorRecorder {
   // What the test judges has all been played: loss() looks at what arrived until now only. A
   // PipeWire graph may lose time when the program's stream closes and the graph changes its cycle,
   // which harms nothing the program played. Returns once the recording holds what sounded until
-  // now, or after kCatchUpLimit (a recording that lost samples never does).
+  // now, or after kCatchUpLimit (a recording that lost samples never does), which lossReport()
+  // then names.
   void markEnd();
   // The words a test fails with when the recorder lost samples: a fault of the harness.
   std::string lossReport() const;
@@ -93,6 +94,7 @@ class MonitorRecorder {
   };
   std::vector<Arrival> arrivals_;
   double end_ = -1;  // [s since epoch_]; -1: none
+  bool behindAtEnd_ = false;  // markEnd() gave up waiting for the recording
   Clock::time_point epoch_ = Clock::now();
 };
 

@@ -13,7 +13,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/virtual_screen.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/pulse_server.sh"
 
 gui_cleanup() {
-  [ -z "${kelvak_pid:-}" ] || kill "$kelvak_pid" 2>/dev/null
+  # A program held stopped (as a check may hold it) takes the signal only once it runs again.
+  [ -z "${kelvak_pid:-}" ] || { kill "$kelvak_pid"; kill -CONT "$kelvak_pid"; } 2>/dev/null
   # Wine's own processes of this session end before the screen they draw on.
   timeout 60 "$wineserver" -w 2>/dev/null
   [ ${#gui_pids[@]} -eq 0 ] || kill "${gui_pids[@]}" 2>/dev/null
