@@ -18,6 +18,7 @@ class RecordingDevice : public WaveDevice {
     Clock::time_point at;   // just before the real write
     std::int64_t position;  // where it was placed [samples]
     bool accepted;
+    std::size_t toneSamples = 0;  // the block's tone; silence after it
   };
 
   explicit RecordingDevice(WaveDevice& real) : real_(real) {}
@@ -28,7 +29,7 @@ class RecordingDevice : public WaveDevice {
   bool write(SymbolBlock block, std::size_t toneSamples, std::int64_t position) override {
     const auto at = Clock::now();
     const bool ok = real_.write(block, toneSamples, position);
-    writes.push_back({std::move(block), at, position, ok});
+    writes.push_back({std::move(block), at, position, ok, toneSamples});
     return ok;
   }
   std::int64_t heardAt(Clock::time_point moment) const override { return real_.heardAt(moment); }

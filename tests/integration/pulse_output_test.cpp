@@ -81,24 +81,18 @@ struct Live {
     recorder.stop();
     const std::vector<std::uint8_t> samples = recorder.samples();
     std::vector<testing::ToneRun> runs = testing::findToneRuns(samples);
-    // Once the last block has begun, a piece far fainter than the elements is none of them:
-    // through PipeWire, the graph settling when the stream closes during the block's silent
-    // tail (a few samples, within 2 of the silent level when quiet, more on a busy machine).
-    // Every element the program sends moves by its full level; a cut or a replay still shows.
+    // The transmission's sound ends with the last block's tone. What the recording holds more
+    // than an element's gap after it is none of its elements: through PipeWire, the graph
+    // settling when the stream closes during the block's silent tail (a few samples near the
+    // silent level when quiet, more while the machine is busy). A cut element still shows: its
+    // symbol then lacks it. Counted from the first piece heard, the first block's first element.
     if (!runs.empty() && !device.writes.empty()) {
-      auto peak = [&](const testing::ToneRun& r) {
-        const int level = r.start > 0 ? samples[static_cast<std::size_t>(r.start - 1)] : 0x80;
-        int most = 0;
-        for (auto k = r.start; k < r.end; ++k) {
-          most = std::max(most, std::abs(int{samples[static_cast<std::size_t>(k)]} - level));
-        }
-        return most;
-      };
-      const int elementPeak = peak(runs.front());
-      const std::int64_t lastStart =
-          runs.front().start - device.writes.front().position + device.writes.back().position;
+      const auto& last = device.writes.back();
+      const double toneEnd =
+          static_cast<double>(runs.front().start - device.writes.front().position +
+                              last.position + static_cast<std::int64_t>(last.toneSamples));
       std::erase_if(runs, [&](const testing::ToneRun& r) {
-        return r.start > lastStart && 4 * peak(r) < elementPeak;
+        return static_cast<double>(r.start) > toneEnd + 1.5 * set.samplesPerUnit;
       });
     }
     const auto heard = testing::decodeSymbols(runs, set.samplesPerUnit);
