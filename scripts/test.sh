@@ -3,7 +3,8 @@
 # the processors this machine is not (through qemu-user), the same suites under AddressSanitizer
 # and UndefinedBehaviorSanitizer, a short run of every fuzz target, and the Windows build with its
 # suites under Wine.
-# KELVAK_QUICK=1 runs only the normal build's tests; KELVAK_FUZZ_SECONDS sets the fuzz time.
+# KELVAK_QUICK=1 runs only the normal build's tests; KELVAK_FUZZ_SECONDS sets the fuzz time
+# and KELVAK_FUZZ_MIN_INPUTS the fewest inputs each target tries however busy the machine.
 set -euo pipefail
 
 # Each stage says how long it took, and the whole command at its end.
@@ -104,6 +105,7 @@ awaiting() {
 # A short run of every fuzz target; KELVAK_FUZZ_SECONDS sets each one's time.
 fuzz_targets() {
   seconds=${KELVAK_FUZZ_SECONDS:-30}
+  min_inputs=${KELVAK_FUZZ_MIN_INPUTS:-2000}
   shopt -s nullglob
   targets=("$here"/build-fuzz/fuzz/*_fuzz)
   if [ ${#targets[@]} -eq 0 ]; then
@@ -119,6 +121,16 @@ fuzz_targets() {
       "$here/fuzz/corpus/$name" >"$work/log" 2>&1) || status=$?
     echo "-- $name for ${seconds}s"
     grep -E '^(Done|stat::number_of_executed_units)' "$work/log" || true
+    # A machine too busy to give the target its time still gets a set amount of work out of it:
+    # the run goes on from what it found until it has tried min_inputs inputs in all.
+    local done_units
+    done_units=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -n 1)
+    if [ "$status" -eq 0 ] && [ "${done_units:-0}" -lt "$min_inputs" ]; then
+      (cd "$work" && "$target" -runs=$((min_inputs - ${done_units:-0})) -print_final_stats=1 \
+        "$work" "$here/fuzz/corpus/$name" >>"$work/log" 2>&1) || status=$?
+      echo "   only ${done_units:-0} inputs in that time; went on for" \
+        "$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -n 1) more"
+    fi
     if [ "$status" -ne 0 ]; then
       {
         echo "fuzz target $name failed (exit $status):"

@@ -17,3 +17,23 @@ start_virtual_screen() {
   fi
   export DISPLAY=":$(cat "$work/display")"
 }
+
+# start_reader_screen WORK: a virtual screen with an accessibility bus, so that a test can read the
+# program's windows as a screen reader does. Run it inside a session bus of the test's own. The
+# processes it starts go into screen_pids, where the caller adds its own; stop_reader_screen WORK
+# ends them all and removes WORK. Set `trap 'stop_reader_screen "$work"' EXIT` before starting.
+screen_pids=()
+start_reader_screen() {
+  start_virtual_screen "$1"
+  screen_pids+=("$virtual_screen_pid")
+  unset QT_QPA_PLATFORM
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+  /usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
+  screen_pids+=($!)
+}
+
+stop_reader_screen() {
+  local p
+  for p in "${screen_pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$1"
+}

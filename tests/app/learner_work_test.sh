@@ -9,19 +9,9 @@ if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${KELVAK_OWN_BUS:-}" ]; then
 fi
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$here/../../scripts/virtual_screen.sh"
-start_virtual_screen "$work"
-pids+=("$virtual_screen_pid")
-unset QT_QPA_PLATFORM
+trap 'stop_reader_screen "$work"' EXIT
+start_reader_screen "$work"
 # The silent SDL device plays in real time, and no sound server of the machine is asked.
-export SDL_AUDIODRIVER=dummy PULSE_SERVER="unix:$work/no-server" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-/usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
-pids+=($!)
+export SDL_AUDIODRIVER=dummy PULSE_SERVER="unix:$work/no-server"
 /usr/bin/python3 "$here/learner_work.py" "$1" "$2" "$work"

@@ -12,22 +12,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 # Settings of its own: a start must not find what another run of the program kept.
 export XDG_CONFIG_HOME="$work/config"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$here/../../scripts/virtual_screen.sh"
-start_virtual_screen "$work"
-pids+=("$virtual_screen_pid")
-unset QT_QPA_PLATFORM
-export SDL_AUDIODRIVER=dummy QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+trap 'stop_reader_screen "$work"' EXIT
+start_reader_screen "$work"
+export SDL_AUDIODRIVER=dummy
 
-/usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
-pids+=($!)
 cp "$document" "$work/"
 (cd "$work" && exec "$program") 2>/dev/null &
-pids+=($!)
+screen_pids+=($!)
 /usr/bin/python3 "$here/screen_reader.py"

@@ -297,8 +297,9 @@ TEST_P(PulseSoundTest, TheLastCharacterIsHeardToItsEndAtASlowSpeed) {
 // Another program opens a stream at 44.1 kHz while a transmission plays, and PipeWire moves its
 // whole graph to that rate. The switch stops the graph for a moment, every program's sound with
 // it, and the recorder loses that time too, so the recording is judged around it: the sound goes
-// on to its end, at most the one symbol sounding during the switch is touched, and every other
-// symbol keeps its place against the one before it.
+// on to its end, only what sounded during the switch is touched (one symbol, or the two on either
+// side of a gap the switch fell in, as it lasts longer on a busy machine), and every other symbol
+// keeps its place against the one before it.
 TEST_P(PulseSoundTest, AGraphRateChangeMidTransmissionBreaksNothing) {
   if (GetParam().kind != testing::ServerKind::PipeWire) GTEST_SKIP() << "PulseAudio has no graph";
   Live live(4);
@@ -313,38 +314,53 @@ TEST_P(PulseSoundTest, AGraphRateChangeMidTransmissionBreaksNothing) {
   });
   if (change.joinable()) change.join();
   ASSERT_EQ(checks.size(), 21u);
-  int broken = 0;
-  for (const auto& c : checks) broken += c.intact ? 0 : 1;
-  EXPECT_LE(broken, 1);
+  std::vector<std::size_t> touched;
+  for (std::size_t k = 0; k < checks.size(); ++k) {
+    if (!checks[k].intact) touched.push_back(k);
+  }
+  const auto broken = touched.size();
+  if (!touched.empty()) {
+    EXPECT_LE(touched.back() - touched.front(), 1u) << "symbols apart from each other were touched";
+  }
   int steps = 0;
   for (std::size_t k = 1; k < live.onsetErrorMs.size(); ++k) {
     if (std::abs(live.onsetErrorMs[k] - live.onsetErrorMs[k - 1]) > 2.0) ++steps;
   }
   EXPECT_LE(steps, 1) << "onsets moved against the ones before them";
-  std::printf("graph rate switch: %d symbol(s) touched, %d step(s), %zu underrun(s) reported\n",
+  std::printf("graph rate switch: %zu symbol(s) touched, %d step(s), %zu underrun(s) reported\n",
               broken, steps, live.pulse.underruns().size());
 }
 
-// Stop ends a transmission with a character pause of 0 at once: the sound never fell behind.
+// With a character pause of 0 the transmission never runs ahead of the sound: after every tick what
+// it has queued is at most the symbol in flight and the lead, and Stop, which lets that play out,
+// ends with it. (How the device cuts each block's silent tail is judged sample by sample with a
+// fake stream.)
 TEST_P(PulseSoundTest, CharacterPauseZeroBuildsNoBacklog) {
   Live live(30);
   live.controls.charPause = "0";
   live.transmission.play();
   ASSERT_TRUE(live.device.isOpen());
   int ticks = 0;
+  std::int64_t queued = 0, lead = 0;
   live.timer.run(
       [&] {
         live.transmission.tick();
+        const auto& w = live.device.writes.back();
+        const auto end = w.position + static_cast<std::int64_t>(w.block ? w.block->size() : 0);
+        queued = std::max(queued, end - live.device.heardAt(Clock::now()));
+        lead = live.device.leadSamples();
         if (++ticks == 50) live.timer.setEnabled(false);
       },
       std::chrono::minutes(2));
+  ASSERT_EQ(ticks, 50);
   const auto start = Clock::now();
   live.transmission.stopPlayback();
-  const double ms = msSince(start);
-  std::printf("Stop after 50 symbols at pause 0 returned in %.1f ms\n", ms);
-  // The symbol in flight (at most 23 units of 21 ms) and the lead. The backlog of old, 8 units a
-  // group, would add 1.7 s by now, twice what is allowed.
-  EXPECT_LT(ms, 23 * 21 + live.pulse.latencyMs() + 300.0);
+  std::printf("pause 0: at most %lld samples queued ahead of the sound; Stop took %.1f ms\n",
+              static_cast<long long>(queued), msSince(start));
+  // The symbol in flight (at most 23 units of 231 samples), the lead, and a tick that came early
+  // by up to its allowance. The backlog of old, 8 units a group, would hold 1.7 s by now.
+  EXPECT_LE(queued, 23 * 231 + lead + WaveDevice::kLateTickMs * 11025 / 1000);
+  EXPECT_FALSE(live.device.isOpen());
 }
 
 }  // namespace
