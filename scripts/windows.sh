@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build in one command: installs the packages (scripts/install-deps.sh windows),
 # cross-builds the core, kelvak.exe, the core's test suites, kelvak-setup.exe and the zip into
-# build-windows/ with MinGW-w64 (ccache, low priority), runs the suites under Wine in a private
+# build-windows/ with MinGW-w64 (ccache, at the priority it is started with: the test command starts
+# it low beside the other stages and raises it once it waits for it), runs the suites under Wine in a private
 # prefix, compares the Windows exporter's WAV files with the Linux program's, records the waveOut
 # sound from a private PulseAudio server and compares it with the export, does the same with the
 # main window driven by xdotool on a virtual screen, and installs and uninstalls silently. Ends with the line "N passed, M failed".
@@ -28,7 +29,7 @@ if [ ! -f "$build/build.ninja" ]; then
   KELVAK_CLONE=$root find "$build" -path '*/Unity/unity_*' \
     -exec perl -pi -e 's/^#include "\Q$ENV{KELVAK_CLONE}\E\//#include "/' {} +
 fi
-nice -n 10 cmake --build "$build" -j"${JOBS:-2}"
+cmake --build "$build" -j"${JOBS:-2}"
 
 # A private Wine prefix; the first start makes it, which takes a while.
 export WINEPREFIX=${WINEPREFIX:-$build/wine} WINEDEBUG=-all
@@ -47,7 +48,7 @@ for entry in text files settings synth playback document training export present
   exe=$build/tests/$folder/${suite}_tests.exe
   log=$logs/${suite}_tests.log
   rc=0
-  (cd "$build/tests/$folder" && nice -n 10 "$wine" "$exe") >"$log" 2>&1 || rc=$?
+  (cd "$build/tests/$folder" && "$wine" "$exe") >"$log" 2>&1 || rc=$?
   count() { sed -n "s/^\[  $1 *\] \([0-9]*\) tests\?.*/\1/p" "$log" | head -1; }
   p=$(count PASSED) f=$(count FAILED) s=$(count SKIPPED)
   p=${p:-0} f=${f:-0} s=${s:-0}

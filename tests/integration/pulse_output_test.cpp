@@ -345,6 +345,7 @@ TEST_P(PulseSoundTest, CharacterPauseZeroBuildsNoBacklog) {
   live.timer.run(
       [&] {
         live.transmission.tick();
+        ASSERT_FALSE(live.device.writes.empty()) << "a tick sent nothing";
         const auto& w = live.device.writes.back();
         const auto end = w.position + static_cast<std::int64_t>(w.block ? w.block->size() : 0);
         queued = std::max(queued, end - live.device.heardAt(Clock::now()));
