@@ -360,7 +360,7 @@ TEST_P(PulseSoundTest, CharacterPauseZeroBuildsNoBacklog) {
               static_cast<long long>(queued), msSince(start));
   // The symbol in flight (at most 23 units of 231 samples), the lead, and a tick that came early
   // by up to its allowance. The backlog of old, 8 units a group, would hold 1.7 s by now.
-  EXPECT_LE(queued, 23 * 231 + lead + WaveDevice::kLateTickMs * 11025 / 1000);
+  EXPECT_LE(queued, 23 * 231 + lead + WaveDevice::kLateTickMs * kSampleRate / 1000);
   EXPECT_FALSE(live.device.isOpen());
 }
 
