@@ -258,8 +258,10 @@ class ExportFiles : public ::testing::TestWithParam<FileCase> {
   std::string dir = folder.path("");
   bool mounted = false;
   std::string mountedAt;
+  std::string boundAt;
   void TearDown() override {
     if (mounted) umount2(mountedAt.c_str(), MNT_DETACH);
+    if (!boundAt.empty()) umount2(boundAt.c_str(), MNT_DETACH);
   }
 
   int exportWith(const std::string& line, std::ostream& err) {
@@ -290,6 +292,16 @@ TEST_P(ExportFiles, NeverHarmAFileNorHideAFailure) {
       GTEST_SKIP() << "no small file system to fill: mount: " << std::strerror(errno);
     }
     mounted = true;
+  }
+  // A sound file that is a mount point passes every check; only its rename fails, after the key
+  // has taken its new name.
+  if (line.find(dir + "busy.wav") != std::string::npos) {
+    write(dir + "busy.wav", "old");
+    write(dir + "other", "other");
+    if (mount((dir + "other").c_str(), (dir + "busy.wav").c_str(), nullptr, MS_BIND, nullptr) != 0) {
+      GTEST_SKIP() << "no file to bind: mount: " << std::strerror(errno);
+    }
+    boundAt = dir + "busy.wav";
   }
   if (c.prepare) c.prepare(dir);
   const auto before = snapshot(dir);
@@ -380,6 +392,8 @@ INSTANTIATE_TEST_SUITE_P(
                      }
                    }
                  }},
+        FileCase{"SoundRenameFailsAfterTheKeysIsUndone", "--export @busy.wav --groups 1", 1,
+                 "busy", [](const std::string&) {}},
         FileCase{"NothingToSendOfAnEmptyText", "--export @a.wav --file @t.txt", 2,
                  "nothing to send: '", [](const std::string& d) { write(d + "t.txt", ""); }},
         FileCase{"NothingToSendOfFourDigits", "--export @a.wav --file @t.txt", 2,

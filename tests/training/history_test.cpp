@@ -179,6 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
                 replaced(toJsonLine(sampleRecord()), "\"extra\":1", "\"extra\":1.5")},
         Damaged{"TallyDoesNotAddUp",
                 replaced(toJsonLine(sampleRecord()), "\"ш\":{\"sent\":1", "\"ш\":{\"sent\":2")},
+        Damaged{"TallyOfNoConfusionDoesNotAddUp",
+                replaced(toJsonLine(sampleRecord()), "\"0\":{\"sent\":1", "\"0\":{\"sent\":2")},
         // Taken for another character 0 times: no record writes that.
         Damaged{"TakenForZeroTimes",
                 replaced(toJsonLine(sampleRecord()), "\"as\":{}}", "\"as\":{\"5\":0}}")},
@@ -216,6 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(OtherForm{"Fraction", "\"tone\":700", "\"tone\":700.0", "\"tone\":700"},
                     OtherForm{"Exponent", "\"tone\":700", "\"tone\":0.7E+3", "\"tone\":700"},
                     OtherForm{"NegativeZero", "\"noise\":20", "\"noise\":-0", "\"noise\":0"},
+                    OtherForm{"NegativeNoise", "\"noise\":20", "\"noise\":-20", "\"noise\":-20"},
                     OtherForm{"EscapedKey", "\"ш\":{", "\"\\u0448\":{", "\"ш\":{"},
                     OtherForm{"SurrogatePair", "урок", "\\ud83d\\ude00", "\xF0\x9F\x98\x80"},
                     OtherForm{"ControlCharacters", "урок", "\\b\\f\\n\\r\\t\\/\x7F",
@@ -224,6 +227,9 @@ INSTANTIATE_TEST_SUITE_P(
                     OtherForm{"FourByteCharacterTakenFor", "\"as\":{\"щ\":1}",
                               "\"as\":{\"\xF0\x9F\x98\x80\":1}", "\"as\":{\"\xF0\x9F\x98\x80\":1}"},
                     OtherForm{"NotUtf8", "урок", "\xFF\xD1", "\xFF\xD1"},
+                    // A private-use character of that range given as an escape, beside such a byte.
+                    OtherForm{"NotUtf8WithEscapedPrivateUse", "урок", "\xFF\\udbff\\udf01",
+                              "\xFF\xF4\x8F\xBC\x81"},
                     // The private-use characters this program stands in for bytes that are not
                     // UTF-8 with, beside such a byte, as real characters.
                     OtherForm{"NotUtf8WithPrivateUse", "урок",
@@ -255,6 +261,13 @@ TEST(HistoryLine, EarlierLinesReadAndWriteBackTheSame) {
   ASSERT_EQ(r.chars.size(), 1u);
   EXPECT_EQ(r.chars[0].ch, U'№');
   EXPECT_EQ(r.chars[0].takenForCount(U'я'), 1);
+}
+
+TEST(HistoryLine, WhatACharacterWasTakenForComesInAscendingOrder) {
+  const CheckRecord r = makeRecord(checkCopy(U"шшш", U"яащ"), RecordSettings{}, 0);
+  ASSERT_EQ(r.chars.size(), 1u);
+  EXPECT_EQ(r.chars[0].takenFor, (std::vector<std::pair<char32_t, std::int32_t>>{
+                                     {U'а', 1}, {U'щ', 1}, {U'я', 1}}));
 }
 
 TEST(HistoryLine, TimesComeBackToTheSecond) {

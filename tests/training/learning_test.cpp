@@ -638,6 +638,12 @@ INSTANTIATE_TEST_SUITE_P(
                      {{kCheckAt, CourseSet::Letters, 4}},
                      false,
                      4},
+        StepBackCase{"MadeByAMixtureCheck",
+                     TextSource::Mixture,
+                     kCheckAt,
+                     {{kCheckAt, CourseSet::Mixture, 5}},
+                     true,
+                     1},
         StepBackCase{"NoSteps", TextSource::Letters, kCheckAt, {}, false, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -654,10 +660,17 @@ TEST(KeptSettingsJson, ComeBackAsKeptAndRefuseWhatNoControlHolds) {
   s.charPause = 5;
   s.groupPause = 1;
   s.longZero = s.specialSigns = s.hideText = s.weakCharacters = true;
-  s.helpWidth = 900;
+  s.helpWidth = 2560;  // a large screen
   s.helpHeight = 700;
   EXPECT_EQ(keptSettingsFromJson(toJson(s)), s);
   EXPECT_EQ(keptSettingsFromJson(toJson(KeptSettings{})), KeptSettings{});  // no help size
+  // Each switch by itself, so that none is read from another's field.
+  for (bool KeptSettings::*on : {&KeptSettings::longZero, &KeptSettings::specialSigns,
+                                 &KeptSettings::hideText, &KeptSettings::weakCharacters}) {
+    KeptSettings one;
+    one.*on = !(one.*on);
+    EXPECT_EQ(keptSettingsFromJson(toJson(one)), one);
+  }
 
   const std::string whole = toJson(s);
   auto with = [&](const std::string& from, const std::string& to) {
@@ -672,7 +685,8 @@ TEST(KeptSettingsJson, ComeBackAsKeptAndRefuseWhatNoControlHolds) {
         with("\"signal\": 127", "\"signal\": 128"), with("\"noise\": 0", "\"noise\": -1"),
         with("\"textKind\": 2", "\"textKind\": 3"), with("\"groups\": 999", "\"groups\": 1000"),
         with("\"charPause\": 5", "\"charPause\": 0"), with("\"longZero\": true", "\"longZero\": 1"),
-        with("\"speed\": 0,", ""), with("900", "0"), with("900", "\"900\"")}) {
+        with("\"speed\": 0,", ""), with("2560", "0"), with("2560", "\"2560\""),
+        with("2560", "16385")}) {
     EXPECT_THROW(keptSettingsFromJson(damaged), KelvakError) << damaged;
   }
 }
