@@ -392,8 +392,11 @@ INSTANTIATE_TEST_SUITE_P(
                      }
                    }
                  }},
-        FileCase{"SoundRenameFailsAfterTheKeysIsUndone", "--export @busy.wav --groups 1", 1,
+        FileCase{"SoundRenameFailsAfterTheKeysAndTheNewKeyGoes", "--export @busy.wav --groups 1", 1,
                  "busy", [](const std::string&) {}},
+        FileCase{"SoundRenameFailsAfterTheKeysAndTheOldKeyComesBack",
+                 "--export @busy.wav --groups 1", 1, "busy",
+                 [](const std::string& d) { write(d + "busy.key.txt", "old key"); }},
         FileCase{"NothingToSendOfAnEmptyText", "--export @a.wav --file @t.txt", 2,
                  "nothing to send: '", [](const std::string& d) { write(d + "t.txt", ""); }},
         FileCase{"NothingToSendOfFourDigits", "--export @a.wav --file @t.txt", 2,
@@ -461,11 +464,11 @@ INSTANTIATE_TEST_SUITE_P(
                    write(d + "a.wav", "old");
                    write(d + "a.key.txt", "old");
                    chmod((d + "a.wav").c_str(), 0640);
-                   chmod((d + "a.key.txt").c_str(), 0604);
+                   chmod((d + "a.key.txt").c_str(), 01604);  // the sticky bit too
                  },
                  [](const std::string& d) {
                    EXPECT_EQ(fs::status(d + "a.wav").permissions(), fs::perms(0640));
-                   EXPECT_EQ(fs::status(d + "a.key.txt").permissions(), fs::perms(0604));
+                   EXPECT_EQ(fs::status(d + "a.key.txt").permissions(), fs::perms(01604));
                    EXPECT_GT(fs::file_size(d + "a.wav"), 1000u);
                  }},
         FileCase{"ANameOf250Bytes", "--export @" + kLongName + " --no-key --groups 1", 0, "",

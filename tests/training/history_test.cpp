@@ -179,6 +179,9 @@ INSTANTIATE_TEST_SUITE_P(
                 replaced(toJsonLine(sampleRecord()), "\"extra\":1", "\"extra\":1.5")},
         Damaged{"TallyDoesNotAddUp",
                 replaced(toJsonLine(sampleRecord()), "\"ш\":{\"sent\":1", "\"ш\":{\"sent\":2")},
+        Damaged{"NoTone", replaced(toJsonLine(sampleRecord()), "\"tone\":700,", "")},
+        Damaged{"TallyWithoutMissed",
+                replaced(toJsonLine(sampleRecord()), ",\"missed\":0,\"as\"", ",\"as\"")},
         Damaged{"TallyOfNoConfusionDoesNotAddUp",
                 replaced(toJsonLine(sampleRecord()), "\"0\":{\"sent\":1", "\"0\":{\"sent\":2")},
         // Taken for another character 0 times: no record writes that.
@@ -190,7 +193,11 @@ INSTANTIATE_TEST_SUITE_P(
                                                     "\"sent\":8"),
                                            "\"wrong\":1", "\"wrong\":2"),
                                   "\"ш\":{\"sent\":1", "\"ш\":{\"sent\":2"),
-                         "\"as\":{\"щ\":1}", "\"as\":{\"щ\":1,\"щ\":1}")}),
+                         "\"as\":{\"щ\":1}", "\"as\":{\"щ\":1,\"щ\":1}")},
+        // The same, where the count the library keeps would add up.
+        Damaged{"TakenForTheSameCharacterTwiceAddingUp",
+                replaced(toJsonLine(sampleRecord()), "\"as\":{\"щ\":1}",
+                         "\"as\":{\"щ\":5,\"щ\":1}")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Other JSON forms of a record's values read as the same values, and write back as the history
