@@ -120,8 +120,7 @@ TEST(Utf8, AnyBytesDecodeWithReplacements) {
 class Utf8RoundTrip : public testing::TestWithParam<char32_t> {};
 
 TEST_P(Utf8RoundTrip, DecodesWhatWasEncoded) {
-  std::string text;
-  appendUtf8(text, GetParam());
+  const std::string text = utf8Of(GetParam());
   ASSERT_TRUE(isValidUtf8(text));
   std::size_t pos = 0;
   EXPECT_EQ(nextUtf8Char(text, pos), GetParam());

@@ -3,11 +3,14 @@
 // there may be lost.
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -16,13 +19,14 @@
 #include "base/error.h"
 #include "files/own_temporary.h"
 #include "training/course_progress.h"
+#include "training/kept_settings.h"
 
 namespace kelvak {
 namespace {
 
 namespace fs = std::filesystem;
 
-enum class Found { Text, Missing, Fifo, DevZero, Folder, Huge, LockHeld, Leftovers };
+enum class Found { Text, Missing, Fifo, DevZero, Folder, Huge, LockHeld, Leftovers, ReadOnly };
 
 struct CourseCase {
   const char* name;
@@ -79,7 +83,10 @@ class CourseFileRows : public testing::TestWithParam<CourseCase> {
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
-  void TearDown() override { fs::remove_all(dir); }
+  void TearDown() override {
+    umount2(dir.c_str(), MNT_DETACH);  // the read-only row's; nothing otherwise
+    fs::remove_all(dir);
+  }
 };
 
 TEST_P(CourseFileRows, ReadsWhatCanBeReadAndLosesNothing) {
@@ -92,6 +99,13 @@ TEST_P(CourseFileRows, ReadsWhatCanBeReadAndLosesNothing) {
       std::ofstream(file, std::ios::binary) << c.text;
       break;
     case Found::Missing:
+      break;
+    case Found::ReadOnly:
+      std::ofstream(file, std::ios::binary) << c.text;
+      if (mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+          mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+        GTEST_SKIP() << "no read-only folder: mount: " << std::strerror(errno);
+      }
       break;
     case Found::Fifo:
       ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
@@ -113,6 +127,7 @@ TEST_P(CourseFileRows, ReadsWhatCanBeReadAndLosesNothing) {
   }
   const auto before = snapshot(dir);
   const CourseFile course(file.string());
+  const std::time_t changedFrom = std::time(nullptr);
 
   const auto started = std::chrono::steady_clock::now();
   CourseState loaded;
@@ -178,6 +193,16 @@ TEST_P(CourseFileRows, ReadsWhatCanBeReadAndLosesNothing) {
     ASSERT_NE(kept, "");
     EXPECT_EQ(after.at(kept), before.at("course.json"));
     EXPECT_NE(changed.notice.find((dir / kept).string()), std::string::npos) << changed.notice;
+    // The name tells when it was kept, to the second, in local time.
+    bool when = false;
+    for (std::time_t t = changedFrom; t <= std::time(nullptr) && !when; ++t) {
+      std::tm local{};
+      localtime_r(&t, &local);
+      char stamp[32];
+      std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+      when = kept == std::string("course.json.damaged-") + stamp;
+    }
+    EXPECT_TRUE(when) << kept;
   } else {
     EXPECT_EQ(kept, "");
   }
@@ -263,7 +288,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "",
                    "другая копия"},
-        CourseCase{"LeftoversOfAKilledSave", Found::Leftovers, "", {2, 4, 3}, true, ""}),
+        CourseCase{"LeftoversOfAKilledSave", Found::Leftovers, "", {2, 4, 3}, true, ""},
+        // Damage that cannot be kept aside: nothing is saved over it, and the reason is said.
+        CourseCase{"DamagedOnAReadOnlyDisk", Found::ReadOnly, kWhole + ",", {2, 4, 3}, true,
+                   "байта", "", "только для чтения"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Two copies of the program change their own sets at the same time, again and again: every step
@@ -300,6 +328,18 @@ TEST(CourseFileTwoCopies, NeitherLosesTheOthersSteps) {
   EXPECT_EQ(letters, kRounds - failedHere);
   EXPECT_EQ(back.progress.lesson(CourseSet::Digits), 2 + (kRounds - 1) % 8);
   EXPECT_EQ(back.progress.lesson(CourseSet::Letters), 2 + (kRounds - 1) % 8);
+  fs::remove_all(dir);
+}
+
+// The window's settings: a missing file gives the defaults; one that cannot be read is said, never
+// taken for a missing one (whose defaults would then be saved over it).
+TEST(SettingsFileLoad, AMissingFileIsNoneAndAnUnreadableOneIsSaid) {
+  const fs::path dir = fs::temp_directory_path() / ("kelvak_settings_" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  fs::create_symlink("loop", dir / "loop");  // a path that never resolves: ELOOP
+  EXPECT_FALSE(SettingsFile((dir / "settings.json").string()).load().has_value());
+  EXPECT_THROW(SettingsFile((dir / "loop" / "settings.json").string()).load(), KelvakError);
   fs::remove_all(dir);
 }
 

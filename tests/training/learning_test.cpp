@@ -514,6 +514,7 @@ TEST(DrillRecordTest, AHundredCharactersRecordAccuracyAndMedianReaction) {
   ASSERT_EQ(back.drills.size(), 1u);
   EXPECT_EQ(back.drills[0].correct, 90);
   EXPECT_EQ(back.drills[0].medianReactionMs, 490);
+  EXPECT_EQ(back.drills[0].startSpeed, 12);
   EXPECT_EQ(back.drills[0].endSpeed, r.endSpeed);
   EXPECT_FALSE(drillFromJsonLine(R"({"kind":"drill","time":"2026-12-09T12:40:00Z"})"));
   // No drill writes more right answers than sendings, nor a count or a time below zero.
