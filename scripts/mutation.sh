@@ -9,8 +9,9 @@
 # FILE is relative to the clone's root; FROM is the exact text to replace (its first occurrence on
 # the line) and TO its replacement; LINE is only a hint: FROM is looked for on the line nearest to
 # it that holds it, so the list survives edits that move lines. TARGET is the test binary to build
-# and run, by default the one of FILE's folder (training/x.cpp: training_tests). Blank lines and
-# lines starting with # are skipped.
+# and run, by default the one of FILE's folder (training/x.cpp: training_tests), or several
+# separated by commas (the mutant is caught when any of them fails). Blank lines and lines starting
+# with # are skipped.
 #
 # Each mutant is built in one scratch build folder (ccache, no unity build, so a mutant recompiles
 # its own file only) and its test binary runs within MUTATION_TIMEOUT seconds (default 120). A
@@ -82,7 +83,7 @@ build_target() {
 # against tests that pass without it.
 mapfile -t targets < <(for e in "${entries[@]}"; do
   IFS=$'\t' read -r file _ _ _ target <<<"$e"
-  echo "${target:-$(target_of "$file")}"
+  echo "${target:-$(target_of "$file")}" | tr ',' '\n'
 done | sort -u)
 for t in "${targets[@]}"; do
   echo "== building and running $t unmutated"
@@ -143,7 +144,11 @@ for e in "${entries[@]}"; do
   what="$file:$line  '$from' -> '$to'"
   # Put back whatever happens; the new time stamp makes the next build compile the original again.
   restore() { cp "$scratch/original" "$src/$file" && touch "$src/$file"; }
-  if ! build_target "$target" >"$log/mutant.build" 2>&1; then
+  built=1
+  for t in ${target//,/ }; do
+    build_target "$t" >"$log/mutant.build" 2>&1 || { built=0; break; }
+  done
+  if [ "$built" -eq 0 ]; then
     restore
     # Linking lists the binary's tests by running it: a mutant that crashes while the cases are
     # made (a table row computed when the program starts) built, and was caught.
@@ -157,9 +162,13 @@ for e in "${entries[@]}"; do
     continue
   fi
   status=0
-  # The shell's own word on a crash goes to the log too.
-  { QT_QPA_PLATFORM=offscreen timeout "$timeout_s" nice -n 15 "$(binary_of "$target")" \
-    --gtest_brief=1 >"$log/mutant.run" 2>&1; } 2>>"$log/mutant.run" || status=$?
+  : >"$log/mutant.run"
+  for t in ${target//,/ }; do
+    # The shell's own word on a crash goes to the log too.
+    { QT_QPA_PLATFORM=offscreen timeout "$timeout_s" nice -n 15 "$(binary_of "$t")" \
+      --gtest_brief=1 >>"$log/mutant.run" 2>&1; } 2>>"$log/mutant.run" || status=$?
+    [ "$status" -eq 0 ] || break
+  done
   restore
   if [ "$status" -eq 0 ]; then
     printf '%3d SURVIVED  %s\n' "$n" "$what"

@@ -298,7 +298,8 @@ TEST_P(ExportFiles, NeverHarmAFileNorHideAFailure) {
   if (line.find(dir + "busy.wav") != std::string::npos) {
     write(dir + "busy.wav", "old");
     write(dir + "other", "other");
-    if (mount((dir + "other").c_str(), (dir + "busy.wav").c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    if (mount((dir + "other").c_str(), (dir + "busy.wav").c_str(), nullptr, MS_BIND, nullptr) !=
+        0) {
       GTEST_SKIP() << "no file to bind: mount: " << std::strerror(errno);
     }
     boundAt = dir + "busy.wav";

@@ -3,12 +3,17 @@
 #include "export/audio_file.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include <cmath>
 #include <numbers>
 
 #include "export/exporter.h"
 #include "export/resampler.h"
+#include "export/target_files.h"
 #include "tests/export/export_test_files.h"
 #include "tests/harness/spectrum.h"
 
@@ -104,6 +109,24 @@ TEST(AudioFile, CancelledOrFailedExportLeavesNothing) {
   EXPECT_THROW(writeExport(plan, folder.path("a.aac"), std::nullopt), KelvakError);
   EXPECT_TRUE(folder.names().empty());
 }
+
+#ifndef _WIN32
+// A target writes a single byte too, and closes its file once: a descriptor opened since (by
+// another thread, the sound's) keeps the number it was given.
+TEST(TargetFile, WritesEveryByteAndClosesItsFileOnce) {
+  TempFolder folder;
+  int since = -1;
+  {
+    TargetFile target(folder.path("a.key.txt"));
+    target.write("1", 1);
+    commitTargets({&target});
+    since = ::open("/dev/null", O_RDONLY | O_CLOEXEC);  // the lowest free number: the file's
+  }
+  EXPECT_NE(::fcntl(since, F_GETFD), -1) << "closed by the target";
+  ::close(since);
+  EXPECT_EQ(testing::readText(folder.path("a.key.txt")), "1");
+}
+#endif
 
 TEST(Resampler, KeepsLevelsLengthAndTonesUpToTheTopTone) {
   for (const double hz : {0.0, 440.0, 5000.0}) {

@@ -161,12 +161,18 @@ TEST_P(CourseFileRows, ReadsWhatCanBeReadAndLosesNothing) {
   }
   std::string changeFailure;
   CourseState changed;
+  const auto changeStarted = std::chrono::steady_clock::now();
   try {
     changed = course.change([](CourseProgress& p) { p.moveTo(CourseSet::Letters, 9, 1); });
   } catch (const KelvakError& e) {
     changeFailure = e.what();
   }
-  if (other >= 0) close(other);
+  if (other >= 0) {
+    // ... and not before it: the other copy may be about to let go.
+    EXPECT_GE(std::chrono::steady_clock::now() - changeStarted,
+              std::chrono::milliseconds(kCourseLockWaitMs));
+    close(other);
+  }
   EXPECT_LT(std::chrono::steady_clock::now() - started,
             std::chrono::milliseconds(kCourseLockWaitMs + 1000));
   const auto after = snapshot(dir);
@@ -289,9 +295,21 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    "другая копия"},
         CourseCase{"LeftoversOfAKilledSave", Found::Leftovers, "", {2, 4, 3}, true, ""},
+        CourseCase{"AStepToTheFirstLesson",
+                   Found::Text,
+                   with("\"lesson\":4}", "\"lesson\":1}"),
+                   {2, 4, 3},
+                   true,
+                   ""},
         // Damage that cannot be kept aside: nothing is saved over it, and the reason is said.
-        CourseCase{"DamagedOnAReadOnlyDisk", Found::ReadOnly, kWhole + ",", {2, 4, 3}, true,
-                   "байта", "", "только для чтения"}),
+        CourseCase{"DamagedOnAReadOnlyDisk",
+                   Found::ReadOnly,
+                   kWhole + ",",
+                   {2, 4, 3},
+                   true,
+                   "байта",
+                   "",
+                   "только для чтения"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Two copies of the program change their own sets at the same time, again and again: every step

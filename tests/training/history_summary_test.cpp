@@ -222,6 +222,15 @@ TEST_F(HistoryKeeperTest, ReadsALongHistoryOffTheWindowsThreadAndThenOnlyWhatCha
   EXPECT_EQ(keeper.summary().checks().size(), 3001u);  // what was read stays until the new comes
   window.runUntil([&] { return keeper.ready(); });
   expectSame(keeper.summary().progress(), summaryOf(records).progress());
+
+  // A check another program appended since, taken back: the file is not the one read, so it is
+  // read anew.
+  records.push_back(randomChecks(1, 1, 7).front());
+  history.append(records.back());
+  ASSERT_TRUE(keeper.removeLastCheck().has_value());
+  records.pop_back();
+  window.runUntil([&] { return keeper.ready(); });
+  expectSame(keeper.summary().progress(), summaryOf(records).progress());
 }
 
 TEST_F(HistoryKeeperTest, AShortHistoryIsReadAtOnceAndAFailureIsSaidWithThePath) {

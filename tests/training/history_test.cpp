@@ -195,9 +195,9 @@ INSTANTIATE_TEST_SUITE_P(
                                   "\"ш\":{\"sent\":1", "\"ш\":{\"sent\":2"),
                          "\"as\":{\"щ\":1}", "\"as\":{\"щ\":1,\"щ\":1}")},
         // The same, where the count the library keeps would add up.
-        Damaged{"TakenForTheSameCharacterTwiceAddingUp",
-                replaced(toJsonLine(sampleRecord()), "\"as\":{\"щ\":1}",
-                         "\"as\":{\"щ\":5,\"щ\":1}")}),
+        Damaged{
+            "TakenForTheSameCharacterTwiceAddingUp",
+            replaced(toJsonLine(sampleRecord()), "\"as\":{\"щ\":1}", "\"as\":{\"щ\":5,\"щ\":1}")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Other JSON forms of a record's values read as the same values, and write back as the history
@@ -273,8 +273,8 @@ TEST(HistoryLine, EarlierLinesReadAndWriteBackTheSame) {
 TEST(HistoryLine, WhatACharacterWasTakenForComesInAscendingOrder) {
   const CheckRecord r = makeRecord(checkCopy(U"шшш", U"яащ"), RecordSettings{}, 0);
   ASSERT_EQ(r.chars.size(), 1u);
-  EXPECT_EQ(r.chars[0].takenFor, (std::vector<std::pair<char32_t, std::int32_t>>{
-                                     {U'а', 1}, {U'щ', 1}, {U'я', 1}}));
+  EXPECT_EQ(r.chars[0].takenFor,
+            (std::vector<std::pair<char32_t, std::int32_t>>{{U'а', 1}, {U'щ', 1}, {U'я', 1}}));
 }
 
 TEST(HistoryLine, TimesComeBackToTheSecond) {
@@ -519,7 +519,12 @@ TEST_F(HistoryTest, AHeldLockKeepsTheRecordForLater) {
     }
     EXPECT_EQ(h.pending(), 1u);
     EXPECT_EQ(h.load().records.size(), 1u);
+    // Given up after its wait, not before; the upper bound is far above it, for a busy machine.
+    const auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(h.appendPending());
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, std::chrono::milliseconds(kHistoryLockWaitMs));
+    EXPECT_LT(waited, std::chrono::milliseconds(kHistoryLockWaitMs) + std::chrono::seconds(5));
   }
   EXPECT_TRUE(h.appendPending());  // or the retry after the append was in time
   h.append(sampleRecord(1'796'000'200));

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -560,6 +561,15 @@ TEST(UndoCheck, RemovesTheLastCheckLineAndNothingElse) {
   EXPECT_EQ(removed->fileBytes,
             static_cast<std::int64_t>((a + d + damaged + b).size() + d.size() - 1));
   EXPECT_EQ(fileText(file), a + d + damaged + d.substr(0, d.size() - 1));
+  {
+    // Another copy writing: given up after a short wait, the file as it was.
+    const std::shared_ptr<void> held = test_platform::holdHistoryLock(file.string());
+    ASSERT_TRUE(held);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_THROW(removeLastCheck(h), KelvakError);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(fileText(file), a + d + damaged + d.substr(0, d.size() - 1));
+  }
   EXPECT_EQ(removeLastCheck(h)->record.time, first.time);
   EXPECT_EQ(fileText(file), d + damaged + d.substr(0, d.size() - 1));
   EXPECT_EQ(removeLastCheck(h), std::nullopt);
