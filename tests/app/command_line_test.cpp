@@ -471,6 +471,7 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_EQ(fs::status(d + "a.wav").permissions(), fs::perms(0640));
                    EXPECT_EQ(fs::status(d + "a.key.txt").permissions(), fs::perms(01604));
                    EXPECT_GT(fs::file_size(d + "a.wav"), 1000u);
+                   EXPECT_EQ(folderNames(d), (std::vector<std::string>{"a.key.txt", "a.wav"}));
                  }},
         FileCase{"ANameOf250Bytes", "--export @" + kLongName + " --no-key --groups 1", 0, "",
                  [](const std::string&) {},

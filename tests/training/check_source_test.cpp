@@ -54,7 +54,16 @@ TEST(CheckRecorder, RecordsTheFirstCheckOfATransmissionAndRetriesAFailedOne) {
   EXPECT_FALSE(recorder.record(result, source, 1));
   source.number = 2;
   EXPECT_TRUE(recorder.record(result, source, 2));
-  EXPECT_EQ(history.load().records.size(), 2u);
+  {
+    // Kept while another copy writes: recorded once, and written when the lock is free.
+    const std::shared_ptr<void> held = test_platform::holdHistoryLock(path.string());
+    ASSERT_TRUE(held);
+    source.number = 3;
+    EXPECT_THROW(recorder.record(result, source, 3), HistoryBusyError);
+    EXPECT_FALSE(recorder.record(result, source, 4));
+  }
+  history.appendPending();
+  EXPECT_EQ(history.load().records.size(), 3u);
   std::filesystem::remove(path);
 }
 

@@ -349,14 +349,19 @@ TEST(CourseFileTwoCopies, NeitherLosesTheOthersSteps) {
   fs::remove_all(dir);
 }
 
-// The window's settings: a missing file gives the defaults; one that cannot be read is said, never
-// taken for a missing one (whose defaults would then be saved over it).
-TEST(SettingsFileLoad, AMissingFileIsNoneAndAnUnreadableOneIsSaid) {
+// The window's settings: a missing file gives the defaults, a saved one what was saved; one that
+// cannot be read is said, never taken for a missing one (whose defaults would be saved over it).
+TEST(SettingsFileLoad, AMissingFileIsNoneASavedOneComesBackAndAnUnreadableOneIsSaid) {
   const fs::path dir = fs::temp_directory_path() / ("kelvak_settings_" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   fs::create_symlink("loop", dir / "loop");  // a path that never resolves: ELOOP
-  EXPECT_FALSE(SettingsFile((dir / "settings.json").string()).load().has_value());
+  const SettingsFile file((dir / "settings.json").string());
+  EXPECT_FALSE(file.load().has_value());
+  KeptSettings kept;
+  kept.speed = 20;
+  file.save(kept);
+  EXPECT_EQ(file.load(), kept);
   EXPECT_THROW(SettingsFile((dir / "loop" / "settings.json").string()).load(), KelvakError);
   fs::remove_all(dir);
 }

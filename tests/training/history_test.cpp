@@ -286,6 +286,8 @@ TEST(HistoryLine, TimesComeBackToTheSecond) {
   }
   EXPECT_EQ(formatUtc(1'835'395'200), "2028-02-29T00:00:00Z");
   EXPECT_FALSE(parseUtc("2028-02-29T00:00:00").has_value());
+  EXPECT_FALSE(parseUtc("2028-02-29T00:00:00Z0").has_value());
+  EXPECT_FALSE(parseUtc(std::string_view("2028-02-29T00:00:00Z\0", 21)).has_value());  // \u0000
 }
 
 TEST(HistoryLine, FieldsALaterVersionAddsAreSkipped) {

@@ -577,7 +577,8 @@ TEST(UndoCheck, RemovesTheLastCheckLineAndNothingElse) {
   EXPECT_EQ(h.load().drills.size(), 2u);
   fs::remove(file);
 
-  // A folder is no history: refused with the reason, and left alone.
+  // A folder is no history, nor a FIFO (never waited on for a writer): refused with the reason,
+  // and left alone.
   fs::create_directories(file);
   try {
     removeLastCheck(h);
@@ -586,6 +587,10 @@ TEST(UndoCheck, RemovesTheLastCheckLineAndNothingElse) {
     EXPECT_EQ(std::string(e.what()), std::string(kCheckNotRemoved) + ": not a regular file");
   }
   fs::remove(file);
+  if (test_platform::makeFifo(file.string())) {
+    EXPECT_THROW(removeLastCheck(h), KelvakError);
+    fs::remove(file);
+  }
 }
 
 struct StepBackCase {
