@@ -170,9 +170,14 @@ bool PulseServer::startPipeWire(std::string* error) {
           error)) {
     return false;
   }
-  // The sink is announced a moment after the module has loaded.
+  // The sink is announced a moment after the module has loaded, and while the session manager
+  // settles, a new stream may still fail with "Input/output error": ready is when one has played.
   for (int attempt = 0;; ++attempt) {
-    if (runTool({"pactl", "set-default-sink", "kelvak"}, error)) return true;
+    if (runTool({"pactl", "set-default-sink", "kelvak"}, error) &&
+        runTool({"pacat", "--raw", "--format=u8", "--rate=11025", "--channels=1", "/dev/null"},
+                error)) {
+      return true;
+    }
     if (attempt == 100) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
