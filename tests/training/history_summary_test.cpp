@@ -233,6 +233,20 @@ TEST_F(HistoryKeeperTest, ReadsALongHistoryOffTheWindowsThreadAndThenOnlyWhatCha
   expectSame(keeper.summary().progress(), summaryOf(records).progress());
 }
 
+// A check taken back while the history is still being read is gone from the file and from what
+// the reading shows.
+TEST_F(HistoryKeeperTest, ACheckTakenBackWhileReadingIsGoneFromWhatIsRead) {
+  std::vector<CheckRecord> records = randomChecks(3000, 60, 3);
+  write(records);
+  keeper.start();
+  const std::optional<CheckRecord> removed = keeper.removeLastCheck();
+  ASSERT_TRUE(removed.has_value());
+  EXPECT_EQ(removed->time, records.back().time);
+  records.pop_back();
+  window.runUntil([&] { return keeper.ready(); });
+  expectSame(keeper.summary().progress(), summaryOf(records).progress());
+}
+
 TEST_F(HistoryKeeperTest, AShortHistoryIsReadAtOnceAndAFailureIsSaidWithThePath) {
   write(randomChecks(5, 2, 1));
   keeper.start();
