@@ -320,10 +320,13 @@ TEST_P(SoundServerTest, WaitUntilPlayedLetsTheLastSampleOut) {
     // Through a resampler the sawtooth keeps its length but not its bytes: all of its 200 ms
     // sound, in one stretch or in pieces.
     double toneMs = 0;
+    std::string runs;  // where, for a failure to say whether the end or a gap inside lost it
     for (const auto& run : testing::findToneRuns(heard)) {
       toneMs += 1000.0 * static_cast<double>(run.end - run.start) / kSampleRate;
+      runs += " " + std::to_string(run.start) + ".." + std::to_string(run.end);
     }
-    EXPECT_GE(toneMs, 199.0) << "the sawtooth's end was cut";
+    EXPECT_GE(toneMs, 199.0) << "the sawtooth's end was cut; tone in samples" << runs << " of "
+                             << heard.size();
     return;
   }
   // Every sawtooth sample is off the silent level, which fills any gap: all 2205 are there.
