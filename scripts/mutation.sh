@@ -144,8 +144,9 @@ for e in "${entries[@]}"; do
   what="$file:$line  '$from' -> '$to'"
   # Put back whatever happens; the new time stamp makes the next build compile the original again.
   restore() { cp "$scratch/original" "$src/$file" && touch "$src/$file"; }
+  IFS=, read -ra suites <<<"$target"
   built=1
-  for t in ${target//,/ }; do
+  for t in "${suites[@]}"; do
     build_target "$t" >"$log/mutant.build" 2>&1 || { built=0; break; }
   done
   if [ "$built" -eq 0 ]; then
@@ -163,7 +164,7 @@ for e in "${entries[@]}"; do
   fi
   status=0
   : >"$log/mutant.run"
-  for t in ${target//,/ }; do
+  for t in "${suites[@]}"; do
     # The shell's own word on a crash goes to the log too.
     { QT_QPA_PLATFORM=offscreen timeout "$timeout_s" nice -n 15 "$(binary_of "$t")" \
       --gtest_brief=1 >>"$log/mutant.run" 2>&1; } 2>>"$log/mutant.run" || status=$?

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The Windows build in one command: installs the packages (scripts/install-deps.sh windows),
 # cross-builds the core, kelvak.exe, the core's test suites, kelvak-setup.exe and the zip into
-# build-windows/ with MinGW-w64 (ccache, at the priority it is started with: the test command starts
-# it low beside the other stages and raises it once it waits for it), runs the suites under Wine in a private
-# prefix, compares the Windows exporter's WAV files with the Linux program's, records the waveOut
+# build-windows/ with MinGW-w64 (ccache, at the priority it is started with: the test command
+# starts it low beside the other stages and raises it once it waits for it), runs the suites under
+# Wine in a private prefix, compares the Windows exporter's WAV files with the Linux program's, records the waveOut
 # sound from a private PulseAudio server and compares it with the export, does the same with the
 # main window driven by xdotool on a virtual screen, and installs and uninstalls silently. Ends with the line "N passed, M failed".
 # Usage: scripts/windows.sh
